@@ -1,0 +1,139 @@
+#include "unicode/text_ops.h"
+
+#include "unicode/utf8.h"
+
+namespace unicode {
+
+bool is_space(char32_t cp) noexcept {
+  if (cp < 0x80) return (cp >= 0x09 && cp <= 0x0D) || (cp >= 0x1C && cp <= 0x20);
+  switch (cp) {
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000:
+      return true;
+    default:
+      return cp >= 0x2000 && cp <= 0x200A;
+  }
+}
+
+bool is_line_boundary(char32_t cp) noexcept {
+  switch (cp) {
+    case 0x0A:
+    case 0x0B:
+    case 0x0C:
+    case 0x0D:
+    case 0x1C:
+    case 0x1D:
+    case 0x1E:
+    case 0x85:
+    case 0x2028:
+    case 0x2029:
+      return true;
+    default:
+      return false;
+  }
+}
+
+namespace {
+
+// Byte offset just past the leading white space.
+std::size_t leading_space_end(std::string_view s) {
+  std::size_t pos = 0;
+  while (pos < s.size()) {
+    const Decoded d = decode_at(s, pos);
+    if (!is_space(d.cp)) break;
+    pos += d.len;
+  }
+  return pos;
+}
+
+// Byte offset where the trailing white space starts.
+std::size_t trailing_space_start(std::string_view s) {
+  std::size_t end = 0;
+  for_each_cp(s, [&](char32_t cp, std::size_t off, std::size_t len) {
+    if (!is_space(cp)) end = off + len;
+  });
+  return end;
+}
+
+}  // namespace
+
+std::string strip(std::string_view s) {
+  const std::size_t b = leading_space_end(s);
+  const std::string_view rest = s.substr(b);
+  return sanitize(rest.substr(0, trailing_space_start(rest)));
+}
+
+std::string rstrip(std::string_view s) { return sanitize(s.substr(0, trailing_space_start(s))); }
+
+std::string lstrip(std::string_view s) { return sanitize(s.substr(leading_space_end(s))); }
+
+std::vector<std::string> split_lines(std::string_view s) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  std::size_t pos = 0;
+  while (pos < s.size()) {
+    const Decoded d = decode_at(s, pos);
+    if (!is_line_boundary(d.cp)) {
+      pos += d.len;
+      continue;
+    }
+    lines.push_back(sanitize(s.substr(start, pos - start)));
+    pos += d.len;
+    if (d.cp == U'\r' && pos < s.size() && s[pos] == '\n') ++pos;
+    start = pos;
+  }
+  if (start < s.size()) lines.push_back(sanitize(s.substr(start)));
+  return lines;
+}
+
+namespace {
+
+constexpr bool is_control(char32_t cp) {
+  return (cp < 0x20 && cp != U'\n' && cp != U'\t') || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F);
+}
+
+}  // namespace
+
+bool has_controls(std::string_view s) noexcept {
+  for (std::size_t pos = 0; pos < s.size();) {
+    const auto b = static_cast<unsigned char>(s[pos]);
+    if (b < 0x80) {
+      if (is_control(b)) return true;
+      ++pos;
+      continue;
+    }
+    const Decoded d = decode_at(s, pos);
+    if (d.cp == REPLACEMENT && d.len == 1) return true;  // invalid byte
+    if (is_control(d.cp)) return true;
+    pos += d.len;
+  }
+  return false;
+}
+
+std::string visible_controls(std::string_view s) {
+  if (!has_controls(s)) return std::string(s);
+  std::string out;
+  out.reserve(s.size() + 16);
+  for_each_cp(s, [&](char32_t cp, std::size_t off, std::size_t len) {
+    if (cp < 0x20 && cp != U'\n' && cp != U'\t') {
+      append_utf8(out, 0x2400 + cp);
+    } else if (cp == 0x7F) {
+      append_utf8(out, 0x2421);
+    } else if (cp >= 0x80 && cp <= 0x9F) {
+      append_utf8(out, REPLACEMENT);
+    } else if (cp == REPLACEMENT) {
+      append_utf8(out, REPLACEMENT);
+    } else {
+      out.append(s.substr(off, len));
+    }
+  });
+  return out;
+}
+
+}  // namespace unicode

@@ -1,0 +1,76 @@
+#include "unicode/text_ops.h"
+
+#include <gtest/gtest.h>
+
+#include "unicode/utf8.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct SplitCase {
+  const char* name;
+  std::string input;
+  Lines lines;
+};
+
+class SplitLines : public testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitLines, BreaksAtEveryBoundaryWithoutEmptyLastLine) {
+  EXPECT_EQ(unicode::split_lines(GetParam().input), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SplitLines,
+    testing::Values(SplitCase{"empty", "", {}}, SplitCase{"no_boundary", "abc", {"abc"}},
+                    SplitCase{"lf", "a\nb", {"a", "b"}},
+                    SplitCase{"trailing_lf_gives_no_empty_line", "a\n", {"a"}},
+                    SplitCase{"only_lf", "\n", {""}}, SplitCase{"two_lf", "\n\n", {"", ""}},
+                    SplitCase{"crlf_is_one", "a\r\nb", {"a", "b"}},
+                    SplitCase{"lfcr_is_two", "a\n\rb", {"a", "", "b"}},
+                    SplitCase{"cr", "a\rb\r", {"a", "b"}},
+                    SplitCase{"vt_ff", "a\vb\fc", {"a", "b", "c"}},
+                    SplitCase{"fs_gs_rs", "a\x1c" "b\x1d" "c\x1e" "d", {"a", "b", "c", "d"}},
+                    SplitCase{"us_is_not_a_boundary", "a\x1f" "b", {"a\x1f" "b"}},
+                    SplitCase{"nel", "a\xC2\x85" "b", {"a", "b"}},
+                    SplitCase{"line_and_paragraph_separators", "a\xE2\x80\xA8" "b\xE2\x80\xA9",
+                              {"a", "b"}},
+                    SplitCase{"invalid_bytes_kept_as_replacement", "\xFF\n",
+                              {"\xEF\xBF\xBD"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IsSpace, MatchesTheUnicodeWhiteSpaceSet) {
+  for (char32_t cp : {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x1C, 0x1D, 0x1E, 0x1F, 0x20, 0x85, 0xA0,
+                      0x1680, 0x2000, 0x2005, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000}) {
+    EXPECT_TRUE(unicode::is_space(cp)) << std::hex << static_cast<unsigned>(cp);
+  }
+  for (char32_t cp : {0x00, 0x08, 0x21, 0x200B, 0x200D, 0xFEFF, 0x180E, 0x2060, 0x61}) {
+    EXPECT_FALSE(unicode::is_space(cp)) << std::hex << static_cast<unsigned>(cp);
+  }
+}
+
+TEST(Strip, RemovesUnicodeWhiteSpaceOnly) {
+  EXPECT_EQ(unicode::strip(" \t\xE3\x80\x80" "a b\xC2\xA0\n"), "a b");
+  EXPECT_EQ(unicode::rstrip("  a \x1f"), "  a");
+  EXPECT_EQ(unicode::lstrip("\xE2\x80\xA8 a "), "a ");
+  EXPECT_EQ(unicode::strip("\xE2\x80\x8B" "a"), "\xE2\x80\x8B" "a");  // zero-width space stays
+  EXPECT_EQ(unicode::strip(" \n "), "");
+}
+
+TEST(VisibleControls, ReplacesOneForOneAndKeepsLineFeedAndTab) {
+  EXPECT_EQ(unicode::visible_controls("a\x1b[31mb"), "a\xE2\x90\x9B[31mb");
+  EXPECT_EQ(unicode::visible_controls("\x07\x7f"), "\xE2\x90\x87\xE2\x90\xA1");
+  EXPECT_EQ(unicode::visible_controls("x\ny\tz"), "x\ny\tz");
+  EXPECT_EQ(unicode::visible_controls("\r"), "\xE2\x90\x8D");
+  EXPECT_EQ(unicode::visible_controls("\xC2\x9B" "6n"), "\xEF\xBF\xBD" "6n");  // 8-bit CSI
+  EXPECT_EQ(unicode::visible_controls("\xFF"), "\xEF\xBF\xBD");
+  EXPECT_EQ(unicode::visible_controls("plain \xC3\xA9"), "plain \xC3\xA9");
+}
+
+TEST(VisibleControls, PreservesTheCodePointCount) {
+  const std::string s = "\x1b]52;c;aGk=\x07\x1b" "c\x7f\xC2\x85\x01";
+  EXPECT_EQ(unicode::cp_count(unicode::visible_controls(s)), unicode::cp_count(s));
+  EXPECT_FALSE(unicode::has_controls(unicode::visible_controls(s)));
+}
+
+}  // namespace
