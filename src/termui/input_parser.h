@@ -1,0 +1,50 @@
+#pragma once
+// Turns the bytes a terminal sends into key, mouse and paste events. Bytes may arrive split
+// anywhere: an unfinished escape sequence, UTF-8 character or paste is held until the rest
+// comes. A lone ESC cannot be told apart from the start of a sequence, so it is held for
+// ESC_TIMEOUT and then reported as the escape key by `flush`.
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "termui/events.h"
+
+namespace termui {
+
+class InputParser {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds ESC_TIMEOUT{50};
+
+  // Parses `bytes` after whatever is held; returns the events completed by them.
+  std::vector<InputEvent> feed(std::string_view bytes, Clock::time_point now = Clock::now());
+
+  // Resolves held bytes once ESC_TIMEOUT has passed since they arrived (or at once when
+  // `force`): a lone ESC becomes the escape key, an unfinished sequence is dropped, an
+  // unfinished UTF-8 character becomes U+FFFD. A paste in progress is kept.
+  std::vector<InputEvent> flush(Clock::time_point now = Clock::now(), bool force = false);
+
+  // When `flush` has something to resolve: the moment held bytes time out.
+  [[nodiscard]] std::optional<Clock::time_point> deadline() const;
+
+  [[nodiscard]] bool in_paste() const { return in_paste_; }
+
+ private:
+  enum class Step { done, incomplete };
+  void parse(std::vector<InputEvent>& out, bool force);
+  Step parse_escape(std::vector<InputEvent>& out, bool force);
+  Step parse_csi(std::vector<InputEvent>& out, bool force);
+  Step parse_text(std::vector<InputEvent>& out, bool force, bool alt);
+  void parse_paste(std::vector<InputEvent>& out);
+
+  std::string buf_;
+  std::size_t pos_ = 0;
+  bool in_paste_ = false;
+  std::string paste_;
+  Clock::time_point held_since_{};
+};
+
+}  // namespace termui

@@ -1,0 +1,46 @@
+#pragma once
+// The real terminal: raw mode, alternate screen, hidden cursor, SGR mouse reporting (press,
+// drag motion, release, wheel), bracketed paste, SIGWINCH through a self-pipe. The terminal is
+// put back on every way out: `stop`, the destructor, exit(), SIGINT/SIGTERM/SIGHUP/SIGQUIT and
+// fatal signals (the signal path uses only async-signal-safe calls, then re-raises).
+
+#include <termios.h>
+
+#include "termui/driver.h"
+
+namespace termui {
+
+class Terminal final : public Driver {
+ public:
+  // Uses standard input/output when they are a terminal, else opens /dev/tty.
+  Terminal();
+  ~Terminal() override;
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+
+  void start() override;
+  void stop() override;
+  [[nodiscard]] int input_fd() const override { return in_fd_; }
+  [[nodiscard]] int resize_fd() const override { return winch_pipe_[0]; }
+  void drain_resize() override;
+  [[nodiscard]] Size size() override;
+  void write(std::string_view bytes) override;
+
+  // The bytes that switch every mode on and back off, in the order they are written.
+  static constexpr std::string_view ENTER =
+      "\x1b[?1049h\x1b[?25l\x1b[?1000h\x1b[?1002h\x1b[?1006h\x1b[?2004h\x1b[H\x1b[2J";
+  static constexpr std::string_view LEAVE =
+      "\x1b[?2026l\x1b[?2004l\x1b[?1006l\x1b[?1002l\x1b[?1000l\x1b[0m\x1b[?25h\x1b[?1049l";
+
+ private:
+  int in_fd_ = -1;
+  int out_fd_ = -1;
+  int own_fd_ = -1;  // /dev/tty when we opened it
+  int winch_pipe_[2] = {-1, -1};
+  bool started_ = false;
+};
+
+// Writes all of `bytes` to `fd`, retrying on EINTR and short writes; throws std::system_error.
+void write_all(int fd, std::string_view bytes);
+
+}  // namespace termui
