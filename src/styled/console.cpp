@@ -1,0 +1,78 @@
+#include "styled/console.h"
+
+#include "styled/sgr.h"
+#include "styled/text.h"
+
+namespace styled {
+
+Console::Console(ConsoleOptions options)
+    : width_(options.width < 1 ? 1 : options.width),
+      force_terminal_(options.force_terminal),
+      color_system_(options.color_system),
+      out_(options.file != nullptr ? options.file : &own_) {}
+
+void Console::print(const Renderable& renderable) {
+  Lines lines;
+  renderable.render(*this, width_, lines);
+  std::string& out = *out_;
+  for (Line& line : lines) {
+    crop_line(line, static_cast<std::size_t>(width_));
+    encode_line(line, out);
+    out += '\n';
+  }
+}
+
+void Console::print(std::string_view markup) {
+  print(Text::from_markup(markup));
+}
+
+void Console::encode_line(const Line& line, std::string& out) const {
+  if (!force_terminal_ || color_system_ == ColorSystem::none) {
+    for (const Segment& seg : line.segments) out += seg.text;
+    return;
+  }
+  Style current;
+  for (const Segment& seg : line.segments) {
+    if (seg.text.empty()) continue;
+    append_sgr_transition(out, current, seg.style, color_system_);
+    current = seg.style;
+    out += seg.text;
+  }
+  if (!current.is_plain()) out += SGR_RESET;
+}
+
+Lines Console::render_lines(const Renderable& renderable, int width, bool pad) const {
+  if (width < 1) width = width_;
+  Lines lines;
+  renderable.render(*this, width, lines);
+  const auto w = static_cast<std::size_t>(width);
+  for (Line& line : lines) {
+    crop_line(line, w);
+    if (pad) pad_line(line, w);
+  }
+  return lines;
+}
+
+void Console::push_theme(Theme theme) {
+  themes_.push_back(std::move(theme));
+}
+
+void Console::pop_theme() {
+  if (!themes_.empty()) themes_.pop_back();
+}
+
+Style Console::get_style(std::string_view name) const {
+  for (auto it = themes_.rbegin(); it != themes_.rend(); ++it) {
+    if (auto s = it->get(name)) return *s;
+  }
+  if (auto s = Theme::default_theme().get(name)) return *s;
+  return Style::try_parse(name).value_or(Style{});
+}
+
+std::string Console::take_output() {
+  std::string s = std::move(*out_);
+  out_->clear();
+  return s;
+}
+
+}  // namespace styled

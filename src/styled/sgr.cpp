@@ -1,0 +1,138 @@
+#include "styled/sgr.h"
+
+#include <array>
+
+namespace styled {
+
+namespace {
+
+// Attribute bits in the order of their SGR "on" codes.
+struct AttrCode {
+  Attr attr;
+  int on;
+  int off;
+};
+constexpr std::array<AttrCode, 7> ATTR_CODES = {{{Attr::bold, 1, 22},
+                                                 {Attr::dim, 2, 22},
+                                                 {Attr::italic, 3, 23},
+                                                 {Attr::underline, 4, 24},
+                                                 {Attr::blink, 5, 25},
+                                                 {Attr::reverse, 7, 27},
+                                                 {Attr::strike, 9, 29}}};
+
+// Collects ';'-separated parameters and writes them as one CSI ... m sequence.
+class Params {
+ public:
+  explicit Params(std::string& out) : out_(out) {}
+  ~Params() {
+    if (any_) out_ += 'm';
+  }
+  Params(const Params&) = delete;
+  Params& operator=(const Params&) = delete;
+
+  void add(int n) {
+    out_ += any_ ? ";" : "\x1b[";
+    any_ = true;
+    append_number(n);
+  }
+  void color(Color c, bool background, ColorSystem system) {
+    c = c.downgrade(system);
+    switch (c.kind()) {
+      case Color::Kind::none:
+        break;
+      case Color::Kind::default_color:
+        add(background ? 49 : 39);
+        break;
+      case Color::Kind::standard: {
+        const int i = c.index();
+        const int base = i < 8 ? (background ? 40 : 30) : (background ? 100 : 90);
+        add(base + (i & 7));
+        break;
+      }
+      case Color::Kind::palette:
+        add(background ? 48 : 38);
+        add(5);
+        add(c.index());
+        break;
+      case Color::Kind::rgb:
+        add(background ? 48 : 38);
+        add(2);
+        add(c.r());
+        add(c.g());
+        add(c.b());
+        break;
+    }
+  }
+
+ private:
+  void append_number(int n) {
+    char buf[4];
+    int len = 0;
+    do {
+      buf[len++] = static_cast<char>('0' + n % 10);
+      n /= 10;
+    } while (n > 0 && len < 4);
+    while (len > 0) out_ += buf[--len];
+  }
+  std::string& out_;
+  bool any_ = false;
+};
+
+Color shown(Color c) {
+  return c.kind() == Color::Kind::default_color ? Color() : c;
+}
+
+}  // namespace
+
+void append_sgr(std::string& out, const Style& style, ColorSystem system) {
+  if (system == ColorSystem::none) return;
+  Params p(out);
+  for (const auto& a : ATTR_CODES) {
+    if (style.has(a.attr)) p.add(a.on);
+  }
+  if (shown(style.fg()).is_set()) p.color(style.fg(), false, system);
+  if (shown(style.bg()).is_set()) p.color(style.bg(), true, system);
+}
+
+void append_sgr_transition(std::string& out, const Style& from, const Style& to,
+                           ColorSystem system) {
+  if (system == ColorSystem::none) return;
+  const Style a = from.normalized();
+  const Style b = to.normalized();
+  if (a == b) return;
+  if (b.is_plain()) {
+    out += SGR_RESET;
+    return;
+  }
+  Params p(out);
+  const std::uint8_t turned_off = a.on_bits() & ~b.on_bits();
+  const auto bold_dim =
+      static_cast<std::uint8_t>(Attr::bold) | static_cast<std::uint8_t>(Attr::dim);
+  // SGR 22 turns off both bold and dim, so whichever stays on must be turned on again.
+  const bool reset_intensity = (turned_off & bold_dim) != 0;
+  if (reset_intensity) p.add(22);
+  for (const auto& a_code : ATTR_CODES) {
+    const auto bit = static_cast<std::uint8_t>(a_code.attr);
+    const bool was = (a.on_bits() & bit) != 0;
+    const bool now = (b.on_bits() & bit) != 0;
+    const bool intensity = (bit & bold_dim) != 0;
+    if (now && (!was || (intensity && reset_intensity))) p.add(a_code.on);
+    if (!now && was && !intensity) p.add(a_code.off);
+  }
+  if (a.fg() != b.fg()) {
+    if (b.fg().is_set()) {
+      p.color(b.fg(), false, system);
+    } else {
+      p.add(39);
+    }
+  }
+  if (a.bg() != b.bg()) {
+    if (b.bg().is_set()) {
+      p.color(b.bg(), true, system);
+    } else {
+      p.add(49);
+    }
+  }
+}
+
+}  // namespace styled

@@ -1,0 +1,231 @@
+#include "styled/text.h"
+
+#include <algorithm>
+#include <array>
+#include <set>
+
+#include "unicode/text_ops.h"
+#include "unicode/width.h"
+
+namespace styled {
+
+namespace {
+
+// True when every byte is printable ASCII or a line feed: nothing to clean, no tabs.
+bool plain_ascii(std::string_view s) {
+  for (char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c < 0x20 && c != '\n') || c >= 0x7F) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Text::Text(std::string_view text, const Style& style) {
+  append(text, style);
+}
+
+Text::Text(std::string_view text, std::string_view style) : Text(text, Style::parse(style)) {}
+
+Text Text::one_line() {
+  Text t;
+  t.set_no_wrap(true).set_overflow(Overflow::ellipsis);
+  return t;
+}
+
+Text& Text::append(std::string_view text, std::string_view style) {
+  return append(text, Style::parse(style));
+}
+
+Text& Text::append(std::string_view text, const Style& style) {
+  if (text.empty()) return *this;
+  if (plain_ascii(text)) {
+    append_clean(text, style);
+    return *this;
+  }
+  std::string clean =
+      unicode::has_controls(text) ? unicode::visible_controls(text) : std::string(text);
+  if (clean.find('\t') == std::string::npos) {
+    append_clean(clean, style);
+    return *this;
+  }
+  // Tabs advance to the next multiple of 8 cells, counted from the start of their line.
+  const std::size_t last_nl = plain_.rfind('\n');
+  const std::size_t line_start = last_nl == std::string::npos ? 0 : last_nl + 1;
+  std::size_t col = unicode::str_width(std::string_view(plain_).substr(line_start));
+  std::string expanded;
+  expanded.reserve(clean.size() + 16);
+  for (std::size_t pos = 0; pos < clean.size();) {
+    const char c = clean[pos];
+    if (c == '\t') {
+      const std::size_t n = 8 - col % 8;
+      expanded.append(n, ' ');
+      col += n;
+      ++pos;
+    } else if (c == '\n') {
+      expanded += c;
+      col = 0;
+      ++pos;
+    } else {
+      const unicode::Grapheme g = unicode::grapheme_at(clean, pos);
+      // A cluster never holds a tab or line feed (both are controls, which break clusters).
+      expanded.append(clean, pos, g.len);
+      col += static_cast<std::size_t>(g.width);
+      pos += g.len;
+    }
+  }
+  append_clean(expanded, style);
+  return *this;
+}
+
+void Text::append_clean(std::string_view clean, const Style& style) {
+  const auto start = static_cast<std::uint32_t>(plain_.size());
+  plain_ += clean;
+  if (style.is_null()) return;
+  const auto end = static_cast<std::uint32_t>(plain_.size());
+  if (!spans_.empty() && spans_ordered_ && spans_.back().end == start &&
+      spans_.back().style == style) {
+    spans_.back().end = end;
+    return;
+  }
+  if (!spans_.empty() && spans_.back().end > start) spans_ordered_ = false;
+  spans_.push_back(Span{start, end, style});
+}
+
+Text& Text::append(const Text& other) {
+  const auto offset = static_cast<std::uint32_t>(plain_.size());
+  // The other text's base style covers its own part of this one.
+  if (!other.base_.is_null() && !other.plain_.empty()) {
+    if (!spans_.empty() && spans_.back().end > offset) spans_ordered_ = false;
+    spans_.push_back(
+        Span{offset, offset + static_cast<std::uint32_t>(other.plain_.size()), other.base_});
+    if (!other.spans_.empty()) spans_ordered_ = false;
+  }
+  plain_ += other.plain_;
+  for (const Span& s : other.spans_) {
+    const Span shifted{s.start + offset, s.end + offset, s.style};
+    if (!spans_.empty() && spans_.back().end > shifted.start) spans_ordered_ = false;
+    spans_.push_back(shifted);
+  }
+  if (!other.spans_ordered_) spans_ordered_ = false;
+  return *this;
+}
+
+Text& Text::stylize(const Style& style, std::size_t start, std::size_t end) {
+  end = std::min(end, plain_.size());
+  if (start >= end || style.is_null()) return *this;
+  if (!spans_.empty() && spans_.back().end > start) spans_ordered_ = false;
+  spans_.push_back(Span{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end), style});
+  return *this;
+}
+
+std::size_t Text::cell_length() const {
+  std::size_t widest = 0, cur = 0;
+  for (std::size_t pos = 0; pos < plain_.size();) {
+    if (plain_[pos] == '\n') {
+      widest = std::max(widest, cur);
+      cur = 0;
+      ++pos;
+      continue;
+    }
+    const unicode::Grapheme g = unicode::grapheme_at(plain_, pos);
+    cur += static_cast<std::size_t>(g.width);
+    pos += g.len;
+  }
+  return std::max(widest, cur);
+}
+
+namespace {
+
+void push_run(std::vector<StyleRun>& runs, std::uint32_t start, std::uint32_t end,
+              const Style& style) {
+  if (start >= end) return;
+  if (!runs.empty() && runs.back().style == style && runs.back().end == start) {
+    runs.back().end = end;
+  } else {
+    runs.push_back(StyleRun{start, end, style});
+  }
+}
+
+// Overlapping spans: sweep their boundaries. For every field (each attribute, fg, bg) the
+// active span with the highest index that sets it decides, which equals applying the active
+// spans in order, at O(log n) per boundary however deep the nesting.
+std::vector<StyleRun> sweep_runs(const std::string& plain, const std::vector<Span>& spans,
+                                 const Style& base) {
+  struct Event {
+    std::uint32_t pos;
+    bool open;
+    std::uint32_t index;
+  };
+  std::vector<Event> events;
+  events.reserve(spans.size() * 2);
+  for (std::uint32_t i = 0; i < spans.size(); ++i) {
+    if (spans[i].start >= spans[i].end) continue;
+    events.push_back({spans[i].start, true, i});
+    events.push_back({spans[i].end, false, i});
+  }
+  std::sort(events.begin(), events.end(),
+            [](const Event& a, const Event& b) { return a.pos < b.pos; });
+  constexpr int FIELDS = 9;  // 7 attributes, fg, bg
+  std::array<std::set<std::uint32_t>, FIELDS> active;
+  auto fields_of = [&](const Style& s, auto&& f) {
+    for (int bit = 0; bit < 7; ++bit) {
+      if (s.set_bits() & (1u << bit)) f(bit);
+    }
+    if (s.fg().is_set()) f(7);
+    if (s.bg().is_set()) f(8);
+  };
+  auto combined = [&] {
+    Style s = base;
+    for (int bit = 0; bit < 7; ++bit) {
+      if (active[bit].empty()) continue;
+      const Style& from = spans[*active[bit].rbegin()].style;
+      const auto a = static_cast<Attr>(1u << bit);
+      s = s.with(a, from.has(a));
+    }
+    if (!active[7].empty()) s = s.with_fg(spans[*active[7].rbegin()].style.fg());
+    if (!active[8].empty()) s = s.with_bg(spans[*active[8].rbegin()].style.bg());
+    return s;
+  };
+  std::vector<StyleRun> runs;
+  std::uint32_t pos = 0;
+  Style current = base;
+  for (std::size_t e = 0; e < events.size();) {
+    const std::uint32_t at = events[e].pos;
+    push_run(runs, pos, at, current);
+    pos = at;
+    for (; e < events.size() && events[e].pos == at; ++e) {
+      const Event& ev = events[e];
+      fields_of(spans[ev.index].style, [&](int f) {
+        if (ev.open) {
+          active[f].insert(ev.index);
+        } else {
+          active[f].erase(ev.index);
+        }
+      });
+    }
+    current = combined();
+  }
+  push_run(runs, pos, static_cast<std::uint32_t>(plain.size()), current);
+  return runs;
+}
+
+}  // namespace
+
+std::vector<StyleRun> Text::runs() const {
+  if (!spans_ordered_) return sweep_runs(plain_, spans_, base_);
+  std::vector<StyleRun> runs;
+  runs.reserve(spans_.size() * 2 + 1);
+  std::uint32_t pos = 0;
+  for (const Span& s : spans_) {
+    const std::uint32_t start = std::max(s.start, pos);
+    push_run(runs, pos, start, base_);
+    push_run(runs, start, s.end, base_ + s.style);
+    pos = std::max(pos, s.end);
+  }
+  push_run(runs, pos, static_cast<std::uint32_t>(plain_.size()), base_);
+  return runs;
+}
+
+}  // namespace styled
