@@ -1,0 +1,87 @@
+#include "host/plain_approval.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <string>
+
+#include "unicode/text_ops.h"
+
+namespace host {
+
+namespace {
+
+// One line from the terminal (cooked mode: the user finishes it with Enter); empty on EOF.
+std::string read_answer(int fd) {
+  std::string line;
+  char c = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || c == '\n') break;
+    line += c;
+  }
+  return line;
+}
+
+bool is_yes(std::string_view answer) {
+  std::string a;
+  for (const char c : unicode::strip(answer))
+    a += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return a == "y" || a == "yes";
+}
+
+}  // namespace
+
+int open_controlling_terminal() {
+  return ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+}
+
+std::string approval_question(std::string_view tool, std::string_view command) {
+  std::string q = "\n\x1b[1;33m▪ Approve " + unicode::visible_controls(tool) + "\x1b[0m\n";
+  for (const std::string& line : unicode::split_lines(command)) {
+    q += "    \x1b[36m" + unicode::visible_controls(line) + "\x1b[0m\n";
+  }
+  if (unicode::split_lines(command).empty()) q += "    \x1b[36m\x1b[0m\n";
+  q += "  Allow? [y/N] ";
+  return q;
+}
+
+zell::output::ApprovalCallback make_plain_approval(zell::output::OutputManager& manager,
+                                                   ApprovalMode mode,
+                                                   std::shared_ptr<zell::output::Writer> out,
+                                                   TerminalOpener open_terminal) {
+  return [&manager, mode, out = std::move(out), open_terminal = std::move(open_terminal)](
+             std::string_view tool, std::string_view command) {
+    const bool was_running = manager.indicator_running();
+    if (was_running) manager._stop_indicator();
+    const std::string question = approval_question(tool, command);
+    bool approved = false;
+    if (mode == ApprovalMode::approve_all) {
+      out->write(question + "y (--yes)\n");
+      approved = true;
+    } else if (const int tty = open_terminal(); tty < 0) {
+      out->write(question + "n (no terminal to ask)\n");
+    } else {
+      // Ask where the user is; when standard output goes elsewhere, record the outcome there.
+      const bool stdout_is_tty = ::isatty(STDOUT_FILENO) == 1;
+      zell::output::FdWriter terminal(tty);
+      try {
+        terminal.write(question);
+        approved = is_yes(read_answer(tty));
+      } catch (...) {
+        ::close(tty);
+        throw;
+      }
+      ::close(tty);
+      if (!stdout_is_tty) out->write(question + (approved ? "y\n" : "n\n"));
+    }
+    out->flush();
+    if (was_running) manager._start_indicator();
+    return approved;
+  };
+}
+
+}  // namespace host
