@@ -1,0 +1,171 @@
+#include "styled/syntax.h"
+
+#include <srchilite/formatter.h>
+#include <srchilite/formattermanager.h>
+#include <srchilite/formatterparams.h>
+#include <srchilite/sourcehighlighter.h>
+
+#include <algorithm>
+#include <array>
+#include <boost/shared_ptr.hpp>
+
+#include "styled/console.h"
+#include "styled/syntax_registry.h"
+
+namespace styled {
+
+namespace {
+
+// Receives the tokens of one token class and appends them to the text being built.
+class TokenFormatter : public srchilite::Formatter {
+ public:
+  TokenFormatter(Text& out, Style style) : out_(out), style_(style) {}
+  void format(const std::string& s, const srchilite::FormatterParams*) override {
+    out_.append(s, style_);
+  }
+
+ private:
+  Text& out_;
+  Style style_;
+};
+
+// Keywords, except those that bring names in from elsewhere, which the theme colours apart.
+class KeywordFormatter : public srchilite::Formatter {
+ public:
+  KeywordFormatter(Text& out, Style keyword, Style import)
+      : out_(out), keyword_(keyword), import_(import) {}
+  void format(const std::string& s, const srchilite::FormatterParams*) override {
+    static constexpr std::array<std::string_view, 10> IMPORTS = {
+        "import", "from", "export",  "require", "include",
+        "using",  "use",  "package", "extern",  "#include"};
+    const bool import = std::find(IMPORTS.begin(), IMPORTS.end(), s) != IMPORTS.end();
+    out_.append(s, import ? import_ : keyword_);
+  }
+
+ private:
+  Text& out_;
+  Style keyword_, import_;
+};
+
+struct ClassStyle {
+  std::string_view element;
+  Style CodeTheme::*style;
+};
+
+constexpr std::array<ClassStyle, 28> CLASS_STYLES = {{
+    {"comment", &CodeTheme::comment},
+    {"todo", &CodeTheme::comment},
+    {"type", &CodeTheme::type},
+    {"usertype", &CodeTheme::type},
+    {"preproc", &CodeTheme::import_keyword},
+    {"symbol", &CodeTheme::operator_},
+    {"function", &CodeTheme::function},
+    {"classname", &CodeTheme::function},
+    {"attribute", &CodeTheme::function},
+    {"property", &CodeTheme::function},
+    {"selector", &CodeTheme::tag},
+    {"tag", &CodeTheme::tag},
+    {"number", &CodeTheme::number},
+    {"value", &CodeTheme::number},
+    {"constant", &CodeTheme::number},
+    {"string", &CodeTheme::string},
+    {"regexp", &CodeTheme::string},
+    {"specialchar", &CodeTheme::escape},
+    {"oldfile", &CodeTheme::deleted},
+    {"newfile", &CodeTheme::inserted},
+    {"difflines", &CodeTheme::hunk},
+    {"label", &CodeTheme::function},
+    {"url", &CodeTheme::string},
+    {"name", &CodeTheme::function},
+    {"decorator", &CodeTheme::function},
+    {"key", &CodeTheme::keyword},
+    {"section", &CodeTheme::function},
+    {"instruction", &CodeTheme::import_keyword},
+}};
+
+// The code's lines, split at line feeds only (a trailing one gives no empty last line).
+template <typename F>
+void for_each_line(std::string_view code, F&& f) {
+  std::size_t start = 0;
+  while (start < code.size()) {
+    const std::size_t nl = code.find('\n', start);
+    const std::size_t end = nl == std::string_view::npos ? code.size() : nl;
+    f(code.substr(start, end - start), nl != std::string_view::npos && nl + 1 < code.size());
+    if (nl == std::string_view::npos) break;
+    start = nl + 1;
+  }
+}
+
+}  // namespace
+
+Syntax::Syntax(std::string code, std::string_view language, std::string_view theme, bool word_wrap,
+               int padding)
+    : code_(std::move(code)),
+      language_(language),
+      theme_(&CodeTheme::named(theme)),
+      word_wrap_(word_wrap),
+      padding_(std::max(padding, 0)) {}
+
+std::string Syntax::resolve_language(std::string_view language) {
+  return syntax_registry::find(language).file;
+}
+
+Text Syntax::highlight() const {
+  Text out;
+  const CodeTheme& theme = *theme_;
+  const srchilite::HighlightStatePtr state =
+      language_.empty() ? srchilite::HighlightStatePtr() : syntax_registry::load(language_);
+  if (!state) {
+    out.append(code_);
+    return out;
+  }
+  srchilite::FormatterManager formatters(srchilite::FormatterPtr(new TokenFormatter(out, Style())));
+  for (const ClassStyle& cs : CLASS_STYLES) {
+    formatters.addFormatter(std::string(cs.element),
+                            srchilite::FormatterPtr(new TokenFormatter(out, theme.*cs.style)));
+  }
+  formatters.addFormatter("keyword", srchilite::FormatterPtr(new KeywordFormatter(
+                                         out, theme.keyword, theme.import_keyword)));
+  srchilite::SourceHighlighter highlighter(state);
+  highlighter.setFormatterManager(&formatters);
+  highlighter.setOptimize(true);  // adjacent text of one class arrives as one piece
+  srchilite::FormatterParams params;
+  highlighter.setFormatterParams(&params);
+  for_each_line(code_, [&](std::string_view line, bool more) {
+    params.start = 0;
+    highlighter.highlightParagraph(std::string(line));
+    if (more) out.append("\n");
+  });
+  return out;
+}
+
+void Syntax::render(const Console&, int width, Lines& out) const {
+  const Style& bg = theme_->background;
+  Text text = highlight();
+  text.set_base_style(bg);
+  text.set_no_wrap(!word_wrap_);
+  text.set_overflow(word_wrap_ ? Overflow::fold : Overflow::crop);
+  const int pad = std::min(padding_, std::max(0, (width - 1) / 2));
+  const int inner = std::max(1, width - 2 * pad);
+  const auto full = static_cast<std::size_t>(std::max(width, inner + 2 * pad));
+  const std::string side(static_cast<std::size_t>(pad), ' ');
+  auto blank_row = [&] {
+    Line line;
+    pad_line(line, full, bg);
+    out.push_back(std::move(line));
+  };
+  if (pad > 0) blank_row();
+  Lines code_lines;
+  text.wrap_into(inner, code_lines);
+  for (Line& code_line : code_lines) {
+    Line line;
+    line.push(side, bg, side.size());
+    line.append(code_line);
+    pad_line(line, static_cast<std::size_t>(pad + inner), bg);
+    line.push(side, bg, side.size());
+    out.push_back(std::move(line));
+  }
+  if (pad > 0) blank_row();
+}
+
+}  // namespace styled

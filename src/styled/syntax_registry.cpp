@@ -1,0 +1,196 @@
+#include "styled/syntax_registry.h"
+
+#include <srchilite/langdefmanager.h>
+#include <srchilite/regexrulefactory.h>
+
+#include <array>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <utility>
+
+#ifndef VELLUMINE_SOURCE_HIGHLIGHT_DIR
+#define VELLUMINE_SOURCE_HIGHLIGHT_DIR "/usr/share/source-highlight"
+#endif
+#ifndef VELLUMINE_LANG_DIR
+#define VELLUMINE_LANG_DIR ""
+#endif
+
+namespace styled::syntax_registry {
+
+namespace {
+
+// Common names for a language, mapped to the nearest definition; files we ship ourselves
+// (for languages source-highlight lacks) are marked `own`.
+struct Alias {
+  std::string_view name;
+  std::string_view file;
+  bool own;
+};
+
+constexpr std::array ALIASES = {
+    Alias{"py", "python.lang", false},
+    Alias{"python", "python.lang", false},
+    Alias{"python3", "python.lang", false},
+    Alias{"py3", "python.lang", false},
+    Alias{"pycon", "python.lang", false},
+    Alias{"js", "javascript.lang", false},
+    Alias{"javascript", "javascript.lang", false},
+    Alias{"jsx", "typescript.lang", true},
+    Alias{"mjs", "javascript.lang", false},
+    Alias{"cjs", "javascript.lang", false},
+    Alias{"node", "javascript.lang", false},
+    Alias{"ts", "typescript.lang", true},
+    Alias{"typescript", "typescript.lang", true},
+    Alias{"tsx", "typescript.lang", true},
+    Alias{"mts", "typescript.lang", true},
+    Alias{"sh", "sh.lang", false},
+    Alias{"bash", "sh.lang", false},
+    Alias{"shell", "sh.lang", false},
+    Alias{"zsh", "sh.lang", false},
+    Alias{"ksh", "sh.lang", false},
+    Alias{"console", "sh.lang", false},
+    Alias{"shellsession", "sh.lang", false},
+    Alias{"c++", "cpp.lang", false},
+    Alias{"cpp", "cpp.lang", false},
+    Alias{"cxx", "cpp.lang", false},
+    Alias{"cc", "cpp.lang", false},
+    Alias{"hpp", "cpp.lang", false},
+    Alias{"h", "cpp.lang", false},
+    Alias{"c", "c.lang", false},
+    Alias{"rs", "rust.lang", false},
+    Alias{"rust", "rust.lang", false},
+    Alias{"yml", "yaml.lang", true},
+    Alias{"yaml", "yaml.lang", true},
+    Alias{"toml", "toml.lang", true},
+    Alias{"json", "json.lang", false},
+    Alias{"jsonc", "json.lang", false},
+    Alias{"json5", "json.lang", false},
+    Alias{"diff", "diff.lang", false},
+    Alias{"patch", "diff.lang", false},
+    Alias{"udiff", "diff.lang", false},
+    Alias{"dockerfile", "dockerfile.lang", true},
+    Alias{"docker", "dockerfile.lang", true},
+    Alias{"containerfile", "dockerfile.lang", true},
+    Alias{"go", "go.lang", false},
+    Alias{"golang", "go.lang", false},
+    Alias{"java", "java.lang", false},
+    Alias{"kotlin", "java.lang", false},
+    Alias{"kt", "java.lang", false},
+    Alias{"swift", "scala.lang", false},
+    Alias{"scala", "scala.lang", false},
+    Alias{"rb", "ruby.lang", false},
+    Alias{"ruby", "ruby.lang", false},
+    Alias{"php", "php.lang", false},
+    Alias{"sql", "sql.lang", false},
+    Alias{"html", "html.lang", false},
+    Alias{"xml", "xml.lang", false},
+    Alias{"svg", "xml.lang", false},
+    Alias{"css", "css.lang", false},
+    Alias{"scss", "css.lang", false},
+    Alias{"lua", "lua.lang", false},
+    Alias{"perl", "perl.lang", false},
+    Alias{"pl", "perl.lang", false},
+    Alias{"make", "makefile.lang", false},
+    Alias{"makefile", "makefile.lang", false},
+    Alias{"cmake", "makefile.lang", false},
+    Alias{"cs", "csharp.lang", false},
+    Alias{"csharp", "csharp.lang", false},
+    Alias{"c#", "csharp.lang", false},
+    Alias{"hs", "haskell.lang", false},
+    Alias{"haskell", "haskell.lang", false},
+    Alias{"ini", "conf.lang", false},
+    Alias{"conf", "conf.lang", false},
+    Alias{"cfg", "conf.lang", false},
+    Alias{"properties", "properties.lang", false},
+    Alias{"tex", "latex.lang", false},
+    Alias{"latex", "latex.lang", false},
+    Alias{"erl", "erlang.lang", false},
+    Alias{"erlang", "erlang.lang", false},
+    Alias{"ml", "caml.lang", false},
+    Alias{"ocaml", "caml.lang", false},
+    Alias{"proto", "proto.lang", false},
+    Alias{"protobuf", "proto.lang", false},
+    Alias{"r", "r.lang", false},
+    Alias{"tcl", "tcl.lang", false},
+    Alias{"vim", "vim.lang", false},
+    Alias{"d", "d.lang", false},
+    Alias{"pascal", "pascal.lang", false},
+    Alias{"fortran", "fortran.lang", false},
+    Alias{"groovy", "groovy.lang", false},
+    Alias{"coffee", "coffeescript.lang", false},
+    Alias{"coffeescript", "coffeescript.lang", false},
+    Alias{"asm", "asm.lang", false},
+    Alias{"awk", "awk.lang", false},
+    Alias{"bat", "bat.lang", false},
+    Alias{"batch", "bat.lang", false},
+};
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+bool safe_name(std::string_view s) {
+  if (s.empty() || s.size() > 32) return false;
+  for (char c : s) {
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-')) return false;
+  }
+  return true;
+}
+
+struct Cache {
+  std::mutex mutex;
+  srchilite::RegexRuleFactory factory;
+  srchilite::LangDefManager manager{&factory};
+  std::map<std::string, srchilite::HighlightStatePtr, std::less<>> loaded;  // null = failed
+};
+
+Cache& cache() {
+  static Cache c;
+  return c;
+}
+
+}  // namespace
+
+Definition find(std::string_view language) {
+  const std::string name = lower(language);
+  for (const Alias& a : ALIASES) {
+    if (a.name == name) {
+      return {a.own ? VELLUMINE_LANG_DIR : VELLUMINE_SOURCE_HIGHLIGHT_DIR, std::string(a.file)};
+    }
+  }
+  // Any other language source-highlight ships under its own name ("ada", "scheme", ...).
+  if (safe_name(name)) {
+    const std::string file = name + ".lang";
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::path(VELLUMINE_SOURCE_HIGHLIGHT_DIR) / file, ec)) {
+      return {VELLUMINE_SOURCE_HIGHLIGHT_DIR, file};
+    }
+  }
+  return {};
+}
+
+srchilite::HighlightStatePtr load(std::string_view language) {
+  const Definition def = find(language);
+  if (def.file.empty()) return {};
+  const std::string key = def.dir + "/" + def.file;
+  Cache& c = cache();
+  std::lock_guard lock(c.mutex);
+  if (auto it = c.loaded.find(key); it != c.loaded.end()) return it->second;
+  srchilite::HighlightStatePtr state;
+  try {
+    state = c.manager.getHighlightState(def.dir, def.file);
+  } catch (const std::exception&) {
+    // A definition that does not load leaves the language unhighlighted; the failure is
+    // remembered so it is not retried for every block.
+    state.reset();
+  }
+  c.loaded.emplace(key, state);
+  return state;
+}
+
+}  // namespace styled::syntax_registry
