@@ -34,6 +34,11 @@ void MessageQueue::wake() {
   }
 }
 
+bool MessageQueue::empty() {
+  std::lock_guard lock(mutex_);
+  return queue_.empty();
+}
+
 std::deque<std::unique_ptr<Message>> MessageQueue::take() {
   char buf[64];
   while (::read(pipe_[0], buf, sizeof buf) > 0) {

@@ -24,6 +24,7 @@ class MessageQueue {
   [[nodiscard]] std::deque<std::unique_ptr<Message>> take();
   // Readable while messages wait.
   [[nodiscard]] int wake_fd() const { return pipe_[0]; }
+  [[nodiscard]] bool empty();
   // Wakes the poll without a message (used by exit from another thread).
   void wake();
 

@@ -1,0 +1,165 @@
+#pragma once
+// The App owns the terminal driver, the screen stack, the message queue and the event loop on
+// the UI thread. The loop blocks in poll() on the terminal, the resize pipe and the wake-up pipe
+// (never ticking while idle), handles input at once, drains every queued message per wake-up
+// and paints at most one frame per burst: a frame caused by a key or mouse event is written
+// immediately; frames caused by messages and timers are capped at FRAME_RATE a second.
+
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <typeindex>
+#include <unordered_map>
+#include <vector>
+
+#include "termui/binding.h"
+#include "termui/cell_buffer.h"
+#include "termui/css.h"
+#include "termui/driver.h"
+#include "termui/frame_writer.h"
+#include "termui/input_parser.h"
+#include "termui/message.h"
+#include "termui/message_queue.h"
+#include "termui/screen.h"
+#include "termui/timers.h"
+
+namespace styled {
+class Console;
+}
+
+namespace termui {
+
+class App {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr int FRAME_RATE = 60;
+
+  App();
+  virtual ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  // Runs on the real terminal until exit(); returns the exit code. An exception escaping a
+  // handler ends the App: the terminal is restored, the error printed to stderr, 1 returned.
+  int run();
+  // Runs on the given driver (tests and benchmarks feed it through pipes).
+  int run(Driver& driver);
+
+  // Screens. An installed screen is built by its factory the first time it is shown and kept.
+  void install_screen(std::string name, std::function<std::unique_ptr<Screen>()> factory);
+  void push_screen(std::string_view name);
+  void push_screen(std::unique_ptr<Screen> screen);
+  // Replaces the top screen.
+  void switch_screen(std::string_view name);
+  void pop_screen();
+  [[nodiscard]] Screen& screen();
+  [[nodiscard]] bool has_screen() const { return !stack_.empty(); }
+
+  // Ends the loop after the current event. Safe from any thread.
+  void exit(int code = 0);
+  [[nodiscard]] bool exiting() const { return exit_requested_.load(); }
+
+  // Terminal size in cells.
+  [[nodiscard]] Size size() const { return size_; }
+
+  // Safe from any thread: queues the message and wakes the loop; the message is handled on
+  // the UI thread by the handler registered for its type, else by on_message.
+  bool post_message(std::unique_ptr<Message> message);
+  template <typename M>
+  void on(std::function<void(M&)> handler) {
+    handlers_[std::type_index(typeid(M))] = [h = std::move(handler)](Message& m) {
+      h(static_cast<M&>(m));
+    };
+  }
+
+  // Timers on the UI thread.
+  Timer set_interval(double seconds, std::function<void()> callback);
+  Timer call_later(double seconds, std::function<void()> callback);
+
+  // App-wide console for rendering text into lines.
+  [[nodiscard]] styled::Console& console();
+
+  // The App's own BINDINGS, consulted after the screen's; "quit" is built in.
+  [[nodiscard]] virtual const std::vector<Binding>& bindings() const;
+  // Runs an action: the screen's, then the App's (`register_action`); false when unknown.
+  bool run_action(std::string_view name);
+
+  // ---- used by widgets and the headless Pilot (UI thread) ----
+  void request_repaint() { repaint_ = true; }
+  void request_layout() { layout_ = repaint_ = true; }
+  void capture_mouse(Widget* w) { captured_ = w; }
+  void release_mouse(Widget* w) {
+    if (captured_ == w) captured_ = nullptr;
+  }
+  [[nodiscard]] Widget* mouse_captor() const { return captured_; }
+  // Mounting: attaches styles from the CSS of the widget's classes and its screen.
+  void mount_widget(Widget& w, Screen* screen);
+  void forget_widget(Widget& w);
+
+  // Steps of the loop, exposed so that a Pilot can drive the App without poll().
+  void start(Driver& driver);
+  void stop();
+  void dispatch(InputEvent event);
+  void process_messages();
+  [[nodiscard]] bool has_pending_messages() { return !queue_.empty(); }
+  // Destroys screens that were removed while one of their handlers ran.
+  void collect_garbage();
+  void run_timers(Clock::time_point now = Clock::now());
+  void handle_resize(Size new_size);
+  // Writes a frame when something changed; returns whether one was written.
+  bool render_frame();
+  [[nodiscard]] const CellBuffer& screen_cells() const { return front_; }
+  [[nodiscard]] std::uint64_t frames_written() const { return frames_; }
+
+ protected:
+  // Called once the driver has started and the size is known; push the first screen here.
+  virtual void on_mount() {}
+  virtual void on_resize() {}
+  // Messages that have no handler registered with `on`.
+  virtual void on_message(Message&) {}
+  void register_action(std::string name, std::function<void()> action);
+
+ private:
+  void loop();
+  void show(Screen& screen);
+  void layout();
+  void dispatch_key(const KeyEvent& key);
+  void dispatch_mouse(MouseEvent mouse);
+  Widget* widget_at(Widget& root, int x, int y);
+  bool run_binding(const std::vector<Binding>& bindings, const std::string& key);
+
+  Driver* driver_ = nullptr;
+  Size size_{80, 24};
+  std::map<std::string, std::function<std::unique_ptr<Screen>()>, std::less<>> factories_;
+  std::map<std::string, std::unique_ptr<Screen>, std::less<>> installed_;
+  std::vector<Screen*> stack_;
+  std::vector<std::unique_ptr<Screen>> owned_;      // pushed screens that are not installed
+  std::vector<std::unique_ptr<Screen>> graveyard_;  // screens removed during a handler
+  std::map<std::string, std::function<void()>, std::less<>> actions_;
+  std::unordered_map<std::type_index, std::function<void(Message&)>> handlers_;
+  std::map<std::string, std::vector<CssRule>, std::less<>> css_cache_;
+
+  MessageQueue queue_;
+  InputParser parser_;
+  Timers timers_;
+  std::unique_ptr<styled::Console> console_;
+
+  CellBuffer front_, back_;
+  FrameWriter writer_;
+  bool first_frame_ = true;
+  bool repaint_ = true;
+  bool layout_ = true;
+  bool urgent_ = false;
+  Clock::time_point last_frame_{};
+  std::uint64_t frames_ = 0;
+
+  Widget* captured_ = nullptr;
+  std::atomic<bool> exit_requested_{false};
+  int exit_code_ = 0;
+};
+
+}  // namespace termui

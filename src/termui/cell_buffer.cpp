@@ -1,0 +1,129 @@
+#include "termui/cell_buffer.h"
+
+#include <algorithm>
+
+#include "unicode/text_ops.h"
+#include "unicode/utf8.h"
+#include "unicode/width.h"
+
+namespace termui {
+namespace {
+
+bool is_control(char32_t cp) {
+  return cp < 0x20 || (cp >= 0x7f && cp < 0xa0);
+}
+
+}  // namespace
+
+CellBuffer::CellBuffer(Size size) {
+  resize(size);
+}
+
+void CellBuffer::resize(Size size) {
+  size_ = {std::max(0, size.width), std::max(0, size.height)};
+  cells_.assign(static_cast<std::size_t>(size_.width) * static_cast<std::size_t>(size_.height),
+                Cell{});
+}
+
+void CellBuffer::clear() {
+  for (Cell& c : cells_) {
+    if (!c.is_blank()) c = Cell{};
+  }
+}
+
+void CellBuffer::set(int x, int y, std::string_view text, styled::Style style, std::uint8_t width) {
+  Cell& c = cells_[index(x, y)];
+  c.text.assign(text);
+  c.style = style;
+  c.width = width;
+}
+
+void CellBuffer::unhook(int x, int y, int width) {
+  const Cell& here = at(x, y);
+  if (here.width == 0 && x > 0) {
+    Cell& lead = cells_[index(x - 1, y)];
+    lead.text = " ";
+    lead.width = 1;
+  }
+  const int end = x + width;  // first column after the new glyph
+  if (end < size_.width && at(end, y).width == 0) {
+    Cell& tail = cells_[index(end, y)];
+    tail.text = " ";
+    tail.width = 1;
+  }
+}
+
+void CellBuffer::put_cell(int x, int y, std::string_view grapheme, styled::Style style) {
+  if (x < 0 || y < 0 || x >= size_.width || y >= size_.height) return;
+  unhook(x, y, 1);
+  set(x, y, grapheme, style.normalized(), 1);
+}
+
+int CellBuffer::put_text(int x, int y, std::string_view text, styled::Style style, int limit) {
+  if (y < 0 || y >= size_.height) return x;
+  limit = std::min(limit, size_.width);
+  style = style.normalized();
+  int last = -1;  // column of the last glyph written by this call, for combining marks
+  std::string shown;
+  for (std::size_t pos = 0; pos < text.size() && x < limit;) {
+    const unicode::Grapheme g = unicode::grapheme_at(text, pos);
+    std::string_view cluster = text.substr(pos, g.len);
+    pos += g.len;
+    int w = g.width;
+    const char32_t first = unicode::decode_at(cluster, 0).cp;
+    if (first == U'\t' || first == U'\n' || first == U'\r') {
+      cluster = " ";
+      w = 1;
+    } else if (is_control(first) || !unicode::is_valid(cluster)) {
+      shown = unicode::visible_controls(cluster);
+      cluster = shown;
+      w = static_cast<int>(std::max<std::size_t>(1, unicode::str_width(shown)));
+    }
+    if (w == 0) {
+      // A mark with nothing to sit on joins the glyph before it, or is dropped.
+      if (last >= 0 && at(last, y).text.size() < 32) cells_[index(last, y)].text.append(cluster);
+      continue;
+    }
+    if (x < 0) {  // left of the screen: skip, blanking a wide glyph cut in half
+      x += w;
+      if (x > 0 && x <= size_.width && w == 2) put_cell(0, y, " ", style);
+      continue;
+    }
+    if (w == 2 && x + 1 >= limit) {
+      put_cell(x, y, " ", style);  // no room for the second half
+      ++x;
+      break;
+    }
+    unhook(x, y, w);
+    set(x, y, cluster, style, static_cast<std::uint8_t>(w));
+    if (w == 2) set(x + 1, y, "", style, 0);
+    last = x;
+    x += w;
+  }
+  return x;
+}
+
+void CellBuffer::fill(const Region& r, styled::Style style) {
+  const Region clip = r.intersect({0, 0, size_.width, size_.height});
+  style = style.normalized();
+  for (int y = clip.y; y < clip.y + clip.height; ++y) {
+    if (clip.x > 0) unhook(clip.x, y, 0);
+    if (clip.x + clip.width < size_.width) unhook(clip.x + clip.width, y, 0);
+    for (int x = clip.x; x < clip.x + clip.width; ++x) {
+      Cell& c = cells_[index(x, y)];
+      if (c.width != 1 || c.text != " ") {
+        c.text = " ";
+        c.width = 1;
+      }
+      c.style = style;
+    }
+  }
+}
+
+std::string CellBuffer::row_text(int y) const {
+  std::string out;
+  for (int x = 0; x < size_.width; ++x) out += at(x, y).text;
+  return out;
+}
+
+}  // namespace termui

@@ -1,0 +1,103 @@
+#include "termui/compositor.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "termui/layout.h"
+#include "termui/widget.h"
+
+namespace termui {
+namespace {
+
+const styled::Style TRACK = styled::Style().with_bg(styled::Color::rgb(0x2b, 0x2b, 0x2b));
+const styled::Style THUMB = styled::Style().with_bg(styled::Color::rgb(0x60, 0x60, 0x60));
+
+void draw_border(const Widget& w, CellBuffer& cells, const Region& clip) {
+  const Region& r = w.region();
+  if (r.width < 2 || r.height < 2) return;
+  const styled::Style st = w.border_style();
+  const int right = r.x + r.width - 1;
+  const int bottom = r.y + r.height - 1;
+  auto put = [&](int x, int y, const char* g) {
+    if (clip.contains(x, y)) cells.put_cell(x, y, g, st);
+  };
+  put(r.x, r.y, "╭");
+  put(right, r.y, "╮");
+  put(r.x, bottom, "╰");
+  put(right, bottom, "╯");
+  for (int x = r.x + 1; x < right; ++x) {
+    put(x, r.y, "─");
+    put(x, bottom, "─");
+  }
+  for (int y = r.y + 1; y < bottom; ++y) {
+    put(r.x, y, "│");
+    put(right, y, "│");
+  }
+}
+
+void draw_vertical_bar(const Widget& w, CellBuffer& cells, const Region& clip) {
+  const Styles& st = w.styles();
+  const Overflow oy = st.overflow_y.value_or(Overflow::hidden);
+  const Region& c = w.content_region();
+  const int total = w.scroll_total();
+  if (oy == Overflow::hidden || (oy == Overflow::automatic && total <= c.height)) return;
+  const int thickness = st.scrollbar_v.value_or(DEFAULT_SCROLLBAR_V);
+  const int border = st.border_color ? 1 : 0;
+  const Region& r = w.region();
+  const int x0 = r.x + r.width - border - thickness;
+  const int h = c.height;
+  int thumb_start = 0, thumb_len = h;
+  if (total > h && h > 0) {
+    thumb_len = std::max(1, static_cast<int>(std::lround(double(h) * h / total)));
+    const int range = total - h;
+    const int pos = std::clamp(w.scroll_position(), 0, range);
+    thumb_start = static_cast<int>(std::lround(double(h - thumb_len) * pos / range));
+  }
+  for (int i = 0; i < h; ++i) {
+    const styled::Style s = (i >= thumb_start && i < thumb_start + thumb_len) ? THUMB : TRACK;
+    for (int x = x0; x < x0 + thickness; ++x) {
+      if (clip.contains(x, c.y + i)) cells.put_cell(x, c.y + i, " ", s);
+    }
+  }
+}
+
+void draw_horizontal_bar(const Widget& w, CellBuffer& cells, const Region& clip) {
+  const Styles& st = w.styles();
+  if (st.overflow_x.value_or(Overflow::hidden) != Overflow::scroll) return;
+  const int thickness = st.scrollbar_h.value_or(DEFAULT_SCROLLBAR_H);
+  const int border = st.border_color ? 1 : 0;
+  const Region& r = w.region();
+  const Region& c = w.content_region();
+  // Nothing scrolls sideways (lines are fitted to the width), so the thumb fills the track.
+  for (int y = r.y + r.height - border - thickness; y < r.y + r.height - border; ++y) {
+    for (int x = c.x; x < c.x + c.width; ++x) {
+      if (clip.contains(x, y)) cells.put_cell(x, y, " ", THUMB);
+    }
+  }
+}
+
+}  // namespace
+
+void compose_widget(Widget& w, CellBuffer& cells, const Region& clip_in) {
+  const Region clip = w.region().intersect(clip_in);
+  if (clip.empty()) return;
+  const styled::Style base = w.base_style();
+  cells.fill(clip, base);
+  if (w.styles().border_color) draw_border(w, cells, clip);
+  draw_vertical_bar(w, cells, clip);
+  draw_horizontal_bar(w, cells, clip);
+
+  const Region content = w.content_region().intersect(clip);
+  const int limit = content.x + content.width;
+  for (int y = content.y; y < content.y + content.height; ++y) {
+    const Strip strip = w.render_line(y - w.content_region().y);
+    int x = w.content_region().x;
+    for (const auto& seg : strip.segments()) {
+      if (x >= limit) break;
+      x = cells.put_text(x, y, seg.text, base + seg.style, limit);
+    }
+  }
+  for (const auto& child : w.children()) compose_widget(*child, cells, content);
+}
+
+}  // namespace termui

@@ -1,0 +1,66 @@
+#include "termui/frame_writer.h"
+
+#include <fmt/format.h>
+
+#include "styled/sgr.h"
+
+namespace termui {
+
+void FrameWriter::move_to(int x, int y) {
+  if (cx_ == x && cy_ == y) return;
+  if (cy_ == y && cx_ >= 0 && x > cx_) {
+    const int n = x - cx_;
+    if (n == 1) {
+      out_ += "\x1b[C";
+    } else {
+      fmt::format_to(std::back_inserter(out_), "\x1b[{}C", n);
+    }
+  } else if (x == 0) {
+    fmt::format_to(std::back_inserter(out_), "\x1b[{}H", y + 1);
+  } else {
+    fmt::format_to(std::back_inserter(out_), "\x1b[{};{}H", y + 1, x + 1);
+  }
+  cx_ = x;
+  cy_ = y;
+}
+
+std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& next, bool full) {
+  out_.clear();
+  out_ += SYNC_BEGIN;
+  const std::size_t header = out_.size();
+  if (full) {
+    out_ += "\x1b[0m\x1b[H\x1b[2J";
+    pen_ = styled::Style();
+    cx_ = cy_ = 0;
+  }
+  const int w = next.width();
+  const int h = next.height();
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const Cell& n = next.at(x, y);
+      if (n.width == 0) continue;  // written with its first half
+      bool changed;
+      if (full) {
+        changed = !n.is_blank();
+      } else {
+        changed = !(n == shown.at(x, y)) ||
+                  (n.width == 2 && x + 1 < w && !(next.at(x + 1, y) == shown.at(x + 1, y)));
+      }
+      if (!changed) continue;
+      move_to(x, y);
+      styled::append_sgr_transition(out_, pen_, n.style);
+      pen_ = n.style;
+      out_ += n.text;
+      cx_ += n.width;
+      if (cx_ >= w) cx_ = cy_ = -1;  // pending wrap: the position is the terminal's business
+    }
+  }
+  if (out_.size() == header) {
+    out_.clear();
+    return {};
+  }
+  out_ += SYNC_END;
+  return out_;
+}
+
+}  // namespace termui

@@ -1,0 +1,32 @@
+#pragma once
+// Encodes the difference between what the terminal shows and the next frame: only changed
+// cells are written, the cursor is moved only where output jumps, and the style is changed only
+// where it differs from the pen. The whole frame is one string wrapped in synchronized output
+// (mode 2026), so the terminal never shows half a frame.
+
+#include <string>
+#include <string_view>
+
+#include "termui/cell_buffer.h"
+
+namespace termui {
+
+class FrameWriter {
+ public:
+  static constexpr std::string_view SYNC_BEGIN = "\x1b[?2026h";
+  static constexpr std::string_view SYNC_END = "\x1b[?2026l";
+
+  // The bytes that turn `shown` into `next` (same size). With `full`, the screen is cleared
+  // first and `shown` is not looked at. Empty when nothing changed. The view stays valid until
+  // the next call.
+  std::string_view frame(const CellBuffer& shown, const CellBuffer& next, bool full);
+
+ private:
+  void move_to(int x, int y);
+
+  std::string out_;
+  styled::Style pen_;
+  int cx_ = -1, cy_ = -1;  // cursor position, -1 when unknown
+};
+
+}  // namespace termui

@@ -1,0 +1,138 @@
+#include "termui/layout.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "termui/widget.h"
+
+namespace termui {
+namespace {
+
+struct Chrome {
+  int top = 0, right = 0, bottom = 0, left = 0;
+};
+
+// Border, padding and scroll bars around the content area.
+Chrome chrome(const Widget& w, int content_rows_hint) {
+  const Styles& st = w.styles();
+  Chrome c;
+  const int border = st.border_color ? 1 : 0;
+  const Spacing pad = st.padding.value_or(Spacing{});
+  c.top = border + pad.top;
+  c.bottom = border + pad.bottom;
+  c.left = border + pad.left;
+  c.right = border + pad.right;
+  const Overflow oy = st.overflow_y.value_or(Overflow::hidden);
+  if (oy == Overflow::scroll || (oy == Overflow::automatic && w.scroll_total() > content_rows_hint))
+    c.right += st.scrollbar_v.value_or(DEFAULT_SCROLLBAR_V);
+  if (st.overflow_x.value_or(Overflow::hidden) == Overflow::scroll)
+    c.bottom += st.scrollbar_h.value_or(DEFAULT_SCROLLBAR_H);
+  return c;
+}
+
+int resolve(const Scalar& s, int available) {
+  switch (s.unit) {
+    case Scalar::Unit::cells:
+      return static_cast<int>(s.value);
+    case Scalar::Unit::percent:
+      return static_cast<int>(std::floor(available * s.value / 100.0));
+    default:
+      return available;
+  }
+}
+
+int width_of(const Widget& w, int available) {
+  const auto& width = w.styles().width;
+  if (!width || width->unit == Scalar::Unit::fr || width->unit == Scalar::Unit::automatic)
+    return available;
+  return std::clamp(resolve(*width, available), 0, std::max(available, 0));
+}
+
+}  // namespace
+
+int auto_height(Widget& w, int outer_width) {
+  const Chrome c = chrome(w, 1 << 30);
+  const int inner = std::max(0, outer_width - c.left - c.right);
+  return c.top + c.bottom + w.content_height(inner);
+}
+
+void layout_widget(Widget& w, const Region& outer_in) {
+  Region outer = outer_in;
+  outer.width = std::max(0, outer.width);
+  outer.height = std::max(0, outer.height);
+  const Chrome c = chrome(w, outer.height);
+  Region content{outer.x + c.left, outer.y + c.top, std::max(0, outer.width - c.left - c.right),
+                 std::max(0, outer.height - c.top - c.bottom)};
+  w.set_region(outer, content);
+  if (w.children().empty()) return;
+
+  Region area = content;
+  std::vector<Widget*> flow;
+  for (const auto& child : w.children()) {
+    Widget& ch = *child;
+    if (ch.styles().dock_top.value_or(false)) {
+      const int cw = width_of(ch, area.width);
+      const auto& h = ch.styles().height;
+      int hh =
+          !h || h->unit == Scalar::Unit::automatic ? auto_height(ch, cw) : resolve(*h, area.height);
+      hh = std::clamp(hh, 0, area.height);
+      layout_widget(ch, {area.x, area.y, cw, hh});
+      area.y += hh;
+      area.height -= hh;
+    } else {
+      flow.push_back(&ch);
+    }
+  }
+
+  // Fixed, percent and auto heights first; fr units share what is left.
+  std::vector<int> heights(flow.size(), 0);
+  std::vector<int> widths(flow.size(), 0);
+  int used = 0;
+  double fr_total = 0;
+  for (std::size_t i = 0; i < flow.size(); ++i) {
+    Widget& ch = *flow[i];
+    widths[i] = width_of(ch, area.width);
+    const auto& h = ch.styles().height;
+    if (h && h->unit == Scalar::Unit::fr) {
+      fr_total += h->value;
+    } else {
+      heights[i] = !h || h->unit == Scalar::Unit::automatic ? auto_height(ch, widths[i])
+                                                            : resolve(*h, area.height);
+      heights[i] = std::max(0, heights[i]);
+      used += heights[i];
+    }
+  }
+  if (fr_total > 0) {
+    const int left = std::max(0, area.height - used);
+    int given = 0;
+    int last_fr = -1;
+    for (std::size_t i = 0; i < flow.size(); ++i) {
+      const auto& h = flow[i]->styles().height;
+      if (h && h->unit == Scalar::Unit::fr) {
+        heights[i] = static_cast<int>(std::floor(left * h->value / fr_total));
+        given += heights[i];
+        last_fr = static_cast<int>(i);
+      }
+    }
+    if (last_fr >= 0) heights[last_fr] += left - given;  // rounding remainder to the last
+    used += left;
+  }
+
+  const Styles& st = w.styles();
+  int y = area.y;
+  if (used < area.height) {
+    const AlignV av = st.align_v.value_or(AlignV::top);
+    if (av == AlignV::middle) y += (area.height - used) / 2;
+    if (av == AlignV::bottom) y += area.height - used;
+  }
+  const AlignH ah = st.align_h.value_or(AlignH::left);
+  for (std::size_t i = 0; i < flow.size(); ++i) {
+    int x = area.x;
+    if (ah == AlignH::center) x += std::max(0, (area.width - widths[i]) / 2);
+    if (ah == AlignH::right) x += std::max(0, area.width - widths[i]);
+    layout_widget(*flow[i], {x, y, widths[i], heights[i]});
+    y += heights[i];
+  }
+}
+
+}  // namespace termui

@@ -1,0 +1,112 @@
+#include "termui/widget.h"
+
+#include <stdexcept>
+
+#include "termui/app.h"
+#include "termui/layout.h"
+
+namespace termui {
+
+Widget::Widget(std::string id) : id_(std::move(id)) {}
+
+Widget::~Widget() {
+  if (app_) app_->forget_widget(*this);
+}
+
+Widget& Widget::mount(std::unique_ptr<Widget> child) {
+  Widget& ref = *child;
+  child->parent_ = this;
+  children_.push_back(std::move(child));
+  if (app_) {
+    Screen* screen = nullptr;
+    for (Widget* w = this; w; w = w->parent_) {
+      if (auto* s = dynamic_cast<Screen*>(w)) screen = s;
+    }
+    app_->mount_widget(ref, screen);
+    app_->request_layout();
+  }
+  return ref;
+}
+
+void Widget::attach(App* app) {
+  app_ = app;
+}
+
+App& Widget::app() const {
+  if (!app_) throw std::logic_error("widget is not mounted in an App");
+  return *app_;
+}
+
+Widget* Widget::find(std::string_view selector) {
+  for (const auto& child : children_) {
+    bool match;
+    if (selector.starts_with("#")) {
+      match = child->id_ == selector.substr(1);
+    } else {
+      match = false;
+      for (auto name : child->css_type_names()) match = match || name == selector;
+    }
+    if (match) return child.get();
+    if (Widget* deeper = child->find(selector)) return deeper;
+  }
+  return nullptr;
+}
+
+void Widget::refresh() {
+  if (app_) app_->request_repaint();
+}
+
+void Widget::relayout() {
+  if (app_) app_->request_layout();
+}
+
+void Widget::capture_mouse() {
+  if (app_) app_->capture_mouse(this);
+}
+
+void Widget::release_mouse() {
+  if (app_) app_->release_mouse(this);
+}
+
+Strip Widget::render_line(int) {
+  return {};
+}
+
+int Widget::content_height(int width) {
+  int h = 0;
+  for (const auto& child : children_) {
+    const auto& ch = child->styles().height;
+    if (!ch || ch->unit == Scalar::Unit::automatic) {
+      h += auto_height(*child, width);
+    } else if (ch->unit == Scalar::Unit::cells) {
+      h += static_cast<int>(ch->value);
+    }
+  }
+  return h;
+}
+
+namespace {
+styled::Color css_colour(const std::string& text) {
+  const auto c = styled::Color::parse(text);
+  if (!c) throw CssError("unsupported CSS colour: '" + text + "'");
+  return *c;
+}
+}  // namespace
+
+void Widget::set_styles(const Styles& s) {
+  styles_ = s;
+  base_style_ = {};
+  if (s.color) base_style_ = base_style_.with_fg(css_colour(*s.color));
+  if (s.background) base_style_ = base_style_.with_bg(css_colour(*s.background));
+  border_style_ = base_style_;
+  if (s.border_color) border_style_ = border_style_.with_fg(css_colour(*s.border_color));
+}
+
+void Widget::set_region(const Region& outer, const Region& content) {
+  const bool resized = content.size() != content_.size();
+  region_ = outer;
+  content_ = content;
+  if (resized && app_) on_resize();
+}
+
+}  // namespace termui

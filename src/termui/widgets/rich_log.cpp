@@ -1,0 +1,124 @@
+#include "termui/widgets/rich_log.h"
+
+#include <algorithm>
+
+#include "styled/text.h"
+
+namespace termui {
+
+RichLog::RichLog(RichLogOptions options) : Widget(options.id), options_(std::move(options)) {}
+
+RichLog& RichLog::write(const styled::Renderable& content, std::optional<int> width) {
+  int render_width = width ? *width : (size().width > 0 ? size().width : options_.min_width);
+  render_width = std::max(1, render_width);
+  styled::Lines rendered;
+  const auto* text = dynamic_cast<const styled::Text*>(&content);
+  if (!options_.wrap && text && !text->no_wrap()) {
+    // Cropped rather than wrapped: render on one row per line, cut at the render width.
+    styled::Text one = *text;
+    one.set_no_wrap(true).set_overflow(styled::Overflow::crop);
+    rendered = _console.render_lines(one, render_width, true);
+  } else {
+    rendered = _console.render_lines(content, render_width, true);
+  }
+  lines_.reserve(lines_.size() + rendered.size());
+  for (auto& line : rendered) {
+    widest_ = std::max(widest_, static_cast<int>(line.cells));
+    lines_.emplace_back(std::move(line));
+  }
+  if (options_.auto_scroll) scroll_end();
+  refresh();
+  return *this;
+}
+
+RichLog& RichLog::write(std::string_view text, std::optional<int> width) {
+  return write(styled::Text(text), width);
+}
+
+void RichLog::clear() {
+  lines_.clear();
+  widest_ = 0;
+  scroll_y_ = 0;
+  pinned_to_end_ = true;
+  refresh();
+}
+
+void RichLog::truncate(std::size_t count) {
+  if (count >= lines_.size()) return;
+  lines_.resize(count);
+  scroll_y_ = std::min(scroll_y_, max_scroll_y());
+  refresh();
+}
+
+Size RichLog::virtual_size() const {
+  return {widest_, static_cast<int>(lines_.size())};
+}
+
+int RichLog::max_scroll_y() const {
+  return std::max(0, static_cast<int>(lines_.size()) - size().height);
+}
+
+void RichLog::scroll_to(std::optional<int> y, bool) {
+  if (!y) return;
+  const int target = std::clamp(*y, 0, max_scroll_y());
+  pinned_to_end_ = target >= max_scroll_y();
+  if (target != scroll_y_) {
+    scroll_y_ = target;
+    refresh();
+  }
+}
+
+void RichLog::scroll_end(bool animate) {
+  scroll_to(max_scroll_y(), animate);
+}
+
+void RichLog::scroll_relative(int dy) {
+  scroll_to(scroll_y_ + dy);
+}
+
+void RichLog::on_resize() {
+  if (pinned_to_end_) {
+    scroll_y_ = max_scroll_y();
+  } else {
+    scroll_y_ = std::min(scroll_y_, max_scroll_y());
+  }
+}
+
+Strip RichLog::render_line(int y) {
+  const long idx = static_cast<long>(scroll_y_) + y;
+  if (y < 0 || idx >= static_cast<long>(lines_.size())) return {};
+  return lines_[static_cast<std::size_t>(idx)];
+}
+
+bool RichLog::on_mouse_scroll(MouseEvent& event) {
+  if (event.action == MouseAction::scroll_up) {
+    scroll_relative(-WHEEL_LINES);
+    return true;
+  }
+  if (event.action == MouseAction::scroll_down) {
+    scroll_relative(WHEEL_LINES);
+    return true;
+  }
+  return false;
+}
+
+bool RichLog::on_key(const KeyEvent& key) {
+  if (key.key == "pageup") {
+    page_up();
+  } else if (key.key == "pagedown") {
+    page_down();
+  } else if (key.key == "home") {
+    scroll_to(0);
+  } else if (key.key == "end") {
+    scroll_end();
+  } else if (key.key == "up") {
+    scroll_relative(-1);
+  } else if (key.key == "down") {
+    scroll_relative(1);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace termui

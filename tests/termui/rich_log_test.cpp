@@ -1,0 +1,222 @@
+#include "termui/widgets/rich_log.h"
+
+#include <gtest/gtest.h>
+
+#include "styled/text.h"
+#include "termui/pilot.h"
+
+namespace termui {
+namespace {
+
+RichLogOptions options(bool wrap, bool auto_scroll = true, int min_width = 78) {
+  RichLogOptions o;
+  o.wrap = wrap;
+  o.auto_scroll = auto_scroll;
+  o.min_width = min_width;
+  return o;
+}
+
+// A screen holding one RichLog that fills it (no scroll bar unless asked).
+class LogScreen : public Screen {
+ public:
+  explicit LogScreen(RichLogOptions o, std::string_view css = "RichLog { overflow-y: hidden; }")
+      : options_(std::move(o)), css_(css) {}
+  std::vector<std::string_view> css_sources() const override { return {css_, DEFAULT_CSS}; }
+  std::vector<std::unique_ptr<Widget>> compose() override {
+    std::vector<std::unique_ptr<Widget>> out;
+    out.push_back(std::make_unique<RichLog>(options_));
+    return out;
+  }
+  RichLog& log() { return query_one<RichLog>("RichLog"); }
+
+ private:
+  RichLogOptions options_;
+  std::string css_;
+};
+
+class LogApp : public App {
+ public:
+  explicit LogApp(RichLogOptions o = {}, std::string_view css = "RichLog { overflow-y: hidden; }")
+      : options_(std::move(o)), css_(css) {}
+  void on_mount() override { push_screen(std::make_unique<LogScreen>(options_, css_)); }
+  RichLog& log() { return static_cast<LogScreen&>(screen()).log(); }
+
+ private:
+  RichLogOptions options_;
+  std::string css_;
+};
+
+TEST(RichLog, write_appends_lines_padded_to_the_render_width) {
+  LogApp app;
+  Pilot pilot(app, {20, 5});
+  app.log().write("hello");
+  app.log().write(styled::Text("two\nlines"));
+  ASSERT_EQ(app.log().lines().size(), 3u);
+  EXPECT_EQ(app.log().lines()[0].text(), "hello" + std::string(15, ' '));
+  EXPECT_EQ(app.log().lines()[2].cell_length(), 20);
+  pilot.pause();
+  EXPECT_EQ(pilot.lines()[1], "two" + std::string(17, ' '));
+}
+
+TEST(RichLog, explicit_width_wins) {
+  LogApp app(options(true));
+  Pilot pilot(app, {20, 5});
+  app.log().write(styled::Text("aaaa bbbb cccc"), 9);
+  ASSERT_EQ(app.log().lines().size(), 2u);
+  EXPECT_EQ(app.log().lines()[0].text(), "aaaa bbbb");
+  EXPECT_EQ(app.log().virtual_size(), (Size{9, 2}));
+}
+
+struct WrapCase {
+  bool wrap;
+  std::vector<std::string> lines;
+};
+
+class RichLogWrap : public ::testing::TestWithParam<WrapCase> {};
+
+TEST_P(RichLogWrap, long_lines_wrap_or_crop) {
+  LogApp app(options(GetParam().wrap));
+  Pilot pilot(app, {10, 4});
+  app.log().write(styled::Text("one two three four"));
+  std::vector<std::string> got;
+  for (const auto& s : app.log().lines()) got.push_back(s.text());
+  EXPECT_EQ(got, GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, RichLogWrap,
+                         ::testing::Values(WrapCase{true, {"one two   ", "three four"}},
+                                           WrapCase{false, {"one two th"}}));
+
+TEST(RichLog, before_layout_renders_at_min_width) {
+  RichLog log(options(true, true, 30));
+  log.write(styled::Text(std::string(40, 'x')));
+  ASSERT_EQ(log.lines().size(), 2u);
+  EXPECT_EQ(log.lines()[0].cell_length(), 30);
+}
+
+TEST(RichLog, auto_scroll_follows_the_end_and_shows_the_last_rows) {
+  LogApp app;
+  Pilot pilot(app, {10, 3});
+  for (int i = 0; i < 10; ++i) app.log().write("line" + std::to_string(i));
+  pilot.pause();
+  EXPECT_EQ(app.log().scroll_offset().y, 7);
+  EXPECT_EQ(pilot.lines()[0].substr(0, 5), "line7");
+  EXPECT_EQ(pilot.lines()[2].substr(0, 5), "line9");
+}
+
+TEST(RichLog, without_auto_scroll_the_view_stays_at_the_top) {
+  LogApp app(options(false, false));
+  Pilot pilot(app, {10, 3});
+  for (int i = 0; i < 10; ++i) app.log().write("line" + std::to_string(i));
+  EXPECT_EQ(app.log().scroll_offset().y, 0);
+}
+
+struct ScrollCase {
+  int to;
+  int expected;
+};
+
+class RichLogScrollTo : public ::testing::TestWithParam<ScrollCase> {};
+
+TEST_P(RichLogScrollTo, is_clamped_to_the_lines) {
+  LogApp app;
+  Pilot pilot(app, {10, 4});
+  for (int i = 0; i < 10; ++i) app.log().write("l" + std::to_string(i));
+  app.log().scroll_to(GetParam().to, false);
+  EXPECT_EQ(app.log().scroll_offset().y, GetParam().expected);
+  pilot.pause();
+  EXPECT_EQ(pilot.lines()[0].substr(0, 2), "l" + std::to_string(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, RichLogScrollTo,
+                         ::testing::Values(ScrollCase{-5, 0}, ScrollCase{0, 0}, ScrollCase{3, 3},
+                                           ScrollCase{6, 6}, ScrollCase{7, 6},
+                                           ScrollCase{1000000, 6}));
+
+TEST(RichLog, clear_drops_every_line_and_the_screen_shows_nothing) {
+  LogApp app;
+  Pilot pilot(app, {10, 3});
+  for (int i = 0; i < 5; ++i) app.log().write("x");
+  app.log().clear();
+  pilot.pause();
+  EXPECT_TRUE(app.log().lines().empty());
+  EXPECT_EQ(app.log().scroll_offset().y, 0);
+  EXPECT_EQ(app.log().virtual_size(), (Size{0, 0}));
+  EXPECT_EQ(pilot.text(),
+            std::string(10, ' ') + "\n" + std::string(10, ' ') + "\n" + std::string(10, ' '));
+}
+
+TEST(RichLog, wheel_and_page_keys_scroll) {
+  LogApp app(options(false, false));
+  Pilot pilot(app, {10, 4});
+  for (int i = 0; i < 20; ++i) app.log().write("l" + std::to_string(i));
+  pilot.scroll_down(2, 2);
+  EXPECT_EQ(app.log().scroll_offset().y, RichLog::WHEEL_LINES);
+  pilot.scroll_up(2, 2, 5);
+  EXPECT_EQ(app.log().scroll_offset().y, 0);
+  app.log().page_down();
+  EXPECT_EQ(app.log().scroll_offset().y, 4);
+  app.log().scroll_end();
+  EXPECT_EQ(app.log().scroll_offset().y, 16);
+}
+
+TEST(RichLog, resize_keeps_a_pinned_view_at_the_end) {
+  LogApp app;
+  Pilot pilot(app, {10, 4});
+  for (int i = 0; i < 20; ++i) app.log().write("l" + std::to_string(i));
+  pilot.resize({10, 8});
+  EXPECT_EQ(app.log().scroll_offset().y, 12);
+  EXPECT_EQ(pilot.lines()[7].substr(0, 3), "l19");
+}
+
+TEST(RichLog, scroll_bar_takes_its_width_off_the_content) {
+  LogApp app({}, "RichLog { overflow-y: scroll; padding: 0 1; scrollbar-size: 1 1; }");
+  Pilot pilot(app, {20, 4});
+  EXPECT_EQ(app.log().size(), (Size{17, 4}));
+  for (int i = 0; i < 8; ++i) app.log().write("l" + std::to_string(i));
+  pilot.pause();
+  // Thumb (half the track: 4 of 8 rows shown) sits at the bottom when scrolled to the end.
+  EXPECT_NE(pilot.cell(19, 3).style.bg(), pilot.cell(19, 0).style.bg());
+  EXPECT_EQ(pilot.cell(19, 2).style.bg(), pilot.cell(19, 3).style.bg());
+  EXPECT_EQ(pilot.lines()[0].substr(0, 3), " l4");
+}
+
+TEST(RichLog, truncate_replaces_the_tail) {
+  LogApp app(options(true));
+  Pilot pilot(app, {10, 4});
+  app.log().write("keep");
+  app.log().write("aaaa bbbb");
+  app.log().truncate(1);
+  app.log().write("aaaa bbbb cccc");
+  ASSERT_EQ(app.log().lines().size(), 3u);
+  EXPECT_EQ(app.log().lines()[0].text().substr(0, 4), "keep");
+}
+
+TEST(RichLog, render_line_override_changes_what_is_drawn) {
+  class Marked : public RichLog {
+   public:
+    Strip render_line(int y) override {
+      Strip base = RichLog::render_line(y);
+      return Strip(std::vector<styled::Segment>{{">" + base.text(), styled::Style()}});
+    }
+  };
+  class S : public Screen {
+    std::vector<std::unique_ptr<Widget>> compose() override {
+      std::vector<std::unique_ptr<Widget>> out;
+      out.push_back(std::make_unique<Marked>());
+      return out;
+    }
+  };
+  class A : public App {
+    void on_mount() override { push_screen(std::make_unique<S>()); }
+  };
+  A app;
+  Pilot pilot(app, {10, 2});
+  app.screen().query_one<RichLog>("RichLog").write("hi");
+  pilot.pause();
+  EXPECT_EQ(pilot.lines()[0].substr(0, 3), ">hi");
+  EXPECT_EQ(pilot.lines()[1].substr(0, 1), ">");
+}
+
+}  // namespace
+}  // namespace termui
