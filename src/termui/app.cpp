@@ -154,6 +154,10 @@ void App::show(Screen& screen) {
     screen.attach(this);
     screen.set_styles(Styles{});
     mount_widget(screen, &screen);
+    // Children added before the screen was shown, then those it composes.
+    for (std::size_t i = 0; i < screen.children().size(); ++i) {
+      mount_widget(*screen.children()[i], &screen);
+    }
     for (auto& child : screen.compose()) screen.mount(std::move(child));
     screen.on_mount();
   }

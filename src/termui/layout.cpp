@@ -120,11 +120,11 @@ void layout_widget(Widget& w, const Region& outer_in) {
 
   const Styles& st = w.styles();
   int y = area.y;
-  if (used < area.height) {
-    const AlignV av = st.align_v.value_or(AlignV::top);
-    if (av == AlignV::middle) y += (area.height - used) / 2;
-    if (av == AlignV::bottom) y += area.height - used;
-  }
+  const AlignV av = st.align_v.value_or(AlignV::top);
+  if (used < area.height && av == AlignV::middle) y += (area.height - used) / 2;
+  // Bottom alignment anchors the stack to the bottom even when it is taller than the area:
+  // its first rows then lie above the area, out of view (and are never rendered).
+  if (av == AlignV::bottom) y += area.height - used;
   const AlignH ah = st.align_h.value_or(AlignH::left);
   for (std::size_t i = 0; i < flow.size(); ++i) {
     int x = area.x;

@@ -27,7 +27,7 @@ RichLog& RichLog::write(const styled::Renderable& content, std::optional<int> wi
     lines_.emplace_back(std::move(line));
   }
   if (options_.auto_scroll) scroll_end();
-  refresh();
+  grew();
   return *this;
 }
 
@@ -40,14 +40,24 @@ void RichLog::clear() {
   widest_ = 0;
   scroll_y_ = 0;
   pinned_to_end_ = true;
-  refresh();
+  grew();
+}
+
+void RichLog::grew() {
+  // A log as tall as its lines (height: auto) changes the layout; otherwise only repaint.
+  const auto& h = styles().height;
+  if (h && h->unit == Scalar::Unit::automatic) {
+    relayout();
+  } else {
+    refresh();
+  }
 }
 
 void RichLog::truncate(std::size_t count) {
   if (count >= lines_.size()) return;
   lines_.resize(count);
   scroll_y_ = std::min(scroll_y_, max_scroll_y());
-  refresh();
+  grew();
 }
 
 Size RichLog::virtual_size() const {

@@ -77,6 +77,8 @@ class RichLog : public Widget {
   styled::Console _console;
 
  private:
+  void grew();
+
   RichLogOptions options_;
   std::vector<Strip> lines_;
   int widest_ = 0;
