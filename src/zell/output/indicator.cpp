@@ -1,9 +1,9 @@
 // The working indicator's thread: start, stop, and the frame loop.
 //
 // The thread sleeps between frames on a condition variable rather than a plain sleep, so a stop
-// wakes it at once: a stop costs the rest of the frame being drawn, not the rest of the half
-// second. Each started thread has its own stop/done record, so a thread that outlived the stop
-// wait can never be mistaken for, or revived by, the next one.
+// wakes it at once, and a stop waits only for a frame in progress: it costs the rest of that
+// frame, not the rest of the half second. Each started thread has its own stop/drawing/done
+// record, so a thread still on its way out can never be mistaken for, or revived by, the next.
 
 #include <algorithm>
 
@@ -25,8 +25,8 @@ void OutputManager::_start_indicator() {
     const std::lock_guard guard(_indicator_mutex);
     if (_indicator_running.load()) return;
     _indicator_running.store(true);
-    // The previous thread has normally ended already; one that has not (its last frame's
-    // write is stuck) is kept aside and joined once it has.
+    // The previous thread may still be on its way out (a stop does not wait for a thread
+    // that is between frames): it is kept aside and joined once it has ended.
     if (_indicator_thread.joinable()) {
       _retired_threads.emplace_back(std::move(_indicator_thread), std::move(_indicator_run));
     }
@@ -59,21 +59,18 @@ void OutputManager::_start_indicator() {
 }
 
 void OutputManager::_stop_indicator() {
-  std::shared_ptr<IndicatorRun> run;
   {
-    const std::lock_guard guard(_indicator_mutex);
+    std::unique_lock lock(_indicator_mutex);
     if (!_indicator_running.load()) return;
     _indicator_running.store(false);
-    run = _indicator_run;
-    if (run) run->stop = true;
-  }
-  _indicator_cv.notify_all();
-  if (run) {
-    std::unique_lock lock(_indicator_mutex);
-    _indicator_cv.wait_for(lock, STOP_WAIT, [&] { return run->done; });
-    const bool ended = run->done;
-    lock.unlock();
-    if (ended && _indicator_thread.joinable()) _indicator_thread.join();
+    if (const std::shared_ptr<IndicatorRun> run = _indicator_run) {
+      run->stop = true;
+      _indicator_cv.notify_all();
+      // Only a frame in progress is waited for. A thread between frames (asleep, or not yet
+      // at its first frame) checks the stop flag under this lock before it draws again, so it
+      // will write nothing more; it ends in its own time and is joined later.
+      _indicator_cv.wait_for(lock, STOP_WAIT, [&] { return !run->drawing; });
+    }
   }
   try {
     _write("\x1b[?25h");
@@ -86,30 +83,35 @@ void OutputManager::_stop_indicator() {
 
 void OutputManager::_run_indicator(std::shared_ptr<IndicatorRun> run) {
   bool output_failed = false;
-  try {
-    long long tick = 0;
-    for (;;) {
-      {
-        const std::lock_guard guard(_indicator_mutex);
-        if (run->stop) break;
-      }
-      ++tick;
-      try {
-        _draw_frame(tick);
-      } catch (const OutputError&) {
-        output_failed = true;
-        break;
-      } catch (const StreamClosed&) {
-        output_failed = true;
-        break;
-      }
-      std::unique_lock lock(_indicator_mutex);
-      if (_indicator_cv.wait_for(lock, _ports.frame_period, [&] { return run->stop; })) break;
+  long long tick = 0;
+  for (;;) {
+    {
+      const std::lock_guard guard(_indicator_mutex);
+      if (run->stop) break;
+      run->drawing = true;
     }
-  } catch (...) {
-    // Any other error (the host's input field failed, say) ends the thread; the indicator stays
-    // marked running until the next stop, as a failed frame leaves it. The thread must not let
-    // the error escape: that would end the process.
+    ++tick;
+    bool other_failure = false;
+    try {
+      _draw_frame(tick);
+    } catch (const OutputError&) {
+      output_failed = true;
+    } catch (const StreamClosed&) {
+      output_failed = true;
+    } catch (...) {
+      // Any other error (the host's input field failed, say) ends the thread; the indicator
+      // stays marked running until the next stop. It must not escape the thread: that would
+      // end the process.
+      other_failure = true;
+    }
+    {
+      const std::lock_guard guard(_indicator_mutex);
+      run->drawing = false;
+    }
+    _indicator_cv.notify_all();
+    if (output_failed || other_failure) break;
+    std::unique_lock lock(_indicator_mutex);
+    if (_indicator_cv.wait_for(lock, _ports.frame_period, [&] { return run->stop; })) break;
   }
   {
     const std::lock_guard guard(_indicator_mutex);

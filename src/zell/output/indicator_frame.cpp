@@ -62,7 +62,10 @@ std::vector<std::string> frame_writes(const FrameInputs& in) {
   const std::string line_rule = "\n\x1b[2m" + rule(in.cols) + "\x1b[0m\x1b[K";
   std::vector<std::string> writes;
   writes.reserve(7);
-  writes.push_back("\r" + status_text(in.tick, in.elapsed, in.custom_stage) + "\x1b[K");
+  std::string status = "\r";
+  status += status_text(in.tick, in.elapsed, in.custom_stage);
+  status += "\x1b[K";
+  writes.push_back(std::move(status));
   writes.push_back(line_rule);
   if (in.queued > 0) {
     writes.push_back(fmt::format("\n  › \x1b[2m({} queued)\x1b[0m\x1b[K", in.queued));

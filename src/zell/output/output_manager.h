@@ -123,10 +123,12 @@ class OutputManager {
   [[nodiscard]] long long col_pos() const noexcept { return _col_pos; }
 
  private:
-  // One started indicator thread: told to stop, and reporting that it has ended.
+  // One started indicator thread: told to stop, drawing a frame or not, and ended or not.
+  // All three are guarded by _indicator_mutex.
   struct IndicatorRun {
-    bool stop = false;  // guarded by _indicator_mutex
-    bool done = false;  // guarded by _indicator_mutex
+    bool stop = false;
+    bool drawing = false;
+    bool done = false;
   };
 
   [[nodiscard]] std::shared_ptr<const EventCallback> _callback() const;
@@ -142,6 +144,9 @@ class OutputManager {
   void _write(std::string_view bytes) { _ports.out->write(bytes); }
   void _flush() { _ports.out->flush(); }
 
+  // Builds the soft-wrapped, control-safe text of an answer chunk in `_stream_buffer`,
+  // advancing `_col_pos`; returns the chunk's length in characters.
+  std::size_t _wrap_chunk(std::string_view chunk, long long wrap_at);
   void _run_indicator(std::shared_ptr<IndicatorRun> run);
   void _draw_frame(long long tick);
   void _reap_indicator_threads();
@@ -159,6 +164,7 @@ class OutputManager {
   std::shared_ptr<host::InputField> _input_field;
   std::string _last_thinking_text;
   long long _col_pos = 0;
+  std::string _stream_buffer;  // the wrapped text of the chunk being streamed
 
   // The indicator. `_indicator_running` is written only under `_indicator_mutex` and may be
   // read anywhere; the condition variable wakes the thread's sleep on stop and wakes a stop

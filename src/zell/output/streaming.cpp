@@ -1,5 +1,7 @@
 // The answer block: opening it, and streaming chunks into it with soft wrapping.
 
+#include <algorithm>
+
 #include "unicode/utf8.h"
 #include "zell/output/output_manager.h"
 #include "zell/output/visible.h"
@@ -18,13 +20,64 @@ void OutputManager::start_streaming() {
   _flush();
 }
 
+namespace {
+
+bool printable_ascii(unsigned char byte) {
+  return byte >= 0x20 && byte < 0x7f;
+}
+
+}  // namespace
+
+std::size_t OutputManager::_wrap_chunk(std::string_view chunk, long long wrap_at) {
+  std::string& out = _stream_buffer;  // reused: no allocation per chunk once it has grown
+  out.clear();
+  out.reserve(chunk.size() + chunk.size() / 8 + 8);
+  std::size_t chars = 0;
+  for (std::size_t pos = 0; pos < chunk.size();) {
+    const auto byte = static_cast<unsigned char>(chunk[pos]);
+    if (byte == '\n') {
+      out += "\n  ";
+      _col_pos = 2;
+      ++pos;
+      ++chars;
+      continue;
+    }
+    if (_col_pos >= wrap_at) {
+      out += "\n  ";
+      _col_pos = 2;
+    }
+    if (printable_ascii(byte)) {
+      // The common case: copy a run of printable ASCII up to the column limit in one go.
+      const long long room = wrap_at > _col_pos ? wrap_at - _col_pos : 1;
+      const std::size_t limit = std::min(chunk.size() - pos, static_cast<std::size_t>(room));
+      std::size_t run = 1;
+      while (run < limit && printable_ascii(static_cast<unsigned char>(chunk[pos + run]))) ++run;
+      out.append(chunk.data() + pos, run);
+      pos += run;
+      chars += run;
+      _col_pos += static_cast<long long>(run);
+      continue;
+    }
+    const unicode::Decoded d = unicode::decode_at(chunk, pos);
+    append_visible(out, d.cp, chunk.substr(pos, d.len));
+    pos += d.len;
+    ++chars;
+    ++_col_pos;
+  }
+  return chars;
+}
+
 void OutputManager::stream(std::string_view chunk) {
   // Only this thread writes the phase, so reading it without the lock is race-free.
   if (state.phase != Phase::STREAMING) {
     start_streaming();
     _col_pos = 2;
   }
-  const std::size_t chars = unicode::cp_count(chunk);
+  // A hard break at the column limit: every character but a line feed takes one column, and
+  // the last terminal column stays empty. The position carries over to the next chunk. The
+  // wrapped text is built first because the same pass counts the characters.
+  const long long wrap_at = static_cast<long long>(_ports.cols()) - 1;
+  const std::size_t chars = _wrap_chunk(chunk, wrap_at);
   {
     const std::lock_guard guard(_lock);
     state.content_chunks.emplace_back(chunk);
@@ -33,26 +86,7 @@ void OutputManager::stream(std::string_view chunk) {
   _emit_lazy("content", [&] {
     return Payload{{"chunk", unicode::cp_prefix(chunk, 2000)}, {"chars", std::to_string(chars)}};
   });
-
-  // A hard break at the column limit: every character but a line feed takes one column, and
-  // the last terminal column stays empty. The position carries over to the next chunk.
-  const long long wrap_at = static_cast<long long>(_ports.cols()) - 1;
-  std::string out;
-  out.reserve(chunk.size() + chunk.size() / 8 + 8);
-  unicode::for_each_cp(chunk, [&](char32_t cp, std::size_t offset, std::size_t len) {
-    if (cp == U'\n') {
-      out += "\n  ";
-      _col_pos = 2;
-      return;
-    }
-    if (_col_pos >= wrap_at) {
-      out += "\n  ";
-      _col_pos = 2;
-    }
-    append_visible(out, cp, chunk.substr(offset, len));
-    ++_col_pos;
-  });
-  _write(out);
+  _write(_stream_buffer);
   _flush();
 }
 
