@@ -133,8 +133,9 @@ class ChatScreen : public termui::Screen {
   }
 
   void on_mount() override {
-    query_one<Static>("#header").update(styled::Text(
-        fmt::format("Agent v1.0 | session-bench | msgs: {}", n_), styled::Style::parse("bold #5599ff")));
+    query_one<Static>("#header").update(
+        styled::Text(fmt::format("Agent v1.0 | session-bench | msgs: {}", n_),
+                     styled::Style::parse("bold #5599ff")));
     auto& log = query_one<RichLog>("#log");
     const styled::Style user = styled::Style::parse("bold #00cc66");
     const styled::Style assistant = styled::Style::parse("bold #cc66ff");
@@ -241,7 +242,12 @@ Result measure(int scenario, int n) {
   ui.join();
   std::vector<double> sorted = ms;
   std::sort(sorted.begin(), sorted.end());
-  Result r{scenario, n, (sorted[49] + sorted[50]) / 2, sorted[94], sorted.front(), sorted.back(),
+  Result r{scenario,
+           n,
+           (sorted[49] + sorted[50]) / 2,
+           sorted[94],
+           sorted.front(),
+           sorted.back(),
            std::accumulate(bytes.begin(), bytes.end(), 0.0) / static_cast<double>(bytes.size())};
   return r;
 }
@@ -273,9 +279,10 @@ int main() {
       if (r.scenario == scenario && r.n == 10) at10 = &r;
       if (r.scenario == scenario && r.n == 500) at500 = &r;
     }
-    fmt::print("ratio frame_latency_s{}_growth = {:.2f} (median at N=10 / median at N=500; "
-               "goal >= 0.83)\n",
-               scenario, at10->median / at500->median);
+    fmt::print(
+        "ratio frame_latency_s{}_growth = {:.2f} (median at N=10 / median at N=500; "
+        "goal >= 0.83)\n",
+        scenario, at10->median / at500->median);
   }
   // Scenario 1's minimal frame: both markers, one cursor move to the first changed digit of
   // the counter, and the digits from there on.

@@ -75,7 +75,7 @@ void App::start(Driver& driver) {
   driver.start();
   size_ = driver.size();
   front_.resize(size_);
-  back_.resize(size_);
+  canvas_.resize(size_);
   first_frame_ = true;
   on_mount();
   if (stack_.empty()) push_screen(std::make_unique<Screen>());
@@ -341,7 +341,7 @@ void App::dispatch_mouse(MouseEvent m) {
 void App::handle_resize(Size new_size) {
   size_ = {std::max(0, new_size.width), std::max(0, new_size.height)};
   front_.resize(size_);
-  back_.resize(size_);
+  canvas_.resize(size_);
   first_frame_ = true;
   request_layout();
   on_resize();
@@ -361,14 +361,17 @@ bool App::render_frame() {
   last_frame_ = Clock::now();
   repaint_ = false;
   urgent_ = false;
-  if (!stack_.empty()) {
-    back_.clear();
-    compose_widget(screen(), back_, {0, 0, size_.width, size_.height});
-  }
   const bool full = first_frame_;
   first_frame_ = false;
-  const std::string_view bytes = writer_.frame(front_, back_, full);
-  std::swap(front_, back_);
+  if (full) canvas_.resize(size_);
+  dirty_rows_.assign(static_cast<std::size_t>(size_.height), full ? 1 : 0);
+  if (!stack_.empty()) {
+    compose_widget(screen(), canvas_, {0, 0, size_.width, size_.height}, full, dirty_rows_);
+  }
+  const std::string_view bytes = writer_.frame(front_, canvas_, full, &dirty_rows_);
+  for (int y = 0; y < size_.height; ++y) {
+    if (dirty_rows_[static_cast<std::size_t>(y)]) front_.copy_row(canvas_, y);
+  }
   if (bytes.empty() || !driver_) return false;
   driver_->write(bytes);
   ++frames_;

@@ -113,7 +113,8 @@ class App {
   // Writes a frame when something changed; returns whether one was written.
   bool render_frame();
   [[nodiscard]] const CellBuffer& screen_cells() const { return front_; }
-  [[nodiscard]] std::uint64_t frames_written() const { return frames_; }
+  // Safe from any thread.
+  [[nodiscard]] std::uint64_t frames_written() const { return frames_.load(); }
 
  protected:
   // Called once the driver has started and the size is known; push the first screen here.
@@ -148,14 +149,16 @@ class App {
   Timers timers_;
   std::unique_ptr<styled::Console> console_;
 
-  CellBuffer front_, back_;
+  CellBuffer front_;   // what the terminal shows
+  CellBuffer canvas_;  // the intended screen, kept between frames
+  std::vector<char> dirty_rows_;
   FrameWriter writer_;
   bool first_frame_ = true;
   bool repaint_ = true;
   bool layout_ = true;
   bool urgent_ = false;
   Clock::time_point last_frame_{};
-  std::uint64_t frames_ = 0;
+  std::atomic<std::uint64_t> frames_{0};
 
   Widget* captured_ = nullptr;
   std::atomic<bool> exit_requested_{false};

@@ -66,6 +66,16 @@ int CellBuffer::put_text(int x, int y, std::string_view text, styled::Style styl
   int last = -1;  // column of the last glyph written by this call, for combining marks
   std::string shown;
   for (std::size_t pos = 0; pos < text.size() && x < limit;) {
+    const auto b = static_cast<unsigned char>(text[pos]);
+    if (b >= 0x20 && b < 0x7f && x >= 0 &&
+        (pos + 1 >= text.size() || static_cast<unsigned char>(text[pos + 1]) < 0x80)) {
+      // Printable ASCII not followed by a combining mark: one cell, no lookup needed.
+      unhook(x, y, 1);
+      set(x, y, text.substr(pos, 1), style, 1);
+      last = x++;
+      ++pos;
+      continue;
+    }
     const unicode::Grapheme g = unicode::grapheme_at(text, pos);
     std::string_view cluster = text.substr(pos, g.len);
     pos += g.len;
@@ -118,6 +128,14 @@ void CellBuffer::fill(const Region& r, styled::Style style) {
       c.style = style;
     }
   }
+}
+
+void CellBuffer::copy_row(const CellBuffer& from, int y) {
+  if (y < 0 || y >= size_.height || from.size_ != size_) return;
+  const std::size_t start = index(0, y);
+  std::copy(from.cells_.begin() + static_cast<std::ptrdiff_t>(start),
+            from.cells_.begin() + static_cast<std::ptrdiff_t>(start + size_.width),
+            cells_.begin() + static_cast<std::ptrdiff_t>(start));
 }
 
 std::string CellBuffer::row_text(int y) const {

@@ -43,6 +43,9 @@ class CellBuffer {
   // Fills cells of the region with spaces in `style`.
   void fill(const Region& region, styled::Style style);
 
+  // Copies row y from a buffer of the same width.
+  void copy_row(const CellBuffer& from, int y);
+
   // The row's text, a trailing half contributing nothing (for tests and the Pilot).
   [[nodiscard]] std::string row_text(int y) const;
 

@@ -78,26 +78,63 @@ void draw_horizontal_bar(const Widget& w, CellBuffer& cells, const Region& clip)
 
 }  // namespace
 
-void compose_widget(Widget& w, CellBuffer& cells, const Region& clip_in) {
+void compose_widget(Widget& w, CellBuffer& cells, const Region& clip_in, bool force,
+                    std::vector<char>& rows) {
+  Widget::PaintCache& cache = w.paint_cache();
   const Region clip = w.region().intersect(clip_in);
-  if (clip.empty()) return;
+  bool moved = !(cache.region == w.region()) || !(cache.clip == clip);
+  // A child that moved may uncover cells only our background covers.
+  for (const auto& child : w.children()) {
+    moved = moved || !(child->paint_cache().region == child->region());
+  }
+  force = force || moved;
+  const bool repaint = force || cache.dirty;
+  cache.region = w.region();
+  cache.clip = clip;
+  cache.dirty = false;
+  if (clip.empty()) {
+    cache.rows.clear();
+    for (const auto& child : w.children()) compose_widget(*child, cells, clip, force, rows);
+    return;
+  }
+  const auto mark = [&rows](int y0, int height) {
+    for (int y = std::max(0, y0); y < y0 + height && y < static_cast<int>(rows.size()); ++y) {
+      rows[static_cast<std::size_t>(y)] = 1;
+    }
+  };
   const styled::Style base = w.base_style();
-  cells.fill(clip, base);
-  if (w.styles().border_color) draw_border(w, cells, clip);
-  draw_vertical_bar(w, cells, clip);
-  draw_horizontal_bar(w, cells, clip);
-
   const Region content = w.content_region().intersect(clip);
-  const int limit = content.x + content.width;
-  for (int y = content.y; y < content.y + content.height; ++y) {
-    const Strip strip = w.render_line(y - w.content_region().y);
-    int x = w.content_region().x;
-    for (const auto& seg : strip.segments()) {
-      if (x >= limit) break;
-      x = cells.put_text(x, y, seg.text, base + seg.style, limit);
+  if (force) {
+    cells.fill(clip, base);
+    mark(clip.y, clip.height);
+    if (w.styles().border_color) draw_border(w, cells, clip);
+    cache.rows.clear();
+  }
+  if (repaint) {
+    draw_vertical_bar(w, cells, clip);
+    draw_horizontal_bar(w, cells, clip);
+    const Styles& st = w.styles();
+    if (st.overflow_y.value_or(Overflow::hidden) != Overflow::hidden ||
+        st.overflow_x.value_or(Overflow::hidden) != Overflow::hidden) {
+      mark(clip.y, clip.height);  // the bars may have moved
+    }
+    cache.rows.resize(static_cast<std::size_t>(std::max(0, clip.height)));
+    const int limit = content.x + content.width;
+    for (int y = content.y; y < content.y + content.height; ++y) {
+      Strip strip = w.render_line(y - w.content_region().y);
+      Strip& drawn = cache.rows[static_cast<std::size_t>(y - clip.y)];
+      if (!force && strip == drawn) continue;
+      if (!force) cells.fill({content.x, y, content.width, 1}, base);
+      mark(y, 1);
+      int x = w.content_region().x;
+      for (const auto& seg : strip.segments()) {
+        if (x >= limit) break;
+        x = cells.put_text(x, y, seg.text, base + seg.style, limit);
+      }
+      drawn = std::move(strip);
     }
   }
-  for (const auto& child : w.children()) compose_widget(*child, cells, content);
+  for (const auto& child : w.children()) compose_widget(*child, cells, content, force, rows);
 }
 
 }  // namespace termui

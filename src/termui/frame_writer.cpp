@@ -24,7 +24,8 @@ void FrameWriter::move_to(int x, int y) {
   cy_ = y;
 }
 
-std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& next, bool full) {
+std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& next, bool full,
+                                    const std::vector<char>* rows) {
   out_.clear();
   out_ += SYNC_BEGIN;
   const std::size_t header = out_.size();
@@ -36,6 +37,10 @@ std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& n
   const int w = next.width();
   const int h = next.height();
   for (int y = 0; y < h; ++y) {
+    if (!full && rows &&
+        (static_cast<std::size_t>(y) >= rows->size() || !(*rows)[static_cast<std::size_t>(y)])) {
+      continue;
+    }
     for (int x = 0; x < w; ++x) {
       const Cell& n = next.at(x, y);
       if (n.width == 0) continue;  // written with its first half

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "termui/cell_buffer.h"
 
@@ -19,7 +20,9 @@ class FrameWriter {
   // The bytes that turn `shown` into `next` (same size). With `full`, the screen is cleared
   // first and `shown` is not looked at. Empty when nothing changed. The view stays valid until
   // the next call.
-  std::string_view frame(const CellBuffer& shown, const CellBuffer& next, bool full);
+  // With `rows`, only rows flagged non-zero are compared (the others are known unchanged).
+  std::string_view frame(const CellBuffer& shown, const CellBuffer& next, bool full,
+                         const std::vector<char>* rows = nullptr);
 
  private:
   void move_to(int x, int y);

@@ -53,10 +53,12 @@ Widget* Widget::find(std::string_view selector) {
 }
 
 void Widget::refresh() {
+  paint_.dirty = true;
   if (app_) app_->request_repaint();
 }
 
 void Widget::relayout() {
+  paint_.dirty = true;
   if (app_) app_->request_layout();
 }
 

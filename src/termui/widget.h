@@ -107,6 +107,16 @@ class Widget {
   [[nodiscard]] const styled::Style& base_style() const { return base_style_; }
   [[nodiscard]] const styled::Style& border_style() const { return border_style_; }
 
+  // What the compositor drew of this widget last frame, so that an unchanged widget, or an
+  // unchanged row of a changed one, is not drawn again.
+  struct PaintCache {
+    bool dirty = true;  // refresh() since the last frame
+    Region region{-1, -1, -1, -1};
+    Region clip{};
+    std::vector<Strip> rows;  // per visible screen row of the clip
+  };
+  [[nodiscard]] PaintCache& paint_cache() { return paint_; }
+
  protected:
   // Content changed in a way the layout must see (height: auto), not just a repaint.
   void relayout();
@@ -124,6 +134,7 @@ class Widget {
   Styles styles_{};
   styled::Style base_style_{};
   styled::Style border_style_{};
+  PaintCache paint_;
 };
 
 }  // namespace termui
