@@ -18,6 +18,7 @@
 #include "host/plain_approval.h"
 #include "host/script.h"
 #include "host/scripted_agent.h"
+#include "zell/errors.h"
 #include "zell/output/output_manager.h"
 
 namespace {
@@ -131,6 +132,10 @@ int main(int argc, char** argv) {
   host::ScriptedAgent agent(manager, std::move(steps), host::AgentOptions{speed});
   try {
     agent.run_on_worker();
+  } catch (const zell::ExitRequest& e) {
+    return e.status();
+  } catch (const zell::Interrupt&) {
+    return 130;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "vellumine: %s\n", e.what());
     return 1;
