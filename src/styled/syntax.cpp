@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <boost/shared_ptr.hpp>
+#include <map>
+#include <memory>
 
 #include "styled/console.h"
 #include "styled/syntax_registry.h"
@@ -19,31 +21,31 @@ namespace {
 // Receives the tokens of one token class and appends them to the text being built.
 class TokenFormatter : public srchilite::Formatter {
  public:
-  TokenFormatter(Text& out, Style style) : out_(out), style_(style) {}
+  TokenFormatter(Text*& out, Style style) : out_(out), style_(style) {}
   void format(const std::string& s, const srchilite::FormatterParams*) override {
-    out_.append(s, style_);
+    out_->append(s, style_);
   }
 
  private:
-  Text& out_;
+  Text*& out_;
   Style style_;
 };
 
 // Keywords, except those that bring names in from elsewhere, which the theme colours apart.
 class KeywordFormatter : public srchilite::Formatter {
  public:
-  KeywordFormatter(Text& out, Style keyword, Style import)
+  KeywordFormatter(Text*& out, Style keyword, Style import)
       : out_(out), keyword_(keyword), import_(import) {}
   void format(const std::string& s, const srchilite::FormatterParams*) override {
     static constexpr std::array<std::string_view, 10> IMPORTS = {
         "import", "from", "export",  "require", "include",
         "using",  "use",  "package", "extern",  "#include"};
     const bool import = std::find(IMPORTS.begin(), IMPORTS.end(), s) != IMPORTS.end();
-    out_.append(s, import ? import_ : keyword_);
+    out_->append(s, import ? import_ : keyword_);
   }
 
  private:
-  Text& out_;
+  Text*& out_;
   Style keyword_, import_;
 };
 
@@ -96,6 +98,29 @@ void for_each_line(std::string_view code, F&& f) {
   }
 }
 
+// The formatters of one theme, built once per thread and pointed at the text being built.
+struct FormatterSet {
+  Text* target = nullptr;
+  srchilite::FormatterManager manager;
+
+  explicit FormatterSet(const CodeTheme& theme)
+      : manager(srchilite::FormatterPtr(new TokenFormatter(target, Style()))) {
+    for (const ClassStyle& cs : CLASS_STYLES) {
+      manager.addFormatter(std::string(cs.element),
+                           srchilite::FormatterPtr(new TokenFormatter(target, theme.*cs.style)));
+    }
+    manager.addFormatter("keyword", srchilite::FormatterPtr(new KeywordFormatter(
+                                        target, theme.keyword, theme.import_keyword)));
+  }
+};
+
+FormatterSet& formatters_for(const CodeTheme& theme) {
+  thread_local std::map<const CodeTheme*, std::unique_ptr<FormatterSet>> sets;
+  auto& slot = sets[&theme];
+  if (!slot) slot = std::make_unique<FormatterSet>(theme);
+  return *slot;
+}
+
 }  // namespace
 
 Syntax::Syntax(std::string code, std::string_view language, std::string_view theme, bool word_wrap,
@@ -119,20 +144,16 @@ Text Syntax::highlight() const {
     out.append(code_);
     return out;
   }
-  srchilite::FormatterManager formatters(srchilite::FormatterPtr(new TokenFormatter(out, Style())));
-  for (const ClassStyle& cs : CLASS_STYLES) {
-    formatters.addFormatter(std::string(cs.element),
-                            srchilite::FormatterPtr(new TokenFormatter(out, theme.*cs.style)));
-  }
-  formatters.addFormatter("keyword", srchilite::FormatterPtr(new KeywordFormatter(
-                                         out, theme.keyword, theme.import_keyword)));
+  FormatterSet& formatters = formatters_for(theme);
+  formatters.target = &out;
   srchilite::SourceHighlighter highlighter(state);
-  highlighter.setFormatterManager(&formatters);
+  highlighter.setFormatterManager(&formatters.manager);
   highlighter.setOptimize(true);  // adjacent text of one class arrives as one piece
   srchilite::FormatterParams params;
   highlighter.setFormatterParams(&params);
   for_each_line(code_, [&](std::string_view line, bool more) {
     params.start = 0;
+    syntax_registry::begin_line();
     highlighter.highlightParagraph(std::string(line));
     if (more) out.append("\n");
   });

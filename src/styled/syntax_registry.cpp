@@ -1,13 +1,21 @@
 #include "styled/syntax_registry.h"
 
+#include <srchilite/highlightrule.h>
+#include <srchilite/highlighttoken.h>
 #include <srchilite/langdefmanager.h>
+#include <srchilite/matchingparameters.h>
 #include <srchilite/regexrulefactory.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <utility>
+#include <vector>
 
 #ifndef VELLUMINE_SOURCE_HIGHLIGHT_DIR
 #define VELLUMINE_SOURCE_HIGHLIGHT_DIR "/usr/share/source-highlight"
@@ -142,6 +150,96 @@ bool safe_name(std::string_view s) {
   return true;
 }
 
+// source-highlight asks every rule of the current state for its first match in the rest of
+// the line after each token, so a line of T tokens costs T × (number of rules) regex searches.
+// A rule's first match from an earlier position is still its first match from any later
+// position up to where it starts (matching at a position depends only on the line, not on
+// where the search began), so each rule here remembers its last answer for the current line
+// and searches again only once the line has moved past it. The memory is per thread because
+// loaded definitions are shared.
+thread_local std::uint64_t line_generation = 1;
+
+struct Remembered {
+  std::uint64_t generation = 0;
+  std::string::const_iterator from, end, at;
+  bool matched = false;
+  srchilite::HighlightToken token;  // without its prefix
+};
+
+std::atomic<std::size_t> next_rule_slot{0};
+
+class CachingRule : public srchilite::HighlightRule {
+ public:
+  explicit CachingRule(srchilite::HighlightRulePtr inner)
+      : inner_(std::move(inner)), slot_(next_rule_slot++) {
+    for (const std::string& e : inner_->getElemList()) addElem(e);
+    setNextState(inner_->getNextState());
+    setAdditionalInfo(inner_->getAdditionalInfo());
+    setExitLevel(inner_->getExitLevel());
+    setNested(inner_->isNested());
+    setNeedsReferenceReplacement(inner_->getNeedsReferenceReplacement());
+    setHasSubexpressions(inner_->getHasSubexpressions());
+  }
+
+  bool tryToMatch(std::string::const_iterator start, std::string::const_iterator end,
+                  srchilite::HighlightToken& token,
+                  const srchilite::MatchingParameters& params) override {
+    thread_local std::vector<Remembered> memory;
+    if (memory.size() <= slot_) memory.resize(slot_ + 1);
+    Remembered& m = memory[slot_];
+    const bool usable = m.generation == line_generation && m.end == end && m.from <= start &&
+                        (!m.matched || m.at >= start);
+    if (!usable) {
+      srchilite::HighlightToken fresh;
+      m.matched = inner_->tryToMatch(start, end, fresh, params);
+      m.generation = line_generation;
+      m.from = start;
+      m.end = end;
+      if (m.matched) {
+        m.at = start + static_cast<std::ptrdiff_t>(fresh.prefix.size());
+        fresh.prefix.clear();
+        m.token.copyFrom(fresh);
+      }
+    }
+    if (!m.matched) return false;
+    token.copyFrom(m.token);
+    token.prefix.assign(start, m.at);
+    token.prefixOnlySpaces = std::all_of(token.prefix.begin(), token.prefix.end(),
+                                         [](char c) { return c == ' ' || c == '\t'; });
+    return true;
+  }
+
+  const std::string toString() const override { return inner_->toString(); }
+  void replaceReferences(const srchilite::ReplacementList& rep) override {
+    inner_->replaceReferences(rep);
+  }
+  // Copies are made for states rebuilt with back-references; they match without memory.
+  HighlightRule* clone() override { return inner_->clone(); }
+
+ private:
+  srchilite::HighlightRulePtr inner_;
+  std::size_t slot_;
+};
+
+// Wraps every rule of every state reachable from `main`, once.
+void add_memory(const srchilite::HighlightStatePtr& main) {
+  std::set<const srchilite::HighlightState*> seen;
+  std::vector<srchilite::HighlightStatePtr> todo{main};
+  while (!todo.empty()) {
+    srchilite::HighlightStatePtr state = todo.back();
+    todo.pop_back();
+    if (!state || !seen.insert(state.get()).second) continue;
+    const srchilite::RuleList& rules = state->getRuleList();
+    for (srchilite::RuleList::size_type i = 0; i < rules.size(); ++i) {
+      srchilite::HighlightRulePtr rule = rules[i];
+      if (rule->getNextState()) todo.push_back(rule->getNextState());
+      if (dynamic_cast<CachingRule*>(rule.get()) == nullptr) {
+        state->replaceRule(i, srchilite::HighlightRulePtr(new CachingRule(rule)));
+      }
+    }
+  }
+}
+
 struct Cache {
   std::mutex mutex;
   srchilite::RegexRuleFactory factory;
@@ -184,6 +282,7 @@ srchilite::HighlightStatePtr load(std::string_view language) {
   srchilite::HighlightStatePtr state;
   try {
     state = c.manager.getHighlightState(def.dir, def.file);
+    add_memory(state);
   } catch (const std::exception&) {
     // A definition that does not load leaves the language unhighlighted; the failure is
     // remembered so it is not retried for every block.
@@ -191,6 +290,10 @@ srchilite::HighlightStatePtr load(std::string_view language) {
   }
   c.loaded.emplace(key, state);
   return state;
+}
+
+void begin_line() noexcept {
+  ++line_generation;
 }
 
 }  // namespace styled::syntax_registry

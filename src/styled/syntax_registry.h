@@ -19,4 +19,8 @@ struct Definition {
 // The loaded definition, shared by every caller; null when it is unknown or fails to load.
 [[nodiscard]] srchilite::HighlightStatePtr load(std::string_view language);
 
+// Must be called before each line is handed to the highlighter: the rules of a loaded
+// definition remember, per thread, where each one matches next in the current line.
+void begin_line() noexcept;
+
 }  // namespace styled::syntax_registry
