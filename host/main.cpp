@@ -36,25 +36,6 @@ extern "C" void on_interrupt(int sig) {
   std::raise(sig);
 }
 
-std::string help_footer() {
-  std::string ops;
-  for (const std::string& op : host::script_ops()) ops += (ops.empty() ? "" : ", ") + op;
-  return fmt::format(
-      "\nScripts are JSON Lines: one object per line with an \"op\" and its arguments, e.g.\n"
-      "  {{\"op\": \"log_tool\", \"name\": \"grep\", \"args\": \"-rn foo src/\"}}\n"
-      "Ops: {}.\n"
-      "Output-manager ops take the manager's arguments (tool_result's \"idx\" defaults to the\n"
-      "index the last log_tool returned). Host ops: user (text), sleep (seconds), think and say\n"
-      "(text, chunk_chars, delay: fed as thinking chunks then peek and thinking_done, or\n"
-      "streamed), approve (tool, command: asks for approval; a denial reports the pending tool\n"
-      "as failed with \"Denied by user\" and skips the script's next tool_result).\n"
-      "The whole script is checked before it runs; a bad line is reported with its number and\n"
-      "the exit status is 2.\n\n"
-      "Approval questions show the whole command and are asked on the terminal (y/n). With no\n"
-      "terminal to ask on the answer is no; --yes approves every command.\n",
-      ops);
-}
-
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw host::ScriptError(fmt::format("cannot read {}: {}", path, std::strerror(errno)));
@@ -70,7 +51,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   CLI::App app{"vellumine: the terminal presentation of a local coding agent."};
-  app.footer(help_footer());
+  app.footer(host::script_help());
   bool plain = false;
   bool demo = false;
   bool yes = false;
@@ -85,7 +66,7 @@ int main(int argc, char** argv) {
           ->type_name("FILE");
   demo_opt->excludes(script_opt);
   app.add_option("--speed", speed,
-                 "playback speed: sleeps and delays are divided by X; 0 skips them all")
+                 "playback speed (default 1): sleeps and delays are divided by X; 0 skips them all")
       ->type_name("X")
       ->check([](const std::string& v) -> std::string {
         try {

@@ -103,6 +103,32 @@ const std::vector<std::string>& script_ops() {
   return ops;
 }
 
+std::string script_help() {
+  return "\n"
+         "Scripts are JSON Lines: one object per line, an \"op\" and its arguments, e.g.\n"
+         "  {\"op\": \"log_tool\", \"name\": \"grep\", \"args\": \"-rn foo src/\"}\n"
+         "Output-manager ops (arguments in brackets are optional):\n"
+         "  start_thinking [reset]      feed_thinking chunk        set_thinking_peek text\n"
+         "  thinking_done full_text     set_stage stage            start_streaming\n"
+         "  stream chunk                log_tool name [args]       print_info text\n"
+         "  tool_result result [error] [idx]   (idx: the index the last log_tool returned)\n"
+         "  set_error msg               done\n"
+         "Host ops:\n"
+         "  user text                   the user's prompt\n"
+         "  sleep seconds\n"
+         "  think text [chunk_chars] [delay]   thinking chunks, then peek and thinking_done\n"
+         "  say text [chunk_chars] [delay]     streamed answer chunks (default 24 chars, 0.03 s)\n"
+         "  approve tool command        asks for approval; a denial reports the pending tool as\n"
+         "                              failed with \"Denied by user\" and skips the script's\n"
+         "                              next tool_result\n"
+         "The whole script is checked before it runs: a bad line is reported with its number,\n"
+         "nothing is written, and the exit status is 2.\n"
+         "\n"
+         "Approval questions show the whole command and are asked on the terminal (y/n). With no\n"
+         "terminal to ask on, the answer is no and the output says so; --yes approves every\n"
+         "command.\n";
+}
+
 std::vector<Step> parse_script(std::string_view text, std::string_view source) {
   std::vector<Step> steps;
   int line_no = 0;

@@ -31,4 +31,7 @@ struct Step {
 // The ops a script may use, in the order --help lists them.
 [[nodiscard]] const std::vector<std::string>& script_ops();
 
+// The script format and every op with its arguments, for --help.
+[[nodiscard]] std::string script_help();
+
 }  // namespace host

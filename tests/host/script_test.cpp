@@ -72,7 +72,11 @@ TEST(Script, AcceptsEveryOpAndSkipsBlankLines) {
   EXPECT_EQ(steps[1].line, 4);
   EXPECT_EQ(steps[3].args.at("seconds").get<double>(), 0.25);
   EXPECT_TRUE(host::parse_script("", "t").empty());
+  const std::string help = host::script_help();
   for (const std::string& op : host::script_ops()) {
+    const bool listed = help.find(" " + op + " ") != std::string::npos ||
+                        help.find(" " + op + "\n") != std::string::npos;
+    EXPECT_TRUE(listed) << op << " is missing from --help";
     // Every listed op is known to the checker (some then want arguments).
     try {
       (void)host::parse_script("{\"op\": \"" + op + "\"}", "t");
