@@ -51,9 +51,9 @@ Text& Text::append(std::string_view text, const Style& style) {
     return *this;
   }
   // Tabs advance to the next multiple of 8 cells, counted from the start of their line.
-  const std::size_t last_nl = plain_.rfind('\n');
-  const std::size_t line_start = last_nl == std::string::npos ? 0 : last_nl + 1;
-  std::size_t col = unicode::str_width(std::string_view(plain_).substr(line_start));
+  const std::size_t from = col_at_ >= line_start_ ? col_at_ : line_start_;
+  std::size_t col = (col_at_ >= line_start_ ? col_ : 0) +
+                    unicode::str_width(std::string_view(plain_).substr(from));
   std::string expanded;
   expanded.reserve(clean.size() + 16);
   for (std::size_t pos = 0; pos < clean.size();) {
@@ -76,12 +76,17 @@ Text& Text::append(std::string_view text, const Style& style) {
     }
   }
   append_clean(expanded, style);
+  col_at_ = static_cast<std::uint32_t>(plain_.size());
+  col_ = static_cast<std::uint32_t>(col);
   return *this;
 }
 
 void Text::append_clean(std::string_view clean, const Style& style) {
   const auto start = static_cast<std::uint32_t>(plain_.size());
   plain_ += clean;
+  if (const std::size_t nl = clean.rfind('\n'); nl != std::string_view::npos) {
+    line_start_ = static_cast<std::uint32_t>(start + nl + 1);
+  }
   if (style.is_null()) return;
   const auto end = static_cast<std::uint32_t>(plain_.size());
   if (!spans_.empty() && spans_ordered_ && spans_.back().end == start &&
@@ -103,6 +108,9 @@ Text& Text::append(const Text& other) {
     if (!other.spans_.empty()) spans_ordered_ = false;
   }
   plain_ += other.plain_;
+  if (const std::size_t nl = other.plain_.rfind('\n'); nl != std::string::npos) {
+    line_start_ = static_cast<std::uint32_t>(offset + nl + 1);
+  }
   for (const Span& s : other.spans_) {
     const Span shifted{s.start + offset, s.end + offset, s.style};
     if (!spans_.empty() && spans_.back().end > shifted.start) spans_ordered_ = false;

@@ -110,6 +110,11 @@ class Text : public Renderable {
   Style base_;
   bool no_wrap_ = false;
   bool spans_ordered_ = true;  // spans sorted and disjoint: runs need no sweep
+  // Where the last line of plain_ starts, and a known cell column within it, so that tab
+  // stops cost no rescan of a long line.
+  std::uint32_t line_start_ = 0;
+  std::uint32_t col_at_ = 0;
+  std::uint32_t col_ = 0;
   Overflow overflow_ = Overflow::fold;
   Justify justify_ = Justify::left;
 };

@@ -173,3 +173,37 @@ TEST(TextAppend, AppendingATextKeepsItsStyles) {
 
 }  // namespace
 }  // namespace styled
+
+namespace styled {
+namespace {
+
+TEST(TextAppend, TabStopsCountFromTheLineStartAcrossPieces) {
+  Text t;
+  t.append("ab");
+  t.append("\tc", "red");
+  t.append("日\t");
+  t.append("\nx\ty");
+  EXPECT_EQ(t.plain(), "ab      c日     \nx       y");
+}
+
+TEST(TextAppend, ManyTabbedPiecesOnOneLongLine) {
+  Text t;
+  for (int i = 0; i < 20000; ++i) t.append("x\t", i % 2 ? "bold" : "dim");
+  EXPECT_EQ(t.plain().size(), 20000u * 8);
+  EXPECT_EQ(t.plain().substr(0, 16), "x       x       ");
+}
+
+TEST(TextWrap, OneMegabyteLineWrapsIntoFullRows) {
+  std::string s;
+  for (int i = 0; i < 200000; ++i) s += "word ";
+  const Lines lines = Text(s).wrap(92);
+  // 18 words of 5 cells fit a row of 92 (the last one without its space).
+  EXPECT_EQ(lines.size(), (200000u + 17) / 18);
+  EXPECT_EQ(lines[0].text().size(), 18u * 5 - 1);
+  const Text one = Text::from_ansi("\x1b[1m" + s + "\x1b[0m");
+  EXPECT_EQ(one.plain(), s);
+  EXPECT_EQ(one.spans().size(), 1u);
+}
+
+}  // namespace
+}  // namespace styled
