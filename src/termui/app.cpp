@@ -220,11 +220,12 @@ bool App::post_message(std::unique_ptr<Message> message) {
 void App::process_messages() {
   auto messages = queue_.take();
   for (auto& m : messages) {
-    const auto it = handlers_.find(std::type_index(typeid(*m)));
+    Message& message = *m;
+    const auto it = handlers_.find(std::type_index(typeid(message)));
     if (it != handlers_.end()) {
-      it->second(*m);
+      it->second(message);
     } else {
-      on_message(*m);
+      on_message(message);
     }
   }
 }

@@ -42,13 +42,13 @@ void CellBuffer::unhook(int x, int y, int width) {
   const Cell& here = at(x, y);
   if (here.width == 0 && x > 0) {
     Cell& lead = cells_[index(x - 1, y)];
-    lead.text = " ";
+    lead.text.assign(1, ' ');
     lead.width = 1;
   }
   const int end = x + width;  // first column after the new glyph
   if (end < size_.width && at(end, y).width == 0) {
     Cell& tail = cells_[index(end, y)];
-    tail.text = " ";
+    tail.text.assign(1, ' ');
     tail.width = 1;
   }
 }
@@ -122,7 +122,7 @@ void CellBuffer::fill(const Region& r, styled::Style style) {
     for (int x = clip.x; x < clip.x + clip.width; ++x) {
       Cell& c = cells_[index(x, y)];
       if (c.width != 1 || c.text != " ") {
-        c.text = " ";
+        c.text.assign(1, ' ');
         c.width = 1;
       }
       c.style = style;

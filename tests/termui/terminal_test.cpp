@@ -1,0 +1,138 @@
+// The real terminal driver on a pseudo-terminal: every way out of the program (stop, exit(),
+// SIGTERM, SIGINT, SIGHUP, a fatal signal, an exception through App::run) must switch the
+// modes back off and give the terminal back its line discipline.
+
+#include "termui/terminal.h"
+
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+#include "termui/app.h"
+
+namespace termui {
+namespace {
+
+enum class Exit { stop, destructor, exit_call, sigterm, sigint, sighup, segv, app_exception };
+
+struct ExitCase {
+  const char* name;
+  Exit how;
+};
+
+class Throwing : public App {
+  void on_mount() override { throw std::runtime_error("boom at start-up"); }
+};
+
+[[noreturn]] void child(Exit how) {
+  if (how == Exit::app_exception) {
+    Throwing app;
+    std::_Exit(app.run() == 1 ? 0 : 2);
+  }
+  {
+    Terminal t;
+    t.start();
+    t.write("READY");
+    switch (how) {
+      case Exit::stop:
+        t.stop();
+        break;
+      case Exit::destructor:
+        break;
+      case Exit::exit_call:
+        std::exit(0);
+      case Exit::sigterm:
+        ::raise(SIGTERM);
+        break;
+      case Exit::sigint:
+        ::raise(SIGINT);
+        break;
+      case Exit::sighup:
+        ::raise(SIGHUP);
+        break;
+      case Exit::segv:
+        ::raise(SIGSEGV);
+        break;
+      case Exit::app_exception:
+        break;
+    }
+  }
+  std::_Exit(0);
+}
+
+class TerminalRestore : public ::testing::TestWithParam<ExitCase> {};
+
+TEST_P(TerminalRestore, modes_are_switched_off_and_line_discipline_restored) {
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) child(GetParam().how);
+  std::string out;
+  char buf[4096];
+  while (true) {
+    const ssize_t n = ::read(master, buf, sizeof buf);
+    if (n <= 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  termios after{};
+  const bool have_attrs = ::tcgetattr(master, &after) == 0;
+  ::close(master);
+
+  const std::size_t enter = out.find(Terminal::ENTER);
+  const std::size_t leave = out.rfind(Terminal::LEAVE);
+  ASSERT_NE(enter, std::string::npos) << out;
+  ASSERT_NE(leave, std::string::npos) << out;
+  EXPECT_LT(enter, leave);
+  if (have_attrs) {
+    EXPECT_TRUE(after.c_lflag & ICANON);
+    EXPECT_TRUE(after.c_lflag & ECHO);
+  }
+  switch (GetParam().how) {
+    case Exit::sigterm:
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+      break;
+    case Exit::sigint:
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+      break;
+    case Exit::sighup:
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP);
+      break;
+    case Exit::segv:
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV);
+      break;
+    default:
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exits, TerminalRestore,
+    ::testing::Values(ExitCase{"stop", Exit::stop}, ExitCase{"destructor", Exit::destructor},
+                      ExitCase{"exit_call", Exit::exit_call}, ExitCase{"sigterm", Exit::sigterm},
+                      ExitCase{"sigint", Exit::sigint}, ExitCase{"sighup", Exit::sighup},
+                      ExitCase{"segv", Exit::segv}, ExitCase{"app_exception", Exit::app_exception}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Terminal, leave_sequence_switches_every_mode_off) {
+  for (std::string_view mode : {"?1049", "?1000", "?1002", "?1006", "?2004", "?25"}) {
+    EXPECT_NE(Terminal::ENTER.find(std::string("\x1b[") + std::string(mode) +
+                                   (mode == "?25" ? "l" : "h")),
+              std::string_view::npos)
+        << mode;
+    EXPECT_NE(Terminal::LEAVE.find(std::string("\x1b[") + std::string(mode) +
+                                   (mode == "?25" ? "h" : "l")),
+              std::string_view::npos)
+        << mode;
+  }
+}
+
+}  // namespace
+}  // namespace termui
