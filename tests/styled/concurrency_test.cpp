@@ -1,0 +1,49 @@
+// Definitions, highlighter memory and themes are shared by every thread; rendering the same
+// documents on several threads at once must give what one thread gives.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "styled/console.h"
+#include "styled/markdown.h"
+
+namespace styled {
+namespace {
+
+std::string render(const std::string& md) {
+  std::string out;
+  Console console({.width = 72, .force_terminal = true, .file = &out});
+  console.print(Markdown(md));
+  return out;
+}
+
+TEST(StyledConcurrency, ThreadsRenderTheSameAsOneThread) {
+  const std::vector<std::string> docs = {
+      "# A\n\n```python\nimport os\ndef f(x):\n    return x + 1  # c\n```\n",
+      "- item `code`\n\n```cpp\n#include <v>\nint main() { return 0; }\n```\n",
+      "> quote\n\n```sh\nfor f in *; do echo \"$f\"; done\n```\n| a | b |\n|---|---|\n| 1 | 2 |\n",
+      "```ts\nconst x: number = 1; // t\n```\n\n```rust\nfn main() { let s = r#\"x\"#; }\n```\n",
+  };
+  std::vector<std::string> expected;
+  for (const auto& d : docs) expected.push_back(render(d));
+  std::vector<std::thread> threads;
+  std::vector<int> mismatches(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 20; ++round) {
+        for (std::size_t i = 0; i < docs.size(); ++i) {
+          const std::size_t k = (i + static_cast<std::size_t>(t)) % docs.size();
+          if (render(docs[k]) != expected[k]) ++mismatches[static_cast<std::size_t>(t)];
+        }
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int m : mismatches) EXPECT_EQ(m, 0);
+}
+
+}  // namespace
+}  // namespace styled
