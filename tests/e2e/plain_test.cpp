@@ -146,14 +146,20 @@ TEST(PlainEndToEnd, ScriptThroughAPipe) {
             turn_output("A semicolon is missing on line 12 of main.c.\n  Add it."));
 }
 
-TEST(PlainEndToEnd, ScriptThroughANarrowTerminal) {
-  Launch l{{"--plain", "--script", write_script("e2e_turn.jsonl", TURN), "--speed", "0"}};
+TEST(PlainEndToEnd, ScriptThroughANarrowTerminalWithTheIndicatorDrawing) {
+  // At speed 10 the five-second tool run lasts half a second: the indicator draws meanwhile.
+  Launch l{{"--plain", "--script", write_script("e2e_turn.jsonl", TURN), "--speed", "10"}};
   l.out = Stdout::pty;
   l.cols = 20;
   const Finished r = run(l);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(normalised(r.out),
             turn_output("A semicolon is mi\n  ssing on line 12 \n  of main.c.\n  Add it."));
+  // A frame of the tool's run: its stage, and rules of the 24-dash minimum for 20 columns.
+  std::string rule = "\n\x1b[2m  ";
+  for (int i = 0; i < 24; ++i) rule += "─";
+  EXPECT_NE(r.out.find("\r\x1b[32m ▲ reading... ("), std::string::npos);
+  EXPECT_NE(r.out.find(rule + "\x1b[0m\x1b[K\n\x1b[2m  › \x1b[0m\x1b[K" + rule), std::string::npos);
 }
 
 TEST(PlainEndToEnd, BadScriptWritesNothingAndExitsWith2) {
