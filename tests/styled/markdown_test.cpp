@@ -169,8 +169,8 @@ TEST(MarkdownCode, IndentedAndUnknownLanguageCodeIsPlainOnTheBackground) {
 TEST(MarkdownCode, LongCodeLinesWrapInsideThePadding) {
   const Lines lines = render("```\n" + std::string(50, 'x') + "\n```");
   ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[1].text(), " " + std::string(38, 'x') + " ");
-  EXPECT_EQ(rtrim(lines[2].text()), " " + std::string(12, 'x'));
+  EXPECT_EQ(lines[1].text(), " xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx ");
+  EXPECT_EQ(rtrim(lines[2].text()), " xxxxxxxxxxxx");
 }
 
 TEST(MarkdownInline, InlineStylesResolveThroughTheTheme) {
@@ -252,9 +252,10 @@ TEST(MarkdownTable, WideColumnsShareTheWidthAndWrap) {
 TEST(MarkdownBadInput, FiveHundredColumnsStayWithinTheWidth) {
   std::string header = "|", sep = "|", row = "|";
   for (int i = 0; i < 500; ++i) {
-    header += " h" + std::to_string(i) + " |";
+    const std::string n = std::to_string(i);
+    header.append(" h").append(n).append(" |");
     sep += "---|";
-    row += " " + std::to_string(i) + " |";
+    row.append(" ").append(n).append(" |");
   }
   const Lines lines = render(header + "\n" + sep + "\n" + row + "\n");
   ASSERT_GE(lines.size(), 5u);
