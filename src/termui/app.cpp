@@ -67,7 +67,7 @@ int App::run(Driver& driver) {
     return 1;
   }
   stop();
-  return exit_code_;
+  return exit_code_.load();
 }
 
 void App::start(Driver& driver) {
@@ -88,7 +88,7 @@ void App::stop() {
 }
 
 void App::exit(int code) {
-  exit_code_ = code;
+  exit_code_.store(code);
   exit_requested_.store(true);
   queue_.wake();
 }
@@ -407,7 +407,7 @@ void App::loop() {
              parser_.feed(std::string_view(buf.data(), static_cast<std::size_t>(got)), now))
           dispatch(std::move(e));
       } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
-        exit(exit_code_);  // the terminal went away
+        exit(exit_code_.load());  // the terminal went away
       }
     }
     for (auto& e : parser_.flush(now)) dispatch(std::move(e));

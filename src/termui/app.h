@@ -162,7 +162,7 @@ class App {
 
   Widget* captured_ = nullptr;
   std::atomic<bool> exit_requested_{false};
-  int exit_code_ = 0;
+  std::atomic<int> exit_code_{0};
 };
 
 }  // namespace termui

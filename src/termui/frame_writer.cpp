@@ -53,8 +53,10 @@ std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& n
       }
       if (!changed) continue;
       move_to(x, y);
-      styled::append_sgr_transition(out_, pen_, n.style);
-      pen_ = n.style;
+      if (!(pen_ == n.style)) {  // cell styles are normalized: equal means same look
+        styled::append_sgr_transition(out_, pen_, n.style);
+        pen_ = n.style;
+      }
       out_ += n.text;
       cx_ += n.width;
       if (cx_ >= w) cx_ = cy_ = -1;  // pending wrap: the position is the terminal's business

@@ -36,7 +36,9 @@ class RichLog : public Widget {
 
   // Renders `content` at `width` (else the content width, or min_width before the widget has
   // a size), appends its lines padded to that width, and scrolls to the end with auto_scroll.
-  RichLog& write(const styled::Renderable& content, std::optional<int> width = std::nullopt);
+  // Virtual so that a subclass can constrain every write (its own `write` then sees them all).
+  virtual RichLog& write(const styled::Renderable& content,
+                         std::optional<int> width = std::nullopt);
   // Plain text (no markup), for convenience.
   RichLog& write(std::string_view text, std::optional<int> width = std::nullopt);
   void clear();
