@@ -1,5 +1,7 @@
 #include "styled/syntax_registry.h"
 
+#include "styled/syntax_fast_rules.h"
+
 #include <srchilite/highlightrule.h>
 #include <srchilite/highlighttoken.h>
 #include <srchilite/langdefmanager.h>
@@ -179,6 +181,11 @@ class CachingRule : public srchilite::HighlightRule {
     setNested(inner_->isNested());
     setNeedsReferenceReplacement(inner_->getNeedsReferenceReplacement());
     setHasSubexpressions(inner_->getHasSubexpressions());
+    // Only rules that give one element for the whole match can use a hand-written matcher.
+    if (inner_->getElemList().size() == 1 && !inner_->getHasSubexpressions() &&
+        !inner_->getNeedsReferenceReplacement()) {
+      fast_ = syntax_fast::matcher_for(inner_->toString());
+    }
   }
 
   bool tryToMatch(std::string::const_iterator start, std::string::const_iterator end,
@@ -191,21 +198,44 @@ class CachingRule : public srchilite::HighlightRule {
                         (!m.matched || m.at >= start);
     if (!usable) {
       srchilite::HighlightToken fresh;
-      m.matched = inner_->tryToMatch(start, end, fresh, params);
-      m.generation = line_generation;
-      m.from = start;
-      m.end = end;
-      if (m.matched) {
-        m.at = start + static_cast<std::ptrdiff_t>(fresh.prefix.size());
-        fresh.prefix.clear();
-        m.token.copyFrom(fresh);
+      bool unsure = false;
+      std::string::const_iterator begin, stop;
+      if (fast_) {
+        m.matched = fast_->find(start, end, begin, stop, unsure);
+        if (!unsure) {
+          m.generation = line_generation;
+          m.from = start;
+          m.end = end;
+          if (m.matched) {
+            m.at = begin;
+            m.token.matched.clear();
+            m.token.matched.emplace_back(inner_->getElemList().front(), std::string(begin, stop));
+            m.token.matchedSize = static_cast<unsigned int>(stop - begin);
+            m.token.matchedSubExps.clear();
+            m.token.suffix.assign(stop, end);
+            m.token.prefix.clear();
+            m.token.rule = nullptr;
+          }
+        }
+      }
+      if (!fast_ || unsure) {
+        m.matched = inner_->tryToMatch(start, end, fresh, params);
+        m.generation = line_generation;
+        m.from = start;
+        m.end = end;
+        if (m.matched) {
+          m.at = start + static_cast<std::ptrdiff_t>(fresh.prefix.size());
+          fresh.prefix.clear();
+          m.token.copyFrom(fresh);
+        }
       }
     }
     if (!m.matched) return false;
     token.copyFrom(m.token);
     token.prefix.assign(start, m.at);
-    token.prefixOnlySpaces = std::all_of(token.prefix.begin(), token.prefix.end(),
-                                         [](char c) { return c == ' ' || c == '\t'; });
+    token.prefixOnlySpaces = std::all_of(token.prefix.begin(), token.prefix.end(), [](char c) {
+      return c == ' ' || (c >= '\t' && c <= '\r');
+    });
     return true;
   }
 
@@ -218,6 +248,7 @@ class CachingRule : public srchilite::HighlightRule {
 
  private:
   srchilite::HighlightRulePtr inner_;
+  std::unique_ptr<syntax_fast::Matcher> fast_;
   std::size_t slot_;
 };
 

@@ -1,0 +1,322 @@
+#include "styled/syntax_fast_rules.h"
+
+#include <array>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace styled::syntax_fast {
+
+namespace {
+
+using It = std::string::const_iterator;
+
+bool is_word(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+bool is_alpha(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool is_blank(unsigned char c) {
+  return c == ' ' || c == '\t';
+}
+bool is_space(unsigned char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+// Bytes whose classification could depend on the locale or on line-break rules; a line
+// holding one is left to the regular expression.
+bool unusual(unsigned char c) {
+  return c >= 0x80 || (c < 0x20 && c != '\t');
+}
+
+std::string_view strip_group(std::string_view p) {
+  if (p.size() >= 4 && p.substr(0, 3) == "(?:" && p.back() == ')') {
+    // Only when the parentheses enclose the whole pattern.
+    int depth = 0;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+      if (p[i] == '\\') {
+        ++i;
+        continue;
+      }
+      if (p[i] == '(') ++depth;
+      if (p[i] == ')' && --depth == 0 && i + 1 != p.size()) return p;
+    }
+    return p.substr(3, p.size() - 4);
+  }
+  return p;
+}
+
+// Splits at top-level '|'; fails (empty result) on any group or class inside.
+std::vector<std::string_view> alternatives(std::string_view p) {
+  std::vector<std::string_view> out;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (p[i] == '\\') {
+      ++i;
+      continue;
+    }
+    if (p[i] == '(' || p[i] == ')' || p[i] == '[') return {};
+    if (p[i] == '|') {
+      out.push_back(p.substr(from, i - from));
+      from = i + 1;
+    }
+  }
+  out.push_back(p.substr(from));
+  return out;
+}
+
+// A literal: plain characters, escaped punctuation ("\(", "\""), and "c{n}" repeats of the
+// character before. Anything with another meaning in a regular expression fails.
+bool literal(std::string_view p, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    const auto c = static_cast<unsigned char>(p[i]);
+    if (c == '\\') {
+      if (i + 1 >= p.size()) return false;
+      const auto e = static_cast<unsigned char>(p[++i]);
+      if (is_word(e) || e >= 0x80) return false;  // \w, \d, \<, \z, ... are not literals
+      out += static_cast<char>(e);
+      continue;
+    }
+    if (c == '{') {
+      const std::size_t close = p.find('}', i);
+      if (out.empty() || close == std::string_view::npos || close == i + 1) return false;
+      int n = 0;
+      for (std::size_t k = i + 1; k < close; ++k) {
+        if (p[k] < '0' || p[k] > '9') return false;
+        n = n * 10 + (p[k] - '0');
+      }
+      if (n < 1 || n > 16) return false;
+      out.append(static_cast<std::size_t>(n - 1), out.back());
+      i = close;
+      continue;
+    }
+    if (std::string_view(".^$|?*+()[]{}").find(static_cast<char>(c)) != std::string_view::npos) {
+      return false;
+    }
+    if (c >= 0x80 || c < 0x20) return false;
+    out += static_cast<char>(c);
+  }
+  return !out.empty();
+}
+
+// "(?:a|b|...)": the first alternative, in order, that matches at the leftmost position.
+class LiteralAlternatives : public Matcher {
+ public:
+  explicit LiteralAlternatives(std::vector<std::string> lits) : lits_(std::move(lits)) {
+    for (const auto& l : lits_) first_[static_cast<unsigned char>(l[0])] = true;
+  }
+  bool find(It start, It end, It& begin, It& stop, bool& unsure) const override {
+    for (It p = start; p != end; ++p) {
+      const auto c = static_cast<unsigned char>(*p);
+      if (unusual(c)) {
+        unsure = true;
+        return false;
+      }
+      if (!first_[c]) continue;
+      for (const auto& l : lits_) {
+        if (static_cast<std::size_t>(end - p) >= l.size() && std::equal(l.begin(), l.end(), p)) {
+          begin = p;
+          stop = p + static_cast<std::ptrdiff_t>(l.size());
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+ private:
+  std::vector<std::string> lits_;
+  std::array<bool, 256> first_{};
+};
+
+// "\<(?:w1|w2|...)\>" over plain words: a whole word of the list. As in the library's own
+// searches, the search start counts as the start of a word.
+class KeywordList : public Matcher {
+ public:
+  explicit KeywordList(std::vector<std::string> words) : words_(words.begin(), words.end()) {}
+  bool find(It start, It end, It& begin, It& stop, bool& unsure) const override {
+    It p = start;
+    while (p != end) {
+      const auto c = static_cast<unsigned char>(*p);
+      if (unusual(c)) {
+        unsure = true;
+        return false;
+      }
+      if (!is_word(c)) {
+        ++p;
+        continue;
+      }
+      It q = p;
+      while (q != end && is_word(static_cast<unsigned char>(*q))) ++q;
+      if (q != end && unusual(static_cast<unsigned char>(*q))) {
+        unsure = true;
+        return false;
+      }
+      if (words_.count(std::string_view(&*p, static_cast<std::size_t>(q - p))) != 0) {
+        begin = p;
+        stop = q;
+        return true;
+      }
+      p = q;
+    }
+    return false;
+  }
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept {
+      return std::hash<std::string_view>{}(s);
+    }
+  };
+  std::unordered_set<std::string, Hash, std::equal_to<>> words_;
+};
+
+// "(?:[[:alpha:]]|_)[[:word:]]*(?=[[:blank:]]*\()": a name followed by "(".
+class FunctionName : public Matcher {
+ public:
+  bool find(It start, It end, It& begin, It& stop, bool& unsure) const override {
+    It p = start;
+    while (p != end) {
+      const auto c = static_cast<unsigned char>(*p);
+      if (unusual(c)) {
+        unsure = true;
+        return false;
+      }
+      if (!is_word(c)) {
+        ++p;
+        continue;
+      }
+      // The name may start at any letter or "_" of the run (digits cannot start it); the
+      // run's end and what follows it are the same for all of them.
+      It q = p;
+      while (q != end && is_word(static_cast<unsigned char>(*q))) ++q;
+      It r = q;
+      while (r != end && is_blank(static_cast<unsigned char>(*r))) ++r;
+      if (r != end && unusual(static_cast<unsigned char>(*r))) {
+        unsure = true;
+        return false;
+      }
+      if (r != end && *r == '(') {
+        for (It s = p; s != q; ++s) {
+          const auto d = static_cast<unsigned char>(*s);
+          if (is_alpha(d) || d == '_') {
+            begin = s;
+            stop = q;
+            return true;
+          }
+        }
+      }
+      p = q;
+    }
+    return false;
+  }
+};
+
+// "(?:[[:space:]]*LIT)": a literal with the white space right before it.
+class SpacedLiteral : public Matcher {
+ public:
+  explicit SpacedLiteral(std::string lit) : lit_(std::move(lit)) {}
+  bool find(It start, It end, It& begin, It& stop, bool& unsure) const override {
+    for (It p = start; p != end; ++p) {
+      if (unusual(static_cast<unsigned char>(*p))) {
+        unsure = true;
+        return false;
+      }
+    }
+    const std::string_view s(&*start, static_cast<std::size_t>(end - start));
+    const std::size_t at = s.find(lit_);
+    if (at == std::string_view::npos) return false;
+    std::size_t from = at;
+    while (from > 0 && is_space(static_cast<unsigned char>(s[from - 1]))) --from;
+    begin = start + static_cast<std::ptrdiff_t>(from);
+    stop = start + static_cast<std::ptrdiff_t>(at + lit_.size());
+    return true;
+  }
+
+ private:
+  std::string lit_;
+};
+
+// Q(?:[^\\Q]|\\.)*Q — a quoted string with backslash escapes.
+class QuotedString : public Matcher {
+ public:
+  explicit QuotedString(char q) : q_(q) {}
+  bool find(It start, It end, It& begin, It& stop, bool& unsure) const override {
+    for (It p = start; p != end; ++p) {
+      if (unusual(static_cast<unsigned char>(*p))) {
+        unsure = true;
+        return false;
+      }
+    }
+    for (It p = start; p != end; ++p) {
+      if (*p != q_) continue;
+      It s = p + 1;
+      while (s != end) {
+        if (*s == '\\') {
+          if (s + 1 == end) break;
+          s += 2;
+          continue;
+        }
+        if (*s == q_) {
+          begin = p;
+          stop = s + 1;
+          return true;
+        }
+        ++s;
+      }
+    }
+    return false;
+  }
+
+ private:
+  char q_;
+};
+
+}  // namespace
+
+std::unique_ptr<Matcher> matcher_for(const std::string& pattern_in) {
+  const std::string_view pattern = pattern_in;
+  if (pattern == "(?:(?:[[:alpha:]]|_)[[:word:]]*(?=[[:blank:]]*\\())" ||
+      pattern == "(?:[[:alpha:]]|_)[[:word:]]*(?=[[:blank:]]*\\()") {
+    return std::make_unique<FunctionName>();
+  }
+  for (const char q : {'"', '\''}) {
+    const std::string qs = q == '"' ? "\\\"" : "'";
+    const std::string inner = q == '"' ? "[^\\\\\\\"]" : "[^\\\\']";
+    if (pattern == qs + "(?:" + inner + "|\\\\.)*" + qs) return std::make_unique<QuotedString>(q);
+  }
+  std::string lit;
+  const std::string_view body = strip_group(pattern);
+  constexpr std::string_view SPACES = "[[:space:]]*";
+  if (body.substr(0, SPACES.size()) == SPACES) {
+    std::string_view rest = strip_group(body.substr(SPACES.size()));
+    if (literal(rest, lit)) return std::make_unique<SpacedLiteral>(lit);
+    return nullptr;
+  }
+  if (pattern.size() > 6 && pattern.substr(0, 2) == "\\<" &&
+      pattern.substr(pattern.size() - 2) == "\\>") {
+    const auto alts = alternatives(strip_group(pattern.substr(2, pattern.size() - 4)));
+    std::vector<std::string> words;
+    for (std::string_view a : alts) {
+      if (a.empty()) return nullptr;
+      for (char c : a) {
+        if (!is_word(static_cast<unsigned char>(c))) return nullptr;
+      }
+      words.emplace_back(a);
+    }
+    if (words.empty()) return nullptr;
+    return std::make_unique<KeywordList>(std::move(words));
+  }
+  const auto alts = alternatives(body);
+  if (alts.empty()) return nullptr;
+  std::vector<std::string> lits;
+  for (std::string_view a : alts) {
+    if (!literal(a, lit)) return nullptr;
+    lits.push_back(lit);
+  }
+  return std::make_unique<LiteralAlternatives>(std::move(lits));
+}
+
+}  // namespace styled::syntax_fast

@@ -1,0 +1,27 @@
+#pragma once
+// Internal to Syntax: hand-written matchers for the rule shapes that dominate highlighting
+// time (lists of operator characters, keyword lists, the function-name rule, quoted strings,
+// literals after optional white space). Each gives exactly the first match the rule's regular
+// expression gives for a search from the same position — the tests compare them with the
+// library's own matching — and the rules of any other shape keep using it.
+
+#include <memory>
+#include <string>
+
+namespace styled::syntax_fast {
+
+class Matcher {
+ public:
+  virtual ~Matcher() = default;
+  // The first match in [start, end) as [begin, stop); false when there is none.
+  // `unsure` is set when the input holds something the matcher does not model, and the
+  // caller must ask the regular expression instead.
+  virtual bool find(std::string::const_iterator start, std::string::const_iterator end,
+                    std::string::const_iterator& begin, std::string::const_iterator& stop,
+                    bool& unsure) const = 0;
+};
+
+// A matcher for the regular expression `pattern`, or null when it has no known shape.
+[[nodiscard]] std::unique_ptr<Matcher> matcher_for(const std::string& pattern);
+
+}  // namespace styled::syntax_fast

@@ -1,0 +1,119 @@
+// The hand-written matchers must find exactly what the rules' regular expressions find, for
+// every rule shape they take over, in every definition we use, from every start position.
+
+#include "styled/syntax_fast_rules.h"
+
+#include <gtest/gtest.h>
+#include <srchilite/highlightrule.h>
+#include <srchilite/highlighttoken.h>
+#include <srchilite/langdefmanager.h>
+#include <srchilite/matchingparameters.h>
+#include <srchilite/regexrulefactory.h>
+
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace styled {
+namespace {
+
+std::vector<srchilite::HighlightRulePtr> all_rules(srchilite::LangDefManager& m,
+                                                   const std::string& dir,
+                                                   const std::string& file) {
+  std::vector<srchilite::HighlightRulePtr> out;
+  std::set<const srchilite::HighlightState*> seen;
+  std::vector<srchilite::HighlightStatePtr> todo{m.getHighlightState(dir, file)};
+  while (!todo.empty()) {
+    auto s = todo.back();
+    todo.pop_back();
+    if (!s || !seen.insert(s.get()).second) continue;
+    for (const auto& r : s->getRuleList()) {
+      out.push_back(r);
+      if (r->getNextState()) todo.push_back(r->getNextState());
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> sample_lines() {
+  std::vector<std::string> lines = {
+      "import os, sys  # comment with 'quote'",
+      "def greet(name: str) -> str:",
+      "    return f\"hello {name}\" + str(42) + 'it\\'s' + \"a\\\\\"",
+      "  '''doc string''' and \"\"\"more\"\"\" x = 0x1F + 3.5e-3",
+      "int main(int argc, char** argv) { return printf(\"%d\\n\", argc) >= 0; }",
+      "for f in *.txt; do echo \"$f\" | grep -v '^#'; done",
+      "const f = async (a) => { await g (a); }; // done /* c */",
+      "xprint(1) sprint print_ in_ in(x) _f(2) 9abc( f  (",
+      "\"unterminated \\\" string",
+      "'''",
+      "",
+      "   ",
+  };
+  std::mt19937 rng(12345);
+  const std::string alphabet = "abcdefpirntmxyz_019 ()'\"\\#{}[]<>=+-*/.,:;!?&|^%~@$\t";
+  for (int i = 0; i < 400; ++i) {
+    std::string line;
+    const int len = static_cast<int>(rng() % 40);
+    for (int k = 0; k < len; ++k) line += alphabet[rng() % alphabet.size()];
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(SyntaxFastRules, MatchExactlyWhatTheRegularExpressionsMatch) {
+  srchilite::RegexRuleFactory factory;
+  srchilite::LangDefManager manager(&factory);
+  const std::string sys = "/usr/share/source-highlight";
+  const std::string own = VELLUMINE_SOURCE_DIR "/src/styled/syntax/lang";
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {sys, "python.lang"},     {sys, "cpp.lang"},  {sys, "c.lang"},    {sys, "javascript.lang"},
+      {sys, "sh.lang"},         {sys, "java.lang"}, {sys, "rust.lang"}, {sys, "go.lang"},
+      {sys, "json.lang"},       {sys, "ruby.lang"}, {sys, "sql.lang"},  {sys, "diff.lang"},
+      {own, "typescript.lang"}, {own, "yaml.lang"}, {own, "toml.lang"}, {own, "dockerfile.lang"}};
+  const std::vector<std::string> lines = sample_lines();
+  int fast_rules = 0;
+  long compared = 0;
+  for (const auto& [dir, file] : files) {
+    for (const auto& rule : all_rules(manager, dir, file)) {
+      if (rule->getElemList().size() != 1 || rule->getHasSubexpressions() ||
+          rule->getNeedsReferenceReplacement()) {
+        continue;
+      }
+      const auto fast = syntax_fast::matcher_for(rule->toString());
+      if (!fast) continue;
+      ++fast_rules;
+      for (const std::string& line : lines) {
+        for (std::size_t from = 0; from <= line.size(); ++from) {
+          for (bool bol : {true, false}) {
+            if (bol && from != 0) continue;
+            const auto start = line.begin() + static_cast<std::ptrdiff_t>(from);
+            srchilite::HighlightToken token;
+            srchilite::MatchingParameters params;
+            params.beginningOfLine = bol;
+            const bool expected = rule->tryToMatch(start, line.end(), token, params);
+            std::string::const_iterator b, e;
+            bool unsure = false;
+            const bool got = fast->find(start, line.end(), b, e, unsure);
+            if (unsure) continue;
+            ++compared;
+            ASSERT_EQ(got, expected)
+                << file << " " << rule->toString() << " on [" << line << "] from " << from;
+            if (!got) continue;
+            ASSERT_EQ(static_cast<std::size_t>(b - start), token.prefix.size())
+                << file << " " << rule->toString() << " on [" << line << "] from " << from;
+            ASSERT_EQ(std::string(b, e), token.matched.front().second)
+                << file << " " << rule->toString() << " on [" << line << "] from " << from;
+          }
+        }
+      }
+    }
+  }
+  std::cout << "fast rules " << fast_rules << ", compared " << compared << "\n";
+  EXPECT_GE(fast_rules, 30);
+  EXPECT_GE(compared, 100000);
+}
+
+}  // namespace
+}  // namespace styled
