@@ -182,6 +182,7 @@ const char* letter_key(char final) {
 std::vector<InputEvent> InputParser::feed(std::string_view bytes, Clock::time_point now) {
   std::vector<InputEvent> out;
   const bool was_holding = pos_ < buf_.size();
+  if (!bytes.empty()) last_bytes_ = now;
   buf_.append(bytes);
   parse(out, false);
   if (pos_ < buf_.size() && (!was_holding || !out.empty())) held_since_ = now;
@@ -190,14 +191,26 @@ std::vector<InputEvent> InputParser::feed(std::string_view bytes, Clock::time_po
 
 std::vector<InputEvent> InputParser::flush(Clock::time_point now, bool force) {
   std::vector<InputEvent> out;
-  if (in_paste_ || pos_ >= buf_.size()) return out;
+  if (in_paste_) {
+    if (!force && now - last_bytes_ < PASTE_TIMEOUT) return out;
+    // The end marker never came: deliver what there is (a held tail included) and go on.
+    paste_.append(std::string_view(buf_).substr(pos_));
+    buf_.clear();
+    pos_ = 0;
+    in_paste_ = false;
+    out.emplace_back(PasteEvent{unicode::sanitize(paste_)});
+    paste_.clear();
+    return out;
+  }
+  if (pos_ >= buf_.size()) return out;
   if (!force && now - held_since_ < ESC_TIMEOUT) return out;
   parse(out, true);
   return out;
 }
 
 std::optional<InputParser::Clock::time_point> InputParser::deadline() const {
-  if (in_paste_ || pos_ >= buf_.size()) return std::nullopt;
+  if (in_paste_) return last_bytes_ + PASTE_TIMEOUT;
+  if (pos_ >= buf_.size()) return std::nullopt;
   return held_since_ + ESC_TIMEOUT;
 }
 

@@ -18,13 +18,17 @@ class InputParser {
  public:
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds ESC_TIMEOUT{50};
+  // A paste whose end marker has not come after this long without bytes is delivered as it
+  // is, so that a stray paste-start sequence cannot swallow every key typed after it.
+  static constexpr std::chrono::milliseconds PASTE_TIMEOUT{1000};
 
   // Parses `bytes` after whatever is held; returns the events completed by them.
   std::vector<InputEvent> feed(std::string_view bytes, Clock::time_point now = Clock::now());
 
   // Resolves held bytes once ESC_TIMEOUT has passed since they arrived (or at once when
   // `force`): a lone ESC becomes the escape key, an unfinished sequence is dropped, an
-  // unfinished UTF-8 character becomes U+FFFD. A paste in progress is kept.
+  // unfinished UTF-8 character becomes U+FFFD. A paste in progress is kept until
+  // PASTE_TIMEOUT has passed since the last bytes (or `force`), then delivered unfinished.
   std::vector<InputEvent> flush(Clock::time_point now = Clock::now(), bool force = false);
 
   // When `flush` has something to resolve: the moment held bytes time out.
@@ -45,6 +49,7 @@ class InputParser {
   bool in_paste_ = false;
   std::string paste_;
   Clock::time_point held_since_{};
+  Clock::time_point last_bytes_{};
 };
 
 }  // namespace termui

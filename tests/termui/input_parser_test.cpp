@@ -146,10 +146,22 @@ TEST(InputParser, sequence_completed_before_timeout_is_one_key) {
 
 TEST(InputParser, paste_end_marker_split_across_reads) {
   InputParser p;
-  EXPECT_TRUE(p.feed("\x1b[200~abc\x1b[2").empty());
+  const auto t0 = InputParser::Clock::time_point{} + 1s;
+  EXPECT_TRUE(p.feed("\x1b[200~abc\x1b[2", t0).empty());
   EXPECT_TRUE(p.in_paste());
-  EXPECT_FALSE(p.deadline().has_value());  // a paste in progress never times out into keys
-  EXPECT_EQ(describe_all(p.feed("01~")), std::vector<std::string>{"paste:abc"});
+  EXPECT_TRUE(p.flush(t0 + 500ms).empty());  // the ESC timeout does not cut a paste
+  EXPECT_EQ(describe_all(p.feed("01~", t0 + 600ms)), std::vector<std::string>{"paste:abc"});
+}
+
+TEST(InputParser, stray_paste_start_does_not_swallow_later_keys) {
+  InputParser p;
+  const auto t0 = InputParser::Clock::time_point{} + 1s;
+  EXPECT_TRUE(p.feed("\x1b[200~ab", t0).empty());
+  ASSERT_TRUE(p.deadline().has_value());
+  EXPECT_EQ(*p.deadline(), t0 + InputParser::PASTE_TIMEOUT);
+  EXPECT_EQ(describe_all(p.flush(t0 + InputParser::PASTE_TIMEOUT)),
+            std::vector<std::string>{"paste:ab"});
+  EXPECT_EQ(describe_all(p.feed("x", t0 + 2s)), std::vector<std::string>{"key:x"});
 }
 
 TEST(InputParser, ten_megabyte_paste_arrives_whole) {
