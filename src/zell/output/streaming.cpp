@@ -1,6 +1,8 @@
 // The answer block: opening it, and streaming chunks into it with soft wrapping.
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "unicode/utf8.h"
 #include "zell/output/output_manager.h"
@@ -24,6 +26,30 @@ namespace {
 
 bool printable_ascii(unsigned char byte) {
   return byte >= 0x20 && byte < 0x7f;
+}
+
+// Whether all eight bytes of `w` are printable ASCII (0x20..0x7e): no high bit, no byte below
+// 0x20, no DEL. Lets the common case scan a word at a time.
+bool printable_ascii8(std::uint64_t w) {
+  constexpr std::uint64_t ones = 0x0101010101010101ULL;
+  constexpr std::uint64_t highs = 0x8080808080808080ULL;
+  const std::uint64_t below_space = (w - 0x20 * ones) & ~w & highs;
+  const std::uint64_t del = w ^ (0x7f * ones);
+  const std::uint64_t is_del = (del - ones) & ~del & highs;
+  return ((w & highs) | below_space | is_del) == 0;
+}
+
+// Length of the run of printable ASCII at the start of `s`, at most `limit` (<= s.size()).
+std::size_t printable_run(std::string_view s, std::size_t limit) {
+  std::size_t run = 0;
+  while (run + 8 <= limit) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, s.data() + run, 8);
+    if (!printable_ascii8(w)) break;
+    run += 8;
+  }
+  while (run < limit && printable_ascii(static_cast<unsigned char>(s[run]))) ++run;
+  return run;
 }
 
 }  // namespace
@@ -50,8 +76,7 @@ std::size_t OutputManager::_wrap_chunk(std::string_view chunk, long long wrap_at
       // The common case: copy a run of printable ASCII up to the column limit in one go.
       const long long room = wrap_at > _col_pos ? wrap_at - _col_pos : 1;
       const std::size_t limit = std::min(chunk.size() - pos, static_cast<std::size_t>(room));
-      std::size_t run = 1;
-      while (run < limit && printable_ascii(static_cast<unsigned char>(chunk[pos + run]))) ++run;
+      const std::size_t run = printable_run(chunk.substr(pos), limit);
       out.append(chunk.data() + pos, run);
       pos += run;
       chars += run;

@@ -8,6 +8,7 @@
 
 #include "capture.h"
 #include "unicode/text_ops.h"
+#include "unicode/utf8.h"
 #include "zell/output/output_manager.h"
 
 namespace {
@@ -127,6 +128,38 @@ TEST(StreamVisibility, EveryControlIsShownTheWayTheUnicodeLayerShowsIt) {
   }
   EXPECT_EQ(cap->finish(), OPEN + unicode::visible_controls(all));
   EXPECT_FALSE(unicode::has_controls(unicode::visible_controls(all)));
+}
+
+TEST(StreamVisibility, SpecialCharactersAtEveryOffsetOfAWord) {
+  // The ASCII fast path scans eight bytes at a time: a control, DEL, a multi-byte character or
+  // an invalid byte must be caught wherever it sits in such a word, and wrapping must still
+  // fall exactly at the column limit.
+  for (const std::string special : {"\x7f", "\x1f", "\x1b", "é", "\x80", "\t", "~", " "}) {
+    for (std::size_t at = 0; at < 24; ++at) {
+      std::string chunk = repeat("x", 24);
+      chunk.insert(at, special);
+      for (const int cols : {200, 13}) {
+        zell::output::OutputPorts ports;
+        auto out = std::make_shared<zell_test::RecordingWriter>();
+        ports.out = out;
+        ports.cols = [cols] { return cols; };
+        OutputManager m(ports);
+        m.stream(chunk);
+        // Expected: one visible character per character, a break before every 10th (13 − 1 − 2).
+        std::string expected = OPEN;
+        int col = 2;
+        unicode::for_each_cp(chunk, [&](char32_t, std::size_t off, std::size_t len) {
+          if (col >= cols - 1) {
+            expected += NL;
+            col = 2;
+          }
+          expected += unicode::visible_controls(chunk.substr(off, len));
+          ++col;
+        });
+        ASSERT_EQ(out->agent_output(), expected) << "at " << at << " cols " << cols;
+      }
+    }
+  }
 }
 
 TEST(StreamWidth, IsAskedForEveryChunk) {
