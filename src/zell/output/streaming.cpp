@@ -103,14 +103,17 @@ void OutputManager::stream(std::string_view chunk) {
   // wrapped text is built first because the same pass counts the characters.
   const long long wrap_at = static_cast<long long>(_ports.cols()) - 1;
   const std::size_t chars = _wrap_chunk(chunk, wrap_at);
+  std::shared_ptr<const EventCallback> callback;
   {
     const std::lock_guard guard(_lock);
     state.content_chunks.emplace_back(chunk);
     state.tokens += estimate_tokens(chars);
+    callback = _event_callback;  // taken here to spare this hot path a second lock
   }
-  _emit_lazy("content", [&] {
-    return Payload{{"chunk", unicode::cp_prefix(chunk, 2000)}, {"chars", std::to_string(chars)}};
-  });
+  if (callback) {
+    _deliver(*callback, "content",
+             Payload{{"chunk", unicode::cp_prefix(chunk, 2000)}, {"chars", std::to_string(chars)}});
+  }
   _write(_stream_buffer);
   _flush();
 }
