@@ -106,7 +106,8 @@ class LiteralAlternatives : public Matcher {
   explicit LiteralAlternatives(std::vector<std::string> lits) : lits_(std::move(lits)) {
     for (const auto& l : lits_) first_[static_cast<unsigned char>(l[0])] = true;
   }
-  bool find(It start, It end, It& begin, It& stop, bool& unsure) const override {
+  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
+    (void)bol;
     for (It p = start; p != end; ++p) {
       const auto c = static_cast<unsigned char>(*p);
       if (unusual(c)) {
@@ -135,7 +136,8 @@ class LiteralAlternatives : public Matcher {
 class KeywordList : public Matcher {
  public:
   explicit KeywordList(std::vector<std::string> words) : words_(words.begin(), words.end()) {}
-  bool find(It start, It end, It& begin, It& stop, bool& unsure) const override {
+  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
+    (void)bol;
     It p = start;
     while (p != end) {
       const auto c = static_cast<unsigned char>(*p);
@@ -176,7 +178,8 @@ class KeywordList : public Matcher {
 // "(?:[[:alpha:]]|_)[[:word:]]*(?=[[:blank:]]*\()": a name followed by "(".
 class FunctionName : public Matcher {
  public:
-  bool find(It start, It end, It& begin, It& stop, bool& unsure) const override {
+  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
+    (void)bol;
     It p = start;
     while (p != end) {
       const auto c = static_cast<unsigned char>(*p);
@@ -217,8 +220,9 @@ class FunctionName : public Matcher {
 // "(?:[[:space:]]*LIT)": a literal with the white space right before it.
 class SpacedLiteral : public Matcher {
  public:
-  explicit SpacedLiteral(std::string lit) : lit_(std::move(lit)) {}
-  bool find(It start, It end, It& begin, It& stop, bool& unsure) const override {
+  SpacedLiteral(std::string lit, bool anchored) : lit_(std::move(lit)), anchored_(anchored) {}
+  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
+    if (anchored_) return find_anchored(start, end, bol, begin, stop, unsure);
     for (It p = start; p != end; ++p) {
       if (unusual(static_cast<unsigned char>(*p))) {
         unsure = true;
@@ -236,14 +240,36 @@ class SpacedLiteral : public Matcher {
   }
 
  private:
+  // "^(?:[[:space:]]*LIT)": only at the beginning of the line.
+  bool find_anchored(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const {
+    for (It q = start; q != end; ++q) {
+      if (unusual(static_cast<unsigned char>(*q))) {
+        unsure = true;
+        return false;
+      }
+    }
+    if (!bol) return false;
+    It p = start;
+    while (p != end && is_space(static_cast<unsigned char>(*p))) ++p;
+    if (static_cast<std::size_t>(end - p) < lit_.size() ||
+        !std::equal(lit_.begin(), lit_.end(), p)) {
+      return false;
+    }
+    begin = start;
+    stop = p + static_cast<std::ptrdiff_t>(lit_.size());
+    return true;
+  }
+
   std::string lit_;
+  bool anchored_;
 };
 
 // Q(?:[^\\Q]|\\.)*Q — a quoted string with backslash escapes.
 class QuotedString : public Matcher {
  public:
   explicit QuotedString(char q) : q_(q) {}
-  bool find(It start, It end, It& begin, It& stop, bool& unsure) const override {
+  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
+    (void)bol;
     for (It p = start; p != end; ++p) {
       if (unusual(static_cast<unsigned char>(*p))) {
         unsure = true;
@@ -274,6 +300,110 @@ class QuotedString : public Matcher {
   char q_;
 };
 
+// The number rule most definitions share: decimal and hexadecimal numbers with optional
+// fraction, exponent and C-like suffixes, as whole words. Alternatives and greedy repeats are
+// tried in the order the regular expression tries them.
+constexpr std::string_view NUMBER_PATTERN =
+    R"((?:\<[+-]?(?:(?:0x[[:xdigit:]]+)|(?:(?:[[:digit:]]*\.)?[[:digit:]]+(?:[eE][+-]?[[:digit:]]+)?))u?(?:(?:int(?:8|16|32|64))|L)?\>))";
+
+bool is_digit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
+bool is_xdigit(unsigned char c) {
+  return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+class NumberLiteral : public Matcher {
+ public:
+  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
+    (void)bol;
+    for (It q = start; q != end; ++q) {
+      if (unusual(static_cast<unsigned char>(*q))) {
+        unsure = true;
+        return false;
+      }
+    }
+    for (It p = start; p != end; ++p) {
+      if (!is_digit(static_cast<unsigned char>(*p))) continue;
+      if (p != start && is_word(static_cast<unsigned char>(p[-1]))) continue;  // word start
+      It e;
+      if (at(p, end, e)) {
+        begin = p;
+        stop = e;
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  static std::size_t run(It p, It end, bool (*pred)(unsigned char)) {
+    std::size_t n = 0;
+    while (p != end && pred(static_cast<unsigned char>(*p))) {
+      ++p;
+      ++n;
+    }
+    return n;
+  }
+  // The optional "u", the optional size suffix and the closing word boundary after c.
+  static bool finish(It c, It end, It& e) {
+    static constexpr std::string_view SUFFIXES[] = {"int8", "int16", "int32", "int64", "L", ""};
+    for (int with_u = 1; with_u >= 0; --with_u) {
+      It u = c;
+      if (with_u != 0) {
+        if (u == end || *u != 'u') continue;
+        ++u;
+      }
+      for (std::string_view sfx : SUFFIXES) {
+        if (static_cast<std::size_t>(end - u) < sfx.size() ||
+            !std::equal(sfx.begin(), sfx.end(), u)) {
+          continue;
+        }
+        const It f = u + static_cast<std::ptrdiff_t>(sfx.size());
+        if (f == end || !is_word(static_cast<unsigned char>(*f))) {
+          e = f;
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+  // digits+ from q (longest first), then the optional exponent, then the suffixes. A shorter
+  // run is followed by a digit, so only the longest can take an exponent.
+  static bool digits_then_rest(It q, It end, It& e) {
+    const std::size_t m = run(q, end, is_digit);
+    for (std::size_t k = m; k >= 1; --k) {
+      const It c0 = q + static_cast<std::ptrdiff_t>(k);
+      if (k == m && c0 != end && (*c0 == 'e' || *c0 == 'E')) {
+        for (int with_sign = 1; with_sign >= 0; --with_sign) {
+          It d = c0 + 1;
+          if (with_sign != 0) {
+            if (d == end || (*d != '+' && *d != '-')) continue;
+            ++d;
+          }
+          const std::size_t n = run(d, end, is_digit);
+          for (std::size_t j = n; j >= 1; --j) {
+            if (finish(d + static_cast<std::ptrdiff_t>(j), end, e)) return true;
+          }
+        }
+      }
+      if (finish(c0, end, e)) return true;
+    }
+    return false;
+  }
+  static bool at(It p, It end, It& e) {
+    if (*p == '0' && p + 1 != end && p[1] == 'x') {
+      const std::size_t k = run(p + 2, end, is_xdigit);
+      for (std::size_t j = k; j >= 1; --j) {
+        if (finish(p + 2 + static_cast<std::ptrdiff_t>(j), end, e)) return true;
+      }
+    }
+    const It dot = p + static_cast<std::ptrdiff_t>(run(p, end, is_digit));
+    if (dot != end && *dot == '.' && digits_then_rest(dot + 1, end, e)) return true;
+    return digits_then_rest(p, end, e);
+  }
+};
+
 }  // namespace
 
 std::unique_ptr<Matcher> matcher_for(const std::string& pattern_in) {
@@ -287,14 +417,21 @@ std::unique_ptr<Matcher> matcher_for(const std::string& pattern_in) {
     const std::string inner = q == '"' ? "[^\\\\\\\"]" : "[^\\\\']";
     if (pattern == qs + "(?:" + inner + "|\\\\.)*" + qs) return std::make_unique<QuotedString>(q);
   }
+  if (pattern == NUMBER_PATTERN) return std::make_unique<NumberLiteral>();
   std::string lit;
-  const std::string_view body = strip_group(pattern);
+  std::string_view body = strip_group(pattern);
+  bool anchored = false;
+  if (!body.empty() && body[0] == '^') {
+    anchored = true;
+    body = strip_group(body.substr(1));
+  }
   constexpr std::string_view SPACES = "[[:space:]]*";
   if (body.substr(0, SPACES.size()) == SPACES) {
     std::string_view rest = strip_group(body.substr(SPACES.size()));
-    if (literal(rest, lit)) return std::make_unique<SpacedLiteral>(lit);
+    if (literal(rest, lit)) return std::make_unique<SpacedLiteral>(lit, anchored);
     return nullptr;
   }
+  if (anchored) return nullptr;
   if (pattern.size() > 6 && pattern.substr(0, 2) == "\\<" &&
       pattern.substr(pattern.size() - 2) == "\\>") {
     const auto alts = alternatives(strip_group(pattern.substr(2, pattern.size() - 4)));

@@ -13,10 +13,11 @@ namespace styled::syntax_fast {
 class Matcher {
  public:
   virtual ~Matcher() = default;
-  // The first match in [start, end) as [begin, stop); false when there is none.
-  // `unsure` is set when the input holds something the matcher does not model, and the
-  // caller must ask the regular expression instead.
-  virtual bool find(std::string::const_iterator start, std::string::const_iterator end,
+  // The first match in [start, end) as [begin, stop); false when there is none. `bol` says
+  // whether `start` counts as the beginning of the line (for "^"). `unsure` is set when the
+  // input holds something the matcher does not model, and the caller must ask the regular
+  // expression instead.
+  virtual bool find(std::string::const_iterator start, std::string::const_iterator end, bool bol,
                     std::string::const_iterator& begin, std::string::const_iterator& stop,
                     bool& unsure) const = 0;
 };

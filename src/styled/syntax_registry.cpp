@@ -201,7 +201,7 @@ class CachingRule : public srchilite::HighlightRule {
       bool unsure = false;
       std::string::const_iterator begin, stop;
       if (fast_) {
-        m.matched = fast_->find(start, end, begin, stop, unsure);
+        m.matched = fast_->find(start, end, params.beginningOfLine, begin, stop, unsure);
         if (!unsure) {
           m.generation = line_generation;
           m.from = start;
