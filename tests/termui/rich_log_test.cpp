@@ -8,6 +8,13 @@
 namespace termui {
 namespace {
 
+// "l" + number, built without operator+ (which GCC 12 misreads under -Wrestrict).
+std::string numbered(const char* prefix, int n) {
+  std::string s(prefix);
+  s += std::to_string(n);
+  return s;
+}
+
 RichLogOptions options(bool wrap, bool auto_scroll = true, int min_width = 78) {
   RichLogOptions o;
   o.wrap = wrap;
@@ -97,7 +104,7 @@ TEST(RichLog, before_layout_renders_at_min_width) {
 TEST(RichLog, auto_scroll_follows_the_end_and_shows_the_last_rows) {
   LogApp app;
   Pilot pilot(app, {10, 3});
-  for (int i = 0; i < 10; ++i) app.log().write("line" + std::to_string(i));
+  for (int i = 0; i < 10; ++i) app.log().write(numbered("line", i));
   pilot.pause();
   EXPECT_EQ(app.log().scroll_offset().y, 7);
   EXPECT_EQ(pilot.lines()[0].substr(0, 5), "line7");
@@ -107,7 +114,7 @@ TEST(RichLog, auto_scroll_follows_the_end_and_shows_the_last_rows) {
 TEST(RichLog, without_auto_scroll_the_view_stays_at_the_top) {
   LogApp app(options(false, false));
   Pilot pilot(app, {10, 3});
-  for (int i = 0; i < 10; ++i) app.log().write("line" + std::to_string(i));
+  for (int i = 0; i < 10; ++i) app.log().write(numbered("line", i));
   EXPECT_EQ(app.log().scroll_offset().y, 0);
 }
 
@@ -121,11 +128,11 @@ class RichLogScrollTo : public ::testing::TestWithParam<ScrollCase> {};
 TEST_P(RichLogScrollTo, is_clamped_to_the_lines) {
   LogApp app;
   Pilot pilot(app, {10, 4});
-  for (int i = 0; i < 10; ++i) app.log().write("l" + std::to_string(i));
+  for (int i = 0; i < 10; ++i) app.log().write(numbered("l", i));
   app.log().scroll_to(GetParam().to, false);
   EXPECT_EQ(app.log().scroll_offset().y, GetParam().expected);
   pilot.pause();
-  EXPECT_EQ(pilot.lines()[0].substr(0, 2), "l" + std::to_string(GetParam().expected));
+  EXPECT_EQ(pilot.lines()[0].substr(0, 2), numbered("l", GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, RichLogScrollTo,
@@ -149,7 +156,7 @@ TEST(RichLog, clear_drops_every_line_and_the_screen_shows_nothing) {
 TEST(RichLog, wheel_and_page_keys_scroll) {
   LogApp app(options(false, false));
   Pilot pilot(app, {10, 4});
-  for (int i = 0; i < 20; ++i) app.log().write("l" + std::to_string(i));
+  for (int i = 0; i < 20; ++i) app.log().write(numbered("l", i));
   pilot.scroll_down(2, 2);
   EXPECT_EQ(app.log().scroll_offset().y, RichLog::WHEEL_LINES);
   pilot.scroll_up(2, 2, 5);
@@ -163,7 +170,7 @@ TEST(RichLog, wheel_and_page_keys_scroll) {
 TEST(RichLog, resize_keeps_a_pinned_view_at_the_end) {
   LogApp app;
   Pilot pilot(app, {10, 4});
-  for (int i = 0; i < 20; ++i) app.log().write("l" + std::to_string(i));
+  for (int i = 0; i < 20; ++i) app.log().write(numbered("l", i));
   pilot.resize({10, 8});
   EXPECT_EQ(app.log().scroll_offset().y, 12);
   EXPECT_EQ(pilot.lines()[7].substr(0, 3), "l19");
@@ -173,7 +180,7 @@ TEST(RichLog, scroll_bar_takes_its_width_off_the_content) {
   LogApp app({}, "RichLog { overflow-y: scroll; padding: 0 1; scrollbar-size: 1 1; }");
   Pilot pilot(app, {20, 4});
   EXPECT_EQ(app.log().size(), (Size{17, 4}));
-  for (int i = 0; i < 8; ++i) app.log().write("l" + std::to_string(i));
+  for (int i = 0; i < 8; ++i) app.log().write(numbered("l", i));
   pilot.pause();
   // Thumb (half the track: 4 of 8 rows shown) sits at the bottom when scrolled to the end.
   EXPECT_NE(pilot.cell(19, 3).style.bg(), pilot.cell(19, 0).style.bg());
@@ -196,8 +203,10 @@ TEST(RichLog, render_line_override_changes_what_is_drawn) {
   class Marked : public RichLog {
    public:
     Strip render_line(int y) override {
-      Strip base = RichLog::render_line(y);
-      return Strip(std::vector<styled::Segment>{{">" + base.text(), styled::Style()}});
+      std::vector<styled::Segment> segments{{">", styled::Style()}};
+      const Strip base = RichLog::render_line(y);
+      for (const auto& seg : base.segments()) segments.push_back(seg);
+      return Strip(std::move(segments));
     }
   };
   class S : public Screen {

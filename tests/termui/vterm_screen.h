@@ -34,7 +34,7 @@ class VtermScreen {
     for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && c.chars[i] != 0; ++i) {
       unicode::append_utf8(text, static_cast<char32_t>(c.chars[i]));
     }
-    if (text.empty()) text = " ";
+    if (text.empty()) text.assign(1, ' ');
     std::string attrs;
     if (c.attrs.bold) attrs += "b";
     if (c.attrs.italic) attrs += "i";
