@@ -48,8 +48,15 @@ void Input::insert(std::string_view text) {
 }
 
 std::size_t Input::previous_boundary(std::size_t pos) const {
-  std::size_t prev = 0;
-  for (std::size_t p = 0; p < pos;) {
+  // Clusters are short: scanning forward from a few code points back finds the boundary
+  // without walking the whole value (which may be a huge paste).
+  std::size_t start = pos;
+  for (int cps = 0; start > 0 && cps < 32; ++cps) {
+    --start;
+    while (start > 0 && (static_cast<unsigned char>(value_[start]) & 0xc0) == 0x80) --start;
+  }
+  std::size_t prev = start;
+  for (std::size_t p = start; p < pos;) {
     prev = p;
     p += unicode::grapheme_at(value_, p).len;
   }
