@@ -351,6 +351,26 @@ InputParser::Step InputParser::parse_csi(std::vector<InputEvent>& out, bool forc
   }
   const std::string_view params = std::string_view(buf_).substr(start, i - start);
   const char final = buf_[i];
+  if (final == 'M' && params.empty()) {
+    // A terminal that ignored SGR mouse mode reports X10 style: three raw bytes follow.
+    if (i + 3 >= buf_.size()) {
+      if (!force) return Step::incomplete;
+      pos_ = buf_.size();
+      return Step::done;
+    }
+    const int b = static_cast<unsigned char>(buf_[i + 1]) - 32;
+    const int x = static_cast<unsigned char>(buf_[i + 2]) - 32;
+    const int y = static_cast<unsigned char>(buf_[i + 3]) - 32;
+    pos_ = i + 4;
+    const bool release = (b & 3) == 3 && !(b & 64) && !(b & 32);
+    const std::string sgr = "<" + std::to_string(std::max(b, 0)) + ";" +
+                            std::to_string(std::max(x, 1)) + ";" + std::to_string(std::max(y, 1));
+    if (auto m = sgr_mouse(sgr, release ? 'm' : 'M')) {
+      if (release) m->button = MouseButton::none;
+      out.emplace_back(*m);
+    }
+    return Step::done;
+  }
   pos_ = i + 1;
 
   if ((final == 'M' || final == 'm') && !params.empty() && params[0] == '<') {

@@ -131,6 +131,28 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PickerLayout,
                          ::testing::Values(PickerSize{80, 24}, PickerSize{100, 30},
                                            PickerSize{60, 12}));
 
+TEST(PickerLayout, updating_the_box_text_regrows_and_recentres_it) {
+  PickerApp app;
+  Pilot pilot(app, {80, 24});
+  auto& box = app.screen().query_one<Static>("#picker-box");
+  box.update(
+      "[bold red]Server not ready[/]\n\n[dim]connection refused[/]\n\nThe server may still be "
+      "starting up.\n[dim]Press 1 or 2 to retry.[/]");
+  pilot.pause();
+  const int box_h = 2 + 2 + 6;
+  EXPECT_EQ(box.region(), (Region{14, 1 + (23 - box_h) / 2, 52, box_h}));
+  std::string title;
+  for (int x = 17; x < 17 + 16; ++x) title += pilot.cell(x, box.region().y + 2).text;
+  EXPECT_EQ(title, "Server not ready");
+  EXPECT_EQ(pilot.cell(17, box.region().y + 2).style.fg(), styled::Color::standard(1));
+  // The old menu text is gone from the screen.
+  EXPECT_EQ(pilot.text().find("Select a mode"), std::string::npos);
+  box.update("one line");
+  pilot.pause();
+  EXPECT_EQ(box.region().height, 5);
+  EXPECT_EQ(pilot.text().find("Server not ready"), std::string::npos);
+}
+
 TEST(PickerLayout, tiny_terminals_do_not_break_layout) {
   for (Size s : {Size{0, 0}, Size{1, 1}, Size{10, 3}}) {
     PickerApp app;

@@ -108,6 +108,7 @@ const Case CASES[] = {
     {"mouse_modifiers", "\x1b[<20;1;1M", {"mouse:down:left@0,0+shift+ctrl"}},
     {"mouse_huge_coordinates_clamped", "\x1b[<0;99999999999;0M", {"mouse:down:left@99999,0"}},
     {"mouse_malformed_dropped", "\x1b[<0;5Mx", {"key:x"}},
+    {"x10_mouse_press_release", "\x1b[M !%\x1b[M#!%", {"mouse:down:left@0,4", "mouse:up:none@0,4"}},
     {"paste", "\x1b[200~hello \x1b[A world\x1b[201~k", {"paste:hello \x1b[A world", "key:k"}},
     {"empty_paste", "\x1b[200~\x1b[201~", {"paste:"}},
     {"unknown_csi_dropped",
