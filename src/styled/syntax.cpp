@@ -135,15 +135,10 @@ std::string Syntax::resolve_language(std::string_view language) {
   return syntax_registry::find(language).file;
 }
 
-Text Syntax::highlight() const {
+Text syntax_registry::highlight_with(const std::string& code,
+                                     const srchilite::HighlightStatePtr& state,
+                                     const CodeTheme& theme) {
   Text out;
-  const CodeTheme& theme = *theme_;
-  const srchilite::HighlightStatePtr state =
-      language_.empty() ? srchilite::HighlightStatePtr() : syntax_registry::load(language_);
-  if (!state) {
-    out.append(code_);
-    return out;
-  }
   FormatterSet& formatters = formatters_for(theme);
   formatters.target = &out;
   srchilite::SourceHighlighter highlighter(state);
@@ -151,13 +146,20 @@ Text Syntax::highlight() const {
   highlighter.setOptimize(true);  // adjacent text of one class arrives as one piece
   srchilite::FormatterParams params;
   highlighter.setFormatterParams(&params);
-  for_each_line(code_, [&](std::string_view line, bool more) {
+  for_each_line(code, [&](std::string_view line, bool more) {
     params.start = 0;
     syntax_registry::begin_line();
     highlighter.highlightParagraph(std::string(line));
     if (more) out.append("\n");
   });
   return out;
+}
+
+Text Syntax::highlight() const {
+  const srchilite::HighlightStatePtr state =
+      language_.empty() ? srchilite::HighlightStatePtr() : syntax_registry::load(language_);
+  if (!state) return Text(code_);
+  return syntax_registry::highlight_with(code_, state, *theme_);
 }
 
 void Syntax::render(const Console&, int width, Lines& out) const {

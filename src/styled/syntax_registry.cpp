@@ -161,6 +161,12 @@ bool safe_name(std::string_view s) {
 // loaded definitions are shared.
 thread_local std::uint64_t line_generation = 1;
 
+bool is_word_byte(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
+         u >= 0x80;
+}
+
 struct Remembered {
   std::uint64_t generation = 0;
   std::string::const_iterator from, end, at;
@@ -172,8 +178,9 @@ std::atomic<std::size_t> next_rule_slot{0};
 
 class CachingRule : public srchilite::HighlightRule {
  public:
-  explicit CachingRule(srchilite::HighlightRulePtr inner)
-      : inner_(std::move(inner)), slot_(next_rule_slot++) {
+  CachingRule(srchilite::HighlightRulePtr inner, const srchilite::HighlightState* owner,
+              std::size_t index)
+      : inner_(std::move(inner)), owner_(owner), index_(index), slot_(next_rule_slot++) {
     for (const std::string& e : inner_->getElemList()) addElem(e);
     setNextState(inner_->getNextState());
     setAdditionalInfo(inner_->getAdditionalInfo());
@@ -194,8 +201,12 @@ class CachingRule : public srchilite::HighlightRule {
     thread_local std::vector<Remembered> memory;
     if (memory.size() <= slot_) memory.resize(slot_ + 1);
     Remembered& m = memory[slot_];
+    // A search the library starts in the middle of a word sees no context before it ("\\<"
+    // and look-behinds read the start as the start of the text), so it may match where the
+    // earlier search did not: those searches are always made afresh.
     const bool usable = m.generation == line_generation && m.end == end && m.from <= start &&
-                        (!m.matched || m.at >= start);
+                        (!m.matched || m.at >= start) &&
+                        (start == m.from || !is_word_byte(start[-1]));
     if (!usable) {
       srchilite::HighlightToken fresh;
       bool unsure = false;
@@ -231,6 +242,18 @@ class CachingRule : public srchilite::HighlightRule {
       }
     }
     if (!m.matched) return false;
+    // The highlighter keeps the match with the shortest prefix among the rules of a state; a
+    // match starting later than one already reported in this round cannot win, so it is not
+    // copied out. (Ties are the library's to break: those are always reported.)
+    thread_local Round round;
+    if (round.generation != line_generation || round.start != start || round.owner != owner_ ||
+        round.index >= index_) {
+      round = Round{line_generation, start, owner_, index_, false, {}};
+    }
+    round.index = index_;
+    if (round.reported && m.at > round.best) return false;
+    if (!round.reported || m.at < round.best) round.best = m.at;
+    round.reported = true;
     token.copyFrom(m.token);
     token.prefix.assign(start, m.at);
     token.prefixOnlySpaces = std::all_of(token.prefix.begin(), token.prefix.end(), [](char c) {
@@ -247,7 +270,18 @@ class CachingRule : public srchilite::HighlightRule {
   HighlightRule* clone() override { return inner_->clone(); }
 
  private:
+  struct Round {
+    std::uint64_t generation = 0;
+    std::string::const_iterator start;
+    const srchilite::HighlightState* owner = nullptr;
+    std::size_t index = 0;
+    bool reported = false;
+    std::string::const_iterator best;
+  };
+
   srchilite::HighlightRulePtr inner_;
+  const srchilite::HighlightState* owner_;
+  std::size_t index_;
   std::unique_ptr<syntax_fast::Matcher> fast_;
   std::size_t slot_;
 };
@@ -265,7 +299,7 @@ void add_memory(const srchilite::HighlightStatePtr& main) {
       srchilite::HighlightRulePtr rule = rules[i];
       if (rule->getNextState()) todo.push_back(rule->getNextState());
       if (dynamic_cast<CachingRule*>(rule.get()) == nullptr) {
-        state->replaceRule(i, srchilite::HighlightRulePtr(new CachingRule(rule)));
+        state->replaceRule(i, srchilite::HighlightRulePtr(new CachingRule(rule, state.get(), i)));
       }
     }
   }
@@ -321,6 +355,14 @@ srchilite::HighlightStatePtr load(std::string_view language) {
   }
   c.loaded.emplace(key, state);
   return state;
+}
+
+srchilite::HighlightStatePtr load_unmodified(std::string_view language) {
+  const Definition def = find(language);
+  if (def.file.empty()) return {};
+  srchilite::RegexRuleFactory factory;
+  srchilite::LangDefManager manager(&factory);
+  return manager.getHighlightState(def.dir, def.file);
 }
 
 void begin_line() noexcept {

@@ -119,3 +119,56 @@ TEST(SyntaxFastRules, MatchExactlyWhatTheRegularExpressionsMatch) {
 
 }  // namespace
 }  // namespace styled
+
+#include "styled/syntax_registry.h"
+
+namespace styled {
+namespace {
+
+// "" when both texts colour every byte alike, else where they first differ.
+std::string first_difference(const Text& a, const Text& b) {
+  const auto ra = a.runs(), rb = b.runs();
+  auto style_at = [](const std::vector<StyleRun>& runs, std::uint32_t pos) {
+    for (const StyleRun& r : runs) {
+      if (r.start <= pos && pos < r.end) return r.style;
+    }
+    return Style();
+  };
+  for (std::uint32_t pos = 0; pos < a.plain().size(); ++pos) {
+    if (style_at(ra, pos) != style_at(rb, pos)) {
+      const std::size_t from = a.plain().rfind('\n', pos) + 1;
+      const std::size_t to = a.plain().find('\n', pos);
+      return "at " + std::to_string(pos - from) + " of [" + a.plain().substr(from, to - from) +
+             "]: " + style_at(ra, pos).to_string() + " instead of " + style_at(rb, pos).to_string();
+    }
+  }
+  return "";
+}
+
+// End to end: the shared definitions with their per-line memory and hand-written matchers
+// colour every character as the unmodified definitions do, over multi-line code.
+TEST(SyntaxFastRules, HighlightingMatchesTheUnmodifiedDefinitions) {
+  const std::vector<std::string> lines = sample_lines();
+  std::string code;
+  for (const auto& l : lines) code += l + "\n";
+  const std::string extra =
+      "/* open\n still */ x = 1; // c\n\"\"\"py doc\nmore\"\"\" y\n--[==[ lua\n]==] z\n"
+      "cat <<EOF\nbody $x\nEOF\nr#\"raw\"# 0x1Fu 3.5e-2L\n";
+  for (const char* lang :
+       {"python", "cpp",  "c",    "js",  "ts",       "sh",      "java", "rust",       "go",
+        "json",   "ruby", "sql",  "lua", "diff",     "yaml",    "toml", "dockerfile", "php",
+        "perl",   "css",  "html", "xml", "makefile", "haskell", "scala"}) {
+    const auto plain = syntax_registry::load_unmodified(lang);
+    ASSERT_TRUE(plain) << lang;
+    const CodeTheme& theme = CodeTheme::named("monokai");
+    for (const std::string& sample : {code, extra}) {
+      const Text expected = syntax_registry::highlight_with(sample, plain, theme);
+      const Text got = Syntax(sample, lang).highlight();
+      ASSERT_EQ(got.plain(), expected.plain()) << lang;
+      EXPECT_EQ(first_difference(got, expected), "") << lang;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace styled
