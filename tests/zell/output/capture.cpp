@@ -29,10 +29,40 @@ void RecordingWriter::maybe_fail(Failure f) const {
   if (f == Failure::closed) throw zell::output::StreamClosed();
 }
 
+void RecordingWriter::block_indicator() {
+  const std::lock_guard guard(mutex_);
+  blocked_ = true;
+}
+
+void RecordingWriter::release_indicator() {
+  {
+    const std::lock_guard guard(mutex_);
+    blocked_ = false;
+  }
+  cv_.notify_all();
+}
+
+bool RecordingWriter::wait_until_blocked() const {
+  std::unique_lock lock(mutex_);
+  return cv_.wait_for(lock, std::chrono::seconds(10), [&] { return waiting_ > 0; });
+}
+
+std::thread::id RecordingWriter::first_blocked() const {
+  const std::lock_guard guard(mutex_);
+  return first_blocked_;
+}
+
 void RecordingWriter::write(std::string_view bytes) {
   const bool agent = on_agent();
   maybe_fail(agent ? agent_failure_.load() : indicator_failure_.load());
-  const std::lock_guard guard(mutex_);
+  std::unique_lock lock(mutex_);
+  if (!agent && blocked_) {
+    ++waiting_;
+    if (first_blocked_ == std::thread::id()) first_blocked_ = std::this_thread::get_id();
+    cv_.notify_all();
+    cv_.wait(lock, [&] { return !blocked_; });
+    --waiting_;
+  }
   if (agent) {
     agent_ += bytes;
     return;
@@ -49,6 +79,7 @@ void RecordingWriter::flush() {
   {
     const std::lock_guard guard(mutex_);
     frames_.push_back(std::move(pending_frame_));
+    frame_threads_.push_back(std::this_thread::get_id());
     pending_frame_.clear();
   }
   cv_.notify_all();
@@ -62,6 +93,11 @@ std::string RecordingWriter::agent_output() const {
 std::vector<std::string> RecordingWriter::frames() const {
   const std::lock_guard guard(mutex_);
   return frames_;
+}
+
+std::vector<std::thread::id> RecordingWriter::frame_threads() const {
+  const std::lock_guard guard(mutex_);
+  return frame_threads_;
 }
 
 std::size_t RecordingWriter::indicator_thread_count() const {

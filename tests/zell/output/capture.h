@@ -29,10 +29,20 @@ class RecordingWriter final : public zell::output::Writer {
   [[nodiscard]] std::string agent_output() const;
   // The indicator's frames: the writes between two indicator flushes, concatenated.
   [[nodiscard]] std::vector<std::string> frames() const;
+  // The thread that drew each frame, in the order of `frames`.
+  [[nodiscard]] std::vector<std::thread::id> frame_threads() const;
   // Ids of the threads that drew frames.
   [[nodiscard]] std::size_t indicator_thread_count() const;
   // Waits until the indicator has flushed `n` frames; false after 10 s (a hang guard only).
   [[nodiscard]] bool wait_for_frames(std::size_t n) const;
+
+  // While blocked, indicator writes wait (as on a terminal that stopped reading) until released.
+  void block_indicator();
+  void release_indicator();
+  // Waits until an indicator write is waiting in a block; false after 10 s.
+  [[nodiscard]] bool wait_until_blocked() const;
+  // The first thread that had to wait in a block.
+  [[nodiscard]] std::thread::id first_blocked() const;
 
   void fail_indicator(Failure f) { indicator_failure_ = f; }
   void fail_agent(Failure f) { agent_failure_ = f; }
@@ -48,8 +58,12 @@ class RecordingWriter final : public zell::output::Writer {
   mutable std::condition_variable cv_;
   std::string agent_;
   std::vector<std::string> frames_;
+  std::vector<std::thread::id> frame_threads_;
   std::string pending_frame_;
   std::vector<std::thread::id> indicator_threads_;
+  bool blocked_ = false;
+  std::thread::id first_blocked_;
+  int waiting_ = 0;
 };
 
 class FakeClock {

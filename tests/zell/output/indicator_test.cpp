@@ -164,6 +164,31 @@ TEST_F(Indicator, StopWakesTheThreadFromItsSleep) {
   EXPECT_EQ(out->frames().size(), 20U);
 }
 
+TEST_F(Indicator, StuckFrameIsWaitedForOneSecondThenErasedAnyway) {
+  OutputManager m(zell_test::recorded_ports(out, clock, 80, std::chrono::milliseconds(1)));
+  out->block_indicator();
+  m._start_indicator();
+  ASSERT_TRUE(out->wait_until_blocked());
+  m._stop_indicator();  // gives up after its one-second wait
+  EXPECT_EQ(out->agent_output(), ERASE);
+  EXPECT_FALSE(m.indicator_running());
+  // A new start while the old thread is still stuck; once released, the old thread finishes
+  // its frame and ends, and only the new one goes on drawing.
+  m._start_indicator();
+  out->release_indicator();
+  ASSERT_TRUE(out->wait_for_frames(10));
+  m._stop_indicator();
+  EXPECT_EQ(out->agent_output(), ERASE + ERASE);
+  // The stuck frame is the only one its thread ever finished (while it finished it, its writes
+  // and the new thread's could interleave: that is what the one-second limit gives up).
+  const std::thread::id old_thread = out->first_blocked();
+  std::size_t by_old = 0;
+  std::size_t by_new = 0;
+  for (const auto& id : out->frame_threads()) (id == old_thread ? by_old : by_new) += 1;
+  EXPECT_EQ(by_old, 1U);
+  EXPECT_GE(by_new, 9U);
+}
+
 TEST_F(Indicator, RealPeriodStopsPromptlyEachTime) {
   OutputManager m(zell_test::recorded_ports(out, clock, 80, std::chrono::milliseconds(500)));
   for (int i = 1; i <= 5; ++i) {
