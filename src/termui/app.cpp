@@ -323,9 +323,11 @@ void App::dispatch_mouse(MouseEvent m) {
     case MouseAction::down:
       if (target->can_focus()) screen().set_focus(target);
       target->on_mouse_down(m);
+      target->refresh();  // a press or release may change what it shows; rows are compared
       break;
     case MouseAction::up:
       target->on_mouse_up(m);
+      target->refresh();
       break;
     case MouseAction::move:
       target->on_mouse_move(m);
