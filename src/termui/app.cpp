@@ -280,7 +280,7 @@ bool App::run_binding(const std::vector<Binding>& bindings, const std::string& k
 
 void App::dispatch(InputEvent event) {
   urgent_ = true;
-  if (stack_.empty()) return;
+  if (stack_.empty() || exit_requested_.load()) return;  // nothing runs after exit()
   if (auto* k = std::get_if<KeyEvent>(&event)) {
     dispatch_key(*k);
   } else if (auto* m = std::get_if<MouseEvent>(&event)) {

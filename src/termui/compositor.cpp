@@ -110,6 +110,7 @@ void compose_widget(Widget& w, CellBuffer& cells, const Region& clip_in, bool fo
     if (w.styles().border_color) draw_border(w, cells, clip);
     cache.rows.clear();
   }
+  bool drew = false;
   if (repaint) {
     draw_vertical_bar(w, cells, clip);
     draw_horizontal_bar(w, cells, clip);
@@ -126,6 +127,7 @@ void compose_widget(Widget& w, CellBuffer& cells, const Region& clip_in, bool fo
       if (!force && strip == drawn) continue;
       if (!force) cells.fill({content.x, y, content.width, 1}, base);
       mark(y, 1);
+      drew = true;
       int x = w.content_region().x;
       for (const auto& seg : strip.segments()) {
         if (x >= limit) break;
@@ -134,7 +136,10 @@ void compose_widget(Widget& w, CellBuffer& cells, const Region& clip_in, bool fo
       drawn = std::move(strip);
     }
   }
-  for (const auto& child : w.children()) compose_widget(*child, cells, content, force, rows);
+  // Children sit on top of our rows: any row we drew again must get them drawn again too.
+  for (const auto& child : w.children()) {
+    compose_widget(*child, cells, content, force || drew, rows);
+  }
 }
 
 }  // namespace termui
