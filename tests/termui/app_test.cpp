@@ -148,6 +148,19 @@ TEST(Input, long_value_scrolls_to_keep_the_cursor_visible) {
   EXPECT_EQ(pilot.lines()[static_cast<std::size_t>(row)], "aaaaaaaaaa");
 }
 
+TEST(Input, ten_megabyte_paste_then_keys_still_work) {
+  TestApp app;
+  Pilot pilot(app, {40, 10});
+  pilot.paste(std::string(10 * 1024 * 1024, 'p'));
+  pilot.type("ok");
+  pilot.press("backspace");
+  auto& input = app.screen().query_one<Input>("#input");
+  EXPECT_EQ(input.value().size(), 10u * 1024 * 1024 + 1);
+  const int row = input.region().y;
+  // The view stays where typing "ok" left it: the cursor sits after the "o".
+  EXPECT_EQ(pilot.lines()[static_cast<std::size_t>(row)], std::string(37, 'p') + "o  ");
+}
+
 TEST(Mouse, coordinates_are_relative_to_the_content_area) {
   TestApp app;
   Pilot pilot(app, {40, 10});
