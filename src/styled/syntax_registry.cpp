@@ -256,9 +256,9 @@ class CachingRule : public srchilite::HighlightRule {
     round.reported = true;
     token.copyFrom(m.token);
     token.prefix.assign(start, m.at);
-    token.prefixOnlySpaces = std::all_of(token.prefix.begin(), token.prefix.end(), [](char c) {
-      return c == ' ' || (c >= '\t' && c <= '\r');
-    });
+    // The library's own test: space, tab and vertical tab only (form feed and CR do not count).
+    token.prefixOnlySpaces = std::all_of(token.prefix.begin(), token.prefix.end(),
+                                         [](char c) { return c == ' ' || c == '\t' || c == '\v'; });
     return true;
   }
 

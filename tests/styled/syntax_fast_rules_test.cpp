@@ -50,6 +50,7 @@ std::vector<std::string> sample_lines() {
       "   '''doc''' \t\"\"\" x",
       "\t'''",
       "\"unterminated \\\" string",
+      "\"a \"\f\"\"\"f ): x\v\"\"\"\r y",
       "'''",
       "",
       "   ",
