@@ -32,10 +32,9 @@ breaks hard. An image: ![logo](https://example.org/logo.png)
 - [x] a finished task
 - [ ] an open task
 
-1. one
-2. two
-3. three
-10. ten (numbers are right-aligned)
+8. eight
+9. nine (numbers are right-aligned)
+10. ten
 
 > A block quote with **bold** inside.
 > > And a nested quote.
