@@ -371,7 +371,12 @@ bool App::render_frame() {
   if (!stack_.empty()) {
     compose_widget(screen(), canvas_, {0, 0, size_.width, size_.height}, full, dirty_rows_);
   }
-  const std::string_view bytes = writer_.frame(front_, canvas_, full, &dirty_rows_);
+  const int scroll = full ? 0 : detect_scroll();
+  if (scroll > 0) {
+    front_.scroll_up(scroll);
+    std::fill(dirty_rows_.begin(), dirty_rows_.end(), 1);
+  }
+  const std::string_view bytes = writer_.frame(front_, canvas_, full, &dirty_rows_, scroll);
   for (int y = 0; y < size_.height; ++y) {
     if (dirty_rows_[static_cast<std::size_t>(y)]) front_.copy_row(canvas_, y);
   }
@@ -379,6 +384,24 @@ bool App::render_frame() {
   driver_->write(bytes);
   ++frames_;
   return true;
+}
+
+int App::detect_scroll() const {
+  const int h = size_.height;
+  const auto dirty = std::count(dirty_rows_.begin(), dirty_rows_.end(), 1);
+  if (h < 4 || dirty < h / 2) return 0;
+  int unmoved = 0;
+  for (int y = 0; y < h; ++y) unmoved += canvas_.row_equals(y, front_, y) ? 1 : 0;
+  int best = 0, best_rows = 0;
+  for (int k = 1; k <= std::min(8, h / 2); ++k) {
+    int same = 0;
+    for (int y = 0; y + k < h; ++y) same += canvas_.row_equals(y, front_, y + k) ? 1 : 0;
+    if (same > best_rows) {
+      best_rows = same;
+      best = k;
+    }
+  }
+  return best > 0 && best_rows > unmoved + 2 && best_rows >= (h - best) / 2 ? best : 0;
 }
 
 void App::loop() {

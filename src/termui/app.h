@@ -128,6 +128,9 @@ class App {
   void loop();
   void show(Screen& screen);
   void layout();
+  // Rows the screen moved up by since the last frame, when scrolling the terminal is cheaper
+  // than rewriting them; 0 otherwise.
+  int detect_scroll() const;
   void dispatch_key(const KeyEvent& key);
   void dispatch_mouse(MouseEvent mouse);
   Widget* widget_at(Widget& root, int x, int y);

@@ -138,6 +138,24 @@ void CellBuffer::copy_row(const CellBuffer& from, int y) {
             cells_.begin() + static_cast<std::ptrdiff_t>(start));
 }
 
+bool CellBuffer::row_equals(int y, const CellBuffer& other, int other_y) const {
+  if (other.size_.width != size_.width || y < 0 || other_y < 0 || y >= size_.height ||
+      other_y >= other.size_.height) {
+    return false;
+  }
+  const auto a = cells_.begin() + static_cast<std::ptrdiff_t>(index(0, y));
+  const auto b = other.cells_.begin() + static_cast<std::ptrdiff_t>(other.index(0, other_y));
+  return std::equal(a, a + size_.width, b);
+}
+
+void CellBuffer::scroll_up(int rows) {
+  if (rows <= 0) return;
+  rows = std::min(rows, size_.height);
+  const auto shift = static_cast<std::ptrdiff_t>(index(0, rows));
+  std::move(cells_.begin() + shift, cells_.end(), cells_.begin());
+  std::fill(cells_.end() - shift, cells_.end(), Cell{});
+}
+
 std::string CellBuffer::row_text(int y) const {
   std::string out;
   for (int x = 0; x < size_.width; ++x) out += at(x, y).text;

@@ -45,6 +45,10 @@ class CellBuffer {
 
   // Copies row y from a buffer of the same width.
   void copy_row(const CellBuffer& from, int y);
+  // Whether our row y holds the same cells as row `other_y` of `other` (same width).
+  [[nodiscard]] bool row_equals(int y, const CellBuffer& other, int other_y) const;
+  // Moves every row up by `rows`, as a terminal scrolls: the bottom rows become blank.
+  void scroll_up(int rows);
 
   // The row's text, a trailing half contributing nothing (for tests and the Pilot).
   [[nodiscard]] std::string row_text(int y) const;

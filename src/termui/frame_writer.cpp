@@ -24,8 +24,28 @@ void FrameWriter::move_to(int x, int y) {
   cy_ = y;
 }
 
+void FrameWriter::skip_to(const CellBuffer& next, int x, int y) {
+  // Over a short run of unchanged cells in the pen's style, rewriting them is shorter than a
+  // cursor move ("\x1b[C" is three bytes, a space one).
+  if (cy_ == y && cx_ >= 0 && x > cx_ && x - cx_ <= 3) {
+    std::size_t bytes = 0;
+    bool plain = true;
+    for (int g = cx_; g < x && plain; ++g) {
+      const Cell& c = next.at(g, y);
+      plain = c.width == 1 && c.style == pen_;
+      bytes += c.text.size();
+    }
+    if (plain && bytes < 3) {
+      for (int g = cx_; g < x; ++g) out_ += next.at(g, y).text;
+      cx_ = x;
+      return;
+    }
+  }
+  move_to(x, y);
+}
+
 std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& next, bool full,
-                                    const std::vector<char>* rows) {
+                                    const std::vector<char>* rows, int scroll) {
   out_.clear();
   out_ += SYNC_BEGIN;
   const std::size_t header = out_.size();
@@ -33,6 +53,14 @@ std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& n
     out_ += "\x1b[0m\x1b[H\x1b[2J";
     pen_ = styled::Style();
     cx_ = cy_ = 0;
+  } else if (scroll > 0) {
+    // Rows scrolled in are erased in the pen's background: make it the default first.
+    if (!pen_.is_null()) {
+      out_ += styled::SGR_RESET;
+      pen_ = styled::Style();
+    }
+    fmt::format_to(std::back_inserter(out_), "\x1b[{}S", scroll);
+    cx_ = cy_ = -1;
   }
   const int w = next.width();
   const int h = next.height();
@@ -52,7 +80,7 @@ std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& n
                   (n.width == 2 && x + 1 < w && !(next.at(x + 1, y) == shown.at(x + 1, y)));
       }
       if (!changed) continue;
-      move_to(x, y);
+      skip_to(next, x, y);
       if (!(pen_ == n.style)) {  // cell styles are normalized: equal means same look
         styled::append_sgr_transition(out_, pen_, n.style);
         pen_ = n.style;

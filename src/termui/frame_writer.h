@@ -21,11 +21,14 @@ class FrameWriter {
   // first and `shown` is not looked at. Empty when nothing changed. The view stays valid until
   // the next call.
   // With `rows`, only rows flagged non-zero are compared (the others are known unchanged).
+  // With `scroll` > 0 the terminal is first scrolled up by that many rows (its bottom rows
+  // come in blank); `shown` must already be scrolled the same way.
   std::string_view frame(const CellBuffer& shown, const CellBuffer& next, bool full,
-                         const std::vector<char>* rows = nullptr);
+                         const std::vector<char>* rows = nullptr, int scroll = 0);
 
  private:
   void move_to(int x, int y);
+  void skip_to(const CellBuffer& next, int x, int y);
 
   std::string out_;
   styled::Style pen_;

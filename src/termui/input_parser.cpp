@@ -77,13 +77,11 @@ std::string modifier_prefix(int m) {
   return p;
 }
 
-std::optional<MouseEvent> sgr_mouse(std::string_view params, char final) {
-  const std::vector<int> n = numbers(params.substr(1));
-  if (n.size() != 3) return std::nullopt;
-  const int b = n[0];
+// A mouse report: button code `b` (xterm's bits), 1-based cell, and whether it is a release.
+MouseEvent mouse_event(int b, int x1, int y1, bool release) {
   MouseEvent e;
-  e.screen_x = std::max(0, n[1] - 1);
-  e.screen_y = std::max(0, n[2] - 1);
+  e.screen_x = std::max(0, x1 - 1);
+  e.screen_y = std::max(0, y1 - 1);
   e.shift = (b & 4) != 0;
   e.meta = (b & 8) != 0;
   e.ctrl = (b & 16) != 0;
@@ -95,7 +93,7 @@ std::optional<MouseEvent> sgr_mouse(std::string_view params, char final) {
                                             MouseAction::scroll_left, MouseAction::scroll_right};
     e.action = WHEEL[b & 3];
     e.button = MouseButton::none;
-  } else if (final == 'm') {
+  } else if (release) {
     e.action = MouseAction::up;
   } else if (b & 32) {
     e.action = MouseAction::move;
@@ -362,19 +360,18 @@ InputParser::Step InputParser::parse_csi(std::vector<InputEvent>& out, bool forc
     const int x = static_cast<unsigned char>(buf_[i + 2]) - 32;
     const int y = static_cast<unsigned char>(buf_[i + 3]) - 32;
     pos_ = i + 4;
+    // X10 reports a release as button 3, without saying which button it was.
     const bool release = (b & 3) == 3 && !(b & 64) && !(b & 32);
-    const std::string sgr = "<" + std::to_string(std::max(b, 0)) + ";" +
-                            std::to_string(std::max(x, 1)) + ";" + std::to_string(std::max(y, 1));
-    if (auto m = sgr_mouse(sgr, release ? 'm' : 'M')) {
-      if (release) m->button = MouseButton::none;
-      out.emplace_back(*m);
-    }
+    MouseEvent m = mouse_event(std::max(b, 0), x, y, release);
+    if (release) m.button = MouseButton::none;
+    out.emplace_back(m);
     return Step::done;
   }
   pos_ = i + 1;
 
   if ((final == 'M' || final == 'm') && !params.empty() && params[0] == '<') {
-    if (auto m = sgr_mouse(params, final)) out.emplace_back(*m);
+    const std::vector<int> n = numbers(params.substr(1));
+    if (n.size() == 3) out.emplace_back(mouse_event(n[0], n[1], n[2], final == 'm'));
     return Step::done;
   }
   if (!params.empty() && (params[0] < '0' || params[0] > ';')) return Step::done;  // private

@@ -147,3 +147,58 @@ INSTANTIATE_TEST_SUITE_P(Seeds, IncrementalFrames,
 
 }  // namespace
 }  // namespace termui
+
+namespace termui {
+namespace {
+
+class FullLog : public Screen {
+ public:
+  std::vector<std::string_view> css_sources() const override {
+    return {"RichLog { overflow-y: hidden; }", DEFAULT_CSS};
+  }
+  std::vector<std::unique_ptr<Widget>> compose() override {
+    std::vector<std::unique_ptr<Widget>> out;
+    out.push_back(std::make_unique<Static>("[bold]header[/]", "head"));
+    out.push_back(std::make_unique<RichLog>());
+    return out;
+  }
+};
+
+class FullLogApp : public App {
+  void on_mount() override { push_screen(std::make_unique<FullLog>()); }
+};
+
+TEST(IncrementalFrames, a_log_moving_up_scrolls_the_terminal_instead_of_rewriting_rows) {
+  FullLogApp app;
+  Pilot pilot(app, {30, 12});
+  testing::VtermScreen vt(30, 12);
+  auto& log = app.screen().query_one<RichLog>("RichLog");
+  for (int i = 0; i < 25; ++i) {
+    const std::size_t before = pilot.output().size();
+    std::string text = "line ";
+    text += std::to_string(i);
+    text += " of the log";
+    log.write(styled::Text(text, styled::Style::parse(i % 2 ? "#cc66ff on #202020" : "bold")));
+    pilot.pause();
+    const std::string_view frame = std::string_view(pilot.output()).substr(before);
+    if (i > 12) {
+      // One row moved in at the bottom and the header row redrawn: far less than 11 rows.
+      EXPECT_NE(frame.find("\x1b[1S"), std::string_view::npos) << i;
+      EXPECT_LT(frame.size(), 120u) << i;
+    }
+  }
+  vt.feed(pilot.output());
+  const CellBuffer& cells = app.screen_cells();
+  for (int y = 0; y < cells.height(); ++y) {
+    for (int x = 0; x < cells.width(); ++x) {
+      if (cells.at(x, y).width) {
+        ASSERT_EQ(vt.describe(x, y), testing::VtermScreen::describe(cells.at(x, y)))
+            << x << "," << y;
+      }
+    }
+  }
+  EXPECT_EQ(pilot.lines()[11].substr(0, 15), "line 24 of the ");
+}
+
+}  // namespace
+}  // namespace termui
