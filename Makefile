@@ -46,9 +46,8 @@ test-fuzz:
 	cmake --build $(FUZZ) -j $(JOBS) --target all_fuzzers
 	cd $(FUZZ) && $(CTEST) -L fuzz
 
-bench: $(BUILD)/CMakeCache.txt
+bench: build
 	@scripts/install-deps --bench
-	cmake --build $(BUILD) -j $(JOBS)
 	BUILD_DIR=$(BUILD) bench/run
 
 format:
