@@ -2,6 +2,9 @@
 //   styled_bench markdown  <file> <width> <min_seconds>   Markdown → truecolor ANSI at width
 //   styled_bench from_ansi <file> <min_seconds>           ANSI text → Text
 // Prints the mean seconds per run over as many runs as fit in min_seconds (at least 3).
+// STYLED_BENCH_RUNS=n makes exactly n timed runs instead (for instruction counts under
+// callgrind: the difference between two counts gives the cost of one render). Every run is
+// cold: the document is parsed and rendered afresh; only the loaded definitions are shared.
 
 #include <chrono>
 #include <cstdio>
@@ -28,15 +31,17 @@ double time_per_run(F&& f, double min_seconds) {
   using clock = std::chrono::steady_clock;
   std::size_t sink = f();  // warm-up: definitions loaded, caches filled
   int runs = 0;
+  const char* fixed = std::getenv("STYLED_BENCH_RUNS");
+  const int exact = fixed != nullptr ? std::atoi(fixed) : -1;
   const auto start = clock::now();
   double elapsed = 0;
-  while (runs < 3 || elapsed < min_seconds) {
+  while (exact >= 0 ? runs < exact : (runs < 3 || elapsed < min_seconds)) {
     sink += f();
     ++runs;
     elapsed = std::chrono::duration<double>(clock::now() - start).count();
   }
   if (sink == 42) std::puts("");  // keeps the work observable
-  return elapsed / runs;
+  return runs > 0 ? elapsed / runs : 0;
 }
 
 }  // namespace
