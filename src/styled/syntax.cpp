@@ -135,6 +135,21 @@ std::string Syntax::resolve_language(std::string_view language) {
   return syntax_registry::find(language).file;
 }
 
+Style syntax_registry::token_style(const CodeTheme& theme, const std::string& element,
+                                   std::string_view text) {
+  if (element == "keyword") {
+    static constexpr std::array<std::string_view, 10> IMPORTS = {
+        "import", "from", "export",  "require", "include",
+        "using",  "use",  "package", "extern",  "#include"};
+    const bool import = std::find(IMPORTS.begin(), IMPORTS.end(), text) != IMPORTS.end();
+    return import ? theme.import_keyword : theme.keyword;
+  }
+  for (const ClassStyle& cs : CLASS_STYLES) {
+    if (cs.element == element) return theme.*cs.style;
+  }
+  return Style();
+}
+
 Text syntax_registry::highlight_with(const std::string& code,
                                      const srchilite::HighlightStatePtr& state,
                                      const CodeTheme& theme) {
@@ -159,7 +174,7 @@ Text Syntax::highlight() const {
   const srchilite::HighlightStatePtr state =
       language_.empty() ? srchilite::HighlightStatePtr() : syntax_registry::load(language_);
   if (!state) return Text(code_);
-  return syntax_registry::highlight_with(code_, state, *theme_);
+  return syntax_registry::highlight_loaded(code_, state, *theme_);
 }
 
 void Syntax::render(const Console&, int width, Lines& out) const {

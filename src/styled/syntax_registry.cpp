@@ -16,6 +16,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -167,16 +168,9 @@ bool is_word_byte(char c) {
          u >= 0x80;
 }
 
-struct Remembered {
-  std::uint64_t generation = 0;
-  std::string::const_iterator from, end, at;
-  bool matched = false;
-  srchilite::HighlightToken token;  // without its prefix
-};
-
 std::atomic<std::size_t> next_rule_slot{0};
 
-class CachingRule : public srchilite::HighlightRule {
+class CachingRule final : public srchilite::HighlightRule {
  public:
   CachingRule(srchilite::HighlightRulePtr inner, const srchilite::HighlightState* owner,
               std::size_t index)
@@ -195,11 +189,11 @@ class CachingRule : public srchilite::HighlightRule {
     }
   }
 
-  bool tryToMatch(std::string::const_iterator start, std::string::const_iterator end,
-                  srchilite::HighlightToken& token,
-                  const srchilite::MatchingParameters& params) override {
+  // This rule's first match from `start`, remembered for the rest of the line.
+  const Remembered& recall(std::string::const_iterator start, std::string::const_iterator end,
+                           const srchilite::MatchingParameters& params) {
     thread_local std::vector<Remembered> memory;
-    if (memory.size() <= slot_) memory.resize(slot_ + 1);
+    if (memory.size() <= slot_) memory.resize(std::max(slot_ + 1, next_rule_slot.load()));
     Remembered& m = memory[slot_];
     // A search the library starts in the middle of a word sees no context before it ("\\<"
     // and look-behinds read the start as the start of the text), so it may match where the
@@ -207,40 +201,46 @@ class CachingRule : public srchilite::HighlightRule {
     const bool usable = m.generation == line_generation && m.end == end && m.from <= start &&
                         (!m.matched || m.at >= start) &&
                         (start == m.from || !is_word_byte(start[-1]));
-    if (!usable) {
-      srchilite::HighlightToken fresh;
-      bool unsure = false;
-      std::string::const_iterator begin, stop;
-      if (fast_) {
-        m.matched = fast_->find(start, end, params.beginningOfLine, begin, stop, unsure);
-        if (!unsure) {
-          m.generation = line_generation;
-          m.from = start;
-          m.end = end;
-          if (m.matched) {
-            m.at = begin;
-            m.token.matched.clear();
-            m.token.matched.emplace_back(inner_->getElemList().front(), std::string(begin, stop));
-            m.token.matchedSize = static_cast<unsigned int>(stop - begin);
-            m.token.matchedSubExps.clear();
-            m.token.suffix.assign(stop, end);
-            m.token.prefix.clear();
-            m.token.rule = nullptr;
-          }
-        }
-      }
-      if (!fast_ || unsure) {
-        m.matched = inner_->tryToMatch(start, end, fresh, params);
+    if (usable) return m;
+    srchilite::HighlightToken fresh;
+    bool unsure = false;
+    std::string::const_iterator begin, stop;
+    if (fast_) {
+      m.matched = fast_->find(start, end, params.beginningOfLine, begin, stop, unsure);
+      if (!unsure) {
         m.generation = line_generation;
         m.from = start;
         m.end = end;
         if (m.matched) {
-          m.at = start + static_cast<std::ptrdiff_t>(fresh.prefix.size());
-          fresh.prefix.clear();
-          m.token.copyFrom(fresh);
+          m.at = begin;
+          m.token.matched.clear();
+          m.token.matched.emplace_back(inner_->getElemList().front(), std::string(begin, stop));
+          m.token.matchedSize = static_cast<unsigned int>(stop - begin);
+          m.token.matchedSubExps.clear();
+          m.token.suffix.assign(stop, end);
+          m.token.prefix.clear();
+          m.token.rule = nullptr;
         }
       }
     }
+    if (!fast_ || unsure) {
+      m.matched = inner_->tryToMatch(start, end, fresh, params);
+      m.generation = line_generation;
+      m.from = start;
+      m.end = end;
+      if (m.matched) {
+        m.at = start + static_cast<std::ptrdiff_t>(fresh.prefix.size());
+        fresh.prefix.clear();
+        m.token.copyFrom(fresh);
+      }
+    }
+    return m;
+  }
+
+  bool tryToMatch(std::string::const_iterator start, std::string::const_iterator end,
+                  srchilite::HighlightToken& token,
+                  const srchilite::MatchingParameters& params) override {
+    const Remembered& m = recall(start, end, params);
     if (!m.matched) return false;
     // The highlighter keeps the match with the shortest prefix among the rules of a state; a
     // match starting later than one already reported in this round cannot win, so it is not
@@ -363,6 +363,15 @@ srchilite::HighlightStatePtr load_unmodified(std::string_view language) {
   srchilite::RegexRuleFactory factory;
   srchilite::LangDefManager manager(&factory);
   return manager.getHighlightState(def.dir, def.file);
+}
+
+const Remembered* recall(srchilite::HighlightRule* rule, std::string::const_iterator start,
+                         std::string::const_iterator end,
+                         const srchilite::MatchingParameters& params) {
+  // CachingRule is final, so comparing the exact type is enough (and far cheaper than a
+  // dynamic_cast, which this loop would make for every rule at every token).
+  if (typeid(*rule) != typeid(CachingRule)) return nullptr;
+  return &static_cast<CachingRule*>(rule)->recall(start, end, params);
 }
 
 void begin_line() noexcept {

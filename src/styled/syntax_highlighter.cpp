@@ -1,0 +1,181 @@
+// The highlighting loop of source-highlight's SourceHighlighter (with output merging on),
+// driven here for the definitions load() returns: the same states, rules, best-match choice
+// and state changes, but each rule's remembered match is read in place rather than copied
+// token by token, and merged output goes straight into the Text being built.
+
+#include <srchilite/highlightrule.h>
+#include <srchilite/highlightstate.h>
+#include <srchilite/highlighttoken.h>
+#include <srchilite/matchingparameters.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "styled/syntax_registry.h"
+
+namespace styled::syntax_registry {
+
+namespace {
+
+// The winning rule of one position: how far its match starts after the position, and its
+// token (whose prefix is not used).
+struct Match {
+  const srchilite::HighlightRule* rule = nullptr;
+  std::size_t prefix = 0;
+  const srchilite::HighlightToken* token = nullptr;
+};
+
+bool only_spaces(std::string::const_iterator from, std::string::const_iterator to) {
+  // The library's own test: space, tab and vertical tab (form feed and CR do not count).
+  return std::all_of(from, to, [](char c) { return c == ' ' || c == '\t' || c == '\v'; });
+}
+
+class Driver {
+ public:
+  Driver(const srchilite::HighlightStatePtr& main, const CodeTheme& theme, Text& out)
+      : main_(main), current_(main), theme_(theme), out_(out) {}
+
+  void paragraph(const std::string& line) {
+    auto start = line.begin();
+    const auto end = line.end();
+    srchilite::MatchingParameters params;
+    // Like the library, an empty rest is still offered to the rules (some match the end).
+    while (true) {
+      Match m;
+      if (!best_match(start, end, params, m)) {
+        if (start != end) format(current_->getDefaultElement(), view(start, end));
+        break;
+      }
+      if (m.prefix > 0) {
+        format(current_->getDefaultElement(),
+               view(start, start + static_cast<std::ptrdiff_t>(m.prefix)));
+      }
+      for (const auto& [element, text] : m.token->matched) format(element, text);
+      if (m.token->matchedSize != 0) params.beginningOfLine = false;
+      const std::size_t advance = m.prefix + m.token->matchedSize;
+      change_state(m);
+      start += static_cast<std::ptrdiff_t>(advance);
+    }
+    flush();
+  }
+
+ private:
+  static std::string_view view(std::string::const_iterator from, std::string::const_iterator to) {
+    return {&*from, static_cast<std::size_t>(to - from)};
+  }
+
+  // HighlightState::findBestMatch: the match with the shortest prefix, then the longest; the
+  // first rule in the list wins ties; a match after nothing but spaces stops the search.
+  bool best_match(std::string::const_iterator start, std::string::const_iterator end,
+                  const srchilite::MatchingParameters& params, Match& best) {
+    bool found = false;
+    unsigned best_size = 0;
+    for (const srchilite::HighlightRulePtr& rule_ptr : current_->getRuleList()) {
+      srchilite::HighlightRule* rule = rule_ptr.get();
+      std::size_t prefix = 0;
+      const srchilite::HighlightToken* token = nullptr;
+      bool spaces = false;
+      bool remembered = true;
+      if (const Remembered* r = recall(rule, start, end, params)) {
+        if (!r->matched) continue;
+        prefix = static_cast<std::size_t>(r->at - start);
+        token = &r->token;
+      } else {
+        // Rules copied for back-references match without memory, as in the library.
+        temp_.clearMatched();
+        if (!rule_ptr->tryToMatch(start, end, temp_, params)) continue;
+        prefix = temp_.prefix.size();
+        token = &temp_;
+        spaces = temp_.prefixOnlySpaces;
+        remembered = false;
+      }
+      if (found &&
+          !(prefix < best.prefix || (prefix == best.prefix && token->matchedSize > best_size))) {
+        continue;
+      }
+      if (token == &temp_) {
+        best_temp_.copyFrom(temp_);
+        token = &best_temp_;
+      }
+      if (remembered) spaces = only_spaces(start, start + static_cast<std::ptrdiff_t>(prefix));
+      found = true;
+      best = Match{rule, prefix, token};
+      best_size = token->matchedSize;
+      if (spaces) break;
+    }
+    return found;
+  }
+
+  // SourceHighlighter::getNextState, enterState, exitState and exitAll.
+  void change_state(const Match& m) {
+    srchilite::HighlightStatePtr next = m.rule->getNextState();
+    if (m.rule->isNested()) next = current_;
+    if (next && next->getNeedsReferenceReplacement()) {
+      if (next->getOriginalState()) next = next->getOriginalState();
+      srchilite::HighlightStatePtr copy(new srchilite::HighlightState(*next));
+      copy->setOriginalState(next);
+      copy->replaceReferences(m.token->matchedSubExps);
+      next = copy;
+    }
+    if (next) {
+      stack_.push_back(current_);
+      current_ = next;
+    } else if (const int level = m.rule->getExitLevel(); level < 0) {
+      current_ = main_;
+      stack_.clear();
+    } else if (level > 0) {
+      for (int l = 1; l < level && !stack_.empty(); ++l) stack_.pop_back();
+      // Leaving more states than were entered returns to the main one.
+      current_ = stack_.empty() ? main_ : stack_.back();
+      if (!stack_.empty()) stack_.pop_back();
+    }
+  }
+
+  // SourceHighlighter::format with merging: text of one element is held until another
+  // element comes or the line ends.
+  void format(const std::string& element, std::string_view text) {
+    if (text.empty()) return;
+    if (element != element_ && !element_.empty()) flush();
+    element_ = element;
+    buffer_.append(text);
+  }
+
+  void flush() {
+    out_.append(buffer_, token_style(theme_, element_, buffer_));
+    element_.clear();
+    buffer_.clear();
+  }
+
+  srchilite::HighlightStatePtr main_, current_;
+  std::vector<srchilite::HighlightStatePtr> stack_;
+  const CodeTheme& theme_;
+  Text& out_;
+  std::string element_, buffer_;
+  srchilite::HighlightToken temp_, best_temp_;
+};
+
+}  // namespace
+
+Text highlight_loaded(const std::string& code, const srchilite::HighlightStatePtr& state,
+                      const CodeTheme& theme) {
+  Text out;
+  Driver driver(state, theme, out);
+  std::string line;
+  std::size_t start = 0;
+  // Lines split at line feeds only; a trailing one gives no empty last line.
+  while (start < code.size()) {
+    const std::size_t nl = code.find('\n', start);
+    const std::size_t end = nl == std::string::npos ? code.size() : nl;
+    line.assign(code, start, end - start);
+    begin_line();
+    driver.paragraph(line);
+    if (nl == std::string::npos) break;
+    if (nl + 1 < code.size()) out.append("\n");
+    start = nl + 1;
+  }
+  return out;
+}
+
+}  // namespace styled::syntax_registry
