@@ -20,19 +20,29 @@ constexpr std::array<AttrCode, 7> ATTR_CODES = {{{Attr::bold, 1, 22},
                                                  {Attr::reverse, 7, 27},
                                                  {Attr::strike, 9, 29}}};
 
-// Collects ';'-separated parameters and writes them as one CSI ... m sequence.
+// Collects ';'-separated parameters and writes them as one CSI ... m sequence. The sequence
+// is built in a fixed buffer and appended in one go: the console writes one for nearly every
+// segment, so appending byte by byte to the output string showed up in profiles.
 class Params {
  public:
   explicit Params(std::string& out) : out_(out) {}
   ~Params() {
-    if (any_) out_ += 'm';
+    if (len_ > 0) {
+      buf_[len_++] = 'm';
+      out_.append(buf_.data(), len_);
+    }
   }
   Params(const Params&) = delete;
   Params& operator=(const Params&) = delete;
 
   void add(int n) {
-    out_ += any_ ? ";" : "\x1b[";
-    any_ = true;
+    if (len_ == 0) {
+      buf_[0] = '\x1b';
+      buf_[1] = '[';
+      len_ = 2;
+    } else {
+      buf_[len_++] = ';';
+    }
     append_number(n);
   }
   void color(Color c, bool background, ColorSystem system) {
@@ -65,17 +75,16 @@ class Params {
   }
 
  private:
+  // Parameters are below 1000 (attribute codes, colour codes and components), so three
+  // digits are enough; the most a sequence holds is 9 attribute codes and two RGB colours.
   void append_number(int n) {
-    char buf[4];
-    int len = 0;
-    do {
-      buf[len++] = static_cast<char>('0' + n % 10);
-      n /= 10;
-    } while (n > 0 && len < 4);
-    while (len > 0) out_ += buf[--len];
+    if (n >= 100) buf_[len_++] = static_cast<char>('0' + n / 100 % 10);
+    if (n >= 10) buf_[len_++] = static_cast<char>('0' + n / 10 % 10);
+    buf_[len_++] = static_cast<char>('0' + n % 10);
   }
   std::string& out_;
-  bool any_ = false;
+  std::array<char, 96> buf_{};
+  std::size_t len_ = 0;
 };
 
 Color shown(Color c) {
