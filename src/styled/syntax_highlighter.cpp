@@ -85,6 +85,7 @@ class Driver {
       } else {
         // Rules copied for back-references match without memory, as in the library.
         temp_.clearMatched();
+        temp_.matchedSize = 0;
         if (!rule_ptr->tryToMatch(start, end, temp_, params)) continue;
         prefix = temp_.prefix.size();
         token = &temp_;

@@ -202,7 +202,9 @@ class CachingRule final : public srchilite::HighlightRule {
                         (!m.matched || m.at >= start) &&
                         (start == m.from || !is_word_byte(start[-1]));
     if (usable) return m;
-    srchilite::HighlightToken fresh;
+    // The remembered token is refilled in place, reusing its strings and list node, and its
+    // suffix is left empty: nothing downstream reads it, and copying the rest of the line at
+    // every fresh search was a large part of highlighting.
     bool unsure = false;
     std::string::const_iterator begin, stop;
     if (fast_) {
@@ -213,25 +215,37 @@ class CachingRule final : public srchilite::HighlightRule {
         m.end = end;
         if (m.matched) {
           m.at = begin;
-          m.token.matched.clear();
-          m.token.matched.emplace_back(inner_->getElemList().front(), std::string(begin, stop));
+          if (m.token.matched.size() == 1) {
+            m.token.matched.front().first = inner_->getElemList().front();
+            m.token.matched.front().second.assign(begin, stop);
+          } else {
+            m.token.matched.clear();
+            m.token.matched.emplace_back(inner_->getElemList().front(), std::string(begin, stop));
+          }
           m.token.matchedSize = static_cast<unsigned int>(stop - begin);
           m.token.matchedSubExps.clear();
-          m.token.suffix.assign(stop, end);
+          m.token.suffix.clear();
           m.token.prefix.clear();
           m.token.rule = nullptr;
         }
       }
     }
     if (!fast_ || unsure) {
+      thread_local srchilite::HighlightToken fresh;
+      fresh.clearMatched();
+      fresh.matchedSize = 0;  // clearMatched leaves it when the list is already empty
       m.matched = inner_->tryToMatch(start, end, fresh, params);
       m.generation = line_generation;
       m.from = start;
       m.end = end;
       if (m.matched) {
         m.at = start + static_cast<std::ptrdiff_t>(fresh.prefix.size());
-        fresh.prefix.clear();
-        m.token.copyFrom(fresh);
+        m.token.matched.swap(fresh.matched);
+        m.token.matchedSize = fresh.matchedSize;
+        m.token.matchedSubExps.swap(fresh.matchedSubExps);
+        m.token.suffix.clear();
+        m.token.prefix.clear();
+        m.token.rule = fresh.rule;
       }
     }
     return m;
