@@ -1,5 +1,6 @@
 #include "styled/syntax_registry.h"
 
+#include "styled/syntax_context.h"
 #include "styled/syntax_fast_rules.h"
 
 #include <srchilite/highlightrule.h>
@@ -174,7 +175,11 @@ class CachingRule final : public srchilite::HighlightRule {
  public:
   CachingRule(srchilite::HighlightRulePtr inner, const srchilite::HighlightState* owner,
               std::size_t index)
-      : inner_(std::move(inner)), owner_(owner), index_(index), slot_(next_rule_slot++) {
+      : inner_(std::move(inner)),
+        owner_(owner),
+        index_(index),
+        slot_(next_rule_slot++),
+        context_(syntax_context::of(inner_->toString())) {
     for (const std::string& e : inner_->getElemList()) addElem(e);
     setNextState(inner_->getNextState());
     setAdditionalInfo(inner_->getAdditionalInfo());
@@ -198,9 +203,13 @@ class CachingRule final : public srchilite::HighlightRule {
     // A search the library starts in the middle of a word sees no context before it ("\\<"
     // and look-behinds read the start as the start of the text), so it may match where the
     // earlier search did not: those searches are always made afresh.
+    // Rules that cannot tell (syntax_context.h) reuse their memory there too.
+    const bool same_view = start == m.from || !is_word_byte(start[-1]) ||
+                           context_ == syntax_context::Context::none ||
+                           (context_ == syntax_context::Context::word_start &&
+                            (start == end || !is_word_byte(*start)));
     const bool usable = m.generation == line_generation && m.end == end && m.from <= start &&
-                        (!m.matched || m.at >= start) &&
-                        (start == m.from || !is_word_byte(start[-1]));
+                        (!m.matched || m.at >= start) && same_view;
     if (usable) return m;
     // The remembered token is refilled in place, reusing its strings and list node, and its
     // suffix is left empty: nothing downstream reads it, and copying the rest of the line at
@@ -298,6 +307,7 @@ class CachingRule final : public srchilite::HighlightRule {
   std::size_t index_;
   std::unique_ptr<syntax_fast::Matcher> fast_;
   std::size_t slot_;
+  syntax_context::Context context_;
 };
 
 // Wraps every rule of every state reachable from `main`, once.
