@@ -153,12 +153,12 @@ std::vector<Step> parse_script(std::string_view text, std::string_view source) {
     if (op_it == obj.end()) fail("missing \"op\"");
     if (!op_it->is_string()) fail("\"op\" must be a string");
     const std::string op = op_it->get<std::string>();
-    const auto spec = op_table().find(op);
-    if (spec == op_table().end()) fail(fmt::format("unknown op \"{}\"", op));
+    const auto entry = op_table().find(op);
+    if (entry == op_table().end()) fail(fmt::format("unknown op \"{}\"", op));
     for (const auto& [key, value] : obj.items()) {
       if (key == "op") continue;
       bool known = false;
-      for (const Arg& a : spec->second) {
+      for (const Arg& a : entry->second) {
         if (a.name != key) continue;
         known = true;
         if (!fits(value, a.type))
@@ -166,7 +166,7 @@ std::vector<Step> parse_script(std::string_view text, std::string_view source) {
       }
       if (!known) fail(fmt::format("{} takes no argument \"{}\"", op, key));
     }
-    for (const Arg& a : spec->second) {
+    for (const Arg& a : entry->second) {
       if (a.required && !obj.contains(a.name)) fail(fmt::format("{} needs \"{}\"", op, a.name));
     }
     steps.push_back(Step{op, std::move(obj), line_no});
