@@ -1,6 +1,7 @@
 #include "styled/sgr.h"
 
 #include <array>
+#include <cstdint>
 
 namespace styled {
 
@@ -103,9 +104,9 @@ void append_sgr(std::string& out, const Style& style, ColorSystem system) {
   if (shown(style.bg()).is_set()) p.color(style.bg(), true, system);
 }
 
-void append_sgr_transition(std::string& out, const Style& from, const Style& to,
-                           ColorSystem system) {
-  if (system == ColorSystem::none) return;
+namespace {
+
+void encode_transition(std::string& out, const Style& from, const Style& to, ColorSystem system) {
   const Style a = from.normalized();
   const Style b = to.normalized();
   if (a == b) return;
@@ -142,6 +143,40 @@ void append_sgr_transition(std::string& out, const Style& from, const Style& to,
       p.add(49);
     }
   }
+}
+
+std::uint32_t color_key(Color c) {
+  return static_cast<std::uint32_t>(c.kind()) << 24 | static_cast<std::uint32_t>(c.r()) << 16 |
+         static_cast<std::uint32_t>(c.g()) << 8 | c.b();
+}
+
+}  // namespace
+
+void append_sgr_transition(std::string& out, const Style& from, const Style& to,
+                           ColorSystem system) {
+  if (system == ColorSystem::none) return;
+  // A console writes one transition per segment, and a document uses a handful of styles, so
+  // the same few pairs come back all the time: each thread remembers the sequences of recent
+  // pairs in a small direct-mapped table (the encoding is a pure function of the pair).
+  struct Entry {
+    Style from, to;
+    ColorSystem system = ColorSystem::none;  // none: the slot is empty
+    std::string sequence;
+  };
+  thread_local std::array<Entry, 64> recent;
+  const std::uint32_t h = (color_key(from.fg()) * 31 + color_key(from.bg())) * 31 +
+                          (color_key(to.fg()) * 31 + color_key(to.bg())) * 7 +
+                          (static_cast<std::uint32_t>(from.on_bits()) << 8 | to.on_bits()) * 131 +
+                          (static_cast<std::uint32_t>(from.set_bits()) << 8 | to.set_bits());
+  Entry& e = recent[(h ^ (h >> 7) ^ (h >> 15)) % recent.size()];
+  if (e.system != system || !(e.from == from) || !(e.to == to)) {
+    e.sequence.clear();
+    encode_transition(e.sequence, from, to, system);
+    e.from = from;
+    e.to = to;
+    e.system = system;
+  }
+  out += e.sequence;
 }
 
 }  // namespace styled
