@@ -203,13 +203,14 @@ class CachingRule final : public srchilite::HighlightRule {
     // A search the library starts in the middle of a word sees no context before it ("\\<"
     // and look-behinds read the start as the start of the text), so it may match where the
     // earlier search did not: those searches are always made afresh.
-    // Rules that cannot tell (syntax_context.h) reuse their memory there too.
-    const bool same_view = start == m.from || !is_word_byte(start[-1]) ||
-                           context_ == syntax_context::Context::none ||
-                           (context_ == syntax_context::Context::word_start &&
-                            (start == end || !is_word_byte(*start)));
-    const bool usable = m.generation == line_generation && m.end == end && m.from <= start &&
-                        (!m.matched || m.at >= start) && same_view;
+    // Rules that cannot tell (syntax_context.h) reuse their memory there too. (The memory's
+    // own line and position are checked first: only then is there a byte before `start`.)
+    const bool usable =
+        m.generation == line_generation && m.end == end && m.from <= start &&
+        (!m.matched || m.at >= start) &&
+        (start == m.from || !is_word_byte(start[-1]) || context_ == syntax_context::Context::none ||
+         (context_ == syntax_context::Context::word_start &&
+          (start == end || !is_word_byte(*start))));
     if (usable) return m;
     // The remembered token is refilled in place, reusing its strings and list node, and its
     // suffix is left empty: nothing downstream reads it, and copying the rest of the line at

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
+
+#include "styled/syntax.h"
+#include "styled/syntax_registry.h"
 
 namespace styled {
 namespace {
@@ -45,6 +49,20 @@ INSTANTIATE_TEST_SUITE_P(
         ContextCase{R"((a)", Context::any}, ContextCase{R"(a))", Context::any},
         ContextCase{R"([a)", Context::any}, ContextCase{R"(a\)", Context::any},
         ContextCase{R"([[:alpha)", Context::any}));
+
+// A line whose first byte follows a line of the same rules' memory: the memory of the earlier
+// line must not make the search read before the new line (caught by the sanitizers), and the
+// colours stay those of the unmodified definitions.
+TEST(SyntaxContext, FreshLineAfterRememberedMatches) {
+  const std::string code("\xdd\x96\x91\x01\xdd\x96\x91\0\0\0\0\0\0\0\0\r\nx\n", 19);
+  for (const char* lang : {"cpp", "python", "sh"}) {
+    const Text got = Syntax(code, lang).highlight();
+    const Text expected = syntax_registry::highlight_with(
+        code, syntax_registry::load_unmodified(lang), CodeTheme::named("monokai"));
+    EXPECT_EQ(got.plain(), expected.plain()) << lang;
+    EXPECT_EQ(got.runs(), expected.runs()) << lang;
+  }
+}
 
 }  // namespace
 }  // namespace styled
