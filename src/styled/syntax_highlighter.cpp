@@ -9,6 +9,7 @@
 #include <srchilite/matchingparameters.h>
 
 #include <algorithm>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +36,9 @@ bool only_spaces(std::string::const_iterator from, std::string::const_iterator t
 class Driver {
  public:
   Driver(const srchilite::HighlightStatePtr& main, const CodeTheme& theme, Text& out)
-      : main_(main), current_(main), theme_(theme), out_(out) {}
+      : main_(main), current_(main), theme_(theme), out_(out), memory_(thread_memory()) {
+    slots_ = &slots_for(current_);
+  }
 
   void paragraph(const std::string& line) {
     auto start = line.begin();
@@ -72,21 +75,23 @@ class Driver {
                   const srchilite::MatchingParameters& params, Match& best) {
     bool found = false;
     unsigned best_size = 0;
-    for (const srchilite::HighlightRulePtr& rule_ptr : current_->getRuleList()) {
-      srchilite::HighlightRule* rule = rule_ptr.get();
+    const srchilite::RuleList& rules = current_->getRuleList();
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+      srchilite::HighlightRule* rule = rules[i].get();
       std::size_t prefix = 0;
       const srchilite::HighlightToken* token = nullptr;
       bool spaces = false;
       bool remembered = true;
-      if (const Remembered* r = recall(rule, start, end, params)) {
-        if (!r->matched) continue;
-        prefix = static_cast<std::size_t>(r->at - start);
-        token = &r->token;
+      if (const std::size_t slot = (*slots_)[i]; slot != NO_SLOT) {
+        const Remembered& r = recall(rule, memory_[slot], start, end, params);
+        if (!r.matched) continue;
+        prefix = static_cast<std::size_t>(r.at - start);
+        token = &r.token;
       } else {
         // Rules copied for back-references match without memory, as in the library.
         temp_.clearMatched();
         temp_.matchedSize = 0;
-        if (!rule_ptr->tryToMatch(start, end, temp_, params)) continue;
+        if (!rule->tryToMatch(start, end, temp_, params)) continue;
         prefix = temp_.prefix.size();
         token = &temp_;
         spaces = temp_.prefixOnlySpaces;
@@ -131,7 +136,26 @@ class Driver {
       // Leaving more states than were entered returns to the main one.
       current_ = stack_.empty() ? main_ : stack_.back();
       if (!stack_.empty()) stack_.pop_back();
+    } else {
+      return;
     }
+    slots_ = &slots_for(current_);
+  }
+
+  // The memory slots of a state's rules, looked up once per state rather than per rule and
+  // token. States copied for back-references are new objects each time, so the table is
+  // kept small; it holds the states it describes, so their addresses are not reused.
+  const std::vector<std::size_t>& slots_for(const srchilite::HighlightStatePtr& state) {
+    for (const KnownState& k : known_) {
+      if (k.state == state) return k.slots;
+    }
+    if (known_.size() >= 16) known_.clear();  // no reference into it is kept past this call
+    KnownState& k = known_.emplace_back();
+    k.state = state;
+    for (const srchilite::HighlightRulePtr& rule : state->getRuleList()) {
+      k.slots.push_back(memory_slot(rule.get()));
+    }
+    return k.slots;
   }
 
   // SourceHighlighter::format with merging: text of one element is held until another
@@ -149,12 +173,20 @@ class Driver {
     buffer_.clear();
   }
 
+  struct KnownState {
+    srchilite::HighlightStatePtr state;
+    std::vector<std::size_t> slots;
+  };
+
   srchilite::HighlightStatePtr main_, current_;
   std::vector<srchilite::HighlightStatePtr> stack_;
+  std::deque<KnownState> known_;
+  const std::vector<std::size_t>* slots_ = nullptr;
   const CodeTheme& theme_;
   Text& out_;
   std::string element_, buffer_;
   srchilite::HighlightToken temp_, best_temp_;
+  Remembered* memory_;
 };
 
 }  // namespace

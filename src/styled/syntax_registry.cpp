@@ -197,9 +197,13 @@ class CachingRule final : public srchilite::HighlightRule {
   // This rule's first match from `start`, remembered for the rest of the line.
   const Remembered& recall(std::string::const_iterator start, std::string::const_iterator end,
                            const srchilite::MatchingParameters& params) {
-    thread_local std::vector<Remembered> memory;
-    if (memory.size() <= slot_) memory.resize(std::max(slot_ + 1, next_rule_slot.load()));
-    Remembered& m = memory[slot_];
+    return recall(thread_memory()[slot_], start, end, params);
+  }
+
+  // The same, with this rule's entry of the thread's memory already looked up.
+  const Remembered& recall(Remembered& m, std::string::const_iterator start,
+                           std::string::const_iterator end,
+                           const srchilite::MatchingParameters& params) {
     // A search the library starts in the middle of a word sees no context before it ("\\<"
     // and look-behinds read the start as the start of the text), so it may match where the
     // earlier search did not: those searches are always made afresh.
@@ -285,6 +289,8 @@ class CachingRule final : public srchilite::HighlightRule {
                                          [](char c) { return c == ' ' || c == '\t' || c == '\v'; });
     return true;
   }
+
+  [[nodiscard]] std::size_t slot() const { return slot_; }
 
   const std::string toString() const override { return inner_->toString(); }
   void replaceReferences(const srchilite::ReplacementList& rep) override {
@@ -390,13 +396,23 @@ srchilite::HighlightStatePtr load_unmodified(std::string_view language) {
   return manager.getHighlightState(def.dir, def.file);
 }
 
-const Remembered* recall(srchilite::HighlightRule* rule, std::string::const_iterator start,
-                         std::string::const_iterator end,
+std::size_t memory_slot(srchilite::HighlightRule* rule) {
+  // CachingRule is final, so comparing the exact type is enough.
+  if (typeid(*rule) != typeid(CachingRule)) return NO_SLOT;
+  return static_cast<CachingRule*>(rule)->slot();
+}
+
+Remembered* thread_memory() {
+  thread_local std::vector<Remembered> memory;
+  const std::size_t slots = next_rule_slot.load();
+  if (memory.size() < slots) memory.resize(slots);
+  return memory.data();
+}
+
+const Remembered& recall(srchilite::HighlightRule* rule, Remembered& m,
+                         std::string::const_iterator start, std::string::const_iterator end,
                          const srchilite::MatchingParameters& params) {
-  // CachingRule is final, so comparing the exact type is enough (and far cheaper than a
-  // dynamic_cast, which this loop would make for every rule at every token).
-  if (typeid(*rule) != typeid(CachingRule)) return nullptr;
-  return &static_cast<CachingRule*>(rule)->recall(start, end, params);
+  return static_cast<CachingRule*>(rule)->recall(m, start, end, params);
 }
 
 void begin_line() noexcept {

@@ -56,9 +56,13 @@ struct Remembered {
   srchilite::HighlightToken token;  // without its prefix
 };
 
-// The first match of `rule` from `start`, as its memory holds it (valid until the next call
-// for the same rule); null when `rule` is not one of those load() wraps.
-[[nodiscard]] const Remembered* recall(srchilite::HighlightRule* rule,
+// For driving a loaded definition: the memory slot of a rule load() wrapped (NO_SLOT for any
+// other rule), this thread's memory with an entry for every slot that exists when it is
+// called, and the first match of a wrapped rule from `start` as its entry `m` holds it.
+inline constexpr std::size_t NO_SLOT = static_cast<std::size_t>(-1);
+[[nodiscard]] std::size_t memory_slot(srchilite::HighlightRule* rule);
+[[nodiscard]] Remembered* thread_memory();
+[[nodiscard]] const Remembered& recall(srchilite::HighlightRule* rule, Remembered& m,
                                        std::string::const_iterator start,
                                        std::string::const_iterator end,
                                        const srchilite::MatchingParameters& params);
