@@ -114,6 +114,20 @@ struct FormatterSet {
   }
 };
 
+// Line::append for a line that is not needed afterwards: the same merging of neighbours of
+// one style, without copying the segments' text.
+void append_moved(Line& line, Line&& other) {
+  line.segments.reserve(line.segments.size() + other.segments.size() + 1);
+  for (Segment& seg : other.segments) {
+    if (!line.segments.empty() && line.segments.back().style == seg.style) {
+      line.segments.back().text += seg.text;
+    } else {
+      line.segments.push_back(std::move(seg));
+    }
+  }
+  line.cells += other.cells;
+}
+
 FormatterSet& formatters_for(const CodeTheme& theme) {
   thread_local std::map<const CodeTheme*, std::unique_ptr<FormatterSet>> sets;
   auto& slot = sets[&theme];
@@ -198,7 +212,7 @@ void Syntax::render(const Console&, int width, Lines& out) const {
   for (Line& code_line : code_lines) {
     Line line;
     line.push(side, bg, side.size());
-    line.append(code_line);
+    append_moved(line, std::move(code_line));
     pad_line(line, static_cast<std::size_t>(pad + inner), bg);
     line.push(side, bg, side.size());
     out.push_back(std::move(line));
