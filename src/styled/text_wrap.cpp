@@ -191,6 +191,15 @@ void wrap_line(std::string_view s, std::size_t start, std::size_t end, std::size
     }
     col += w;
     pos += g.len;
+    // The rest of a word of printable ASCII, as the steps above would take it one cluster at
+    // a time: no space, one cell each, nothing to undo while it fits.
+    while (pos < end && col < width) {
+      const auto c = static_cast<unsigned char>(s[pos]);
+      if (c <= 0x20 || c >= 0x7F) break;
+      if (pos + 1 < s.size() && static_cast<unsigned char>(s[pos + 1]) >= 0x80) break;
+      ++col;
+      ++pos;
+    }
   }
   // Last row: spaces beyond the width are dropped.
   std::size_t row_end = end;
