@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 namespace styled {
 
@@ -145,9 +147,15 @@ void encode_transition(std::string& out, const Style& from, const Style& to, Col
   }
 }
 
-std::uint32_t color_key(Color c) {
-  return static_cast<std::uint32_t>(c.kind()) << 24 | static_cast<std::uint32_t>(c.r()) << 16 |
-         static_cast<std::uint32_t>(c.g()) << 8 | c.b();
+// The bytes of a style as one number: a Style is ten one-byte fields (two colours of four,
+// the attribute and set bits), so this is exact, and cheap enough to do per segment.
+static_assert(std::is_trivially_copyable_v<Style> && sizeof(Style) == 10);
+std::uint64_t style_bits(const Style& s) {
+  std::uint64_t colours = 0;
+  std::uint16_t attrs = 0;
+  std::memcpy(&colours, &s, 8);
+  std::memcpy(&attrs, reinterpret_cast<const unsigned char*>(&s) + 8, 2);
+  return colours * 0x9E3779B97F4A7C15ULL + attrs;
 }
 
 }  // namespace
@@ -164,11 +172,8 @@ void append_sgr_transition(std::string& out, const Style& from, const Style& to,
     std::string sequence;
   };
   thread_local std::array<Entry, 64> recent;
-  const std::uint32_t h = (color_key(from.fg()) * 31 + color_key(from.bg())) * 31 +
-                          (color_key(to.fg()) * 31 + color_key(to.bg())) * 7 +
-                          (static_cast<std::uint32_t>(from.on_bits()) << 8 | to.on_bits()) * 131 +
-                          (static_cast<std::uint32_t>(from.set_bits()) << 8 | to.set_bits());
-  Entry& e = recent[(h ^ (h >> 7) ^ (h >> 15)) % recent.size()];
+  const std::uint64_t h = style_bits(from) * 31 + style_bits(to);
+  Entry& e = recent[(h >> 40 ^ h >> 20 ^ h) % recent.size()];
   if (e.system != system || !(e.from == from) || !(e.to == to)) {
     e.sequence.clear();
     encode_transition(e.sequence, from, to, system);
