@@ -357,8 +357,10 @@ Definition find(std::string_view language) {
       return {a.own ? VELLUMINE_LANG_DIR : VELLUMINE_SOURCE_HIGHLIGHT_DIR, std::string(a.file)};
     }
   }
-  // Any other language source-highlight ships under its own name ("ada", "scheme", ...).
-  if (safe_name(name)) {
+  // Any other language source-highlight ships under its own name ("ada", "scheme", ...). The
+  // "tml_*" files are pieces that tml.lang includes: alone they do not parse, and the library
+  // leaks what it had built when a definition fails.
+  if (safe_name(name) && !name.starts_with("tml_")) {
     const std::string file = name + ".lang";
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::path(VELLUMINE_SOURCE_HIGHLIGHT_DIR) / file, ec)) {

@@ -64,5 +64,12 @@ TEST(SyntaxContext, FreshLineAfterRememberedMatches) {
   }
 }
 
+// Definition files that only exist to be included by another are not languages of their own.
+TEST(SyntaxRegistry, IncludedPiecesAreNotLanguages) {
+  EXPECT_EQ(Syntax::resolve_language("tml_macros1"), "");
+  EXPECT_EQ(Syntax("a b", "tml_formatting").highlight().plain(), "a b");
+  EXPECT_EQ(Syntax::resolve_language("tml"), "tml.lang");
+}
+
 }  // namespace
 }  // namespace styled
