@@ -34,7 +34,7 @@ test-release: $(BUILD)/CMakeCache.txt
 test-asan:
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVELLUMINE_SANITIZE=address -DVELLUMINE_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(ASAN) -j $(JOBS) --target all_tests
-	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 $(CTEST) -LE 'fuzz|e2e'
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=$(CURDIR)/cmake/lsan.supp UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 $(CTEST) -LE 'fuzz|e2e'
 
 test-tsan:
 	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DVELLUMINE_SANITIZE=thread -DVELLUMINE_BENCH=OFF $(CMAKE_FLAGS)

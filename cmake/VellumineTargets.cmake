@@ -36,6 +36,7 @@ function(vellumine_add_fuzzer name)
   set(work ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
   add_test(NAME ${name}
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+      LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp
       sh -c "mkdir -p '${work}' && exec \"$0\" -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${work}' '${F_CORPUS}'"
       $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 120)
