@@ -39,14 +39,22 @@ class RowEmitter {
       : plain_(plain), runs_(runs), base_(base), justify_(justify), width_(width), out_(out) {}
 
   void emit(const RowRange& r) {
+    while (run_ < runs_.size() && runs_[run_].end <= r.start) ++run_;
+    // The row's segments are counted first so the line allocates its list once: one per run
+    // it overlaps, plus the justification space either side and the ellipsis.
+    std::size_t pieces = (r.ellipsis ? 1 : 0) + (justify_ != Justify::left ? 2 : 0);
+    for (std::size_t i = run_; i < runs_.size() && runs_[i].end > r.start; ++i) {
+      if (i > run_ && runs_[i - 1].end >= r.end) break;
+      ++pieces;
+    }
     Line line;
+    line.segments.reserve(pieces);
     if (justify_ != Justify::left) {
       const std::size_t total = r.cells + (r.ellipsis ? 1 : 0);
       const std::size_t excess = total < width_ ? width_ - total : 0;
       const std::size_t left = justify_ == Justify::center ? excess / 2 : excess;
       if (left > 0) line.push(std::string(left, ' '), base_, left);
     }
-    while (run_ < runs_.size() && runs_[run_].end <= r.start) ++run_;
     std::size_t pos = r.start;
     Style last = base_;
     for (std::size_t i = run_; i < runs_.size() && pos < r.end; ++i) {
