@@ -1,6 +1,8 @@
 #include "styled/syntax_fast_rules.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -135,7 +137,13 @@ class LiteralAlternatives : public Matcher {
 // searches, the search start counts as the start of a word.
 class KeywordList : public Matcher {
  public:
-  explicit KeywordList(std::vector<std::string> words) : words_(words.begin(), words.end()) {}
+  explicit KeywordList(std::vector<std::string> words) : words_(words.begin(), words.end()) {
+    for (const std::string& w : words_) {
+      if (w.empty()) continue;
+      lengths_ |= length_bit(w.size());
+      first_[static_cast<unsigned char>(w.front())] = true;
+    }
+  }
   bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
     (void)bol;
     It p = start;
@@ -155,7 +163,11 @@ class KeywordList : public Matcher {
         unsure = true;
         return false;
       }
-      if (words_.count(std::string_view(&*p, static_cast<std::size_t>(q - p))) != 0) {
+      // Most words of a line are not keywords: their length or first byte tells before the
+      // hash is computed.
+      const auto len = static_cast<std::size_t>(q - p);
+      if ((lengths_ & length_bit(len)) != 0 && first_[c] &&
+          words_.count(std::string_view(&*p, len)) != 0) {
         begin = p;
         stop = q;
         return true;
@@ -172,7 +184,13 @@ class KeywordList : public Matcher {
       return std::hash<std::string_view>{}(s);
     }
   };
+  // One bit per word length; lengths from 63 on share the last bit.
+  static std::uint64_t length_bit(std::size_t len) {
+    return std::uint64_t{1} << std::min<std::size_t>(len, 63);
+  }
   std::unordered_set<std::string, Hash, std::equal_to<>> words_;
+  std::uint64_t lengths_ = 0;
+  std::array<bool, 256> first_{};
 };
 
 // "(?:[[:alpha:]]|_)[[:word:]]*(?=[[:blank:]]*\()": a name followed by "(".
