@@ -9,6 +9,7 @@
 #include <srchilite/matchingparameters.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -33,6 +34,12 @@ bool only_spaces(std::string::const_iterator from, std::string::const_iterator t
   return std::all_of(from, to, [](char c) { return c == ' ' || c == '\t' || c == '\v'; });
 }
 
+// A rule's memory slot and how its pattern looks back, for checking its memory in place.
+struct Slot {
+  std::size_t index = NO_SLOT;
+  syntax_context::Context context = syntax_context::Context::any;
+};
+
 class Driver {
  public:
   Driver(const srchilite::HighlightStatePtr& main, const CodeTheme& theme, Text& out)
@@ -44,6 +51,7 @@ class Driver {
     auto start = line.begin();
     const auto end = line.end();
     srchilite::MatchingParameters params;
+    line_ = current_line();
     // Like the library, an empty rest is still offered to the rules (some match the end).
     while (true) {
       Match m;
@@ -82,8 +90,11 @@ class Driver {
       const srchilite::HighlightToken* token = nullptr;
       bool spaces = false;
       bool remembered = true;
-      if (const std::size_t slot = (*slots_)[i]; slot != NO_SLOT) {
-        const Remembered& r = recall(rule, memory_[slot], start, end, params);
+      if (const Slot& slot = (*slots_)[i]; slot.index != NO_SLOT) {
+        Remembered& mem = memory_[slot.index];
+        const Remembered& r = still_holds(mem, line_, slot.context, start, end)
+                                  ? mem
+                                  : recall(rule, mem, start, end, params);
         if (!r.matched) continue;
         prefix = static_cast<std::size_t>(r.at - start);
         token = &r.token;
@@ -145,7 +156,7 @@ class Driver {
   // The memory slots of a state's rules, looked up once per state rather than per rule and
   // token. States copied for back-references are new objects each time, so the table is
   // kept small; it holds the states it describes, so their addresses are not reused.
-  const std::vector<std::size_t>& slots_for(const srchilite::HighlightStatePtr& state) {
+  const std::vector<Slot>& slots_for(const srchilite::HighlightStatePtr& state) {
     for (const KnownState& k : known_) {
       if (k.state == state) return k.slots;
     }
@@ -153,7 +164,7 @@ class Driver {
     KnownState& k = known_.emplace_back();
     k.state = state;
     for (const srchilite::HighlightRulePtr& rule : state->getRuleList()) {
-      k.slots.push_back(memory_slot(rule.get()));
+      k.slots.push_back(Slot{memory_slot(rule.get()), memory_context(rule.get())});
     }
     return k.slots;
   }
@@ -175,13 +186,14 @@ class Driver {
 
   struct KnownState {
     srchilite::HighlightStatePtr state;
-    std::vector<std::size_t> slots;
+    std::vector<Slot> slots;
   };
 
   srchilite::HighlightStatePtr main_, current_;
   std::vector<srchilite::HighlightStatePtr> stack_;
   std::deque<KnownState> known_;
-  const std::vector<std::size_t>* slots_ = nullptr;
+  const std::vector<Slot>* slots_ = nullptr;
+  std::uint64_t line_ = 0;
   const CodeTheme& theme_;
   Text& out_;
   std::string element_, buffer_;

@@ -163,12 +163,6 @@ bool safe_name(std::string_view s) {
 // loaded definitions are shared.
 thread_local std::uint64_t line_generation = 1;
 
-bool is_word_byte(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
-         u >= 0x80;
-}
-
 std::atomic<std::size_t> next_rule_slot{0};
 
 class CachingRule final : public srchilite::HighlightRule {
@@ -204,18 +198,7 @@ class CachingRule final : public srchilite::HighlightRule {
   const Remembered& recall(Remembered& m, std::string::const_iterator start,
                            std::string::const_iterator end,
                            const srchilite::MatchingParameters& params) {
-    // A search the library starts in the middle of a word sees no context before it ("\\<"
-    // and look-behinds read the start as the start of the text), so it may match where the
-    // earlier search did not: those searches are always made afresh.
-    // Rules that cannot tell (syntax_context.h) reuse their memory there too. (The memory's
-    // own line and position are checked first: only then is there a byte before `start`.)
-    const bool usable =
-        m.generation == line_generation && m.end == end && m.from <= start &&
-        (!m.matched || m.at >= start) &&
-        (start == m.from || !is_word_byte(start[-1]) || context_ == syntax_context::Context::none ||
-         (context_ == syntax_context::Context::word_start &&
-          (start == end || !is_word_byte(*start))));
-    if (usable) return m;
+    if (still_holds(m, line_generation, context_, start, end)) return m;
     // The remembered token is refilled in place, reusing its strings and list node, and its
     // suffix is left empty: nothing downstream reads it, and copying the rest of the line at
     // every fresh search was a large part of highlighting.
@@ -291,6 +274,7 @@ class CachingRule final : public srchilite::HighlightRule {
   }
 
   [[nodiscard]] std::size_t slot() const { return slot_; }
+  [[nodiscard]] syntax_context::Context context() const { return context_; }
 
   const std::string toString() const override { return inner_->toString(); }
   void replaceReferences(const srchilite::ReplacementList& rep) override {
@@ -404,6 +388,11 @@ std::size_t memory_slot(srchilite::HighlightRule* rule) {
   return static_cast<CachingRule*>(rule)->slot();
 }
 
+syntax_context::Context memory_context(srchilite::HighlightRule* rule) {
+  if (typeid(*rule) != typeid(CachingRule)) return syntax_context::Context::any;
+  return static_cast<CachingRule*>(rule)->context();
+}
+
 Remembered* thread_memory() {
   thread_local std::vector<Remembered> memory;
   const std::size_t slots = next_rule_slot.load();
@@ -419,6 +408,10 @@ const Remembered& recall(srchilite::HighlightRule* rule, Remembered& m,
 
 void begin_line() noexcept {
   ++line_generation;
+}
+
+std::uint64_t current_line() noexcept {
+  return line_generation;
 }
 
 }  // namespace styled::syntax_registry

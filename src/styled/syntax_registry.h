@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "styled/syntax.h"
+#include "styled/syntax_context.h"
 #include "styled/text.h"
 
 namespace styled::syntax_registry {
@@ -62,6 +63,7 @@ struct Remembered {
 inline constexpr std::size_t NO_SLOT = static_cast<std::size_t>(-1);
 [[nodiscard]] std::size_t memory_slot(srchilite::HighlightRule* rule);
 [[nodiscard]] Remembered* thread_memory();
+[[nodiscard]] syntax_context::Context memory_context(srchilite::HighlightRule* rule);
 [[nodiscard]] const Remembered& recall(srchilite::HighlightRule* rule, Remembered& m,
                                        std::string::const_iterator start,
                                        std::string::const_iterator end,
@@ -70,5 +72,29 @@ inline constexpr std::size_t NO_SLOT = static_cast<std::size_t>(-1);
 // Must be called before each line is handed to the highlighter: the rules of a loaded
 // definition remember, per thread, where each one matches next in the current line.
 void begin_line() noexcept;
+// The current line's number in this thread's memory (changed by begin_line).
+[[nodiscard]] std::uint64_t current_line() noexcept;
+
+inline bool is_word_byte(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
+         u >= 0x80;
+}
+
+// Whether the entry `m` of a rule whose pattern looks back as `context` says stands for a
+// search from `start` in line number `line`, so that recall would return it unchanged. Inline
+// so the driver asks only rules whose memory has to be refreshed.
+// A search the library starts in the middle of a word sees no context before it ("\\<" and
+// look-behinds read the start as the start of the text), so it may match where the earlier
+// search did not: those searches are always made afresh. Rules that cannot tell
+// (syntax_context.h) reuse their memory there too. (The memory's own line and position are
+// checked first: only then is there a byte before `start`.)
+inline bool still_holds(const Remembered& m, std::uint64_t line, syntax_context::Context context,
+                        std::string::const_iterator start, std::string::const_iterator end) {
+  return m.generation == line && m.end == end && m.from <= start && (!m.matched || m.at >= start) &&
+         (start == m.from || !is_word_byte(start[-1]) || context == syntax_context::Context::none ||
+          (context == syntax_context::Context::word_start &&
+           (start == end || !is_word_byte(*start))));
+}
 
 }  // namespace styled::syntax_registry
