@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <set>
 
 #include "unicode/text_ops.h"
@@ -12,12 +14,38 @@ namespace styled {
 namespace {
 
 // True when every byte is printable ASCII or a line feed: nothing to clean, no tabs.
+bool plain_byte(unsigned char c) {
+  return (c >= 0x20 && c < 0x7F) || c == '\n';
+}
+
 bool plain_ascii(std::string_view s) {
-  for (char ch : s) {
-    const auto c = static_cast<unsigned char>(ch);
-    if ((c < 0x20 && c != '\n') || c >= 0x7F) return false;
+  // Eight bytes at a time: a word with no byte below 0x20, none equal to 0x7F and none from
+  // 0x80 on is plain; any other word (most often one holding a line feed) is checked byte by
+  // byte. The tests are the usual exact "some byte is zero / below n" bit tricks.
+  constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+  constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
+  std::size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t x = 0;
+    std::memcpy(&x, s.data() + i, 8);
+    const std::uint64_t del = x ^ (0x7F * ONES);
+    const std::uint64_t odd = (x | ((x - 0x20 * ONES) & ~x) | ((del - ONES) & ~del)) & HIGHS;
+    if (odd == 0) continue;
+    for (std::size_t j = i; j < i + 8; ++j) {
+      if (!plain_byte(static_cast<unsigned char>(s[j]))) return false;
+    }
+  }
+  for (; i < s.size(); ++i) {
+    if (!plain_byte(static_cast<unsigned char>(s[i]))) return false;
   }
   return true;
+}
+
+// The position of the last line feed in `s`, or npos.
+std::size_t last_line_feed(std::string_view s) {
+  const void* p = s.empty() ? nullptr : memrchr(s.data(), '\n', s.size());
+  return p == nullptr ? std::string_view::npos
+                      : static_cast<std::size_t>(static_cast<const char*>(p) - s.data());
 }
 
 }  // namespace
@@ -84,7 +112,7 @@ Text& Text::append(std::string_view text, const Style& style) {
 void Text::append_clean(std::string_view clean, const Style& style) {
   const auto start = static_cast<std::uint32_t>(plain_.size());
   plain_ += clean;
-  if (const std::size_t nl = clean.rfind('\n'); nl != std::string_view::npos) {
+  if (const std::size_t nl = last_line_feed(clean); nl != std::string_view::npos) {
     line_start_ = static_cast<std::uint32_t>(start + nl + 1);
   }
   if (style.is_null()) return;

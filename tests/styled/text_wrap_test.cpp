@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "styled/text.h"
+#include "unicode/text_ops.h"
 #include "unicode/width.h"
 
 namespace styled {
@@ -137,6 +138,27 @@ TEST(TextAppend, ControlCharactersBecomeVisible) {
   EXPECT_EQ(t.plain(), "a\u241B[31mb\u2407");
   Text bad(std::string_view("x\xff y", 4));
   EXPECT_EQ(bad.plain(), "x\uFFFD y");
+}
+
+// Printable ASCII is recognised several bytes at a time: one byte that needs cleaning must be
+// seen wherever it falls in a long piece, including next to line feeds and at the word edges.
+TEST(TextAppend, OneByteToCleanIsFoundAtEveryPosition) {
+  for (const char* odd : {"\x01", "\x1f", "\x7f", "\x1b", "\xff", "\t"}) {
+    for (std::size_t at = 0; at < 19; ++at) {
+      std::string s(19, 'a');
+      s[3] = '\n';
+      s[at] = odd[0];
+      const std::string expected = odd[0] == '\t' ? "" : unicode::visible_controls(s);
+      const Text t(s);
+      if (odd[0] == '\t') {
+        EXPECT_EQ(t.plain().find('\t'), std::string::npos) << "at " << at;
+      } else {
+        EXPECT_EQ(t.plain(), expected)
+            << "byte " << int(static_cast<unsigned char>(odd[0])) << " at " << at;
+      }
+      EXPECT_NE(t.plain(), s) << "byte " << int(static_cast<unsigned char>(odd[0])) << " at " << at;
+    }
+  }
 }
 
 TEST(TextRuns, OverlappingSpansCombineWithTheLaterWinning) {
