@@ -40,11 +40,20 @@ struct Slot {
   syntax_context::Context context = syntax_context::Context::any;
 };
 
+// A state's rules: their memory slots, all their indices, and those still worth asking in
+// line number `line`.
+struct KnownState {
+  srchilite::HighlightStatePtr state;
+  std::vector<Slot> slots;
+  std::vector<std::uint32_t> all, live;
+  std::uint64_t line = 0;
+};
+
 class Driver {
  public:
   Driver(const srchilite::HighlightStatePtr& main, const CodeTheme& theme, Text& out)
       : main_(main), current_(main), theme_(theme), out_(out), memory_(thread_memory()) {
-    slots_ = &slots_for(current_);
+    state_ = &state_for(current_);
   }
 
   void paragraph(const std::string& line) {
@@ -84,18 +93,35 @@ class Driver {
     bool found = false;
     unsigned best_size = 0;
     const srchilite::RuleList& rules = current_->getRuleList();
-    for (std::size_t i = 0; i < rules.size(); ++i) {
+    KnownState& k = *state_;
+    if (k.line != line_) {
+      k.line = line_;
+      k.live = k.all;
+    }
+    // The live list is compacted as it is read: `keep` entries stay.
+    std::size_t keep = 0;
+    std::size_t j = 0;
+    const std::size_t count = k.live.size();
+    for (; j < count; ++j) {
+      const std::uint32_t i = k.live[j];
+      k.live[keep++] = i;
       srchilite::HighlightRule* rule = rules[i].get();
       std::size_t prefix = 0;
       const srchilite::HighlightToken* token = nullptr;
       bool spaces = false;
       bool remembered = true;
-      if (const Slot& slot = (*slots_)[i]; slot.index != NO_SLOT) {
+      if (const Slot& slot = k.slots[i]; slot.index != NO_SLOT) {
         Remembered& mem = memory_[slot.index];
         const Remembered& r = still_holds(mem, line_, slot.context, start, end)
                                   ? mem
                                   : recall(rule, mem, start, end, params);
-        if (!r.matched) continue;
+        if (!r.matched) {
+          // A rule that looks nowhere before its search start and has no match in the rest
+          // of the line has none from any later position either (still_holds would keep
+          // saying so): it is not asked again in this line.
+          if (slot.context == syntax_context::Context::none) --keep;
+          continue;
+        }
         prefix = static_cast<std::size_t>(r.at - start);
         token = &r.token;
       } else {
@@ -120,8 +146,13 @@ class Driver {
       found = true;
       best = Match{rule, prefix, token};
       best_size = token->matchedSize;
-      if (spaces) break;
+      if (spaces) {
+        ++j;
+        break;
+      }
     }
+    for (; j < count; ++j) k.live[keep++] = k.live[j];
+    k.live.resize(keep);
     return found;
   }
 
@@ -150,23 +181,24 @@ class Driver {
     } else {
       return;
     }
-    slots_ = &slots_for(current_);
+    state_ = &state_for(current_);
   }
 
   // The memory slots of a state's rules, looked up once per state rather than per rule and
   // token. States copied for back-references are new objects each time, so the table is
   // kept small; it holds the states it describes, so their addresses are not reused.
-  const std::vector<Slot>& slots_for(const srchilite::HighlightStatePtr& state) {
-    for (const KnownState& k : known_) {
-      if (k.state == state) return k.slots;
+  KnownState& state_for(const srchilite::HighlightStatePtr& state) {
+    for (KnownState& k : known_) {
+      if (k.state == state) return k;
     }
     if (known_.size() >= 16) known_.clear();  // no reference into it is kept past this call
     KnownState& k = known_.emplace_back();
     k.state = state;
     for (const srchilite::HighlightRulePtr& rule : state->getRuleList()) {
+      k.all.push_back(static_cast<std::uint32_t>(k.slots.size()));
       k.slots.push_back(Slot{memory_slot(rule.get()), memory_context(rule.get())});
     }
-    return k.slots;
+    return k;
   }
 
   // SourceHighlighter::format with merging: text of one element is held until another
@@ -184,15 +216,10 @@ class Driver {
     buffer_.clear();
   }
 
-  struct KnownState {
-    srchilite::HighlightStatePtr state;
-    std::vector<Slot> slots;
-  };
-
   srchilite::HighlightStatePtr main_, current_;
   std::vector<srchilite::HighlightStatePtr> stack_;
   std::deque<KnownState> known_;
-  const std::vector<Slot>* slots_ = nullptr;
+  KnownState* state_ = nullptr;
   std::uint64_t line_ = 0;
   const CodeTheme& theme_;
   Text& out_;
