@@ -13,6 +13,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "styled/syntax_registry.h"
@@ -211,12 +212,23 @@ class Driver {
   }
 
   void flush() {
-    out_.append(buffer_, token_style(theme_, element_, buffer_));
+    out_.append(buffer_, style_of(element_, buffer_));
     element_.clear();
     buffer_.clear();
   }
 
+  // token_style, remembered per element name for this text (a definition uses a handful);
+  // keywords are looked up every time, their style depends on the word.
+  Style style_of(const std::string& element, std::string_view text) {
+    if (element == "keyword") return token_style(theme_, element, text);
+    for (const auto& [name, style] : styles_) {
+      if (name == element) return style;
+    }
+    return styles_.emplace_back(element, token_style(theme_, element, text)).second;
+  }
+
   srchilite::HighlightStatePtr main_, current_;
+  std::vector<std::pair<std::string, Style>> styles_;
   std::vector<srchilite::HighlightStatePtr> stack_;
   std::deque<KnownState> known_;
   KnownState* state_ = nullptr;
