@@ -122,6 +122,13 @@ class Renderer {
 
   void emit(Line content) {
     Line line;
+    // The prefixes, the content and the padding in one allocation.
+    std::size_t prefix_pieces = 0;
+    for (std::size_t idx : active_) {
+      const Frame& f = frames_[idx];
+      prefix_pieces += (idx >= pending_from_ ? f.first : f.rest).segments.size();
+    }
+    if (prefix_pieces > 0) line.segments.reserve(prefix_pieces + content.segments.size() + 1);
     for (std::size_t idx : active_) {
       const Frame& f = frames_[idx];
       line.append(idx >= pending_from_ ? f.first : f.rest);

@@ -41,8 +41,9 @@ class RowEmitter {
   void emit(const RowRange& r) {
     while (run_ < runs_.size() && runs_[run_].end <= r.start) ++run_;
     // The row's segments are counted first so the line allocates its list once: one per run
-    // it overlaps, plus the justification space either side and the ellipsis.
-    std::size_t pieces = (r.ellipsis ? 1 : 0) + (justify_ != Justify::left ? 2 : 0);
+    // it overlaps, plus the justification space either side and the ellipsis (and one for
+    // the padding a container usually adds to the right).
+    std::size_t pieces = (r.ellipsis ? 1 : 0) + (justify_ != Justify::left ? 2 : 1);
     for (std::size_t i = run_; i < runs_.size() && runs_[i].end > r.start; ++i) {
       if (i > run_ && runs_[i - 1].end >= r.end) break;
       ++pieces;
