@@ -17,7 +17,7 @@ void Line::push(std::string_view text, const Style& style, std::size_t width) {
   if (!segments.empty() && segments.back().style == style) {
     segments.back().text += text;
   } else {
-    segments.emplace_back(std::string(text), style);
+    segments.push_back(Segment{std::string(text), style});
   }
   cells += width;
 }
@@ -45,7 +45,7 @@ void pad_line(Line& line, std::size_t width, const Style& style) {
   if (!line.segments.empty() && line.segments.back().style == style) {
     line.segments.back().text.append(n, ' ');
   } else {
-    line.segments.emplace_back(std::string(n, ' '), style);
+    line.segments.push_back(Segment{std::string(n, ' '), style});
   }
   line.cells = width;
 }

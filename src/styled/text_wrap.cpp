@@ -63,7 +63,7 @@ class RowEmitter {
       const std::size_t end = std::min<std::size_t>(run.end, r.end);
       if (end <= pos) continue;
       // Width is summed per row below; segments carry 0 here and the row total is set once.
-      line.segments.emplace_back(plain_.substr(pos, end - pos), run.style);
+      line.segments.push_back(Segment{plain_.substr(pos, end - pos), run.style});
       last = run.style;
       pos = end;
     }
