@@ -202,12 +202,19 @@ void wrap_line(std::string_view s, std::size_t start, std::size_t end, std::size
     pos += g.len;
     // The rest of a word of printable ASCII, as the steps above would take it one cluster at
     // a time: no space, one cell each, nothing to undo while it fits.
-    while (pos < end && col < width) {
-      const auto c = static_cast<unsigned char>(s[pos]);
-      if (c <= 0x20 || c >= 0x7F) break;
-      if (pos + 1 < s.size() && static_cast<unsigned char>(s[pos + 1]) >= 0x80) break;
-      ++col;
-      ++pos;
+    // Scanned to the first byte that is not such a letter (or the row is full); the letter
+    // before a byte from 0x80 on is left for the steps above, which join it to what follows.
+    if (col < width) {
+      const std::size_t limit = std::min(end, pos + (width - col));
+      std::size_t q = pos;
+      while (q < limit) {
+        const auto c = static_cast<unsigned char>(s[q]);
+        if (c <= 0x20 || c >= 0x7F) break;
+        ++q;
+      }
+      if (q > pos && q < s.size() && static_cast<unsigned char>(s[q]) >= 0x80) --q;
+      col += q - pos;
+      pos = q;
     }
   }
   // Last row: spaces beyond the width are dropped.

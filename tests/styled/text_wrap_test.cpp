@@ -39,6 +39,11 @@ INSTANTIATE_TEST_SUITE_P(
                       WrapCase{"exact_width", "hello world", 11, {"hello world"}},
                       WrapCase{"spaces_at_break_dropped", "aaa    bbb", 5, {"aaa", "bbb"}},
                       WrapCase{"long_word_folded", "abcdefghij", 4, {"abcd", "efgh", "ij"}},
+                      // A mark joins the letter before it, at either side of a fold; with
+                      // an emoji selector the pair is two cells wide and moves as one.
+                      WrapCase{"mark_on_last_letter", "abcde\u0301fg", 5, {"abcde\u0301", "fg"}},
+                      WrapCase{"mark_after_fold", "abcde\u0301fg", 4, {"abcd", "e\u0301fg"}},
+                      WrapCase{"wide_pair_at_fold", "ab#\uFE0Fc", 3, {"ab", "#\uFE0Fc"}},
                       WrapCase{"long_word_after_short", "ab cdefghij", 4, {"ab", "cdef", "ghij"}},
                       WrapCase{"line_feed", "one\ntwo three", 5, {"one", "two", "three"}},
                       WrapCase{"empty_lines_kept", "a\n\nb", 5, {"a", "", "b"}},
