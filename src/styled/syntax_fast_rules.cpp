@@ -31,6 +31,45 @@ bool unusual(unsigned char c) {
   return c >= 0x80 || (c < 0x20 && c != '\t');
 }
 
+// What a word matcher makes of one run of word bytes.
+enum class WordVerdict { skip, match, unsure };
+
+// Calls on_word(first, past) for each run of word bytes from `start` until it reports a match
+// (true) or an unsure case. A byte the fast path cannot judge, before or right after a run, also
+// sets `unsure`, so the line is left to the regular expression.
+template <typename OnWord>
+bool scan_words(It start, It end, bool& unsure, OnWord&& on_word) {
+  It p = start;
+  while (p != end) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (unusual(c)) {
+      unsure = true;
+      return false;
+    }
+    if (!is_word(c)) {
+      ++p;
+      continue;
+    }
+    It q = p;
+    while (q != end && is_word(static_cast<unsigned char>(*q))) ++q;
+    if (q != end && unusual(static_cast<unsigned char>(*q))) {
+      unsure = true;
+      return false;
+    }
+    switch (on_word(p, q)) {
+      case WordVerdict::match:
+        return true;
+      case WordVerdict::unsure:
+        unsure = true;
+        return false;
+      case WordVerdict::skip:
+        break;
+    }
+    p = q;
+  }
+  return false;
+}
+
 std::string_view strip_group(std::string_view p) {
   if (p.size() >= 4 && p.substr(0, 3) == "(?:" && p.back() == ')') {
     // Only when the parentheses enclose the whole pattern.
@@ -146,35 +185,18 @@ class KeywordList : public Matcher {
   }
   bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
     (void)bol;
-    It p = start;
-    while (p != end) {
-      const auto c = static_cast<unsigned char>(*p);
-      if (unusual(c)) {
-        unsure = true;
-        return false;
-      }
-      if (!is_word(c)) {
-        ++p;
-        continue;
-      }
-      It q = p;
-      while (q != end && is_word(static_cast<unsigned char>(*q))) ++q;
-      if (q != end && unusual(static_cast<unsigned char>(*q))) {
-        unsure = true;
-        return false;
-      }
+    return scan_words(start, end, unsure, [&](It p, It q) {
       // Most words of a line are not keywords: their length or first byte tells before the
       // hash is computed.
       const auto len = static_cast<std::size_t>(q - p);
-      if ((lengths_ & length_bit(len)) != 0 && first_[c] &&
-          words_.count(std::string_view(&*p, len)) != 0) {
-        begin = p;
-        stop = q;
-        return true;
+      if ((lengths_ & length_bit(len)) == 0 || !first_[static_cast<unsigned char>(*p)] ||
+          words_.count(std::string_view(&*p, len)) == 0) {
+        return WordVerdict::skip;
       }
-      p = q;
-    }
-    return false;
+      begin = p;
+      stop = q;
+      return WordVerdict::match;
+    });
   }
 
  private:
@@ -198,40 +220,23 @@ class FunctionName : public Matcher {
  public:
   bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
     (void)bol;
-    It p = start;
-    while (p != end) {
-      const auto c = static_cast<unsigned char>(*p);
-      if (unusual(c)) {
-        unsure = true;
-        return false;
-      }
-      if (!is_word(c)) {
-        ++p;
-        continue;
-      }
+    return scan_words(start, end, unsure, [&](It p, It q) {
       // The name may start at any letter or "_" of the run (digits cannot start it); the
       // run's end and what follows it are the same for all of them.
-      It q = p;
-      while (q != end && is_word(static_cast<unsigned char>(*q))) ++q;
       It r = q;
       while (r != end && is_blank(static_cast<unsigned char>(*r))) ++r;
-      if (r != end && unusual(static_cast<unsigned char>(*r))) {
-        unsure = true;
-        return false;
-      }
-      if (r != end && *r == '(') {
-        for (It s = p; s != q; ++s) {
-          const auto d = static_cast<unsigned char>(*s);
-          if (is_alpha(d) || d == '_') {
-            begin = s;
-            stop = q;
-            return true;
-          }
+      if (r != end && unusual(static_cast<unsigned char>(*r))) return WordVerdict::unsure;
+      if (r == end || *r != '(') return WordVerdict::skip;
+      for (It s = p; s != q; ++s) {
+        const auto d = static_cast<unsigned char>(*s);
+        if (is_alpha(d) || d == '_') {
+          begin = s;
+          stop = q;
+          return WordVerdict::match;
         }
       }
-      p = q;
-    }
-    return false;
+      return WordVerdict::skip;
+    });
   }
 };
 
