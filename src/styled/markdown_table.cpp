@@ -11,19 +11,7 @@ namespace {
 
 // Widest word of a cell: the narrowest the column can be without folding words.
 std::size_t widest_word(const std::string& s) {
-  std::size_t best = 0, cur = 0;
-  for (std::size_t pos = 0; pos < s.size();) {
-    if (s[pos] == ' ' || s[pos] == '\n') {
-      best = std::max(best, cur);
-      cur = 0;
-      ++pos;
-      continue;
-    }
-    const unicode::Grapheme g = unicode::grapheme_at(s, pos);
-    cur += static_cast<std::size_t>(g.width);
-    pos += g.len;
-  }
-  return std::max(best, cur);
+  return unicode::widest_piece_width(s, " \n");
 }
 
 struct Box {

@@ -157,19 +157,7 @@ Text& Text::stylize(const Style& style, std::size_t start, std::size_t end) {
 }
 
 std::size_t Text::cell_length() const {
-  std::size_t widest = 0, cur = 0;
-  for (std::size_t pos = 0; pos < plain_.size();) {
-    if (plain_[pos] == '\n') {
-      widest = std::max(widest, cur);
-      cur = 0;
-      ++pos;
-      continue;
-    }
-    const unicode::Grapheme g = unicode::grapheme_at(plain_, pos);
-    cur += static_cast<std::size_t>(g.width);
-    pos += g.len;
-  }
-  return std::max(widest, cur);
+  return unicode::widest_piece_width(plain_, "\n");
 }
 
 namespace {

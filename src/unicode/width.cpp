@@ -2,6 +2,8 @@
 
 #include <utf8proc.h>
 
+#include <algorithm>
+
 #include "unicode/utf8.h"
 
 namespace unicode {
@@ -16,7 +18,9 @@ int cp_width(char32_t cp) noexcept {
 
 namespace {
 
-constexpr bool is_regional_indicator(char32_t cp) { return cp >= 0x1F1E6 && cp <= 0x1F1FF; }
+constexpr bool is_regional_indicator(char32_t cp) {
+  return cp >= 0x1F1E6 && cp <= 0x1F1FF;
+}
 
 }  // namespace
 
@@ -58,6 +62,23 @@ std::size_t str_width(std::string_view s) noexcept {
     pos += g.len;
   }
   return w;
+}
+
+std::size_t widest_piece_width(std::string_view s, std::string_view breaks) noexcept {
+  std::size_t widest = 0;
+  std::size_t cur = 0;
+  for (std::size_t pos = 0; pos < s.size();) {
+    if (breaks.find(s[pos]) != std::string_view::npos) {
+      widest = std::max(widest, cur);
+      cur = 0;
+      ++pos;
+      continue;
+    }
+    const Grapheme g = grapheme_at(s, pos);
+    cur += static_cast<std::size_t>(g.width);
+    pos += g.len;
+  }
+  return std::max(widest, cur);
 }
 
 }  // namespace unicode

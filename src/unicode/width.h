@@ -23,4 +23,8 @@ struct Grapheme {
 // Cells the whole string takes, cluster by cluster.
 [[nodiscard]] std::size_t str_width(std::string_view s) noexcept;
 
+// Cells of the widest piece of `s` between the ASCII bytes in `breaks` (the widest line for
+// "\n", the widest word for " \n").
+[[nodiscard]] std::size_t widest_piece_width(std::string_view s, std::string_view breaks) noexcept;
+
 }  // namespace unicode

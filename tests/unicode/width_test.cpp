@@ -46,3 +46,14 @@ TEST(CpWidth, ControlsTakeNoCells) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WidestPieceWidth, MeasuresTheWidestPieceBetweenBreaksInCells) {
+  EXPECT_EQ(unicode::widest_piece_width("ab\n\xE4\xB8\xAD\xE6\x96\x87x\nc", "\n"), 5u);
+  EXPECT_EQ(unicode::widest_piece_width("one three\nfour", " \n"), 5u);
+  EXPECT_EQ(unicode::widest_piece_width("", "\n"), 0u);
+  EXPECT_EQ(unicode::widest_piece_width("\n\n", "\n"), 0u);
+}
+
+}  // namespace
