@@ -25,7 +25,8 @@ cmark_node* parse(std::string_view text) {
   std::call_once(registered, [] { cmark_gfm_core_extensions_ensure_registered(); });
   // Invalid UTF-8 becomes U+FFFD inside the parser already.
   cmark_parser* parser = cmark_parser_new(CMARK_OPT_DEFAULT | CMARK_OPT_VALIDATE_UTF8);
-  for (const char* name : {"table", "strikethrough", "autolink", "tasklist"}) {
+  // Links in bare text are found while drawing (markdown_autolink.h), not by the parser.
+  for (const char* name : {"table", "strikethrough", "tasklist"}) {
     if (cmark_syntax_extension* ext = cmark_find_syntax_extension(name)) {
       cmark_parser_attach_syntax_extension(parser, ext);
     }

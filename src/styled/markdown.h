@@ -1,7 +1,7 @@
 #pragma once
-// Markdown: CommonMark + GFM (tables, strikethrough, autolinks, task lists) parsed by
-// cmark-gfm and drawn with the Console's "markdown.*" theme styles; fenced and indented code
-// is highlighted by Syntax on `code_theme`.
+// Markdown: CommonMark + GFM (tables, strikethrough, task lists parsed by cmark-gfm; links in
+// bare text found while drawing) drawn with the Console's "markdown.*" theme styles; fenced
+// and indented code is highlighted by Syntax on `code_theme`.
 //
 //   console.print(Markdown(answer, "monokai"));
 //   Lines rows = console.render_lines(Markdown(text), 80);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "styled/markdown_autolink.h"
 #include "styled/markdown_table.h"
 #include "styled/syntax.h"
 #include "styled/text.h"
@@ -206,6 +207,13 @@ class Renderer {
   [[nodiscard]] const Style& inline_style() const { return inline_styles_.back(); }
 
   void inline_node(cmark_node* n, cmark_node_type type, bool enter) {
+    // Neighbouring text nodes (the parser splits text at "_", "&", "[" and the like) are
+    // gathered, so that links in bare text can be found across the pieces.
+    if (type == CMARK_NODE_TEXT && links_.empty()) {
+      plain_.append(literal(n));
+      return;
+    }
+    flush_plain();
     switch (type) {
       case CMARK_NODE_TEXT:
         text_.append(literal(n), inline_style());
@@ -241,14 +249,7 @@ class Renderer {
         if (links_.empty()) return;
         const Link link = std::move(links_.back());
         links_.pop_back();
-        const std::string_view shown = std::string_view(text_.plain()).substr(link.text_start);
-        const bool same =
-            shown == link.url || (link.url.rfind("mailto:", 0) == 0 && shown == link.url.substr(7));
-        if (!link.url.empty() && !same) {
-          text_.append(" (", inline_style());
-          text_.append(link.url, inline_style() + styles_.link_url);
-          text_.append(")", inline_style());
-        }
+        append_url(std::string_view(text_.plain()).substr(link.text_start), link.url);
         return;
       }
       case CMARK_NODE_FOOTNOTE_REFERENCE:
@@ -262,6 +263,36 @@ class Renderer {
         }
         return;
     }
+  }
+
+  // The URL after a link's text, when it says something the text does not.
+  void append_url(std::string_view shown, std::string_view url) {
+    const bool same = shown == url || (url.starts_with("mailto:") && shown == url.substr(7));
+    if (url.empty() || same) return;
+    text_.append(" (", inline_style());
+    text_.append(url, inline_style() + styles_.link_url);
+    text_.append(")", inline_style());
+  }
+
+  // The gathered text, with the links bare text makes drawn as links.
+  void flush_plain() {
+    if (plain_.empty()) return;
+    const std::string_view plain = plain_;
+    std::size_t at = 0;
+    for (const Autolink& link : find_autolinks(plain)) {
+      text_.append(plain.substr(at, link.begin - at), inline_style());
+      const std::string_view shown = plain.substr(link.begin, link.end - link.begin);
+      text_.append(shown, inline_style() + styles_.link);
+      append_url(shown, link.url);
+      at = link.end;
+    }
+    text_.append(plain.substr(at), inline_style());
+    plain_.clear();
+  }
+
+  void end_inline() {
+    flush_plain();
+    in_inline_ = false;
   }
 
   // ---- blocks -----------------------------------------------------------------------------
@@ -393,7 +424,7 @@ class Renderer {
           start_inline(Style());
           in_inline_ = true;
         } else {
-          in_inline_ = false;
+          end_inline();
           emit_text(text_);
         }
         return;
@@ -404,7 +435,7 @@ class Renderer {
           start_inline(styles_.heading[level]);
           in_inline_ = true;
         } else {
-          in_inline_ = false;
+          end_inline();
           heading(cmark_node_get_heading_level(n));
         }
         return;
@@ -481,7 +512,7 @@ class Renderer {
         text_.set_base_style(Style());
         in_inline_ = true;
       } else {
-        in_inline_ = false;
+        end_inline();
         if (table_ != nullptr && !table_->rows.empty()) {
           table_->rows.back().push_back(std::move(text_));
         }
@@ -510,6 +541,7 @@ class Renderer {
   std::vector<Style> inline_styles_;
   std::vector<Link> links_;
   std::string task_marker_;
+  std::string plain_;  // text nodes not yet added to text_
   bool in_inline_ = false;
   Table table_storage_;
   Table* table_ = nullptr;
