@@ -7,24 +7,55 @@
 #include <array>
 #include <mutex>
 
+#include "styled/markdown_arena.h"
 #include "styled/markdown_render.h"
+#include "unicode/utf8.h"
 
 namespace styled {
 
+// The tree and the memory it lives in: dropping the arena frees every node at once.
 struct Markdown::Document {
+  markdown_detail::Arena arena;
   cmark_node* root = nullptr;
-  ~Document() {
-    if (root != nullptr) cmark_node_free(root);
-  }
 };
 
 namespace {
 
-cmark_node* parse(std::string_view text) {
+// cmark hands out a node's text (cmark_node_get_literal, _url, _title, _fence_info) by copying
+// it out of the parser's buffers on first use, into the node. Asking for all of it here, while
+// the arena is in use, keeps those copies in the arena, and a drawn document is never written
+// to: drawing allocates nothing into the tree, from whichever thread it runs.
+void settle_strings(cmark_node* root) {
+  cmark_iter* it = cmark_iter_new(root);
+  for (cmark_event_type ev; (ev = cmark_iter_next(it)) != CMARK_EVENT_DONE;) {
+    if (ev != CMARK_EVENT_ENTER) continue;
+    cmark_node* n = cmark_iter_get_node(it);
+    switch (cmark_node_get_type(n)) {
+      case CMARK_NODE_LINK:
+      case CMARK_NODE_IMAGE:
+        (void)cmark_node_get_url(n);
+        (void)cmark_node_get_title(n);
+        break;
+      case CMARK_NODE_CODE_BLOCK:
+        (void)cmark_node_get_fence_info(n);
+        (void)cmark_node_get_literal(n);
+        break;
+      default:
+        (void)cmark_node_get_literal(n);
+        break;
+    }
+  }
+  cmark_iter_free(it);
+}
+
+cmark_node* parse(std::string_view text, markdown_detail::Arena& arena) {
   static std::once_flag registered;
   std::call_once(registered, [] { cmark_gfm_core_extensions_ensure_registered(); });
-  // Invalid UTF-8 becomes U+FFFD inside the parser already.
-  cmark_parser* parser = cmark_parser_new(CMARK_OPT_DEFAULT | CMARK_OPT_VALIDATE_UTF8);
+  const markdown_detail::ArenaScope scope(arena);
+  // Invalid UTF-8 becomes U+FFFD inside the parser; the parser's own check is slow, so it is
+  // asked for only when a quick one finds something to replace.
+  const int options = CMARK_OPT_DEFAULT | (unicode::is_valid(text) ? 0 : CMARK_OPT_VALIDATE_UTF8);
+  cmark_parser* parser = cmark_parser_new_with_mem(options, markdown_detail::arena_allocator());
   // Links in bare text are found while drawing (markdown_autolink.h), not by the parser.
   for (const char* name : {"table", "strikethrough", "tasklist"}) {
     if (cmark_syntax_extension* ext = cmark_find_syntax_extension(name)) {
@@ -34,6 +65,7 @@ cmark_node* parse(std::string_view text) {
   cmark_parser_feed(parser, text.data(), text.size());
   cmark_node* root = cmark_parser_finish(parser);
   cmark_parser_free(parser);
+  settle_strings(root);
   return root;
 }
 
@@ -41,7 +73,7 @@ cmark_node* parse(std::string_view text) {
 
 Markdown::Markdown(std::string_view text, std::string_view code_theme)
     : doc_(std::make_unique<Document>()), code_theme_(code_theme) {
-  doc_->root = parse(text);
+  doc_->root = parse(text, doc_->arena);
 }
 
 Markdown::~Markdown() = default;
