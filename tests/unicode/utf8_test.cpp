@@ -66,3 +66,23 @@ TEST(Encode, RoundTripsAndReplacesImpossibleCodePoints) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Utf8Validity, ABadByteIsFoundWhereverItFallsInLongAsciiText) {
+  // Long ASCII stretches are checked several bytes at a time: a bad byte or a sequence cut
+  // short must be seen at every offset, including the last bytes that do not fill a word.
+  for (std::size_t len : {7u, 8u, 9u, 16u, 23u, 40u}) {
+    for (std::size_t at = 0; at < len; ++at) {
+      std::string s(len, 'a');
+      s[at] = '\x80';
+      EXPECT_FALSE(unicode::is_valid(s)) << len << " " << at;
+      s[at] = '\xC3';  // a lead byte with no continuation
+      EXPECT_FALSE(unicode::is_valid(s)) << len << " " << at;
+      const std::string ok = std::string(at, 'a') + "\xC3\xA9" + std::string(len - at, 'a');
+      EXPECT_TRUE(unicode::is_valid(ok)) << len << " " << at;
+    }
+  }
+}
+
+}  // namespace
