@@ -25,34 +25,24 @@ bool is_blank(unsigned char c) {
 bool is_space(unsigned char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
-// Bytes whose classification could depend on the locale or on line-break rules; a line
-// holding one is left to the regular expression.
-bool unusual(unsigned char c) {
-  return c >= 0x80 || (c < 0x20 && c != '\t');
-}
-
 // What a word matcher makes of one run of word bytes.
 enum class WordVerdict { skip, match, unsure };
 
 // Calls on_word(first, past) for each run of word bytes from `start` until it reports a match
-// (true) or an unsure case. A byte the fast path cannot judge, before or right after a run, also
-// sets `unsure`, so the line is left to the regular expression.
+// (true) or an unsure case. A byte the fast path cannot judge (at `plain_end`), before or right
+// after a run, also sets `unsure`, so the line is left to the regular expression. Unusual bytes
+// are not word bytes, so no run reaches past `plain_end`.
 template <typename OnWord>
-bool scan_words(It start, It end, bool& unsure, OnWord&& on_word) {
+bool scan_words(It start, It end, It plain_end, bool& unsure, OnWord&& on_word) {
   It p = start;
-  while (p != end) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (unusual(c)) {
-      unsure = true;
-      return false;
-    }
-    if (!is_word(c)) {
+  while (p != plain_end) {
+    if (!is_word(static_cast<unsigned char>(*p))) {
       ++p;
       continue;
     }
     It q = p;
-    while (q != end && is_word(static_cast<unsigned char>(*q))) ++q;
-    if (q != end && unusual(static_cast<unsigned char>(*q))) {
+    while (q != plain_end && is_word(static_cast<unsigned char>(*q))) ++q;
+    if (q != end && q == plain_end) {
       unsure = true;
       return false;
     }
@@ -67,6 +57,7 @@ bool scan_words(It start, It end, bool& unsure, OnWord&& on_word) {
     }
     p = q;
   }
+  unsure = plain_end != end;
   return false;
 }
 
@@ -145,17 +136,22 @@ bool literal(std::string_view p, std::string& out) {
 class LiteralAlternatives : public Matcher {
  public:
   explicit LiteralAlternatives(std::vector<std::string> lits) : lits_(std::move(lits)) {
-    for (const auto& l : lits_) first_[static_cast<unsigned char>(l[0])] = true;
+    for (const auto& l : lits_) {
+      first_[static_cast<unsigned char>(l[0])] = true;
+      single_bytes_ = single_bytes_ && l.size() == 1;
+    }
   }
-  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
+  bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
+            bool& unsure) const override {
     (void)bol;
-    for (It p = start; p != end; ++p) {
-      const auto c = static_cast<unsigned char>(*p);
-      if (unusual(c)) {
-        unsure = true;
-        return false;
+    // A literal holds no unusual byte, so none can match at or across `plain_end`.
+    for (It p = start; p != plain_end; ++p) {
+      if (!first_[static_cast<unsigned char>(*p)]) continue;
+      if (single_bytes_) {  // lists of operator characters: the byte is the match
+        begin = p;
+        stop = p + 1;
+        return true;
       }
-      if (!first_[c]) continue;
       for (const auto& l : lits_) {
         if (static_cast<std::size_t>(end - p) >= l.size() && std::equal(l.begin(), l.end(), p)) {
           begin = p;
@@ -164,12 +160,14 @@ class LiteralAlternatives : public Matcher {
         }
       }
     }
+    unsure = plain_end != end;
     return false;
   }
 
  private:
   std::vector<std::string> lits_;
   std::array<bool, 256> first_{};
+  bool single_bytes_ = true;
 };
 
 // "\<(?:w1|w2|...)\>" over plain words: a whole word of the list. As in the library's own
@@ -183,9 +181,10 @@ class KeywordList : public Matcher {
       first_[static_cast<unsigned char>(w.front())] = true;
     }
   }
-  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
+  bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
+            bool& unsure) const override {
     (void)bol;
-    return scan_words(start, end, unsure, [&](It p, It q) {
+    return scan_words(start, end, plain_end, unsure, [&](It p, It q) {
       // Most words of a line are not keywords: their length or first byte tells before the
       // hash is computed.
       const auto len = static_cast<std::size_t>(q - p);
@@ -218,14 +217,15 @@ class KeywordList : public Matcher {
 // "(?:[[:alpha:]]|_)[[:word:]]*(?=[[:blank:]]*\()": a name followed by "(".
 class FunctionName : public Matcher {
  public:
-  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
+  bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
+            bool& unsure) const override {
     (void)bol;
-    return scan_words(start, end, unsure, [&](It p, It q) {
+    return scan_words(start, end, plain_end, unsure, [&](It p, It q) {
       // The name may start at any letter or "_" of the run (digits cannot start it); the
       // run's end and what follows it are the same for all of them.
       It r = q;
-      while (r != end && is_blank(static_cast<unsigned char>(*r))) ++r;
-      if (r != end && unusual(static_cast<unsigned char>(*r))) return WordVerdict::unsure;
+      while (r != plain_end && is_blank(static_cast<unsigned char>(*r))) ++r;
+      if (r != end && r == plain_end) return WordVerdict::unsure;
       if (r == end || *r != '(') return WordVerdict::skip;
       for (It s = p; s != q; ++s) {
         const auto d = static_cast<unsigned char>(*s);
@@ -244,14 +244,13 @@ class FunctionName : public Matcher {
 class SpacedLiteral : public Matcher {
  public:
   SpacedLiteral(std::string lit, bool anchored) : lit_(std::move(lit)), anchored_(anchored) {}
-  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
-    if (anchored_) return find_anchored(start, end, bol, begin, stop, unsure);
-    for (It p = start; p != end; ++p) {
-      if (unusual(static_cast<unsigned char>(*p))) {
-        unsure = true;
-        return false;
-      }
+  bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
+            bool& unsure) const override {
+    if (plain_end != end) {
+      unsure = true;
+      return false;
     }
+    if (anchored_) return find_anchored(start, end, bol, begin, stop);
     const std::string_view s(&*start, static_cast<std::size_t>(end - start));
     const std::size_t at = s.find(lit_);
     if (at == std::string_view::npos) return false;
@@ -264,13 +263,7 @@ class SpacedLiteral : public Matcher {
 
  private:
   // "^(?:[[:space:]]*LIT)": only at the beginning of the line.
-  bool find_anchored(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const {
-    for (It q = start; q != end; ++q) {
-      if (unusual(static_cast<unsigned char>(*q))) {
-        unsure = true;
-        return false;
-      }
-    }
+  bool find_anchored(It start, It end, bool bol, It& begin, It& stop) const {
     if (!bol) return false;
     It p = start;
     while (p != end && is_space(static_cast<unsigned char>(*p))) ++p;
@@ -291,13 +284,12 @@ class SpacedLiteral : public Matcher {
 class QuotedString : public Matcher {
  public:
   explicit QuotedString(char q) : q_(q) {}
-  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
+  bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
+            bool& unsure) const override {
     (void)bol;
-    for (It p = start; p != end; ++p) {
-      if (unusual(static_cast<unsigned char>(*p))) {
-        unsure = true;
-        return false;
-      }
+    if (plain_end != end) {
+      unsure = true;
+      return false;
     }
     for (It p = start; p != end; ++p) {
       if (*p != q_) continue;
@@ -338,13 +330,12 @@ bool is_xdigit(unsigned char c) {
 
 class NumberLiteral : public Matcher {
  public:
-  bool find(It start, It end, bool bol, It& begin, It& stop, bool& unsure) const override {
+  bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
+            bool& unsure) const override {
     (void)bol;
-    for (It q = start; q != end; ++q) {
-      if (unusual(static_cast<unsigned char>(*q))) {
-        unsure = true;
-        return false;
-      }
+    if (plain_end != end) {
+      unsure = true;
+      return false;
     }
     for (It p = start; p != end; ++p) {
       if (!is_digit(static_cast<unsigned char>(*p))) continue;
@@ -428,6 +419,10 @@ class NumberLiteral : public Matcher {
 };
 
 }  // namespace
+
+It first_unusual(It start, It end) {
+  return std::find_if(start, end, [](char c) { return unusual(static_cast<unsigned char>(c)); });
+}
 
 std::unique_ptr<Matcher> matcher_for(const std::string& pattern_in) {
   const std::string_view pattern = pattern_in;

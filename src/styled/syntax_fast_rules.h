@@ -10,14 +10,26 @@
 
 namespace styled::syntax_fast {
 
+// Bytes whose classification could depend on the locale or on line-break rules (anything from
+// 0x80 on, and controls other than tab); a matcher that would have to read one gives up.
+[[nodiscard]] inline bool unusual(unsigned char c) {
+  return c >= 0x80 || (c < 0x20 && c != '\t');
+}
+
+// The first unusual byte in [start, end), or `end`. Known once per line, it spares every
+// matcher a scan of the rest of the line at every search.
+[[nodiscard]] std::string::const_iterator first_unusual(std::string::const_iterator start,
+                                                        std::string::const_iterator end);
+
 class Matcher {
  public:
   virtual ~Matcher() = default;
-  // The first match in [start, end) as [begin, stop); false when there is none. `bol` says
-  // whether `start` counts as the beginning of the line (for "^"). `unsure` is set when the
-  // input holds something the matcher does not model, and the caller must ask the regular
-  // expression instead.
-  virtual bool find(std::string::const_iterator start, std::string::const_iterator end, bool bol,
+  // The first match in [start, end) as [begin, stop); false when there is none. `plain_end` is
+  // first_unusual(start, end). `bol` says whether `start` counts as the beginning of the line
+  // (for "^"). `unsure` is set when the input holds something the matcher does not model, and
+  // the caller must ask the regular expression instead.
+  virtual bool find(std::string::const_iterator start, std::string::const_iterator end,
+                    std::string::const_iterator plain_end, bool bol,
                     std::string::const_iterator& begin, std::string::const_iterator& stop,
                     bool& unsure) const = 0;
 };

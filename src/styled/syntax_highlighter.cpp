@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "styled/syntax_fast_rules.h"
 #include "styled/syntax_registry.h"
 
 namespace styled::syntax_registry {
@@ -62,6 +63,7 @@ class Driver {
     const auto end = line.end();
     srchilite::MatchingParameters params;
     line_ = current_line();
+    plain_end_ = syntax_fast::first_unusual(start, end);
     // Like the library, an empty rest is still offered to the rules (some match the end).
     while (true) {
       Match m;
@@ -94,6 +96,8 @@ class Driver {
     bool found = false;
     unsigned best_size = 0;
     const srchilite::RuleList& rules = current_->getRuleList();
+    // The first unusual byte of the rest of the line, looked for again only once passed.
+    if (plain_end_ < start) plain_end_ = syntax_fast::first_unusual(start, end);
     KnownState& k = *state_;
     if (k.line != line_) {
       k.line = line_;
@@ -115,7 +119,7 @@ class Driver {
         Remembered& mem = memory_[slot.index];
         const Remembered& r = still_holds(mem, line_, slot.context, start, end)
                                   ? mem
-                                  : recall(rule, mem, start, end, params);
+                                  : recall(rule, mem, start, end, plain_end_, params);
         if (!r.matched) {
           // A rule that looks nowhere before its search start and has no match in the rest
           // of the line has none from any later position either (still_holds would keep
@@ -233,6 +237,7 @@ class Driver {
   std::deque<KnownState> known_;
   KnownState* state_ = nullptr;
   std::uint64_t line_ = 0;
+  std::string::const_iterator plain_end_;
   const CodeTheme& theme_;
   Text& out_;
   std::string element_, buffer_;

@@ -191,12 +191,13 @@ class CachingRule final : public srchilite::HighlightRule {
   // This rule's first match from `start`, remembered for the rest of the line.
   const Remembered& recall(std::string::const_iterator start, std::string::const_iterator end,
                            const srchilite::MatchingParameters& params) {
-    return recall(thread_memory()[slot_], start, end, params);
+    return recall(thread_memory()[slot_], start, end, syntax_fast::first_unusual(start, end),
+                  params);
   }
 
   // The same, with this rule's entry of the thread's memory already looked up.
   const Remembered& recall(Remembered& m, std::string::const_iterator start,
-                           std::string::const_iterator end,
+                           std::string::const_iterator end, std::string::const_iterator plain_end,
                            const srchilite::MatchingParameters& params) {
     if (still_holds(m, line_generation, context_, start, end)) return m;
     // The remembered token is refilled in place, reusing its strings and list node, and its
@@ -205,7 +206,7 @@ class CachingRule final : public srchilite::HighlightRule {
     bool unsure = false;
     std::string::const_iterator begin, stop;
     if (fast_) {
-      m.matched = fast_->find(start, end, params.beginningOfLine, begin, stop, unsure);
+      m.matched = fast_->find(start, end, plain_end, params.beginningOfLine, begin, stop, unsure);
       if (!unsure) {
         m.generation = line_generation;
         m.from = start;
@@ -402,8 +403,9 @@ Remembered* thread_memory() {
 
 const Remembered& recall(srchilite::HighlightRule* rule, Remembered& m,
                          std::string::const_iterator start, std::string::const_iterator end,
+                         std::string::const_iterator plain_end,
                          const srchilite::MatchingParameters& params) {
-  return static_cast<CachingRule*>(rule)->recall(m, start, end, params);
+  return static_cast<CachingRule*>(rule)->recall(m, start, end, plain_end, params);
 }
 
 void begin_line() noexcept {

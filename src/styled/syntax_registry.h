@@ -59,7 +59,8 @@ struct Remembered {
 
 // For driving a loaded definition: the memory slot of a rule load() wrapped (NO_SLOT for any
 // other rule), this thread's memory with an entry for every slot that exists when it is
-// called, and the first match of a wrapped rule from `start` as its entry `m` holds it.
+// called, and the first match of a wrapped rule from `start` as its entry `m` holds it
+// (`plain_end` is syntax_fast::first_unusual(start, end)).
 inline constexpr std::size_t NO_SLOT = static_cast<std::size_t>(-1);
 [[nodiscard]] std::size_t memory_slot(srchilite::HighlightRule* rule);
 [[nodiscard]] Remembered* thread_memory();
@@ -67,6 +68,7 @@ inline constexpr std::size_t NO_SLOT = static_cast<std::size_t>(-1);
 [[nodiscard]] const Remembered& recall(srchilite::HighlightRule* rule, Remembered& m,
                                        std::string::const_iterator start,
                                        std::string::const_iterator end,
+                                       std::string::const_iterator plain_end,
                                        const srchilite::MatchingParameters& params);
 
 // Must be called before each line is handed to the highlighter: the rules of a loaded
