@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -121,25 +122,20 @@ class Renderer {
  private:
   // ---- rows and prefixes ------------------------------------------------------------------
 
-  void emit(Line content) {
-    Line line;
-    // The prefixes, the content and the padding in one allocation.
-    std::size_t prefix_pieces = 0;
+  void emit(Line line) {
+    // The containers' prefixes go in front of the content, in the room wrapped rows leave for
+    // them (short prefixes are built without allocating, in a line kept for the purpose).
+    prefix_.segments.clear();
+    prefix_.cells = 0;
     for (std::size_t idx : active_) {
       const Frame& f = frames_[idx];
-      prefix_pieces += (idx >= pending_from_ ? f.first : f.rest).segments.size();
-    }
-    if (prefix_pieces > 0) line.segments.reserve(prefix_pieces + content.segments.size() + 1);
-    for (std::size_t idx : active_) {
-      const Frame& f = frames_[idx];
-      line.append(idx >= pending_from_ ? f.first : f.rest);
+      prefix_.append(idx >= pending_from_ ? f.first : f.rest);
     }
     pending_from_ = frames_.size();
-    if (line.segments.empty()) {
-      line = std::move(content);
-    } else {
-      for (Segment& s : content.segments) line.segments.push_back(std::move(s));
-      line.cells += content.cells;
+    if (!prefix_.segments.empty()) {
+      line.segments.insert(line.segments.begin(), std::make_move_iterator(prefix_.segments.begin()),
+                           std::make_move_iterator(prefix_.segments.end()));
+      line.cells += prefix_.cells;
     }
     crop_line(line, static_cast<std::size_t>(width_));
     pad_line(line, static_cast<std::size_t>(width_));
@@ -190,7 +186,7 @@ class Renderer {
   // ---- inline text ------------------------------------------------------------------------
 
   void start_inline(const Style& first_style) {
-    text_ = Text();
+    text_.clear();
     text_.set_base_style(block_style());
     inline_styles_.assign(1, first_style);
     links_.clear();
@@ -542,6 +538,7 @@ class Renderer {
   std::vector<Link> links_;
   std::string task_marker_;
   std::string plain_;  // text nodes not yet added to text_
+  Line prefix_;        // the prefixes of the row being emitted
   bool in_inline_ = false;
   Table table_storage_;
   Table* table_ = nullptr;

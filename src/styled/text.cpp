@@ -148,6 +148,16 @@ Text& Text::append(const Text& other) {
   return *this;
 }
 
+void Text::clear() {
+  std::string plain = std::move(plain_);
+  std::vector<Span> spans = std::move(spans_);
+  *this = Text();
+  plain.clear();
+  spans.clear();
+  plain_ = std::move(plain);
+  spans_ = std::move(spans);
+}
+
 Text& Text::stylize(const Style& style, std::size_t start, std::size_t end) {
   end = std::min(end, plain_.size());
   if (start >= end || style.is_null()) return *this;
@@ -175,8 +185,8 @@ void push_run(std::vector<StyleRun>& runs, std::uint32_t start, std::uint32_t en
 // Overlapping spans: sweep their boundaries. For every field (each attribute, fg, bg) the
 // active span with the highest index that sets it decides, which equals applying the active
 // spans in order, at O(log n) per boundary however deep the nesting.
-std::vector<StyleRun> sweep_runs(const std::string& plain, const std::vector<Span>& spans,
-                                 const Style& base) {
+void sweep_runs(const std::string& plain, const std::vector<Span>& spans, const Style& base,
+                std::vector<StyleRun>& runs) {
   struct Event {
     std::uint32_t pos;
     bool open;
@@ -212,7 +222,6 @@ std::vector<StyleRun> sweep_runs(const std::string& plain, const std::vector<Spa
     if (!active[8].empty()) s = s.with_bg(spans[*active[8].rbegin()].style.bg());
     return s;
   };
-  std::vector<StyleRun> runs;
   std::uint32_t pos = 0;
   Style current = base;
   for (std::size_t e = 0; e < events.size();) {
@@ -232,14 +241,22 @@ std::vector<StyleRun> sweep_runs(const std::string& plain, const std::vector<Spa
     current = combined();
   }
   push_run(runs, pos, static_cast<std::uint32_t>(plain.size()), current);
-  return runs;
 }
 
 }  // namespace
 
 std::vector<StyleRun> Text::runs() const {
-  if (!spans_ordered_) return sweep_runs(plain_, spans_, base_);
-  std::vector<StyleRun> runs;
+  std::vector<StyleRun> out;
+  runs_into(out);
+  return out;
+}
+
+void Text::runs_into(std::vector<StyleRun>& runs) const {
+  runs.clear();
+  if (!spans_ordered_) {
+    sweep_runs(plain_, spans_, base_, runs);
+    return;
+  }
   runs.reserve(spans_.size() * 2 + 1);
   std::uint32_t pos = 0;
   for (const Span& s : spans_) {
@@ -249,7 +266,6 @@ std::vector<StyleRun> Text::runs() const {
     pos = std::max(pos, s.end);
   }
   push_run(runs, pos, static_cast<std::uint32_t>(plain_.size()), base_);
-  return runs;
 }
 
 }  // namespace styled

@@ -65,6 +65,9 @@ class Text : public Renderable {
   Text& append(std::string_view text, const Style& style = {});
   Text& append(std::string_view text, std::string_view style);
   Text& append(const Text& other);
+  // Back to an empty text with default options, keeping the memory it had (for a Text that is
+  // filled again and again).
+  void clear();
   // Adds a span over bytes [start, end) of plain() (clamped to the text).
   Text& stylize(const Style& style, std::size_t start, std::size_t end);
 
@@ -96,6 +99,8 @@ class Text : public Renderable {
 
   // The combined style of every byte, as maximal runs covering the whole plain text.
   [[nodiscard]] std::vector<StyleRun> runs() const;
+  // The same, into `out` (cleared first; its memory is reused).
+  void runs_into(std::vector<StyleRun>& out) const;
 
   // Rows at `width` cells (at least 1). Rows are padded only when justified center/right.
   [[nodiscard]] Lines wrap(int width) const;

@@ -41,9 +41,9 @@ class RowEmitter {
   void emit(const RowRange& r) {
     while (run_ < runs_.size() && runs_[run_].end <= r.start) ++run_;
     // The row's segments are counted first so the line allocates its list once: one per run
-    // it overlaps, plus the justification space either side and the ellipsis (and one for
-    // the padding a container usually adds to the right).
-    std::size_t pieces = (r.ellipsis ? 1 : 0) + (justify_ != Justify::left ? 2 : 1);
+    // it overlaps, plus the justification space either side and the ellipsis (and three for
+    // what a container usually adds: the padding to the right and up to two prefixes).
+    std::size_t pieces = (r.ellipsis ? 1 : 0) + (justify_ != Justify::left ? 2 : 1) + 2;
     for (std::size_t i = run_; i < runs_.size() && runs_[i].end > r.start; ++i) {
       if (i > run_ && runs_[i - 1].end >= r.end) break;
       ++pieces;
@@ -63,7 +63,14 @@ class RowEmitter {
       const std::size_t end = std::min<std::size_t>(run.end, r.end);
       if (end <= pos) continue;
       // Width is summed per row below; segments carry 0 here and the row total is set once.
-      line.segments.push_back(Segment{plain_.substr(pos, end - pos), run.style});
+      // The row's last piece gets room for the spaces that usually pad it to the width, so
+      // padding it does not copy it again.
+      const std::size_t pad =
+          end == r.end && !r.ellipsis && r.cells < width_ ? width_ - r.cells : 0;
+      std::string piece;
+      piece.reserve(end - pos + pad);
+      piece.append(plain_, pos, end - pos);
+      line.segments.push_back(Segment{std::move(piece), run.style});
       last = run.style;
       pos = end;
     }
@@ -233,7 +240,9 @@ void wrap_line(std::string_view s, std::size_t start, std::size_t end, std::size
 
 void Text::wrap_into(int width_in, Lines& out) const {
   const std::size_t width = static_cast<std::size_t>(std::max(width_in, 1));
-  std::vector<StyleRun> style_runs = runs();
+  // The runs' memory is kept for the next text this thread wraps.
+  thread_local std::vector<StyleRun> style_runs;
+  runs_into(style_runs);
   RowEmitter rows(plain_, style_runs, base_, justify_, width, out);
   const std::string_view s = plain_;
   std::size_t start = 0;
