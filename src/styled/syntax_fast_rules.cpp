@@ -280,6 +280,26 @@ class SpacedLiteral : public Matcher {
   bool anchored_;
 };
 
+// Whether the quoted string with backslash escapes that starts at `p` (a quote `q`) is closed,
+// and if so where it ends (past its closing quote). The body holds no unescaped quote and a
+// backslash always takes the next byte, so backtracking cannot close it anywhere else.
+bool close_quoted(It p, It end, char q, It& past) {
+  It s = p + 1;
+  while (s != end) {
+    if (*s == '\\') {
+      if (s + 1 == end) return false;
+      s += 2;
+      continue;
+    }
+    if (*s == q) {
+      past = s + 1;
+      return true;
+    }
+    ++s;
+  }
+  return false;
+}
+
 // Q(?:[^\\Q]|\\.)*Q — a quoted string with backslash escapes.
 class QuotedString : public Matcher {
  public:
@@ -291,21 +311,11 @@ class QuotedString : public Matcher {
       unsure = true;
       return false;
     }
+    // A quote that opens no closed string may still be followed by one that does.
     for (It p = start; p != end; ++p) {
-      if (*p != q_) continue;
-      It s = p + 1;
-      while (s != end) {
-        if (*s == '\\') {
-          if (s + 1 == end) break;
-          s += 2;
-          continue;
-        }
-        if (*s == q_) {
-          begin = p;
-          stop = s + 1;
-          return true;
-        }
-        ++s;
+      if (*p == q_ && close_quoted(p, end, q_, stop)) {
+        begin = p;
+        return true;
       }
     }
     return false;
@@ -313,6 +323,47 @@ class QuotedString : public Matcher {
 
  private:
   char q_;
+};
+
+// "^(?:[[:space:]]*'...'[[:space:]]*|[[:space:]]*\"...\"[[:space:]]*)$": a line that holds
+// nothing but one quoted string (Python's lone docstring lines).
+constexpr std::string_view LONE_STRING_PATTERN =
+    R"((?:^(?:[[:space:]]*'(?:[^\\']|\\.)*'[[:space:]]*|[[:space:]]*\"(?:[^\\\"]|\\.)*\"[[:space:]]*)$))";
+
+class LoneStringLine : public Matcher {
+ public:
+  bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
+            bool& unsure) const override {
+    // Unusual bytes include the line separators after which "^" and before which "$" match.
+    if (plain_end != end) {
+      unsure = true;
+      return false;
+    }
+    if (!bol) return false;
+    // The two alternatives differ only in the quote, which the first non-blank byte picks.
+    It p = start;
+    while (p != end && is_blank(static_cast<unsigned char>(*p))) ++p;
+    if (p == end || (*p != '\'' && *p != '"')) return false;
+    It rest;
+    if (!close_quoted(p, end, *p, rest)) return false;
+    while (rest != end && is_blank(static_cast<unsigned char>(*rest))) ++rest;
+    if (rest != end) return false;
+    begin = start;
+    stop = end;
+    return true;
+  }
+};
+
+// "\z": the end of the text, which is always there (an empty match).
+class EndOfText : public Matcher {
+ public:
+  bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
+            bool& unsure) const override {
+    (void)start, (void)plain_end, (void)bol, (void)unsure;
+    begin = end;
+    stop = end;
+    return true;
+  }
 };
 
 // The number rule most definitions share: decimal and hexadecimal numbers with optional
@@ -436,6 +487,8 @@ std::unique_ptr<Matcher> matcher_for(const std::string& pattern_in) {
     if (pattern == qs + "(?:" + inner + "|\\\\.)*" + qs) return std::make_unique<QuotedString>(q);
   }
   if (pattern == NUMBER_PATTERN) return std::make_unique<NumberLiteral>();
+  if (pattern == LONE_STRING_PATTERN) return std::make_unique<LoneStringLine>();
+  if (pattern == "\\z") return std::make_unique<EndOfText>();
   std::string lit;
   std::string_view body = strip_group(pattern);
   bool anchored = false;

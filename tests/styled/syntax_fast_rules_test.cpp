@@ -52,6 +52,13 @@ std::vector<std::string> sample_lines() {
       "\"unterminated \\\" string",
       "\"a \"\f\"\"\"f ): x\v\"\"\"\r y",
       "'''",
+      "  'lone docstring'  ",
+      "\t\"a \\\" b\"\t",
+      "'x' y",
+      "'unclosed \\'",
+      "\"\"",
+      "'it''s'",
+      "  \"a\\\\\" ",
       "",
       "   ",
   };
