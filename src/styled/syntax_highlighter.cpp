@@ -23,30 +23,36 @@ namespace styled::syntax_registry {
 
 namespace {
 
-// The winning rule of one position: how far its match starts after the position, and its
-// token (whose prefix is not used).
+// The winning rule of one position: how far its match starts after the position, how long it
+// is, and the match itself: as the rule remembers it, or as a rule without memory gave it
+// (whose prefix is not used).
 struct Match {
   const srchilite::HighlightRule* rule = nullptr;
   std::size_t prefix = 0;
+  std::size_t size = 0;
+  const Remembered* memory = nullptr;
   const srchilite::HighlightToken* token = nullptr;
 };
 
-bool only_spaces(std::string::const_iterator from, std::string::const_iterator to) {
-  // The library's own test: space, tab and vertical tab (form feed and CR do not count).
-  return std::all_of(from, to, [](char c) { return c == ' ' || c == '\t' || c == '\v'; });
+// The library's test for a prefix of spaces: space, tab and vertical tab (form feed and CR do
+// not count).
+bool is_prefix_space(char c) {
+  return c == ' ' || c == '\t' || c == '\v';
 }
 
-// A rule's memory slot and how its pattern looks back, for checking its memory in place.
-struct Slot {
-  std::size_t index = NO_SLOT;
+// One rule of a state as the driver asks it: its memory (null for rules copied for
+// back-references, which match without memory, as in the library) and how its pattern looks
+// back, for checking the memory in place.
+struct Asked {
+  srchilite::HighlightRule* rule = nullptr;
+  Remembered* memory = nullptr;
   syntax_context::Context context = syntax_context::Context::any;
 };
 
-// A state's rules: their memory slots, all their indices, and those still worth asking in
-// line number `line`.
+// A state's rules, all their indices, and those still worth asking in line number `line`.
 struct KnownState {
   srchilite::HighlightStatePtr state;
-  std::vector<Slot> slots;
+  std::vector<Asked> rules;
   std::vector<std::uint32_t> all, live;
   std::uint64_t line = 0;
 };
@@ -75,9 +81,13 @@ class Driver {
         format(current_->getDefaultElement(),
                view(start, start + static_cast<std::ptrdiff_t>(m.prefix)));
       }
-      for (const auto& [element, text] : m.token->matched) format(element, text);
-      if (m.token->matchedSize != 0) params.beginningOfLine = false;
-      const std::size_t advance = m.prefix + m.token->matchedSize;
+      if (m.memory != nullptr && m.memory->element != nullptr) {
+        format(*m.memory->element, view(m.memory->at, m.memory->stop));
+      } else {
+        for (const auto& [element, text] : token_of(m).matched) format(element, text);
+      }
+      if (m.size != 0) params.beginningOfLine = false;
+      const std::size_t advance = m.prefix + m.size;
       change_state(m);
       start += static_cast<std::ptrdiff_t>(advance);
     }
@@ -89,15 +99,23 @@ class Driver {
     return {&*from, static_cast<std::size_t>(to - from)};
   }
 
+  static const srchilite::HighlightToken& token_of(const Match& m) {
+    return m.memory != nullptr ? m.memory->token : *m.token;
+  }
+
   // HighlightState::findBestMatch: the match with the shortest prefix, then the longest; the
   // first rule in the list wins ties; a match after nothing but spaces stops the search.
   bool best_match(std::string::const_iterator start, std::string::const_iterator end,
                   const srchilite::MatchingParameters& params, Match& best) {
-    bool found = false;
-    unsigned best_size = 0;
-    const srchilite::RuleList& rules = current_->getRuleList();
     // The first unusual byte of the rest of the line, looked for again only once passed.
     if (plain_end_ < start) plain_end_ = syntax_fast::first_unusual(start, end);
+    // A prefix is all spaces when it is no longer than the run of spaces at the start.
+    std::size_t spaces = 0;
+    while (start + static_cast<std::ptrdiff_t>(spaces) != end &&
+           is_prefix_space(start[static_cast<std::ptrdiff_t>(spaces)])) {
+      ++spaces;
+    }
+    bool found = false;
     KnownState& k = *state_;
     if (k.line != line_) {
       k.line = line_;
@@ -110,48 +128,41 @@ class Driver {
     for (; j < count; ++j) {
       const std::uint32_t i = k.live[j];
       k.live[keep++] = i;
-      srchilite::HighlightRule* rule = rules[i].get();
-      std::size_t prefix = 0;
-      const srchilite::HighlightToken* token = nullptr;
-      bool spaces = false;
-      bool remembered = true;
-      if (const Slot& slot = k.slots[i]; slot.index != NO_SLOT) {
-        Remembered& mem = memory_[slot.index];
-        const Remembered& r = still_holds(mem, line_, slot.context, start, end)
-                                  ? mem
-                                  : recall(rule, mem, start, end, plain_end_, params);
+      const Asked& asked = k.rules[i];
+      Match m{asked.rule};
+      bool spaces_only = false;
+      if (asked.memory != nullptr) {
+        const Remembered& r =
+            still_holds(*asked.memory, line_, asked.context, start, end)
+                ? *asked.memory
+                : recall(asked.rule, *asked.memory, start, end, plain_end_, params);
         if (!r.matched) {
           // A rule that looks nowhere before its search start and has no match in the rest
           // of the line has none from any later position either (still_holds would keep
           // saying so): it is not asked again in this line.
-          if (slot.context == syntax_context::Context::none) --keep;
+          if (asked.context == syntax_context::Context::none) --keep;
           continue;
         }
-        prefix = static_cast<std::size_t>(r.at - start);
-        token = &r.token;
+        m.prefix = static_cast<std::size_t>(r.at - start);
+        m.size = static_cast<std::size_t>(r.stop - r.at);
+        m.memory = &r;
+        spaces_only = m.prefix <= spaces;
       } else {
-        // Rules copied for back-references match without memory, as in the library.
         temp_.clearMatched();
         temp_.matchedSize = 0;
-        if (!rule->tryToMatch(start, end, temp_, params)) continue;
-        prefix = temp_.prefix.size();
-        token = &temp_;
-        spaces = temp_.prefixOnlySpaces;
-        remembered = false;
+        if (!asked.rule->tryToMatch(start, end, temp_, params)) continue;
+        m.prefix = temp_.prefix.size();
+        m.size = temp_.matchedSize;
+        m.token = &best_temp_;
+        spaces_only = temp_.prefixOnlySpaces;
       }
-      if (found &&
-          !(prefix < best.prefix || (prefix == best.prefix && token->matchedSize > best_size))) {
+      if (found && !(m.prefix < best.prefix || (m.prefix == best.prefix && m.size > best.size))) {
         continue;
       }
-      if (token == &temp_) {
-        best_temp_.copyFrom(temp_);
-        token = &best_temp_;
-      }
-      if (remembered) spaces = only_spaces(start, start + static_cast<std::ptrdiff_t>(prefix));
+      if (m.token != nullptr) best_temp_.copyFrom(temp_);
       found = true;
-      best = Match{rule, prefix, token};
-      best_size = token->matchedSize;
-      if (spaces) {
+      best = m;
+      if (spaces_only) {
         ++j;
         break;
       }
@@ -169,7 +180,11 @@ class Driver {
       if (next->getOriginalState()) next = next->getOriginalState();
       srchilite::HighlightStatePtr copy(new srchilite::HighlightState(*next));
       copy->setOriginalState(next);
-      copy->replaceReferences(m.token->matchedSubExps);
+      // Only regular expressions with subexpressions (never a hand-written matcher) refer to
+      // parts of their match.
+      static const srchilite::MatchedSubExps none;
+      const bool whole = m.memory != nullptr && m.memory->element != nullptr;
+      copy->replaceReferences(whole ? none : token_of(m).matchedSubExps);
       next = copy;
     }
     if (next) {
@@ -189,9 +204,10 @@ class Driver {
     state_ = &state_for(current_);
   }
 
-  // The memory slots of a state's rules, looked up once per state rather than per rule and
-  // token. States copied for back-references are new objects each time, so the table is
-  // kept small; it holds the states it describes, so their addresses are not reused.
+  // A state's rules and their memory, looked up once per state rather than per rule and
+  // token (the library keeps its rules in a deque). States copied for back-references are new
+  // objects each time, so the table is kept small; it holds the states it describes, so their
+  // addresses are not reused.
   KnownState& state_for(const srchilite::HighlightStatePtr& state) {
     for (KnownState& k : known_) {
       if (k.state == state) return k;
@@ -200,8 +216,10 @@ class Driver {
     KnownState& k = known_.emplace_back();
     k.state = state;
     for (const srchilite::HighlightRulePtr& rule : state->getRuleList()) {
-      k.all.push_back(static_cast<std::uint32_t>(k.slots.size()));
-      k.slots.push_back(Slot{memory_slot(rule.get()), memory_context(rule.get())});
+      k.all.push_back(static_cast<std::uint32_t>(k.rules.size()));
+      const std::size_t slot = memory_slot(rule.get());
+      k.rules.push_back(Asked{rule.get(), slot == NO_SLOT ? nullptr : &memory_[slot],
+                              memory_context(rule.get())});
     }
     return k;
   }

@@ -200,9 +200,6 @@ class CachingRule final : public srchilite::HighlightRule {
                            std::string::const_iterator end, std::string::const_iterator plain_end,
                            const srchilite::MatchingParameters& params) {
     if (still_holds(m, line_generation, context_, start, end)) return m;
-    // The remembered token is refilled in place, reusing its strings and list node, and its
-    // suffix is left empty: nothing downstream reads it, and copying the rest of the line at
-    // every fresh search was a large part of highlighting.
     bool unsure = false;
     std::string::const_iterator begin, stop;
     if (fast_) {
@@ -212,23 +209,18 @@ class CachingRule final : public srchilite::HighlightRule {
         m.from = start;
         m.end = end;
         if (m.matched) {
+          // The match stays a range of the line: copying its text into a token at every fresh
+          // search cost more than the search.
           m.at = begin;
-          if (m.token.matched.size() == 1) {
-            m.token.matched.front().first = inner_->getElemList().front();
-            m.token.matched.front().second.assign(begin, stop);
-          } else {
-            m.token.matched.clear();
-            m.token.matched.emplace_back(inner_->getElemList().front(), std::string(begin, stop));
-          }
-          m.token.matchedSize = static_cast<unsigned int>(stop - begin);
-          m.token.matchedSubExps.clear();
-          m.token.suffix.clear();
-          m.token.prefix.clear();
-          m.token.rule = nullptr;
+          m.stop = stop;
+          m.element = &inner_->getElemList().front();
         }
       }
     }
     if (!fast_ || unsure) {
+      // The remembered token is refilled in place, reusing its strings and list node, and its
+      // suffix is left empty: nothing downstream reads it, and copying the rest of the line at
+      // every fresh search was a large part of highlighting.
       thread_local srchilite::HighlightToken fresh;
       fresh.clearMatched();
       fresh.matchedSize = 0;  // clearMatched leaves it when the list is already empty
@@ -238,6 +230,8 @@ class CachingRule final : public srchilite::HighlightRule {
       m.end = end;
       if (m.matched) {
         m.at = start + static_cast<std::ptrdiff_t>(fresh.prefix.size());
+        m.stop = m.at + static_cast<std::ptrdiff_t>(fresh.matchedSize);
+        m.element = nullptr;
         m.token.matched.swap(fresh.matched);
         m.token.matchedSize = fresh.matchedSize;
         m.token.matchedSubExps.swap(fresh.matchedSubExps);
@@ -266,7 +260,16 @@ class CachingRule final : public srchilite::HighlightRule {
     if (round.reported && m.at > round.best) return false;
     if (!round.reported || m.at < round.best) round.best = m.at;
     round.reported = true;
-    token.copyFrom(m.token);
+    if (m.element != nullptr) {
+      token.clearMatched();
+      token.matchedSubExps.clear();
+      token.suffix.clear();
+      token.rule = nullptr;
+      token.addMatched(*m.element, std::string(m.at, m.stop));
+      token.matchedSize = static_cast<unsigned int>(m.stop - m.at);
+    } else {
+      token.copyFrom(m.token);
+    }
     token.prefix.assign(start, m.at);
     // The library's own test: space, tab and vertical tab only (form feed and CR do not count).
     token.prefixOnlySpaces = std::all_of(token.prefix.begin(), token.prefix.end(),

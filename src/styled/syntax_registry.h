@@ -49,12 +49,16 @@ struct Definition {
 [[nodiscard]] Style token_style(const CodeTheme& theme, const std::string& element,
                                 std::string_view text);
 
-// What a rule of a loaded definition remembers about its first match in the current line.
+// What a rule of a loaded definition remembers about its first match in the current line: the
+// search it answers ([from, end) of line number `generation`) and the match [at, stop). A match
+// of a hand-written matcher is one `element` over the whole range; a regular expression's
+// match (element null) is described by `token`, without its prefix.
 struct Remembered {
   std::uint64_t generation = 0;
-  std::string::const_iterator from, end, at;
+  std::string::const_iterator from, end, at, stop;
   bool matched = false;
-  srchilite::HighlightToken token;  // without its prefix
+  const std::string* element = nullptr;
+  srchilite::HighlightToken token;
 };
 
 // For driving a loaded definition: the memory slot of a rule load() wrapped (NO_SLOT for any
