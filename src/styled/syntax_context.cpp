@@ -7,11 +7,17 @@ namespace styled::syntax_context {
 // (and named groups, also spelled "(?<") rule out any reuse. A match that starts after the
 // search start reads only characters from the search start on, which both searches see; so
 // for a pattern led by "\<" (with no top-level alternative) tested from a non-word character,
-// where no match can start, the assertions further on do not matter.
+// where no match can start, the assertions further on do not matter. Non-capturing groups
+// around the lead ("(?:\<...)") count as long as none of them has an alternative of its own
+// or a repeat that could skip it.
 Context of(std::string_view p) {
-  const bool leads_with_word_start = p.substr(0, 2) == "\\<";
+  std::size_t leading_groups = 0;
+  while (p.substr(leading_groups * 3, 3) == "(?:") ++leading_groups;
+  const bool leads_with_word_start = p.substr(leading_groups * 3, 2) == "\\<";
+  // How many of the leading groups are still open.
+  auto open_leading = static_cast<int>(leading_groups);
+  bool alternative_around_lead = false;
   bool assertion = false;
-  bool top_level_alternative = false;
   int depth = 0;
   bool in_class = false;
   for (std::size_t i = 0; i < p.size(); ++i) {
@@ -48,9 +54,17 @@ Context of(std::string_view p) {
         break;
       case ')':
         if (--depth < 0) return Context::any;
+        if (depth < open_leading) {
+          open_leading = depth;
+          // A repeat that may match nothing skips the lead.
+          if (i + 1 < p.size() &&
+              std::string_view("*+?{").find(p[i + 1]) != std::string_view::npos) {
+            alternative_around_lead = true;
+          }
+        }
         break;
       case '|':
-        if (depth == 0) top_level_alternative = true;
+        if (depth <= open_leading) alternative_around_lead = true;
         break;
       case '^':
         assertion = true;
@@ -60,7 +74,7 @@ Context of(std::string_view p) {
     }
   }
   if (in_class || depth != 0) return Context::any;
-  if (leads_with_word_start && !top_level_alternative) return Context::word_start;
+  if (leads_with_word_start && !alternative_around_lead) return Context::word_start;
   return assertion ? Context::any : Context::none;
 }
 

@@ -37,9 +37,18 @@ INSTANTIATE_TEST_SUITE_P(
         // Led by a word start; later boundaries are read with context by both searches.
         ContextCase{R"(\<(?:import|from)\>)", Context::word_start},
         ContextCase{R"(\<(?:a|b)\b)", Context::word_start},
+        // Groups around the lead, with alternatives only deeper in.
+        ContextCase{R"((?:\<[+-]?[0-9]+))", Context::word_start},
+        ContextCase{R"((?:(?:\<a)(?:b|c)))", Context::word_start},
+        ContextCase{
+            R"((?:\<[+-]?(?:(?:0x[[:xdigit:]]+)|(?:[[:digit:]]+))u?(?:(?:int(?:8|16))|L)?\>))",
+            Context::word_start},
         // Anything else that may read before the start.
         ContextCase{R"(\<foo|bar)", Context::any},  // the word start binds to one alternative
-        ContextCase{R"((?:\<[+-]?[0-9]+))", Context::any},
+        ContextCase{R"((?:\<a|b))", Context::any},  // the alternative is the group's own
+        ContextCase{R"((?:\<a)|b)", Context::any},  // or the pattern's
+        ContextCase{R"((?:\<a)?b)", Context::any},  // the lead may be skipped
+        ContextCase{R"((?:\<a)*)", Context::any}, ContextCase{R"((?:\<a){0,1}b)", Context::any},
         ContextCase{R"(^(?:[[:space:]]*'{3}))", Context::any}, ContextCase{R"(x\b)", Context::any},
         ContextCase{R"(\Bx)", Context::any}, ContextCase{R"((?<=a)b)", Context::any},
         ContextCase{R"(\<(?<!_)a)", Context::any},  // a look-behind rules out even a word start
