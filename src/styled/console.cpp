@@ -43,8 +43,10 @@ void Console::encode_line(const Line& line, std::string& out) const {
   Style current;
   for (const Segment& seg : line.segments) {
     if (seg.text.empty()) continue;
-    append_sgr_transition(out, current, seg.style, color_system_);
-    current = seg.style;
+    if (!(seg.style == current)) {
+      append_sgr_transition(out, current, seg.style, color_system_);
+      current = seg.style;
+    }
     out += seg.text;
   }
   if (!current.is_plain()) out += SGR_RESET;
