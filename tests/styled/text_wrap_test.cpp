@@ -232,5 +232,25 @@ TEST(TextWrap, OneMegabyteLineWrapsIntoFullRows) {
   EXPECT_EQ(one.spans().size(), 1u);
 }
 
+TEST(TextClear, LeavesNothingOfTheOldTextButItsMemory) {
+  // A cleared Text is reused for the next paragraph: no style, option or tab column of the
+  // old one may leak into it.
+  Text t("a\tb", "bold");
+  t.append(" more", "red").set_base_style(Style::parse("on blue"));
+  t.set_justify(Justify::center).set_no_wrap(true).set_overflow(Overflow::ellipsis);
+  t.clear();
+  EXPECT_TRUE(t.empty());
+  EXPECT_TRUE(t.spans().empty());
+  EXPECT_TRUE(t.base_style().is_null());
+  EXPECT_EQ(t.justify(), Justify::left);
+  EXPECT_FALSE(t.no_wrap());
+  t.append("x\ty");
+  EXPECT_EQ(t.plain(), "x       y");
+  const Lines rows = t.wrap(4);
+  ASSERT_EQ(rows.size(), 2u);  // wraps again: no_wrap was reset
+  EXPECT_EQ(rows[1].text(), "y");
+  EXPECT_EQ(rows[0].segments[0].style, Style());
+}
+
 }  // namespace
 }  // namespace styled
