@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace styled::syntax_fast {
@@ -13,8 +12,18 @@ namespace {
 
 using It = std::string::const_iterator;
 
+// "[[:word:]]" in the C locale, looked up rather than compared: the word matchers test every
+// byte they pass.
+constexpr std::array<bool, 256> WORD_BYTES = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    t[static_cast<std::size_t>(c)] =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  }
+  return t;
+}();
 bool is_word(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  return WORD_BYTES[c];
 }
 bool is_alpha(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -174,44 +183,53 @@ class LiteralAlternatives : public Matcher {
 // searches, the search start counts as the start of a word.
 class KeywordList : public Matcher {
  public:
-  explicit KeywordList(std::vector<std::string> words) : words_(words.begin(), words.end()) {
-    for (const std::string& w : words_) {
+  explicit KeywordList(const std::vector<std::string>& words) {
+    for (const std::string& w : words) {
       if (w.empty()) continue;
-      lengths_ |= length_bit(w.size());
-      first_[static_cast<unsigned char>(w.front())] = true;
+      std::uint8_t& index = bucket_of_[static_cast<unsigned char>(w.front())];
+      if (index == 0) {
+        buckets_.emplace_back();
+        index = static_cast<std::uint8_t>(buckets_.size());  // at most one per word byte
+      }
+      Bucket& b = buckets_[index - 1U];
+      b.words.push_back(w);
+      b.lengths |= length_bit(w.size());
     }
   }
   bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
             bool& unsure) const override {
     (void)bol;
     return scan_words(start, end, plain_end, unsure, [&](It p, It q) {
-      // Most words of a line are not keywords: their length or first byte tells before the
-      // hash is computed.
+      // Most words of a line are not keywords: their first byte or length tells, and the
+      // few keywords that share both are compared directly.
+      const std::uint8_t index = bucket_of_[static_cast<unsigned char>(*p)];
+      if (index == 0) return WordVerdict::skip;
+      const Bucket& b = buckets_[index - 1U];
       const auto len = static_cast<std::size_t>(q - p);
-      if ((lengths_ & length_bit(len)) == 0 || !first_[static_cast<unsigned char>(*p)] ||
-          words_.count(std::string_view(&*p, len)) == 0) {
-        return WordVerdict::skip;
+      if ((b.lengths & length_bit(len)) == 0) return WordVerdict::skip;
+      for (const std::string& w : b.words) {
+        if (w.size() == len && std::equal(w.begin(), w.end(), p)) {
+          begin = p;
+          stop = q;
+          return WordVerdict::match;
+        }
       }
-      begin = p;
-      stop = q;
-      return WordVerdict::match;
+      return WordVerdict::skip;
     });
   }
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const noexcept {
-      return std::hash<std::string_view>{}(s);
-    }
-  };
   // One bit per word length; lengths from 63 on share the last bit.
   static std::uint64_t length_bit(std::size_t len) {
     return std::uint64_t{1} << std::min<std::size_t>(len, 63);
   }
-  std::unordered_set<std::string, Hash, std::equal_to<>> words_;
-  std::uint64_t lengths_ = 0;
-  std::array<bool, 256> first_{};
+  // The keywords that start with one byte, and the lengths among them.
+  struct Bucket {
+    std::vector<std::string> words;
+    std::uint64_t lengths = 0;
+  };
+  std::array<std::uint8_t, 256> bucket_of_{};  // 1 + index into buckets_, 0 for none
+  std::vector<Bucket> buckets_;
 };
 
 // "(?:[[:alpha:]]|_)[[:word:]]*(?=[[:blank:]]*\()": a name followed by "(".
@@ -515,7 +533,7 @@ std::unique_ptr<Matcher> matcher_for(const std::string& pattern_in) {
       words.emplace_back(a);
     }
     if (words.empty()) return nullptr;
-    return std::make_unique<KeywordList>(std::move(words));
+    return std::make_unique<KeywordList>(words);
   }
   const auto alts = alternatives(body);
   if (alts.empty()) return nullptr;
