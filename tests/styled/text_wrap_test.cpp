@@ -252,5 +252,27 @@ TEST(TextClear, LeavesNothingOfTheOldTextButItsMemory) {
   EXPECT_EQ(rows[0].segments[0].style, Style());
 }
 
+TEST(TextWrap, ALetterRunEndsExactlyAtTheFirstOtherByteWhereverItFalls) {
+  // Runs of ASCII letters are measured several bytes at a time: a wide character, an accent or
+  // a space at any offset must still be measured as itself.
+  for (const std::string other : {"日", "e\u0301", " ", "é"}) {
+    for (std::size_t k = 0; k < 20; ++k) {
+      const std::string text = std::string(k, 'a') + other + std::string(19 - k, 'b');
+      for (int width : {3, 8, 9, 16, 40}) {
+        std::string joined;
+        for (const Line& row : Text(text).wrap(width)) {
+          EXPECT_EQ(row.cells, unicode::str_width(row.text())) << text << " @" << width;
+          EXPECT_LE(row.cells, static_cast<std::size_t>(width)) << text << " @" << width;
+          joined += row.text();
+        }
+        // Nothing but a space at a break is ever dropped.
+        if (other != " ") {
+          EXPECT_EQ(joined, text) << width;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace styled
