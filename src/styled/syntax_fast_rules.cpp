@@ -262,6 +262,7 @@ class FunctionName : public Matcher {
 class SpacedLiteral : public Matcher {
  public:
   SpacedLiteral(std::string lit, bool anchored) : lit_(std::move(lit)), anchored_(anchored) {}
+  [[nodiscard]] bool anchored() const override { return anchored_; }
   bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
             bool& unsure) const override {
     if (plain_end != end) {
@@ -350,6 +351,7 @@ constexpr std::string_view LONE_STRING_PATTERN =
 
 class LoneStringLine : public Matcher {
  public:
+  [[nodiscard]] bool anchored() const override { return true; }
   bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
             bool& unsure) const override {
     // Unusual bytes include the line separators after which "^" and before which "$" match.

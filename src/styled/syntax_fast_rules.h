@@ -32,6 +32,11 @@ class Matcher {
                     std::string::const_iterator plain_end, bool bol,
                     std::string::const_iterator& begin, std::string::const_iterator& stop,
                     bool& unsure) const = 0;
+  // Whether it matches only at a search start that counts as the beginning of the line ("^"
+  // with nothing before it that can be empty). With no unusual byte left, where "^" could also
+  // match after a line separator, a search that is not at the beginning finds nothing, and
+  // neither does any later search in the line.
+  [[nodiscard]] virtual bool anchored() const { return false; }
 };
 
 // A matcher for the regular expression `pattern`, or null when it has no known shape.

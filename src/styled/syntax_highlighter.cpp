@@ -135,12 +135,13 @@ class Driver {
         const Remembered& r =
             still_holds(*asked.memory, line_, asked.context, start, end)
                 ? *asked.memory
-                : recall(asked.rule, *asked.memory, start, end, plain_end_, params);
+                : refresh(asked.rule, *asked.memory, start, end, plain_end_, params);
         if (!r.matched) {
           // A rule that looks nowhere before its search start and has no match in the rest
           // of the line has none from any later position either (still_holds would keep
-          // saying so): it is not asked again in this line.
-          if (asked.context == syntax_context::Context::none) --keep;
+          // saying so), nor has a rule whose memory says it is settled: neither is asked
+          // again in this line.
+          if (asked.context == syntax_context::Context::none || r.settled) --keep;
           continue;
         }
         m.prefix = static_cast<std::size_t>(r.at - start);

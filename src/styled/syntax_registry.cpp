@@ -200,6 +200,13 @@ class CachingRule final : public srchilite::HighlightRule {
                            std::string::const_iterator end, std::string::const_iterator plain_end,
                            const srchilite::MatchingParameters& params) {
     if (still_holds(m, line_generation, context_, start, end)) return m;
+    return refresh(m, start, end, plain_end, params);
+  }
+
+  // The first match from `start`, searched afresh and remembered in `m`.
+  const Remembered& refresh(Remembered& m, std::string::const_iterator start,
+                            std::string::const_iterator end, std::string::const_iterator plain_end,
+                            const srchilite::MatchingParameters& params) {
     bool unsure = false;
     std::string::const_iterator begin, stop;
     if (fast_) {
@@ -208,6 +215,7 @@ class CachingRule final : public srchilite::HighlightRule {
         m.generation = line_generation;
         m.from = start;
         m.end = end;
+        m.settled = !m.matched && fast_->anchored() && !params.beginningOfLine && plain_end == end;
         if (m.matched) {
           // The match stays a range of the line: copying its text into a token at every fresh
           // search cost more than the search.
@@ -225,6 +233,7 @@ class CachingRule final : public srchilite::HighlightRule {
       fresh.clearMatched();
       fresh.matchedSize = 0;  // clearMatched leaves it when the list is already empty
       m.matched = inner_->tryToMatch(start, end, fresh, params);
+      m.settled = false;
       m.generation = line_generation;
       m.from = start;
       m.end = end;
@@ -404,11 +413,11 @@ Remembered* thread_memory() {
   return memory.data();
 }
 
-const Remembered& recall(srchilite::HighlightRule* rule, Remembered& m,
-                         std::string::const_iterator start, std::string::const_iterator end,
-                         std::string::const_iterator plain_end,
-                         const srchilite::MatchingParameters& params) {
-  return static_cast<CachingRule*>(rule)->recall(m, start, end, plain_end, params);
+const Remembered& refresh(srchilite::HighlightRule* rule, Remembered& m,
+                          std::string::const_iterator start, std::string::const_iterator end,
+                          std::string::const_iterator plain_end,
+                          const srchilite::MatchingParameters& params) {
+  return static_cast<CachingRule*>(rule)->refresh(m, start, end, plain_end, params);
 }
 
 void begin_line() noexcept {

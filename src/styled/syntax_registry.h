@@ -52,28 +52,31 @@ struct Definition {
 // What a rule of a loaded definition remembers about its first match in the current line: the
 // search it answers ([from, end) of line number `generation`) and the match [at, stop). A match
 // of a hand-written matcher is one `element` over the whole range; a regular expression's
-// match (element null) is described by `token`, without its prefix.
+// match (element null) is described by `token`, without its prefix. Without a match, `settled`
+// says that no later search in the line can find one either.
 struct Remembered {
   std::uint64_t generation = 0;
   std::string::const_iterator from, end, at, stop;
   bool matched = false;
+  bool settled = false;
   const std::string* element = nullptr;
   srchilite::HighlightToken token;
 };
 
 // For driving a loaded definition: the memory slot of a rule load() wrapped (NO_SLOT for any
 // other rule), this thread's memory with an entry for every slot that exists when it is
-// called, and the first match of a wrapped rule from `start` as its entry `m` holds it
-// (`plain_end` is syntax_fast::first_unusual(start, end)).
+// called, and the first match of a wrapped rule from `start`, searched afresh and kept in its
+// entry `m` (`plain_end` is syntax_fast::first_unusual(start, end)). The driver refreshes an
+// entry only when still_holds says it does not stand for the search.
 inline constexpr std::size_t NO_SLOT = static_cast<std::size_t>(-1);
 [[nodiscard]] std::size_t memory_slot(srchilite::HighlightRule* rule);
 [[nodiscard]] Remembered* thread_memory();
 [[nodiscard]] syntax_context::Context memory_context(srchilite::HighlightRule* rule);
-[[nodiscard]] const Remembered& recall(srchilite::HighlightRule* rule, Remembered& m,
-                                       std::string::const_iterator start,
-                                       std::string::const_iterator end,
-                                       std::string::const_iterator plain_end,
-                                       const srchilite::MatchingParameters& params);
+[[nodiscard]] const Remembered& refresh(srchilite::HighlightRule* rule, Remembered& m,
+                                        std::string::const_iterator start,
+                                        std::string::const_iterator end,
+                                        std::string::const_iterator plain_end,
+                                        const srchilite::MatchingParameters& params);
 
 // Must be called before each line is handed to the highlighter: the rules of a loaded
 // definition remember, per thread, where each one matches next in the current line.
@@ -88,7 +91,7 @@ inline bool is_word_byte(char c) {
 }
 
 // Whether the entry `m` of a rule whose pattern looks back as `context` says stands for a
-// search from `start` in line number `line`, so that recall would return it unchanged. Inline
+// search from `start` in line number `line`, so that it needs no refresh. Inline
 // so the driver asks only rules whose memory has to be refreshed.
 // A search the library starts in the middle of a word sees no context before it ("\\<" and
 // look-behinds read the start as the start of the text), so it may match where the earlier
