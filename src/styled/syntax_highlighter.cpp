@@ -47,6 +47,7 @@ struct Asked {
   srchilite::HighlightRule* rule = nullptr;
   Remembered* memory = nullptr;
   syntax_context::Context context = syntax_context::Context::any;
+  FastRule fast;
 };
 
 // A state's rules, all their indices, and those still worth asking in line number `line`.
@@ -132,10 +133,13 @@ class Driver {
       Match m{asked.rule};
       bool spaces_only = false;
       if (asked.memory != nullptr) {
-        const Remembered& r =
-            still_holds(*asked.memory, line_, asked.context, start, end)
-                ? *asked.memory
-                : refresh(asked.rule, *asked.memory, start, end, plain_end_, params);
+        const Remembered& r = *asked.memory;
+        if (!still_holds(r, line_, asked.context, start, end) &&
+            (asked.fast.matcher == nullptr ||
+             !refresh_fast(asked.fast, *asked.memory, line_, start, end, plain_end_,
+                           params.beginningOfLine))) {
+          (void)refresh_by_regex(asked.rule, *asked.memory, start, end, params);
+        }
         if (!r.matched) {
           // A rule that looks nowhere before its search start and has no match in the rest
           // of the line has none from any later position either (still_holds would keep
@@ -220,7 +224,7 @@ class Driver {
       k.all.push_back(static_cast<std::uint32_t>(k.rules.size()));
       const std::size_t slot = memory_slot(rule.get());
       k.rules.push_back(Asked{rule.get(), slot == NO_SLOT ? nullptr : &memory_[slot],
-                              memory_context(rule.get())});
+                              memory_context(rule.get()), fast_rule(rule.get())});
     }
     return k;
   }
@@ -229,8 +233,10 @@ class Driver {
   // element comes or the line ends.
   void format(const std::string& element, std::string_view text) {
     if (text.empty()) return;
-    if (element != element_ && !element_.empty()) flush();
-    element_ = element;
+    if (element != element_) {
+      if (!element_.empty()) flush();
+      element_ = element;
+    }
     buffer_.append(text);
   }
 

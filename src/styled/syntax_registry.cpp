@@ -207,47 +207,38 @@ class CachingRule final : public srchilite::HighlightRule {
   const Remembered& refresh(Remembered& m, std::string::const_iterator start,
                             std::string::const_iterator end, std::string::const_iterator plain_end,
                             const srchilite::MatchingParameters& params) {
-    bool unsure = false;
-    std::string::const_iterator begin, stop;
-    if (fast_) {
-      m.matched = fast_->find(start, end, plain_end, params.beginningOfLine, begin, stop, unsure);
-      if (!unsure) {
-        m.generation = line_generation;
-        m.from = start;
-        m.end = end;
-        m.settled = !m.matched && fast_->anchored() && !params.beginningOfLine && plain_end == end;
-        if (m.matched) {
-          // The match stays a range of the line: copying its text into a token at every fresh
-          // search cost more than the search.
-          m.at = begin;
-          m.stop = stop;
-          m.element = &inner_->getElemList().front();
-        }
-      }
+    if (fast_ &&
+        refresh_fast(fast(), m, line_generation, start, end, plain_end, params.beginningOfLine)) {
+      return m;
     }
-    if (!fast_ || unsure) {
-      // The remembered token is refilled in place, reusing its strings and list node, and its
-      // suffix is left empty: nothing downstream reads it, and copying the rest of the line at
-      // every fresh search was a large part of highlighting.
-      thread_local srchilite::HighlightToken fresh;
-      fresh.clearMatched();
-      fresh.matchedSize = 0;  // clearMatched leaves it when the list is already empty
-      m.matched = inner_->tryToMatch(start, end, fresh, params);
-      m.settled = false;
-      m.generation = line_generation;
-      m.from = start;
-      m.end = end;
-      if (m.matched) {
-        m.at = start + static_cast<std::ptrdiff_t>(fresh.prefix.size());
-        m.stop = m.at + static_cast<std::ptrdiff_t>(fresh.matchedSize);
-        m.element = nullptr;
-        m.token.matched.swap(fresh.matched);
-        m.token.matchedSize = fresh.matchedSize;
-        m.token.matchedSubExps.swap(fresh.matchedSubExps);
-        m.token.suffix.clear();
-        m.token.prefix.clear();
-        m.token.rule = fresh.rule;
-      }
+    return refresh_by_regex(m, start, end, params);
+  }
+
+  // The same by the regular expression.
+  const Remembered& refresh_by_regex(Remembered& m, std::string::const_iterator start,
+                                     std::string::const_iterator end,
+                                     const srchilite::MatchingParameters& params) {
+    // The remembered token is refilled in place, reusing its strings and list node, and its
+    // suffix is left empty: nothing downstream reads it, and copying the rest of the line at
+    // every fresh search was a large part of highlighting.
+    thread_local srchilite::HighlightToken fresh;
+    fresh.clearMatched();
+    fresh.matchedSize = 0;  // clearMatched leaves it when the list is already empty
+    m.matched = inner_->tryToMatch(start, end, fresh, params);
+    m.settled = false;
+    m.generation = line_generation;
+    m.from = start;
+    m.end = end;
+    if (m.matched) {
+      m.at = start + static_cast<std::ptrdiff_t>(fresh.prefix.size());
+      m.stop = m.at + static_cast<std::ptrdiff_t>(fresh.matchedSize);
+      m.element = nullptr;
+      m.token.matched.swap(fresh.matched);
+      m.token.matchedSize = fresh.matchedSize;
+      m.token.matchedSubExps.swap(fresh.matchedSubExps);
+      m.token.suffix.clear();
+      m.token.prefix.clear();
+      m.token.rule = fresh.rule;
     }
     return m;
   }
@@ -287,6 +278,10 @@ class CachingRule final : public srchilite::HighlightRule {
   }
 
   [[nodiscard]] std::size_t slot() const { return slot_; }
+  [[nodiscard]] FastRule fast() const {
+    if (!fast_) return {};
+    return {fast_.get(), &inner_->getElemList().front()};
+  }
   [[nodiscard]] syntax_context::Context context() const { return context_; }
 
   const std::string toString() const override { return inner_->toString(); }
@@ -401,6 +396,11 @@ std::size_t memory_slot(srchilite::HighlightRule* rule) {
   return static_cast<CachingRule*>(rule)->slot();
 }
 
+FastRule fast_rule(srchilite::HighlightRule* rule) {
+  if (typeid(*rule) != typeid(CachingRule)) return {};
+  return static_cast<CachingRule*>(rule)->fast();
+}
+
 syntax_context::Context memory_context(srchilite::HighlightRule* rule) {
   if (typeid(*rule) != typeid(CachingRule)) return syntax_context::Context::any;
   return static_cast<CachingRule*>(rule)->context();
@@ -413,11 +413,11 @@ Remembered* thread_memory() {
   return memory.data();
 }
 
-const Remembered& refresh(srchilite::HighlightRule* rule, Remembered& m,
-                          std::string::const_iterator start, std::string::const_iterator end,
-                          std::string::const_iterator plain_end,
-                          const srchilite::MatchingParameters& params) {
-  return static_cast<CachingRule*>(rule)->refresh(m, start, end, plain_end, params);
+const Remembered& refresh_by_regex(srchilite::HighlightRule* rule, Remembered& m,
+                                   std::string::const_iterator start,
+                                   std::string::const_iterator end,
+                                   const srchilite::MatchingParameters& params) {
+  return static_cast<CachingRule*>(rule)->refresh_by_regex(m, start, end, params);
 }
 
 void begin_line() noexcept {

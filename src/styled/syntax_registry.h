@@ -13,6 +13,7 @@
 
 #include "styled/syntax.h"
 #include "styled/syntax_context.h"
+#include "styled/syntax_fast_rules.h"
 #include "styled/text.h"
 
 namespace styled::syntax_registry {
@@ -63,20 +64,53 @@ struct Remembered {
   srchilite::HighlightToken token;
 };
 
+// A wrapped rule's hand-written matcher and the element of its matches (both null when it
+// has none).
+struct FastRule {
+  const syntax_fast::Matcher* matcher = nullptr;
+  const std::string* element = nullptr;
+};
+
 // For driving a loaded definition: the memory slot of a rule load() wrapped (NO_SLOT for any
-// other rule), this thread's memory with an entry for every slot that exists when it is
-// called, and the first match of a wrapped rule from `start`, searched afresh and kept in its
-// entry `m` (`plain_end` is syntax_fast::first_unusual(start, end)). The driver refreshes an
-// entry only when still_holds says it does not stand for the search.
+// other rule), its matcher, this thread's memory with an entry for every slot that exists
+// when it is called, and the first match of a wrapped rule from `start` by its regular
+// expression, searched afresh and kept in its entry `m`. The driver refreshes an entry only
+// when still_holds says it does not stand for the search, with refresh_fast where it can.
 inline constexpr std::size_t NO_SLOT = static_cast<std::size_t>(-1);
 [[nodiscard]] std::size_t memory_slot(srchilite::HighlightRule* rule);
+[[nodiscard]] FastRule fast_rule(srchilite::HighlightRule* rule);
 [[nodiscard]] Remembered* thread_memory();
 [[nodiscard]] syntax_context::Context memory_context(srchilite::HighlightRule* rule);
-[[nodiscard]] const Remembered& refresh(srchilite::HighlightRule* rule, Remembered& m,
-                                        std::string::const_iterator start,
-                                        std::string::const_iterator end,
-                                        std::string::const_iterator plain_end,
-                                        const srchilite::MatchingParameters& params);
+[[nodiscard]] const Remembered& refresh_by_regex(srchilite::HighlightRule* rule, Remembered& m,
+                                                 std::string::const_iterator start,
+                                                 std::string::const_iterator end,
+                                                 const srchilite::MatchingParameters& params);
+
+// The first match from `start` by the rule's hand-written matcher, remembered in `m` for line
+// number `line`; false (and `m` untouched) when the matcher is unsure and the regular
+// expression must be asked. `plain_end` is syntax_fast::first_unusual(start, end). Inline:
+// the driver calls it for most fresh searches.
+inline bool refresh_fast(const FastRule& fast, Remembered& m, std::uint64_t line,
+                         std::string::const_iterator start, std::string::const_iterator end,
+                         std::string::const_iterator plain_end, bool bol) {
+  std::string::const_iterator begin, stop;
+  bool unsure = false;
+  const bool matched = fast.matcher->find(start, end, plain_end, bol, begin, stop, unsure);
+  if (unsure) return false;
+  m.generation = line;
+  m.from = start;
+  m.end = end;
+  m.matched = matched;
+  // The match stays a range of the line: copying its text into a token at every fresh search
+  // cost more than the search.
+  if (matched) {
+    m.at = begin;
+    m.stop = stop;
+    m.element = fast.element;
+  }
+  m.settled = !matched && fast.matcher->anchored() && !bol && plain_end == end;
+  return true;
+}
 
 // Must be called before each line is handed to the highlighter: the rules of a loaded
 // definition remember, per thread, where each one matches next in the current line.
