@@ -114,18 +114,31 @@ struct FormatterSet {
   }
 };
 
-// Line::append for a line that is not needed afterwards: the same merging of neighbours of
-// one style, without copying the segments' text.
-void append_moved(Line& line, Line&& other) {
-  line.segments.reserve(line.segments.size() + other.segments.size() + 1);
-  for (Segment& seg : other.segments) {
-    if (!line.segments.empty() && line.segments.back().style == seg.style) {
-      line.segments.back().text += seg.text;
+// A wrapped row between `side` on both ends, padded to `width` cells, built in place: the
+// segments Line::push and Line::append would give for side + row + padding + side, with
+// neighbours of one style merged, without moving the row into a new line.
+void frame_row(Line& row, std::string_view side, std::size_t width, const Style& bg) {
+  std::vector<Segment>& segs = row.segments;
+  std::size_t keep = 0;
+  for (std::size_t i = 0; i < segs.size(); ++i) {
+    if (keep > 0 && segs[keep - 1].style == segs[i].style) {
+      segs[keep - 1].text += segs[i].text;
     } else {
-      line.segments.push_back(std::move(seg));
+      if (keep != i) segs[keep] = std::move(segs[i]);
+      ++keep;
     }
   }
-  line.cells += other.cells;
+  segs.resize(keep);
+  if (!side.empty()) {
+    if (!segs.empty() && segs.front().style == bg) {
+      segs.front().text.insert(0, side);
+    } else {
+      segs.insert(segs.begin(), Segment{std::string(side), bg});
+    }
+    row.cells += side.size();
+  }
+  pad_line(row, width, bg);
+  row.push(side, bg, side.size());
 }
 
 FormatterSet& formatters_for(const CodeTheme& theme) {
@@ -210,12 +223,8 @@ void Syntax::render(const Console&, int width, Lines& out) const {
   Lines code_lines;
   text.wrap_into(inner, code_lines);
   for (Line& code_line : code_lines) {
-    Line line;
-    line.push(side, bg, side.size());
-    append_moved(line, std::move(code_line));
-    pad_line(line, static_cast<std::size_t>(pad + inner), bg);
-    line.push(side, bg, side.size());
-    out.push_back(std::move(line));
+    frame_row(code_line, side, static_cast<std::size_t>(pad + inner), bg);
+    out.push_back(std::move(code_line));
   }
   if (pad > 0) blank_row();
 }

@@ -106,6 +106,59 @@ TEST(SyntaxUnknown, UnknownLanguageIsPlainOnTheBackground) {
   }
 }
 
+struct FrameCase {
+  const char* language;
+  const char* code;
+  int padding;
+};
+
+class SyntaxFrames : public ::testing::TestWithParam<FrameCase> {};
+
+// Each row is the highlighted text's wrapped row between the padding, filled to the width on
+// the background, as Line::push and Line::append put it together.
+TEST_P(SyntaxFrames, RowsAreTheWrappedTextBetweenThePadding) {
+  const auto& c = GetParam();
+  const int width = 24;
+  const Syntax syntax(c.code, c.language, "monokai", true, c.padding);
+  const Style& bg = syntax.theme().background;
+  Text text = syntax.highlight();
+  text.set_base_style(bg);
+  const int inner = width - 2 * c.padding;
+  const Lines rows = text.wrap(inner);
+  const std::string side(static_cast<std::size_t>(c.padding), ' ');
+  Lines expected;
+  if (c.padding > 0) {
+    Line blank;
+    pad_line(blank, width, bg);
+    expected.push_back(blank);
+  }
+  for (const Line& row : rows) {
+    Line line;
+    line.push(side, bg, side.size());
+    line.append(row);
+    pad_line(line, static_cast<std::size_t>(width - c.padding), bg);
+    line.push(side, bg, side.size());
+    expected.push_back(line);
+  }
+  if (c.padding > 0) expected.push_back(expected.front());
+  Console console;
+  const Lines got = console.render_lines(syntax, width);
+  ASSERT_EQ(got.size(), expected.size());
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].segments, expected[i].segments) << "row " << i;
+    EXPECT_EQ(got[i].cells, expected[i].cells) << "row " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SyntaxFrames,
+    ::testing::Values(FrameCase{"python", PY, 1}, FrameCase{"python", PY, 0},
+                      FrameCase{"python", PY, 3}, FrameCase{"cpp", CPP, 1},
+                      FrameCase{"python", "x = 1\n\n    y\n",
+                                1},  // plain first tokens, a blank row
+                      FrameCase{"python", "def averyveryverylongname(a, b, c, d): pass\n", 1},
+                      FrameCase{"klingon", "a < b\n", 2}));
+
 TEST(SyntaxLines, MultiLineStateCarriesAcrossLines) {
   const Text t = Syntax("/* open\nstill comment */ int x;\n", "cpp").highlight();
   EXPECT_EQ(colour_of(t, "still"), Color::parse("#75715e"));
