@@ -13,6 +13,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -61,7 +62,12 @@ struct KnownState {
 class Driver {
  public:
   Driver(const srchilite::HighlightStatePtr& main, const CodeTheme& theme, Text& out)
-      : main_(main), current_(main), theme_(theme), out_(out), memory_(thread_memory()) {
+      : main_(main),
+        current_(main),
+        theme_(theme),
+        out_(out),
+        memory_(thread_memory()),
+        shared_(shared_tables(memory_)) {
     state_ = &state_for(current_);
   }
 
@@ -210,15 +216,26 @@ class Driver {
   }
 
   // A state's rules and their memory, looked up once per state rather than per rule and
-  // token (the library keeps its rules in a deque). States copied for back-references are new
-  // objects each time, so the table is kept small; it holds the states it describes, so their
-  // addresses are not reused.
+  // token (the library keeps its rules in a deque). The states of loaded definitions live as
+  // long as the process, so their tables are kept per thread from one text to the next.
+  // States copied for back-references are new objects each time, so their table is this
+  // text's and kept small; it holds the states it describes, so their addresses are not reused.
   KnownState& state_for(const srchilite::HighlightStatePtr& state) {
-    for (KnownState& k : known_) {
+    if (!state->getOriginalState()) {
+      KnownState& k = shared_[state.get()];
+      if (!k.state) fill(k, state);
+      return k;
+    }
+    for (KnownState& k : copies_) {
       if (k.state == state) return k;
     }
-    if (known_.size() >= 16) known_.clear();  // no reference into it is kept past this call
-    KnownState& k = known_.emplace_back();
+    if (copies_.size() >= 16) copies_.clear();  // no reference into it is kept past this call
+    KnownState& k = copies_.emplace_back();
+    fill(k, state);
+    return k;
+  }
+
+  void fill(KnownState& k, const srchilite::HighlightStatePtr& state) {
     k.state = state;
     for (const srchilite::HighlightRulePtr& rule : state->getRuleList()) {
       k.all.push_back(static_cast<std::uint32_t>(k.rules.size()));
@@ -226,7 +243,19 @@ class Driver {
       k.rules.push_back(Asked{rule.get(), slot == NO_SLOT ? nullptr : &memory_[slot],
                               memory_context(rule.get()), fast_rule(rule.get())});
     }
-    return k;
+  }
+
+  // The tables of loaded states for this thread, pointing into its memory: dropped when the
+  // memory has moved (it grows when definitions are loaded).
+  static std::unordered_map<const srchilite::HighlightState*, KnownState>& shared_tables(
+      const Remembered* memory) {
+    thread_local std::unordered_map<const srchilite::HighlightState*, KnownState> tables;
+    thread_local const Remembered* tables_memory = nullptr;
+    if (tables_memory != memory) {
+      tables.clear();
+      tables_memory = memory;
+    }
+    return tables;
   }
 
   // SourceHighlighter::format with merging: text of one element is held until another
@@ -259,7 +288,7 @@ class Driver {
   srchilite::HighlightStatePtr main_, current_;
   std::vector<std::pair<std::string, Style>> styles_;
   std::vector<srchilite::HighlightStatePtr> stack_;
-  std::deque<KnownState> known_;
+  std::deque<KnownState> copies_;
   KnownState* state_ = nullptr;
   std::uint64_t line_ = 0;
   std::string::const_iterator plain_end_;
@@ -268,6 +297,7 @@ class Driver {
   std::string element_, buffer_;
   srchilite::HighlightToken temp_, best_temp_;
   Remembered* memory_;
+  std::unordered_map<const srchilite::HighlightState*, KnownState>& shared_;
 };
 
 }  // namespace
