@@ -77,6 +77,7 @@ class Driver {
     srchilite::MatchingParameters params;
     line_ = current_line();
     plain_end_ = syntax_fast::first_unusual(start, end);
+    line_begin_ = start;
     // Like the library, an empty rest is still offered to the rules (some match the end).
     while (true) {
       Match m;
@@ -122,6 +123,9 @@ class Driver {
            is_prefix_space(start[static_cast<std::ptrdiff_t>(spaces)])) {
       ++spaces;
     }
+    // How the rules that look back see the search start.
+    const bool after_word = start != line_begin_ && is_word_byte(start[-1]);
+    const bool before_word = start != end && is_word_byte(*start);
     bool found = false;
     KnownState& k = *state_;
     if (k.line != line_) {
@@ -140,7 +144,7 @@ class Driver {
       bool spaces_only = false;
       if (asked.memory != nullptr) {
         const Remembered& r = *asked.memory;
-        if (!still_holds(r, line_, asked.context, start, end) &&
+        if (!still_holds(r, line_, asked.context, start, end, after_word, before_word) &&
             (asked.fast.matcher == nullptr ||
              !refresh_fast(asked.fast, *asked.memory, line_, start, end, plain_end_,
                            params.beginningOfLine))) {
@@ -291,7 +295,7 @@ class Driver {
   std::deque<KnownState> copies_;
   KnownState* state_ = nullptr;
   std::uint64_t line_ = 0;
-  std::string::const_iterator plain_end_;
+  std::string::const_iterator line_begin_, plain_end_;
   const CodeTheme& theme_;
   Text& out_;
   std::string element_, buffer_;

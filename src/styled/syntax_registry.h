@@ -64,11 +64,12 @@ struct Remembered {
   srchilite::HighlightToken token;
 };
 
-// A wrapped rule's hand-written matcher and the element of its matches (both null when it
-// has none).
+// A wrapped rule's hand-written matcher, the element of its matches (both null when it has
+// none), and whether the matcher is anchored().
 struct FastRule {
   const syntax_fast::Matcher* matcher = nullptr;
   const std::string* element = nullptr;
+  bool anchored = false;
 };
 
 // For driving a loaded definition: the memory slot of a rule load() wrapped (NO_SLOT for any
@@ -108,7 +109,7 @@ inline bool refresh_fast(const FastRule& fast, Remembered& m, std::uint64_t line
     m.stop = stop;
     m.element = fast.element;
   }
-  m.settled = !matched && fast.matcher->anchored() && !bol && plain_end == end;
+  m.settled = !matched && fast.anchored && !bol && plain_end == end;
   return true;
 }
 
@@ -132,12 +133,21 @@ inline bool is_word_byte(char c) {
 // search did not: those searches are always made afresh. Rules that cannot tell
 // (syntax_context.h) reuse their memory there too. (The memory's own line and position are
 // checked first: only then is there a byte before `start`.)
+// `after_word` and `before_word` say whether the bytes before and at `start` are word bytes
+// (false where there is none): the driver finds them once for all the rules it asks.
+inline bool still_holds(const Remembered& m, std::uint64_t line, syntax_context::Context context,
+                        std::string::const_iterator start, std::string::const_iterator end,
+                        bool after_word, bool before_word) {
+  return m.generation == line && m.end == end && m.from <= start && (!m.matched || m.at >= start) &&
+         (start == m.from || !after_word || context == syntax_context::Context::none ||
+          (context == syntax_context::Context::word_start && !before_word));
+}
+
 inline bool still_holds(const Remembered& m, std::uint64_t line, syntax_context::Context context,
                         std::string::const_iterator start, std::string::const_iterator end) {
-  return m.generation == line && m.end == end && m.from <= start && (!m.matched || m.at >= start) &&
-         (start == m.from || !is_word_byte(start[-1]) || context == syntax_context::Context::none ||
-          (context == syntax_context::Context::word_start &&
-           (start == end || !is_word_byte(*start))));
+  if (m.generation != line || m.end != end || m.from > start) return false;
+  return still_holds(m, line, context, start, end, m.from < start && is_word_byte(start[-1]),
+                     start != end && is_word_byte(*start));
 }
 
 }  // namespace styled::syntax_registry
