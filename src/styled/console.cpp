@@ -12,23 +12,14 @@ Console::Console(ConsoleOptions options)
       out_(options.file != nullptr ? options.file : &own_) {}
 
 void Console::print(const Renderable& renderable) {
-  Lines lines;
-  renderable.render(*this, width_, lines);
   std::string& out = *out_;
-  // Room for the text and a typical escape sequence per segment up front, rather than the
-  // output string growing (and being copied) step by step; the string's own growth stays
-  // geometric when prints follow one another.
-  std::size_t estimate = 0;
-  for (const Line& line : lines) {
-    estimate += 1 + 24 * line.segments.size();
-    for (const Segment& seg : line.segments) estimate += seg.text.size();
-  }
-  out.reserve(out.size() + estimate);
-  for (Line& line : lines) {
+  // Each line is written as soon as it is made and then dropped, so a long document is never
+  // held as lines and the memory of one line is reused by the next.
+  renderable.render_each(*this, width_, [&](Line&& line) {
     crop_line(line, static_cast<std::size_t>(width_));
     encode_line(line, out);
     out += '\n';
-  }
+  });
 }
 
 void Console::print(std::string_view markup) {

@@ -81,8 +81,12 @@ Markdown::Markdown(Markdown&&) noexcept = default;
 Markdown& Markdown::operator=(Markdown&&) noexcept = default;
 
 void Markdown::render(const Console& console, int width, Lines& out) const {
+  render_each(console, width, [&out](Line&& line) { out.push_back(std::move(line)); });
+}
+
+void Markdown::render_each(const Console& console, int width, const LineSink& sink) const {
   if (doc_ && doc_->root != nullptr) {
-    markdown_detail::render_document(doc_->root, console, width, code_theme_, out);
+    markdown_detail::render_document(doc_->root, console, width, code_theme_, sink);
   }
 }
 

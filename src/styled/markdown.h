@@ -33,6 +33,7 @@ class Markdown : public Renderable {
   Markdown& operator=(Markdown&&) noexcept;
 
   void render(const Console& console, int width, Lines& out) const override;
+  void render_each(const Console& console, int width, const LineSink& sink) const override;
 
  private:
   struct Document;

@@ -98,12 +98,13 @@ std::string digits(long long n) {
 
 class Renderer {
  public:
-  Renderer(const Console& console, int width, std::string_view code_theme, Lines& out)
+  Renderer(const Console& console, int width, std::string_view code_theme,
+           const Renderable::LineSink& sink)
       : console_(console),
         styles_(console),
         width_(std::max(width, 1)),
         code_theme_(code_theme),
-        out_(out) {
+        sink_(sink) {
     Frame doc(FrameKind::document);
     doc.inner = width_;
     frames_.push_back(std::move(doc));
@@ -139,7 +140,7 @@ class Renderer {
     }
     crop_line(line, static_cast<std::size_t>(width_));
     pad_line(line, static_cast<std::size_t>(width_));
-    out_.push_back(std::move(line));
+    sink_(std::move(line));
   }
 
   void emit_lines(Lines&& lines) {
@@ -529,7 +530,7 @@ class Renderer {
   Styles styles_;
   int width_;
   std::string code_theme_;
-  Lines& out_;
+  const Renderable::LineSink& sink_;
   std::vector<Frame> frames_;
   std::vector<std::size_t> active_;  // indices of frames that draw a prefix
   std::size_t pending_from_;         // items from here on have not drawn their first row
@@ -547,8 +548,8 @@ class Renderer {
 }  // namespace
 
 void render_document(cmark_node* document, const Console& console, int width,
-                     std::string_view code_theme, Lines& out) {
-  Renderer(console, width, code_theme, out).walk(document);
+                     std::string_view code_theme, const Renderable::LineSink& sink) {
+  Renderer(console, width, code_theme, sink).walk(document);
 }
 
 }  // namespace styled::markdown_detail

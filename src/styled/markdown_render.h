@@ -1,16 +1,18 @@
 #pragma once
-// Internal to Markdown: draws a parsed cmark-gfm document into lines.
+// Internal to Markdown: draws a parsed cmark-gfm document, handing each row to `sink` as soon
+// as it is complete.
 
 #include <cmark-gfm.h>
 
 #include <string_view>
 
 #include "styled/console.h"
+#include "styled/renderable.h"
 #include "styled/segment.h"
 
 namespace styled::markdown_detail {
 
 void render_document(cmark_node* document, const Console& console, int width,
-                     std::string_view code_theme, Lines& out);
+                     std::string_view code_theme, const Renderable::LineSink& sink);
 
 }  // namespace styled::markdown_detail

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "styled/markdown.h"
 #include "styled/text.h"
 
 namespace styled {
@@ -69,6 +70,27 @@ TEST(ConsolePrint, ControlBytesNeverReachTheOutput) {
     }
     EXPECT_TRUE(c >= 0x20 || c == '\n') << "raw control " << int(c) << " in " << buf;
     EXPECT_NE(c, 0x7f);
+  }
+}
+
+TEST(ConsolePrint, WritesLineByLineWhatRenderLinesWouldGive) {
+  // print hands each Markdown row to the output as soon as it is drawn; the bytes must be
+  // those of the lines drawn all at once (crops included) for every kind of block.
+  const std::string md =
+      "# Title\n\nSome *text* with `code` and a www.link.org.\n\n> quoted\n> - nested item\n\n"
+      "1. one\n2. two\n\n```python\ndef f(x):\n    return x + 1\n```\n\n| a | b |\n|---|---|\n"
+      "| 1 | 2 |\n\n---\n\n" +
+      std::string(300, 'w') + "\n";
+  for (int width : {12, 40, 92}) {
+    std::string printed;
+    Console console({.width = width, .force_terminal = true, .file = &printed});
+    console.print(Markdown(md));
+    std::string expected;
+    for (const Line& line : console.render_lines(Markdown(md), width, false)) {
+      console.encode_line(line, expected);
+      expected += '\n';
+    }
+    EXPECT_EQ(printed, expected) << width;
   }
 }
 
