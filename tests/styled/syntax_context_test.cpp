@@ -73,6 +73,23 @@ TEST(SyntaxContext, FreshLineAfterRememberedMatches) {
   }
 }
 
+// Loading more definitions grows this thread's memory of rules (and may move it): a language
+// highlighted before and after still gets the unmodified definitions' colours (a table
+// pointing into the old memory would be caught by the sanitizers or give wrong colours).
+TEST(SyntaxRegistry, HighlightingAfterMoreDefinitionsLoad) {
+  const std::string code = "import os\ndef f(x):\n    return \"s\" + 42  # c\n'''doc\n'''\n";
+  const Text expected = syntax_registry::highlight_with(
+      code, syntax_registry::load_unmodified("python"), CodeTheme::named("monokai"));
+  EXPECT_EQ(Syntax(code, "python").highlight().runs(), expected.runs());
+  for (const char* lang : {"ada", "pascal", "tcl", "erlang", "vim", "d", "fortran", "groovy",
+                           "scheme", "sml", "prolog", "haxe", "oz"}) {
+    (void)Syntax("x := 1;\n", lang).highlight();
+    const Text got = Syntax(code, "python").highlight();
+    EXPECT_EQ(got.plain(), expected.plain()) << "after " << lang;
+    EXPECT_EQ(got.runs(), expected.runs()) << "after " << lang;
+  }
+}
+
 // Definition files that only exist to be included by another are not languages of their own.
 TEST(SyntaxRegistry, IncludedPiecesAreNotLanguages) {
   EXPECT_EQ(Syntax::resolve_language("tml_macros1"), "");
