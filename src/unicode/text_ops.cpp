@@ -52,12 +52,28 @@ std::size_t leading_space_end(std::string_view s) {
   return pos;
 }
 
-// Byte offset where the trailing white space starts.
+// Byte offset where the trailing white space starts. Read from the end: a character there is
+// found by stepping back over at most three continuation bytes to its lead byte; when the
+// lead does not decode to exactly the bytes up to the end, the last byte is an invalid one
+// (U+FFFD when read forwards, which is not space). UTF-8 resynchronises at every lead byte,
+// so this gives what a forward scan gives.
 std::size_t trailing_space_start(std::string_view s) {
-  std::size_t end = 0;
-  for_each_cp(s, [&](char32_t cp, std::size_t off, std::size_t len) {
-    if (!is_space(cp)) end = off + len;
-  });
+  std::size_t end = s.size();
+  while (end > 0) {
+    const auto last = static_cast<unsigned char>(s[end - 1]);
+    if (last < 0x80) {
+      if (!is_space(last)) break;
+      --end;
+      continue;
+    }
+    std::size_t lead = end - 1;
+    while (lead > 0 && end - lead < 4 && (static_cast<unsigned char>(s[lead]) & 0xC0) == 0x80) {
+      --lead;
+    }
+    const Decoded d = decode_at(s, lead);
+    if (lead + d.len != end || !is_space(d.cp)) break;
+    end = lead;
+  }
   return end;
 }
 
@@ -69,9 +85,13 @@ std::string strip(std::string_view s) {
   return sanitize(rest.substr(0, trailing_space_start(rest)));
 }
 
-std::string rstrip(std::string_view s) { return sanitize(s.substr(0, trailing_space_start(s))); }
+std::string rstrip(std::string_view s) {
+  return sanitize(s.substr(0, trailing_space_start(s)));
+}
 
-std::string lstrip(std::string_view s) { return sanitize(s.substr(leading_space_end(s))); }
+std::string lstrip(std::string_view s) {
+  return sanitize(s.substr(leading_space_end(s)));
+}
 
 std::vector<std::string> split_lines(std::string_view s) {
   std::vector<std::string> lines;

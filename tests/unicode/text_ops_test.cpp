@@ -30,18 +30,32 @@ INSTANTIATE_TEST_SUITE_P(
                     SplitCase{"lfcr_is_two", "a\n\rb", {"a", "", "b"}},
                     SplitCase{"cr", "a\rb\r", {"a", "b"}},
                     SplitCase{"vt_ff", "a\vb\fc", {"a", "b", "c"}},
-                    SplitCase{"fs_gs_rs", "a\x1c" "b\x1d" "c\x1e" "d", {"a", "b", "c", "d"}},
-                    SplitCase{"us_is_not_a_boundary", "a\x1f" "b", {"a\x1f" "b"}},
-                    SplitCase{"nel", "a\xC2\x85" "b", {"a", "b"}},
-                    SplitCase{"line_and_paragraph_separators", "a\xE2\x80\xA8" "b\xE2\x80\xA9",
+                    SplitCase{"fs_gs_rs",
+                              "a\x1c"
+                              "b\x1d"
+                              "c\x1e"
+                              "d",
+                              {"a", "b", "c", "d"}},
+                    SplitCase{"us_is_not_a_boundary",
+                              "a\x1f"
+                              "b",
+                              {"a\x1f"
+                               "b"}},
+                    SplitCase{"nel",
+                              "a\xC2\x85"
+                              "b",
                               {"a", "b"}},
-                    SplitCase{"invalid_bytes_kept_as_replacement", "\xFF\n",
-                              {"\xEF\xBF\xBD"}}),
+                    SplitCase{"line_and_paragraph_separators",
+                              "a\xE2\x80\xA8"
+                              "b\xE2\x80\xA9",
+                              {"a", "b"}},
+                    SplitCase{"invalid_bytes_kept_as_replacement", "\xFF\n", {"\xEF\xBF\xBD"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(IsSpace, MatchesTheUnicodeWhiteSpaceSet) {
-  for (char32_t cp : {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x1C, 0x1D, 0x1E, 0x1F, 0x20, 0x85, 0xA0,
-                      0x1680, 0x2000, 0x2005, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000}) {
+  for (char32_t cp :
+       {0x09, 0x0A,   0x0B,   0x0C,   0x0D,   0x1C,   0x1D,   0x1E,   0x1F,   0x20,  0x85,
+        0xA0, 0x1680, 0x2000, 0x2005, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000}) {
     EXPECT_TRUE(unicode::is_space(cp)) << std::hex << static_cast<unsigned>(cp);
   }
   for (char32_t cp : {0x00, 0x08, 0x21, 0x200B, 0x200D, 0xFEFF, 0x180E, 0x2060, 0x61}) {
@@ -50,10 +64,15 @@ TEST(IsSpace, MatchesTheUnicodeWhiteSpaceSet) {
 }
 
 TEST(Strip, RemovesUnicodeWhiteSpaceOnly) {
-  EXPECT_EQ(unicode::strip(" \t\xE3\x80\x80" "a b\xC2\xA0\n"), "a b");
+  EXPECT_EQ(unicode::strip(" \t\xE3\x80\x80"
+                           "a b\xC2\xA0\n"),
+            "a b");
   EXPECT_EQ(unicode::rstrip("  a \x1f"), "  a");
   EXPECT_EQ(unicode::lstrip("\xE2\x80\xA8 a "), "a ");
-  EXPECT_EQ(unicode::strip("\xE2\x80\x8B" "a"), "\xE2\x80\x8B" "a");  // zero-width space stays
+  EXPECT_EQ(unicode::strip("\xE2\x80\x8B"
+                           "a"),
+            "\xE2\x80\x8B"
+            "a");  // zero-width space stays
   EXPECT_EQ(unicode::strip(" \n "), "");
 }
 
@@ -62,15 +81,47 @@ TEST(VisibleControls, ReplacesOneForOneAndKeepsLineFeedAndTab) {
   EXPECT_EQ(unicode::visible_controls("\x07\x7f"), "\xE2\x90\x87\xE2\x90\xA1");
   EXPECT_EQ(unicode::visible_controls("x\ny\tz"), "x\ny\tz");
   EXPECT_EQ(unicode::visible_controls("\r"), "\xE2\x90\x8D");
-  EXPECT_EQ(unicode::visible_controls("\xC2\x9B" "6n"), "\xEF\xBF\xBD" "6n");  // 8-bit CSI
+  EXPECT_EQ(unicode::visible_controls("\xC2\x9B"
+                                      "6n"),
+            "\xEF\xBF\xBD"
+            "6n");  // 8-bit CSI
   EXPECT_EQ(unicode::visible_controls("\xFF"), "\xEF\xBF\xBD");
   EXPECT_EQ(unicode::visible_controls("plain \xC3\xA9"), "plain \xC3\xA9");
 }
 
 TEST(VisibleControls, PreservesTheCodePointCount) {
-  const std::string s = "\x1b]52;c;aGk=\x07\x1b" "c\x7f\xC2\x85\x01";
+  const std::string s =
+      "\x1b]52;c;aGk=\x07\x1b"
+      "c\x7f\xC2\x85\x01";
   EXPECT_EQ(unicode::cp_count(unicode::visible_controls(s)), unicode::cp_count(s));
   EXPECT_FALSE(unicode::has_controls(unicode::visible_controls(s)));
+}
+
+TEST(Strip, TrailingSpaceReadFromTheEndMatchesAForwardRead) {
+  // rstrip reads characters back from the end; every mix of spaces (ASCII and not), letters,
+  // stray continuation bytes, cut-short and overlong sequences must end where reading the
+  // text forwards, character by character, ends its last non-space character.
+  const std::vector<std::string> pieces = {
+      " ",    "a",        "\xC2\xA0", "\xE2\x80\xA8",     "\xE3\x80\x80", "\x80",
+      "\xC3", "\xE2\x80", "\xC0\xA0", "\xF0\x9F\x98\x80", "\n",           "\xC2\x85"};
+  auto forward = [](std::string_view s) {
+    std::size_t end = 0;
+    unicode::for_each_cp(s, [&](char32_t cp, std::size_t off, std::size_t len) {
+      if (!unicode::is_space(cp)) end = off + len;
+    });
+    return unicode::sanitize(s.substr(0, end));
+  };
+  const std::size_t n = pieces.size();
+  for (std::size_t a = 0; a < n; ++a) {
+    for (std::size_t b = 0; b < n; ++b) {
+      for (std::size_t c = 0; c < n; ++c) {
+        for (std::size_t d = 0; d < n; ++d) {
+          const std::string s = pieces[a] + pieces[b] + pieces[c] + pieces[d];
+          ASSERT_EQ(unicode::rstrip(s), forward(s)) << testing::PrintToString(s);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
