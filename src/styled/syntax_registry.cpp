@@ -362,9 +362,9 @@ Definition find(std::string_view language) {
   return {};
 }
 
-srchilite::HighlightStatePtr load(std::string_view language) {
-  const Definition def = find(language);
-  if (def.file.empty()) return {};
+namespace {
+
+srchilite::HighlightStatePtr load_shared(const Definition& def) {
   const std::string key = def.dir + "/" + def.file;
   Cache& c = cache();
   std::lock_guard lock(c.mutex);
@@ -379,6 +379,27 @@ srchilite::HighlightStatePtr load(std::string_view language) {
     state.reset();
   }
   c.loaded.emplace(key, state);
+  return state;
+}
+
+}  // namespace
+
+srchilite::HighlightStatePtr load(std::string_view language) {
+  // Each thread remembers the names it has asked for (the answer for a name never changes:
+  // definitions are installed files, loaded once), sparing every code block the name lookup,
+  // a file-system check for unknown names and the shared cache's lock.
+  struct Asked {
+    std::string name;
+    srchilite::HighlightStatePtr state;
+  };
+  thread_local std::vector<Asked> asked;
+  for (const Asked& a : asked) {
+    if (a.name == language) return a.state;
+  }
+  const Definition def = find(language);
+  srchilite::HighlightStatePtr state = def.file.empty() ? nullptr : load_shared(def);
+  if (asked.size() >= 64) asked.clear();
+  asked.push_back({std::string(language), state});
   return state;
 }
 
