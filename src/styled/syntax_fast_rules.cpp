@@ -147,6 +147,7 @@ class LiteralAlternatives : public Matcher {
   explicit LiteralAlternatives(std::vector<std::string> lits) : lits_(std::move(lits)) {
     for (const auto& l : lits_) {
       first_[static_cast<unsigned char>(l[0])] = true;
+      need(static_cast<unsigned char>(l[0]));
       single_bytes_ = single_bytes_ && l.size() == 1;
     }
   }
@@ -186,6 +187,7 @@ class KeywordList : public Matcher {
   explicit KeywordList(const std::vector<std::string>& words) {
     for (const std::string& w : words) {
       if (w.empty()) continue;
+      need(static_cast<unsigned char>(w.front()));
       std::uint8_t& index = bucket_of_[static_cast<unsigned char>(w.front())];
       if (index == 0) {
         buckets_.emplace_back();
@@ -235,6 +237,7 @@ class KeywordList : public Matcher {
 // "(?:[[:alpha:]]|_)[[:word:]]*(?=[[:blank:]]*\()": a name followed by "(".
 class FunctionName : public Matcher {
  public:
+  FunctionName() { need('('); }
   bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
             bool& unsure) const override {
     (void)bol;
@@ -261,7 +264,9 @@ class FunctionName : public Matcher {
 // "(?:[[:space:]]*LIT)": a literal with the white space right before it.
 class SpacedLiteral : public Matcher {
  public:
-  SpacedLiteral(std::string lit, bool anchored) : lit_(std::move(lit)), anchored_(anchored) {}
+  SpacedLiteral(std::string lit, bool anchored) : lit_(std::move(lit)), anchored_(anchored) {
+    need(static_cast<unsigned char>(lit_.front()));
+  }
   [[nodiscard]] bool anchored() const override { return anchored_; }
   bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
             bool& unsure) const override {
@@ -322,7 +327,7 @@ bool close_quoted(It p, It end, char q, It& past) {
 // Q(?:[^\\Q]|\\.)*Q — a quoted string with backslash escapes.
 class QuotedString : public Matcher {
  public:
-  explicit QuotedString(char q) : q_(q) {}
+  explicit QuotedString(char q) : q_(q) { need(static_cast<unsigned char>(q)); }
   bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
             bool& unsure) const override {
     (void)bol;
@@ -351,6 +356,10 @@ constexpr std::string_view LONE_STRING_PATTERN =
 
 class LoneStringLine : public Matcher {
  public:
+  LoneStringLine() {
+    need('\'');
+    need('"');
+  }
   [[nodiscard]] bool anchored() const override { return true; }
   bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
             bool& unsure) const override {
@@ -401,6 +410,9 @@ bool is_xdigit(unsigned char c) {
 
 class NumberLiteral : public Matcher {
  public:
+  NumberLiteral() {
+    for (char d = '0'; d <= '9'; ++d) need(static_cast<unsigned char>(d));
+  }
   bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
             bool& unsure) const override {
     (void)bol;
@@ -490,6 +502,12 @@ class NumberLiteral : public Matcher {
 };
 
 }  // namespace
+
+ByteSet bytes_of(It from, It to) {
+  ByteSet out;
+  for (It p = from; p != to; ++p) out.add(static_cast<unsigned char>(*p));
+  return out;
+}
 
 It first_unusual(It start, It end) {
   return std::find_if(start, end, [](char c) { return unusual(static_cast<unsigned char>(c)); });

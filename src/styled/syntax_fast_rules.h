@@ -5,6 +5,8 @@
 // expression gives for a search from the same position — the tests compare them with the
 // library's own matching — and the rules of any other shape keep using it.
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -15,6 +17,19 @@ namespace styled::syntax_fast {
 [[nodiscard]] inline bool unusual(unsigned char c) {
   return c >= 0x80 || (c < 0x20 && c != '\t');
 }
+
+// A set of byte values.
+struct ByteSet {
+  std::array<std::uint64_t, 4> bits{};
+  void add(unsigned char c) { bits[c >> 6U] |= std::uint64_t{1} << (c & 63U); }
+  [[nodiscard]] bool meets(const ByteSet& other) const {
+    return ((bits[0] & other.bits[0]) | (bits[1] & other.bits[1]) | (bits[2] & other.bits[2]) |
+            (bits[3] & other.bits[3])) != 0;
+  }
+};
+
+// The byte values that occur in [from, to).
+[[nodiscard]] ByteSet bytes_of(std::string::const_iterator from, std::string::const_iterator to);
 
 // The first unusual byte in [start, end), or `end`. Known once per line, it spares every
 // matcher a scan of the rest of the line at every search.
@@ -37,6 +52,20 @@ class Matcher {
   // match after a line separator, a search that is not at the beginning finds nothing, and
   // neither does any later search in the line.
   [[nodiscard]] virtual bool anchored() const { return false; }
+  // Bytes one of which every match reads (in the match or in what it looks ahead at), or null
+  // when the matcher does not say: a line holding none of them has no match anywhere, which
+  // one look at the line's bytes tells before any search.
+  [[nodiscard]] const ByteSet* needs() const { return has_needs_ ? &needs_ : nullptr; }
+
+ protected:
+  void need(unsigned char c) {
+    needs_.add(c);
+    has_needs_ = true;
+  }
+
+ private:
+  ByteSet needs_;
+  bool has_needs_ = false;
 };
 
 // A matcher for the regular expression `pattern`, or null when it has no known shape.

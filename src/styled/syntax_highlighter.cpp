@@ -78,6 +78,7 @@ class Driver {
     line_ = current_line();
     plain_end_ = syntax_fast::first_unusual(start, end);
     line_begin_ = start;
+    line_bytes_ = syntax_fast::bytes_of(start, end);
     // Like the library, an empty rest is still offered to the rules (some match the end).
     while (true) {
       Match m;
@@ -147,7 +148,7 @@ class Driver {
         if (!still_holds(r, line_, asked.context, start, end, after_word, before_word) &&
             (asked.fast.matcher == nullptr ||
              !refresh_fast(asked.fast, *asked.memory, line_, start, end, plain_end_,
-                           params.beginningOfLine))) {
+                           params.beginningOfLine, &line_bytes_))) {
           (void)refresh_by_regex(asked.rule, *asked.memory, start, end, params);
         }
         if (!r.matched) {
@@ -296,6 +297,7 @@ class Driver {
   KnownState* state_ = nullptr;
   std::uint64_t line_ = 0;
   std::string::const_iterator line_begin_, plain_end_;
+  syntax_fast::ByteSet line_bytes_;
   const CodeTheme& theme_;
   Text& out_;
   std::string element_, buffer_;

@@ -280,7 +280,7 @@ class CachingRule final : public srchilite::HighlightRule {
   [[nodiscard]] std::size_t slot() const { return slot_; }
   [[nodiscard]] FastRule fast() const {
     if (!fast_) return {};
-    return {fast_.get(), &inner_->getElemList().front(), fast_->anchored()};
+    return {fast_.get(), &inner_->getElemList().front(), fast_->anchored(), fast_->needs()};
   }
   [[nodiscard]] syntax_context::Context context() const { return context_; }
 

@@ -65,11 +65,12 @@ struct Remembered {
 };
 
 // A wrapped rule's hand-written matcher, the element of its matches (both null when it has
-// none), and whether the matcher is anchored().
+// none), whether the matcher is anchored() and what it needs().
 struct FastRule {
   const syntax_fast::Matcher* matcher = nullptr;
   const std::string* element = nullptr;
   bool anchored = false;
+  const syntax_fast::ByteSet* needs = nullptr;
 };
 
 // For driving a loaded definition: the memory slot of a rule load() wrapped (NO_SLOT for any
@@ -89,11 +90,21 @@ inline constexpr std::size_t NO_SLOT = static_cast<std::size_t>(-1);
 
 // The first match from `start` by the rule's hand-written matcher, remembered in `m` for line
 // number `line`; false (and `m` untouched) when the matcher is unsure and the regular
-// expression must be asked. `plain_end` is syntax_fast::first_unusual(start, end). Inline:
+// expression must be asked. `plain_end` is syntax_fast::first_unusual(start, end); with the
+// bytes of the whole line, a rule that needs none of them is settled without a search. Inline:
 // the driver calls it for most fresh searches.
 inline bool refresh_fast(const FastRule& fast, Remembered& m, std::uint64_t line,
                          std::string::const_iterator start, std::string::const_iterator end,
-                         std::string::const_iterator plain_end, bool bol) {
+                         std::string::const_iterator plain_end, bool bol,
+                         const syntax_fast::ByteSet* line_bytes = nullptr) {
+  if (line_bytes != nullptr && fast.needs != nullptr && !line_bytes->meets(*fast.needs)) {
+    m.generation = line;
+    m.from = start;
+    m.end = end;
+    m.matched = false;
+    m.settled = true;
+    return true;
+  }
   std::string::const_iterator begin, stop;
   bool unsure = false;
   const bool matched = fast.matcher->find(start, end, plain_end, bol, begin, stop, unsure);

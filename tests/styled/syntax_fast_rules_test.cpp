@@ -86,6 +86,7 @@ TEST(SyntaxFastRules, MatchExactlyWhatTheRegularExpressionsMatch) {
   const std::vector<std::string> lines = sample_lines();
   int fast_rules = 0;
   long compared = 0;
+  long without_needed = 0;
   for (const auto& [dir, file] : files) {
     for (const auto& rule : all_rules(manager, dir, file)) {
       if (rule->getElemList().size() != 1 || rule->getHasSubexpressions() ||
@@ -114,6 +115,13 @@ TEST(SyntaxFastRules, MatchExactlyWhatTheRegularExpressionsMatch) {
               ASSERT_FALSE(expected)
                   << file << " " << rule->toString() << " on [" << line << "] from " << from;
             }
+            // And from what it needs: a line holding none of those bytes has no match.
+            if (fast->needs() != nullptr &&
+                !syntax_fast::bytes_of(line.begin(), line.end()).meets(*fast->needs())) {
+              ++without_needed;
+              ASSERT_FALSE(expected)
+                  << file << " " << rule->toString() << " on [" << line << "] from " << from;
+            }
             if (unsure) continue;
             ++compared;
             ASSERT_EQ(got, expected)
@@ -130,6 +138,7 @@ TEST(SyntaxFastRules, MatchExactlyWhatTheRegularExpressionsMatch) {
   }
   EXPECT_GE(fast_rules, 30);
   EXPECT_GE(compared, 100000);
+  EXPECT_GE(without_needed, 1000);
 }
 
 }  // namespace
