@@ -509,6 +509,17 @@ ByteSet bytes_of(It from, It to) {
   return out;
 }
 
+const ByteSet& unusual_bytes() {
+  static const ByteSet set = [] {
+    ByteSet s;
+    for (int c = 0; c < 256; ++c) {
+      if (unusual(static_cast<unsigned char>(c))) s.add(static_cast<unsigned char>(c));
+    }
+    return s;
+  }();
+  return set;
+}
+
 It first_unusual(It start, It end) {
   return std::find_if(start, end, [](char c) { return unusual(static_cast<unsigned char>(c)); });
 }

@@ -31,6 +31,9 @@ struct ByteSet {
 // The byte values that occur in [from, to).
 [[nodiscard]] ByteSet bytes_of(std::string::const_iterator from, std::string::const_iterator to);
 
+// The unusual byte values (see unusual()).
+[[nodiscard]] const ByteSet& unusual_bytes();
+
 // The first unusual byte in [start, end), or `end`. Known once per line, it spares every
 // matcher a scan of the rest of the line at every search.
 [[nodiscard]] std::string::const_iterator first_unusual(std::string::const_iterator start,

@@ -76,9 +76,12 @@ class Driver {
     const auto end = line.end();
     srchilite::MatchingParameters params;
     line_ = current_line();
-    plain_end_ = syntax_fast::first_unusual(start, end);
     line_begin_ = start;
     line_bytes_ = syntax_fast::bytes_of(start, end);
+    // Most lines hold no unusual byte, which their bytes tell without a scan.
+    plain_end_ = line_bytes_.meets(syntax_fast::unusual_bytes())
+                     ? syntax_fast::first_unusual(start, end)
+                     : end;
     // Like the library, an empty rest is still offered to the rules (some match the end).
     while (true) {
       Match m;
