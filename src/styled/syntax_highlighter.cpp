@@ -86,17 +86,17 @@ class Driver {
     while (true) {
       Match m;
       if (!best_match(start, end, params, m)) {
-        if (start != end) format(current_->getDefaultElement(), view(start, end));
+        if (start != end) format(current_->getDefaultElement(), view(start, end), loaded());
         break;
       }
       if (m.prefix > 0) {
         format(current_->getDefaultElement(),
-               view(start, start + static_cast<std::ptrdiff_t>(m.prefix)));
+               view(start, start + static_cast<std::ptrdiff_t>(m.prefix)), loaded());
       }
       if (m.memory != nullptr && m.memory->element != nullptr) {
-        format(*m.memory->element, view(m.memory->at, m.memory->stop));
+        format(*m.memory->element, view(m.memory->at, m.memory->stop), true);
       } else {
-        for (const auto& [element, text] : token_of(m).matched) format(element, text);
+        for (const auto& [element, text] : token_of(m).matched) format(element, text, false);
       }
       if (m.size != 0) params.beginningOfLine = false;
       const std::size_t advance = m.prefix + m.size;
@@ -266,35 +266,64 @@ class Driver {
     return tables;
   }
 
+  // Whether the current state belongs to a loaded definition (not a copy made for
+  // back-references): its strings keep their address and text for good.
+  [[nodiscard]] bool loaded() const { return !current_->getOriginalState(); }
+
   // SourceHighlighter::format with merging: text of one element is held until another
-  // element comes or the line ends.
-  void format(const std::string& element, std::string_view text) {
+  // element comes or the line ends. `stable` says that `element` is a string of a loaded
+  // definition, so that the element held can be recognised by its address rather than by
+  // comparing names (most element names are six letters long).
+  void format(const std::string& element, std::string_view text, bool stable) {
     if (text.empty()) return;
-    if (element != element_) {
+    if ((!stable || &element != element_source_) && element != element_) {
       if (!element_.empty()) flush();
       element_ = element;
     }
+    element_source_ = stable ? &element : nullptr;  // when set, it holds element_'s name
     buffer_.append(text);
   }
 
   void flush() {
-    out_.append(buffer_, style_of(element_, buffer_));
+    out_.append(buffer_, style_of(element_, element_source_, buffer_));
     element_.clear();
+    element_source_ = nullptr;
     buffer_.clear();
   }
 
-  // token_style, remembered per element name for this text (a definition uses a handful);
-  // keywords are looked up every time, their style depends on the word.
-  Style style_of(const std::string& element, std::string_view text) {
-    if (element == "keyword") return token_style(theme_, element, text);
-    for (const auto& [name, style] : styles_) {
-      if (name == element) return style;
+  // token_style, remembered per element for this text (a definition uses a handful): by the
+  // address of a definition's string when there is one, else by name. Keywords are looked up
+  // every time, their style depends on the word.
+  Style style_of(const std::string& element, const std::string* source, std::string_view text) {
+    if (source != nullptr) {
+      for (const Known& k : by_source_) {
+        if (k.source == source) return k.keyword ? token_style(theme_, element, text) : k.style;
+      }
     }
-    return styles_.emplace_back(element, token_style(theme_, element, text)).second;
+    const bool keyword = element == "keyword";
+    Style style;
+    if (keyword) {
+      style = token_style(theme_, element, text);
+    } else {
+      const auto named = std::find_if(styles_.begin(), styles_.end(),
+                                      [&](const auto& s) { return s.first == element; });
+      style = named != styles_.end()
+                  ? named->second
+                  : styles_.emplace_back(element, token_style(theme_, element, text)).second;
+    }
+    if (source != nullptr) by_source_.push_back(Known{source, keyword, style});
+    return style;
   }
+
+  struct Known {
+    const std::string* source;
+    bool keyword;
+    Style style;
+  };
 
   srchilite::HighlightStatePtr main_, current_;
   std::vector<std::pair<std::string, Style>> styles_;
+  std::vector<Known> by_source_;
   std::vector<srchilite::HighlightStatePtr> stack_;
   std::deque<KnownState> copies_;
   KnownState* state_ = nullptr;
@@ -304,6 +333,7 @@ class Driver {
   const CodeTheme& theme_;
   Text& out_;
   std::string element_, buffer_;
+  const std::string* element_source_ = nullptr;
   srchilite::HighlightToken temp_, best_temp_;
   Remembered* memory_;
   std::unordered_map<const srchilite::HighlightState*, KnownState>& shared_;
