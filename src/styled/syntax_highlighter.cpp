@@ -10,7 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -234,11 +234,11 @@ class Driver {
       if (!k.state) fill(k, state);
       return k;
     }
-    for (KnownState& k : copies_) {
-      if (k.state == state) return k;
+    for (const auto& k : copies_) {
+      if (k->state == state) return *k;
     }
     if (copies_.size() >= 16) copies_.clear();  // no reference into it is kept past this call
-    KnownState& k = copies_.emplace_back();
+    KnownState& k = *copies_.emplace_back(std::make_unique<KnownState>());
     fill(k, state);
     return k;
   }
@@ -325,7 +325,7 @@ class Driver {
   std::vector<std::pair<std::string, Style>> styles_;
   std::vector<Known> by_source_;
   std::vector<srchilite::HighlightStatePtr> stack_;
-  std::deque<KnownState> copies_;
+  std::vector<std::unique_ptr<KnownState>> copies_;  // unlike a deque, free until used
   KnownState* state_ = nullptr;
   std::uint64_t line_ = 0;
   std::string::const_iterator line_begin_, plain_end_;
