@@ -12,14 +12,20 @@ Console::Console(ConsoleOptions options)
       out_(options.file != nullptr ? options.file : &own_) {}
 
 void Console::print(const Renderable& renderable) {
-  std::string& out = *out_;
   // Each line is written as soon as it is made and then dropped, so a long document is never
-  // held as lines and the memory of one line is reused by the next.
+  // held as lines and the memory of one line is reused by the next. The text goes into a
+  // buffer this thread keeps from print to print and then into the output in one piece: the
+  // output is not grown (and copied, and its fresh pages faulted in) step by step.
+  thread_local std::string encoded;
+  encoded.clear();
   renderable.render_each(*this, width_, [&](Line&& line) {
     crop_line(line, static_cast<std::size_t>(width_));
-    encode_line(line, out);
-    out += '\n';
+    encode_line(line, encoded);
+    encoded += '\n';
   });
+  *out_ += encoded;
+  // A buffer left very large by one huge print is not kept for the rest of the thread's life.
+  if (encoded.capacity() > (std::size_t{8} << 20)) std::string().swap(encoded);
 }
 
 void Console::print(std::string_view markup) {

@@ -19,7 +19,11 @@ struct alignas(16) Header {
 static_assert(sizeof(Header) == 16);
 
 constexpr std::size_t ALIGN = 16;
-constexpr std::size_t MAX_CHUNK = 1024 * 1024;
+// Below the C library's threshold for mapping blocks straight from the system (128 KB): such
+// blocks come fresh from the kernel each time, and touching their pages cost more than all the
+// frees the arena saves. Chunks this size are recycled by the heap from one document to the
+// next.
+constexpr std::size_t MAX_CHUNK = 64 * 1024;
 
 std::size_t round_up(std::size_t n) {
   return (n + ALIGN - 1) & ~(ALIGN - 1);
@@ -88,8 +92,8 @@ Arena::~Arena() {
 }
 
 void Arena::new_chunk(std::size_t at_least) {
-  // Chunks double up to 1 MB, so a small answer costs one small chunk and a large document
-  // a few dozen; a block bigger than that gets a chunk of its own.
+  // Chunks double up to MAX_CHUNK, so a small answer costs one small chunk; a block bigger
+  // than that gets a chunk of its own.
   const std::size_t size = std::max(chunk_size_, at_least);
   void* c = std::malloc(size);
   if (c == nullptr) out_of_memory();
