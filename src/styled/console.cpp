@@ -15,8 +15,20 @@ void Console::print(const Renderable& renderable) {
   // Each line is written as soon as it is made and then dropped, so a long document is never
   // held as lines and the memory of one line is reused by the next. The text goes into a
   // buffer this thread keeps from print to print and then into the output in one piece: the
-  // output is not grown (and copied, and its fresh pages faulted in) step by step.
-  thread_local std::string encoded;
+  // output is not grown (and copied, and its fresh pages faulted in) step by step. A print
+  // made while drawing for another one (a renderable may print elsewhere) uses its own.
+  thread_local std::string kept;
+  thread_local bool kept_in_use = false;
+  std::string own;
+  const bool use_kept = !kept_in_use;
+  std::string& encoded = use_kept ? kept : own;
+  struct Release {
+    bool active;
+    ~Release() {
+      if (active) kept_in_use = false;
+    }
+  } release{use_kept};
+  kept_in_use = true;
   encoded.clear();
   renderable.render_each(*this, width_, [&](Line&& line) {
     crop_line(line, static_cast<std::size_t>(width_));
@@ -25,7 +37,7 @@ void Console::print(const Renderable& renderable) {
   });
   *out_ += encoded;
   // A buffer left very large by one huge print is not kept for the rest of the thread's life.
-  if (encoded.capacity() > (std::size_t{8} << 20)) std::string().swap(encoded);
+  if (use_kept && kept.capacity() > (std::size_t{8} << 20)) std::string().swap(kept);
 }
 
 void Console::print(std::string_view markup) {

@@ -94,5 +94,30 @@ TEST(ConsolePrint, WritesLineByLineWhatRenderLinesWouldGive) {
   }
 }
 
+// A renderable that prints to another console while it is drawn.
+class PrintsWhileDrawn : public Renderable {
+ public:
+  explicit PrintsWhileDrawn(Console& other) : other_(other) {}
+  void render(const Console&, int, Lines& out) const override {
+    other_.print("inner");
+    Line line;
+    line.push("outer", Style());
+    out.push_back(std::move(line));
+  }
+
+ private:
+  Console& other_;
+};
+
+TEST(ConsolePrint, APrintMadeWhileDrawingAnotherKeepsBothOutputsWhole) {
+  std::string inner_out, outer_out;
+  Console inner({.width = 20, .file = &inner_out});
+  Console outer({.width = 20, .file = &outer_out});
+  outer.print(PrintsWhileDrawn(inner));
+  outer.print(PrintsWhileDrawn(inner));
+  EXPECT_EQ(outer_out, "outer\nouter\n");
+  EXPECT_EQ(inner_out, "inner\ninner\n");
+}
+
 }  // namespace
 }  // namespace styled
