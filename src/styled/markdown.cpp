@@ -14,39 +14,18 @@
 namespace styled {
 
 // The tree and the memory it lives in: dropping the arena frees every node at once.
+//
+// cmark hands out a node's text (cmark_node_get_literal, _url, _title, _fence_info) by copying
+// it out of the parser's buffers on first use, into the node. The first drawing therefore
+// writes to the tree, into the arena, and drawings take turns; later ones only read.
 struct Markdown::Document {
   markdown_detail::Arena arena;
   cmark_node* root = nullptr;
+  std::mutex drawing;
+  bool drawn = false;
 };
 
 namespace {
-
-// cmark hands out a node's text (cmark_node_get_literal, _url, _title, _fence_info) by copying
-// it out of the parser's buffers on first use, into the node. Asking for all of it here, while
-// the arena is in use, keeps those copies in the arena, and a drawn document is never written
-// to: drawing allocates nothing into the tree, from whichever thread it runs.
-void settle_strings(cmark_node* root) {
-  cmark_iter* it = cmark_iter_new(root);
-  for (cmark_event_type ev; (ev = cmark_iter_next(it)) != CMARK_EVENT_DONE;) {
-    if (ev != CMARK_EVENT_ENTER) continue;
-    cmark_node* n = cmark_iter_get_node(it);
-    switch (cmark_node_get_type(n)) {
-      case CMARK_NODE_LINK:
-      case CMARK_NODE_IMAGE:
-        (void)cmark_node_get_url(n);
-        (void)cmark_node_get_title(n);
-        break;
-      case CMARK_NODE_CODE_BLOCK:
-        (void)cmark_node_get_fence_info(n);
-        (void)cmark_node_get_literal(n);
-        break;
-      default:
-        (void)cmark_node_get_literal(n);
-        break;
-    }
-  }
-  cmark_iter_free(it);
-}
 
 cmark_node* parse(std::string_view text, markdown_detail::Arena& arena) {
   static std::once_flag registered;
@@ -65,7 +44,6 @@ cmark_node* parse(std::string_view text, markdown_detail::Arena& arena) {
   cmark_parser_feed(parser, text.data(), text.size());
   cmark_node* root = cmark_parser_finish(parser);
   cmark_parser_free(parser);
-  settle_strings(root);
   return root;
 }
 
@@ -85,9 +63,11 @@ void Markdown::render(const Console& console, int width, Lines& out) const {
 }
 
 void Markdown::render_each(const Console& console, int width, const LineSink& sink) const {
-  if (doc_ && doc_->root != nullptr) {
-    markdown_detail::render_document(doc_->root, console, width, code_theme_, sink);
-  }
+  if (!doc_ || doc_->root == nullptr) return;
+  const std::lock_guard lock(doc_->drawing);
+  markdown_detail::Arena* settle = doc_->drawn ? nullptr : &doc_->arena;
+  markdown_detail::render_document(doc_->root, console, width, code_theme_, settle, sink);
+  doc_->drawn = true;  // only once the whole tree has been read (a sink may throw)
 }
 
 }  // namespace styled

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,13 +113,17 @@ class Renderer {
     pending_from_ = frames_.size();
   }
 
-  void walk(cmark_node* root) {
-    cmark_iter* it = cmark_iter_new(root);
+  void walk(cmark_node* root, Arena* settle) {
+    // The iterator is made before the arena is in use, so repeated drawings leave nothing in
+    // it; it is freed however the walk ends (a sink may throw).
+    const std::unique_ptr<cmark_iter, void (*)(cmark_iter*)> it(cmark_iter_new(root),
+                                                                cmark_iter_free);
+    std::optional<ArenaScope> scope;
+    if (settle != nullptr) scope.emplace(*settle);
     cmark_event_type ev;
-    while ((ev = cmark_iter_next(it)) != CMARK_EVENT_DONE) {
-      node(cmark_iter_get_node(it), ev == CMARK_EVENT_ENTER);
+    while ((ev = cmark_iter_next(it.get())) != CMARK_EVENT_DONE) {
+      node(cmark_iter_get_node(it.get()), ev == CMARK_EVENT_ENTER);
     }
-    cmark_iter_free(it);
   }
 
  private:
@@ -548,8 +554,8 @@ class Renderer {
 }  // namespace
 
 void render_document(cmark_node* document, const Console& console, int width,
-                     std::string_view code_theme, const Renderable::LineSink& sink) {
-  Renderer(console, width, code_theme, sink).walk(document);
+                     std::string_view code_theme, Arena* settle, const Renderable::LineSink& sink) {
+  Renderer(console, width, code_theme, sink).walk(document, settle);
 }
 
 }  // namespace styled::markdown_detail
