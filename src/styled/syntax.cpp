@@ -10,6 +10,7 @@
 #include <boost/shared_ptr.hpp>
 #include <map>
 #include <memory>
+#include <stdexcept>
 
 #include "styled/console.h"
 #include "styled/syntax_registry.h"
@@ -201,7 +202,14 @@ Text Syntax::highlight() const {
   const srchilite::HighlightStatePtr state =
       language_.empty() ? srchilite::HighlightStatePtr() : syntax_registry::load(language_);
   if (!state) return Text(code_);
-  return syntax_registry::highlight_loaded(code_, state, *theme_);
+  try {
+    return syntax_registry::highlight_loaded(code_, state, *theme_);
+  } catch (const std::runtime_error&) {
+    // The regular expression library gives up on some lines (it runs out of its matching
+    // stack where a pattern backtracks over a long run); the code is then drawn unhighlighted,
+    // as for an unknown language, rather than failing the whole render.
+    return Text(code_);
+  }
 }
 
 void Syntax::render(const Console&, int width, Lines& out) const {

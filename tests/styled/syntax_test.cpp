@@ -159,6 +159,26 @@ INSTANTIATE_TEST_SUITE_P(
                       FrameCase{"python", "def averyveryverylongname(a, b, c, d): pass\n", 1},
                       FrameCase{"klingon", "a < b\n", 2}));
 
+// A line on which the regular expression library runs out of its matching stack (found by
+// fuzzing): the code is drawn unhighlighted instead of the exception ending the render.
+TEST(SyntaxUnknown, CodeTheMatcherGivesUpOnIsPlain) {
+  const std::string a16(16, 'A');
+  const std::string ff = "\xff";
+  std::string code = ff + a16 + a16 + ff + "comment" + std::string(76, 'A') + ff + "regexp";
+  for (int i = 0; i < 23; ++i) code += ff;
+  code += "preprocN9srchilite18StateStartLangElem" + std::string("\0\0\0\x13", 4);
+  code += ff + ff + ff + ff + a16;
+  for (int i = 0; i < 53; ++i) code += ff;
+  code += std::string("\x01\0\0\x08//$\n", 8);
+  Text t;
+  ASSERT_NO_THROW(t = Syntax(code, "cpp").highlight());
+  EXPECT_EQ(t.plain(), Text(code).plain());
+  Console console;
+  Lines lines;
+  ASSERT_NO_THROW(lines = console.render_lines(Syntax(code, "cpp", "monokai", true, 1), 40));
+  EXPECT_GT(lines.size(), 2u);
+}
+
 TEST(SyntaxLines, MultiLineStateCarriesAcrossLines) {
   const Text t = Syntax("/* open\nstill comment */ int x;\n", "cpp").highlight();
   EXPECT_EQ(colour_of(t, "still"), Color::parse("#75715e"));
