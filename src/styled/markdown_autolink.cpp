@@ -50,18 +50,15 @@ bool is_host_char(std::string_view s, std::size_t at) {
   }
 }
 
-// Where a domain starting at `from` ends, and whether it is acceptable: no "_" in its last two
-// labels and, unless `allow_short`, at least one dot. The first character is not looked at
-// (the caller has checked it). The scan stops one short of the text's end, as GFM's does.
-struct Domain {
-  std::size_t end = 0;  // offset from `from`; 0 = not a domain
-};
-
+// Where a domain starting at `from` ends (an offset from `from`; 0 when it is not acceptable:
+// a "_" in its last two labels or, unless `allow_short`, no dot). The first character is not
+// looked at (the caller has checked it). The scan stops one short of the text's end, as GFM's
+// does.
 class DomainScanner {
  public:
   explicit DomainScanner(std::string_view text) : text_(text) {}
 
-  Domain scan(std::size_t from, bool allow_short) {
+  std::size_t scan(std::size_t from, bool allow_short) {
     // A later start inside the domain scanned last, before its second-last dot, sees the same
     // end and the same last two labels: the answer is reused, so a run of "_www." candidates
     // costs one scan rather than one each.
@@ -97,9 +94,9 @@ class DomainScanner {
  private:
   static constexpr std::size_t NONE = static_cast<std::size_t>(-1);
 
-  Domain verdict(std::size_t from, bool uscore_bad, bool has_dot, bool allow_short) const {
-    if (uscore_bad || (!allow_short && !has_dot)) return {};
-    return {end_ - from};
+  std::size_t verdict(std::size_t from, bool uscore_bad, bool has_dot, bool allow_short) const {
+    if (uscore_bad || (!allow_short && !has_dot)) return 0;
+    return end_ - from;
   }
 
   std::string_view text_;
@@ -199,9 +196,9 @@ class Finder {
       if (!one_of(before, "*_~(") && !is_space(before)) return false;
     }
     if (text_.substr(i, 4) != "www.") return false;
-    const Domain d = domains_.scan(i, false);
-    if (d.end == 0) return false;
-    const std::size_t len = extend(i, d.end);
+    const std::size_t domain = domains_.scan(i, false);
+    if (domain == 0) return false;
+    const std::size_t len = extend(i, domain);
     end = i + len;
     return len > 0;
   }
@@ -222,9 +219,9 @@ class Finder {
       }
     }
     if (!safe) return false;
-    const Domain d = domains_.scan(colon + 3, true);
-    if (d.end == 0) return false;
-    const std::size_t len = extend(colon, 3 + d.end);
+    const std::size_t domain = domains_.scan(colon + 3, true);
+    if (domain == 0) return false;
+    const std::size_t len = extend(colon, 3 + domain);
     end = colon + len;
     return len > 0;
   }
