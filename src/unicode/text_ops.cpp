@@ -21,6 +21,15 @@ bool is_space(char32_t cp) noexcept {
   }
 }
 
+bool is_blank(std::string_view s) noexcept {
+  for (std::size_t pos = 0; pos < s.size();) {
+    const Decoded d = decode_at(s, pos);
+    if (!is_space(d.cp)) return false;
+    pos += d.len;
+  }
+  return true;
+}
+
 bool is_line_boundary(char32_t cp) noexcept {
   switch (cp) {
     case 0x0A:

@@ -15,6 +15,8 @@ namespace unicode {
 // Line boundaries: LF, CR, CR LF (one boundary), VT, FF, FS, GS, RS, U+0085, U+2028, U+2029.
 [[nodiscard]] bool is_line_boundary(char32_t cp) noexcept;
 
+// True when `s` holds no character but white space (also for the empty text).
+[[nodiscard]] bool is_blank(std::string_view s) noexcept;
 // Remove white space at both ends / at the end / at the start. The result is valid UTF-8.
 [[nodiscard]] std::string strip(std::string_view s);
 [[nodiscard]] std::string rstrip(std::string_view s);

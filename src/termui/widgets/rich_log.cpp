@@ -21,7 +21,7 @@ RichLog& RichLog::write(const styled::Renderable& content, std::optional<int> wi
   } else {
     rendered = _console.render_lines(content, render_width, true);
   }
-  lines_.reserve(lines_.size() + rendered.size());
+  reserve_more(rendered.size());
   for (auto& line : rendered) {
     widest_ = std::max(widest_, static_cast<int>(line.cells));
     lines_.emplace_back(std::move(line));
@@ -33,6 +33,21 @@ RichLog& RichLog::write(const styled::Renderable& content, std::optional<int> wi
 
 RichLog& RichLog::write(std::string_view text, std::optional<int> width) {
   return write(styled::Text(text), width);
+}
+
+void RichLog::append_strips(const Strip* first, std::size_t count) {
+  reserve_more(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    widest_ = std::max(widest_, first[i].cell_length());
+    lines_.push_back(first[i]);
+  }
+  if (options_.auto_scroll) scroll_end();
+  grew();
+}
+
+void RichLog::reserve_more(std::size_t more) {
+  const std::size_t need = lines_.size() + more;
+  if (need > lines_.capacity()) lines_.reserve(std::max(need, lines_.capacity() * 2));
 }
 
 void RichLog::clear() {

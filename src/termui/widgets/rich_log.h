@@ -41,7 +41,11 @@ class RichLog : public Widget {
                          std::optional<int> width = std::nullopt);
   // Plain text (no markup), for convenience.
   RichLog& write(std::string_view text, std::optional<int> width = std::nullopt);
-  void clear();
+  // Appends lines rendered earlier, unchanged (a redraw that reuses what it drew before), and
+  // scrolls to the end with auto_scroll.
+  void append_strips(const Strip* first, std::size_t count);
+  // Virtual so that a subclass can extend it and still be cleared through the base.
+  virtual void clear();
   // Drops the lines from `count` on (used to redraw the last item in place).
   void truncate(std::size_t count);
 
@@ -80,6 +84,9 @@ class RichLog : public Widget {
 
  private:
   void grew();
+  // Makes room for `more` lines, growing geometrically so that a long log is not moved on
+  // every write.
+  void reserve_more(std::size_t more);
 
   RichLogOptions options_;
   std::vector<Strip> lines_;

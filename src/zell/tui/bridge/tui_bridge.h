@@ -1,0 +1,65 @@
+#pragma once
+// TUIBridge: carries agent events from the worker thread to the full-screen application as
+// posted messages, and blocks the worker during an approval until the UI thread answers.
+//
+//   TUIBridge bridge(app);
+//   manager.set_event_callback([&](const std::string& t, std::shared_ptr<Payload> p) {
+//     bridge.on_event(t, std::move(p));
+//   });
+//   manager.set_approval_callback([&](auto tool, auto cmd) {
+//     return bridge.request_approval(tool, cmd);
+//   });
+//   ... on the UI thread, when the user answers: bridge.set_approval(true);
+//   ... when the application ends: bridge.close();
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "zell/host/host_app.h"
+#include "zell/payload.h"
+#include "zell/tui/bridge/manual_reset_event.h"
+
+namespace zell::tui {
+
+class TUIBridge {
+ public:
+  explicit TUIBridge(host::HostApp& tui_app) : tui_app(tui_app) {}
+  TUIBridge(const TUIBridge&) = delete;
+  TUIBridge& operator=(const TUIBridge&) = delete;
+
+  // Worker thread. Posts an AgentEvent carrying `payload` itself, with `named` merged into it
+  // in place (replacing values under the same keys); a null payload becomes a new mapping of
+  // the named values. Ordinary errors while posting drop the event silently; zell::Interrupt
+  // and zell::ExitRequest pass through.
+  void on_event(std::string_view event_type, std::shared_ptr<Payload> payload,
+                const Payload& named = {});
+  // The direct form: the named values are the payload.
+  void on_event(std::string_view event_type, const Payload& named = {});
+
+  // Worker thread. Posts an ApprovalRequest and waits, without a time limit, for the answer.
+  // Errors while posting reach the caller. Returns false at once once the bridge is closed,
+  // and a waiting worker is released with false when it closes.
+  bool request_approval(std::string_view tool_name, std::string_view command);
+
+  // UI thread: the user's answer to the pending request.
+  void set_approval(bool approved);
+
+  // The application is ending: a waiting worker is denied, later requests are denied at once,
+  // later events are dropped. Once it returns, nothing more is posted.
+  void close();
+  [[nodiscard]] bool closed() const { return closed_.load(); }
+
+  host::HostApp& tui_app;
+
+ private:
+  ManualResetEvent _approval_event;
+  std::atomic<bool> _approval_result{false};
+  // Held while posting, so that close() never returns while a post is under way.
+  std::mutex post_mutex_;
+  std::atomic<bool> closed_{false};
+};
+
+}  // namespace zell::tui

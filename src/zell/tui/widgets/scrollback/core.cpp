@@ -1,0 +1,229 @@
+// The transcript's core: construction, the one write through which every line passes, line
+// counting, the history, clearing and redrawing from the history.
+
+#include <algorithm>
+#include <exception>
+
+#include "styled/text.h"
+#include "termui/app.h"
+#include "zell/tui/widgets/scrollback/scrollback.h"
+
+namespace zell::tui::widgets {
+
+const styled::Theme& CUSTOM_THEME() {
+  static const styled::Theme theme{{"markdown.code", "#d72b6b on #2a2a2a"},
+                                   {"markdown.code_inline", "#d72b6b on #2a2a2a"},
+                                   {"markdown.h1", "bold white"},
+                                   {"markdown.h2", "bold white"},
+                                   {"markdown.h3", "bold white"},
+                                   {"markdown.h4", "bold white"}};
+  return theme;
+}
+
+namespace {
+
+termui::RichLogOptions base_options(ScrollbackOptions o) {
+  termui::RichLogOptions base;
+  base.wrap = true;  // long lines wrap instead of running off to the side
+  base.auto_scroll = o.auto_scroll;
+  base.min_width = o.min_width;
+  base.id = std::move(o.id);
+  return base;
+}
+
+}  // namespace
+
+Scrollback::Scrollback(ScrollbackOptions options) : RichLog(base_options(std::move(options))) {}
+
+void Scrollback::on_mount() { _console.push_theme(CUSTOM_THEME()); }
+
+std::optional<int> Scrollback::app_width() const {
+  if (!is_mounted()) return std::nullopt;
+  return app().size().width;
+}
+
+termui::RichLog& Scrollback::write(const styled::Renderable& content, std::optional<int> width) {
+  if (!width) {
+    const int w = size().width - 2;
+    if (w > 10) width = w;
+  }
+  return RichLog::write(content, width);
+}
+
+int Scrollback::_track_lines(int count) {
+  const int start = _line_counter;
+  _line_counter = start + count;
+  return start;
+}
+
+void Scrollback::_spacer() {
+  _history.push_back({"spacer", {}, nullptr});
+  drawn_.emplace_back();
+  write(styled::Text());
+  _track_lines();
+}
+
+void Scrollback::append_entry(HistoryEntry entry) {
+  _history.push_back(std::move(entry));
+  drawn_.emplace_back();
+  draw_entry(_history.size() - 1);
+}
+
+void Scrollback::append_user(std::string_view text) {
+  append_entry({"user", {std::string(text)}, nullptr});
+}
+void Scrollback::append_queued(std::string_view text) {
+  append_entry({"queued", {std::string(text)}, nullptr});
+}
+void Scrollback::append_assistant(std::string_view text) {
+  append_entry({"assistant", {std::string(text)}, nullptr});
+}
+void Scrollback::append_info(std::string_view text) {
+  append_entry({"info", {std::string(text)}, nullptr});
+}
+void Scrollback::append_error(std::string_view text) {
+  append_entry({"error", {std::string(text)}, nullptr});
+}
+
+void Scrollback::render_entry(std::size_t i) {
+  const HistoryEntry& e = _history[i];
+  const auto field = [&e](std::size_t k) -> std::string_view {
+    return k < e.fields.size() ? std::string_view(e.fields[k]) : std::string_view();
+  };
+  if (e.kind == "spacer") {
+    write(styled::Text());
+    _track_lines();
+  } else if (e.kind == "user") {
+    _render_user(field(0));
+  } else if (e.kind == "queued") {
+    _render_queued(field(0));
+  } else if (e.kind == "assistant") {
+    _render_assistant(field(0));
+  } else if (e.kind == "info") {
+    _render_info(field(0));
+  } else if (e.kind == "error") {
+    _render_error(field(0));
+  } else if (e.kind == "raw") {
+    if (e.renderable) write(*e.renderable);
+    _track_lines();
+  }
+  // Any other kind is skipped.
+}
+
+void Scrollback::draw_entry(std::size_t i) {
+  // A history entry may have been pushed by other code than the append family.
+  if (drawn_.size() < _history.size()) drawn_.resize(_history.size());
+  Drawn& cache = drawn_[i];
+  const int widget_width = size().width;
+  const int terminal_width = app_width().value_or(-1);
+  const auto state = _thinking_states.find(static_cast<int>(i));
+  const bool expanded = state != _thinking_states.end() && state->second;
+  const std::size_t first_row = lines().size();
+  entry_rows_.push_back(static_cast<int>(first_row));
+  drawn_width_ = widget_width;
+
+  if (cache.widget_width == widget_width && cache.terminal_width == terminal_width &&
+      cache.expanded == expanded && widget_width > 0) {
+    append_strips(cache.strips.data(), cache.strips.size());
+    _line_counter += cache.writes;
+    _step_count += cache.steps;
+    for (int row : cache.header_rows) {
+      _thinking_line_map[static_cast<int>(first_row) + row] = static_cast<int>(i);
+    }
+    return;
+  }
+
+  const int counter_before = _line_counter;
+  const int steps_before = _step_count;
+  render_entry(i);
+  // Not cached before the widget has its width: the first layout draws everything again.
+  if (widget_width <= 0) return;
+  cache.widget_width = widget_width;
+  cache.terminal_width = terminal_width;
+  cache.expanded = expanded;
+  cache.strips.assign(lines().begin() + static_cast<std::ptrdiff_t>(first_row), lines().end());
+  cache.writes = _line_counter - counter_before;
+  cache.steps = _step_count - steps_before;
+  cache.header_rows.clear();
+  // Headers are keyed by the display row they are drawn on: this entry's are at or after its
+  // first row.
+  for (auto it = _thinking_line_map.lower_bound(static_cast<int>(first_row));
+       it != _thinking_line_map.end(); ++it) {
+    if (it->second == static_cast<int>(i)) {
+      cache.header_rows.push_back(it->first - static_cast<int>(first_row));
+    }
+  }
+}
+
+void Scrollback::clear() {
+  RichLog::clear();
+  entry_rows_.clear();
+  stream_first_row_ = 0;
+  if (!_rerendering) {
+    _history.clear();
+    drawn_.clear();
+    _thinking_states.clear();
+    _thinking_line_map.clear();
+  }
+  _line_counter = 0;
+}
+
+void Scrollback::_rerender() {
+  // The flag and the scroll position come back even when a renderer fails; the error goes on
+  // to the caller with the display drawn up to the failing entry.
+  struct Restore {
+    Scrollback& self;
+    int saved_scroll;
+    ~Restore() {
+      self._rerendering = false;
+      self.scroll_to(saved_scroll, false);
+    }
+  };
+  _rerendering = true;
+  Restore restore{*this, scroll_offset().y};
+  RichLog::clear();
+  entry_rows_.clear();
+  _thinking_line_map.clear();
+  _line_counter = 0;
+  for (std::size_t i = 0; i < _history.size(); ++i) draw_entry(i);
+}
+
+void Scrollback::on_resize() {
+  RichLog::on_resize();
+  if (size().width > 0 && size().width != drawn_width_ && !lines().empty()) {
+    rerender_for_resize();
+  }
+  drawn_width_ = size().width;
+}
+
+void Scrollback::rerender_for_resize() {
+  // The reader's place: the entry at the top of the view and the row within it.
+  const bool at_end = scroll_offset().y >= max_scroll_y();
+  const int top = scroll_offset().y;
+  const auto it = std::upper_bound(entry_rows_.begin(), entry_rows_.end(), top);
+  const std::size_t top_entry = it == entry_rows_.begin() ? 0 : (it - entry_rows_.begin() - 1);
+  const int within = entry_rows_.empty() ? 0 : top - entry_rows_[top_entry];
+
+  // The lines of an open stream are not in the history yet: they are kept as drawn.
+  std::vector<termui::Strip> streamed;
+  if (_stream_started && stream_first_row_ <= lines().size()) {
+    streamed.assign(lines().begin() + static_cast<std::ptrdiff_t>(stream_first_row_),
+                    lines().end());
+  }
+  _rerender();
+  if (!streamed.empty()) {
+    stream_first_row_ = lines().size();
+    append_strips(streamed.data(), streamed.size());
+    _line_counter += stream_writes_;
+  }
+  if (at_end) {
+    scroll_end(false);
+  } else if (top_entry < entry_rows_.size()) {
+    const int next = top_entry + 1 < entry_rows_.size() ? entry_rows_[top_entry + 1]
+                                                        : static_cast<int>(lines().size());
+    const int first = entry_rows_[top_entry];
+    scroll_to(std::min(first + within, std::max(first, next - 1)), false);
+  }
+}
+
+}  // namespace zell::tui::widgets

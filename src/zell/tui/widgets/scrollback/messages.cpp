@@ -1,0 +1,124 @@
+// Prompts, queued prompts, answers, info and error lines.
+
+#include <algorithm>
+
+#include "styled/console.h"
+#include "styled/markdown.h"
+#include "styled/text.h"
+#include "unicode/text_ops.h"
+#include "zell/tui/widgets/scrollback/markdown_markers.h"
+#include "zell/tui/widgets/scrollback/scrollback.h"
+#include "zell/tui/widgets/scrollback/word_fill.h"
+
+namespace zell::tui::widgets {
+namespace {
+
+const styled::Style& style(std::string_view text) {
+  // Parsed once per literal: the few styles of this file are looked up by their text.
+  static const std::map<std::string_view, styled::Style> styles = [] {
+    std::map<std::string_view, styled::Style> m;
+    for (std::string_view s : {"bold #5f87ff", "bold white", "dim yellow", "dim italic", "dim",
+                               "bold red", "red"}) {
+      m.emplace(s, styled::Style::parse(s));
+    }
+    return m;
+  }();
+  return styles.at(text);
+}
+
+// Splits at every "\n", keeping empty pieces (also the one after a final "\n").
+template <typename F>
+void for_each_piece(std::string_view s, F&& f) {
+  for (;;) {
+    const std::size_t nl = s.find('\n');
+    f(s.substr(0, nl));
+    if (nl == std::string_view::npos) return;
+    s.remove_prefix(nl + 1);
+  }
+}
+
+std::string indented(std::string_view line) {
+  std::string s;
+  s.reserve(line.size() + 2);
+  s += "  ";
+  s += line;
+  return s;
+}
+
+}  // namespace
+
+bool has_markdown(std::string_view text) {
+  for (std::string_view marker : {"```", "###", "**", "- ", "1. ", "`"}) {
+    if (text.find(marker) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+void Scrollback::_render_user(std::string_view text) {
+  write(styled::Text());
+  _track_lines();
+  styled::Text line;
+  line.append("❯ ", style("bold #5f87ff"));
+  line.append(text, style("bold white"));
+  write(line);
+  _track_lines();
+}
+
+void Scrollback::_render_queued(std::string_view text) {
+  write(styled::Text());
+  _track_lines();
+  styled::Text line;
+  line.append("  ↻ ", style("dim yellow"));
+  line.append(text, style("dim italic"));
+  line.append("  (queued)", style("dim yellow"));
+  write(line);
+  _track_lines();
+}
+
+void Scrollback::_render_info(std::string_view text) {
+  write(styled::Text());
+  _track_lines();
+  write(styled::Text(indented(text), style("dim")));
+  _track_lines();
+}
+
+void Scrollback::_render_error(std::string_view text) {
+  styled::Text line;
+  line.append("  ✗ ", style("bold red"));
+  line.append(text, style("red"));
+  write(line);
+  _track_lines();
+}
+
+void Scrollback::_render_assistant(std::string_view text) {
+  write(styled::Text());
+  _track_lines();
+  const std::optional<int> terminal = app_width();
+  const int avail_w = std::max(terminal ? *terminal - 6 : 76, 40);
+  if (has_markdown(text)) {
+    // Rendered by a console of its own (no transcript theme), as ANSI, then read back into
+    // styles line by line.
+    std::string rendered;
+    styled::Console console({.width = avail_w - 2,
+                             .force_terminal = true,
+                             .color_system = styled::ColorSystem::truecolor,
+                             .file = &rendered});
+    console.print(styled::Markdown(text, "monokai"));
+    for_each_piece(rendered, [this](std::string_view line) {
+      write(styled::Text::from_ansi(indented(line)));
+      _track_lines();
+    });
+    return;
+  }
+  for_each_piece(text, [this, avail_w](std::string_view paragraph) {
+    const std::string wrapped = unicode::is_blank(paragraph)
+                                    ? std::string()
+                                    : word_fill(paragraph, avail_w - 2);
+    for_each_piece(wrapped, [this](std::string_view line) {
+      write(styled::Text(indented(line)));
+      _track_lines();
+    });
+  });
+}
+
+}  // namespace zell::tui::widgets

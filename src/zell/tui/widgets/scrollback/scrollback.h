@@ -1,0 +1,149 @@
+#pragma once
+// Scrollback: the scrolling conversation view of the full-screen interface. Every item (prompt,
+// answer, thinking block, tool call, result, info, error, approval, turn summary) is recorded in
+// `_history` and drawn through `write`, one styled line per write; the whole view can be drawn
+// again from the history (`_rerender`), which a thinking toggle and a resize do.
+//
+// Concerns live in their own files: core.cpp (construction, write, history, clear, re-render,
+// resize), streaming.cpp (answer text as it arrives), messages.cpp (prompts, answers, info and
+// error lines), and one file per further kind of item.
+//
+// UI thread only: agent events reach the widget as messages handled on that thread.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "styled/renderable.h"
+#include "styled/theme.h"
+#include "termui/widgets/rich_log.h"
+
+namespace zell::tui::widgets {
+
+// Styles pushed onto the widget's own console when it is mounted.
+[[nodiscard]] const styled::Theme& CUSTOM_THEME();
+
+// One recorded item: its kind ("user", "assistant", "tool_result", …), its text fields in the
+// order the kind defines, and for a "raw" entry the renderable it writes unchanged.
+struct HistoryEntry {
+  std::string kind;
+  std::vector<std::string> fields;
+  std::shared_ptr<const styled::Renderable> renderable;
+};
+
+// Named options of the base log, less `wrap`: the transcript always wraps.
+struct ScrollbackOptions {
+  bool auto_scroll = true;
+  int min_width = 78;
+  std::string id;
+};
+
+class Scrollback : public termui::RichLog {
+ public:
+  static constexpr std::string_view DEFAULT_CSS =
+      "\n    Scrollback {\n        height: 1fr;\n        overflow-y: scroll;\n"
+      "        overflow-x: hidden;\n        padding: 0 1;\n        scrollbar-size: 1 1;\n"
+      "    }\n    ";
+  // The framework's own text selection stays off: the widget selects text itself.
+  static constexpr bool ALLOW_SELECT = false;
+
+  explicit Scrollback(ScrollbackOptions options = {});
+
+  [[nodiscard]] std::vector<std::string_view> css_type_names() const override {
+    return {"Scrollback", "RichLog", "Widget"};
+  }
+  [[nodiscard]] std::vector<std::string_view> css_sources() const override {
+    return {DEFAULT_CSS, RichLog::DEFAULT_CSS};
+  }
+
+  void on_mount() override;
+  void on_resize() override;
+
+  // ---- what the host calls ----
+  void append_user(std::string_view text);
+  void append_queued(std::string_view text);
+  void append_assistant(std::string_view text);
+  void append_info(std::string_view text);
+  void append_error(std::string_view text);
+  void reset_steps() { _step_count = 0; }
+  void _spacer();
+  // A piece of answer text: writes every line it completes, keeps the unfinished one.
+  void stream_token(std::string_view token);
+  // The end of the answer: writes what is left and records `full_text` for later redraws.
+  void finish_stream(std::string_view full_text = {});
+  // Empties the display and, unless a re-render is running, the history.
+  void clear() override;
+
+  // Every line passes here: rendered at the widget's width − 2 unless the caller gives a width.
+  using RichLog::write;
+  termui::RichLog& write(const styled::Renderable& content,
+                         std::optional<int> width = std::nullopt) override;
+
+  // ---- line tracking and redrawing ----
+  // Counts `count` written lines; returns the number of the first of them.
+  int _track_lines(int count = 1);
+  // Clears the display and draws every history entry again, keeping the scroll offset.
+  void _rerender();
+
+  // ---- renderers (draw only; recording is the caller's business) ----
+  void _render_user(std::string_view text);
+  void _render_queued(std::string_view text);
+  void _render_assistant(std::string_view text);
+  void _render_info(std::string_view text);
+  void _render_error(std::string_view text);
+  void _write_wrapped(std::string_view line);
+  [[nodiscard]] int _stream_avail_width() const;
+
+  // ---- state (read by tests and the host; written only by the widget) ----
+  std::vector<HistoryEntry> _history;
+  std::map<int, bool> _thinking_states;
+  std::map<int, int> _thinking_line_map;
+  std::optional<std::pair<int, int>> _sel_start;
+  std::optional<std::pair<int, int>> _sel_end;
+  bool _selecting = false;
+  std::string _selected_text;
+  int _line_counter = 0;
+  int _step_count = 0;
+  std::string _stream_text;
+  bool _stream_started = false;
+  bool _rerendering = false;
+
+ protected:
+  // Records `entry` and draws it.
+  void append_entry(HistoryEntry entry);
+  // The terminal width as the renderers read it; nullopt when it cannot be read.
+  [[nodiscard]] std::optional<int> app_width() const;
+
+ private:
+  // What one history entry drew at one layout, so that a redraw at the same widths copies it
+  // instead of rendering it again.
+  struct Drawn {
+    int widget_width = -1;  // -1: never drawn
+    int terminal_width = -1;
+    bool expanded = false;  // thinking entries: the state it was drawn in
+    std::vector<termui::Strip> strips;
+    int writes = 0;
+    int steps = 0;
+    std::vector<int> header_rows;  // thinking headers, rows from the entry's first row
+  };
+
+  // Draws history entry i at the end of the display, from its cache when the layout matches.
+  void draw_entry(std::size_t i);
+  // Calls the renderer of the entry's kind; unknown kinds draw nothing.
+  void render_entry(std::size_t i);
+  // Redraws everything at the current width, keeping the reader's place and an open stream.
+  void rerender_for_resize();
+
+  std::vector<Drawn> drawn_;          // parallel to _history
+  std::vector<int> entry_rows_;       // first display row of each entry drawn since the clear
+  std::size_t stream_first_row_ = 0;  // display row of the open stream's blank line
+  int stream_writes_ = 0;             // writes of the open stream so far
+  int drawn_width_ = -1;              // widget width of the current drawing
+};
+
+}  // namespace zell::tui::widgets

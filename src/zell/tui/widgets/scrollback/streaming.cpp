@@ -1,0 +1,81 @@
+// Answer text as it arrives: every completed line is written at once, filled like a plain answer
+// and indented by two columns; the unfinished line waits for its line break.
+
+#include <algorithm>
+
+#include "styled/text.h"
+#include "unicode/text_ops.h"
+#include "zell/tui/widgets/scrollback/scrollback.h"
+#include "zell/tui/widgets/scrollback/word_fill.h"
+
+namespace zell::tui::widgets {
+
+int Scrollback::_stream_avail_width() const {
+  const std::optional<int> terminal = app_width();
+  return std::max(terminal ? *terminal - 6 : 76, 40) - 2;
+}
+
+void Scrollback::_write_wrapped(std::string_view line) {
+  const int avail = _stream_avail_width();
+  std::string row = "  ";
+  if (unicode::is_blank(line)) {
+    row += line;
+    write(styled::Text(row));
+    _track_lines();
+    ++stream_writes_;
+    return;
+  }
+  const std::string wrapped = word_fill(line, avail);
+  std::string_view rest = wrapped;
+  for (;;) {
+    const std::size_t nl = rest.find('\n');
+    row.resize(2);
+    row += rest.substr(0, nl);
+    write(styled::Text(row));
+    _track_lines();
+    ++stream_writes_;
+    if (nl == std::string_view::npos) break;
+    rest.remove_prefix(nl + 1);
+  }
+}
+
+void Scrollback::stream_token(std::string_view token) {
+  if (!_stream_started) {
+    stream_first_row_ = lines().size();
+    stream_writes_ = 0;
+    write(styled::Text());
+    _track_lines();
+    ++stream_writes_;
+    _stream_started = true;
+  }
+  // Only the unfinished tail is kept; a token without a line break costs an append.
+  const std::size_t nl = token.rfind('\n');
+  if (nl == std::string_view::npos) {
+    _stream_text += token;
+    return;
+  }
+  _stream_text += token.substr(0, nl);
+  std::string_view done = _stream_text;
+  for (;;) {
+    const std::size_t cut = done.find('\n');
+    _write_wrapped(done.substr(0, cut));
+    if (cut == std::string_view::npos) break;
+    done.remove_prefix(cut + 1);
+  }
+  _stream_text.assign(token.substr(nl + 1));
+  scroll_end(false);
+}
+
+void Scrollback::finish_stream(std::string_view full_text) {
+  if (!unicode::is_blank(_stream_text)) _write_wrapped(_stream_text);
+  _stream_text.clear();
+  _stream_started = false;
+  stream_writes_ = 0;
+  if (!unicode::is_blank(full_text)) {
+    _history.push_back({"assistant", {std::string(full_text)}, nullptr});
+    drawn_.emplace_back();
+  }
+  scroll_end(false);
+}
+
+}  // namespace zell::tui::widgets
