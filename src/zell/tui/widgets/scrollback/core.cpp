@@ -11,12 +11,10 @@
 namespace zell::tui::widgets {
 
 const styled::Theme& CUSTOM_THEME() {
-  static const styled::Theme theme{{"markdown.code", "#d72b6b on #2a2a2a"},
-                                   {"markdown.code_inline", "#d72b6b on #2a2a2a"},
-                                   {"markdown.h1", "bold white"},
-                                   {"markdown.h2", "bold white"},
-                                   {"markdown.h3", "bold white"},
-                                   {"markdown.h4", "bold white"}};
+  static const styled::Theme theme{
+      {"markdown.code", "#d72b6b on #2a2a2a"}, {"markdown.code_inline", "#d72b6b on #2a2a2a"},
+      {"markdown.h1", "bold white"},           {"markdown.h2", "bold white"},
+      {"markdown.h3", "bold white"},           {"markdown.h4", "bold white"}};
   return theme;
 }
 
@@ -35,7 +33,9 @@ termui::RichLogOptions base_options(ScrollbackOptions o) {
 
 Scrollback::Scrollback(ScrollbackOptions options) : RichLog(base_options(std::move(options))) {}
 
-void Scrollback::on_mount() { _console.push_theme(CUSTOM_THEME()); }
+void Scrollback::on_mount() {
+  _console.push_theme(CUSTOM_THEME());
+}
 
 std::optional<int> Scrollback::app_width() const {
   if (!is_mounted()) return std::nullopt;
@@ -158,7 +158,9 @@ void Scrollback::draw_entry(std::size_t i) {
 void Scrollback::clear() {
   RichLog::clear();
   entry_rows_.clear();
-  stream_first_row_ = 0;
+  // The lines streamed so far are gone from the display; the stream itself goes on.
+  stream_blank_shown_ = false;
+  stream_lines_.clear();
   if (!_rerendering) {
     _history.clear();
     drawn_.clear();
@@ -204,18 +206,9 @@ void Scrollback::rerender_for_resize() {
   const std::size_t top_entry = it == entry_rows_.begin() ? 0 : (it - entry_rows_.begin() - 1);
   const int within = entry_rows_.empty() ? 0 : top - entry_rows_[top_entry];
 
-  // The lines of an open stream are not in the history yet: they are kept as drawn.
-  std::vector<termui::Strip> streamed;
-  if (_stream_started && stream_first_row_ <= lines().size()) {
-    streamed.assign(lines().begin() + static_cast<std::ptrdiff_t>(stream_first_row_),
-                    lines().end());
-  }
   _rerender();
-  if (!streamed.empty()) {
-    stream_first_row_ = lines().size();
-    append_strips(streamed.data(), streamed.size());
-    _line_counter += stream_writes_;
-  }
+  // The lines of an open stream are not in the history yet: they are filled again below it.
+  redraw_stream();
   if (at_end) {
     scroll_end(false);
   } else if (top_entry < entry_rows_.size()) {

@@ -17,8 +17,8 @@ const styled::Style& style(std::string_view text) {
   // Parsed once per literal: the few styles of this file are looked up by their text.
   static const std::map<std::string_view, styled::Style> styles = [] {
     std::map<std::string_view, styled::Style> m;
-    for (std::string_view s : {"bold #5f87ff", "bold white", "dim yellow", "dim italic", "dim",
-                               "bold red", "red"}) {
+    for (std::string_view s :
+         {"bold #5f87ff", "bold white", "dim yellow", "dim italic", "dim", "bold red", "red"}) {
       m.emplace(s, styled::Style::parse(s));
     }
     return m;
@@ -111,9 +111,8 @@ void Scrollback::_render_assistant(std::string_view text) {
     return;
   }
   for_each_piece(text, [this, avail_w](std::string_view paragraph) {
-    const std::string wrapped = unicode::is_blank(paragraph)
-                                    ? std::string()
-                                    : word_fill(paragraph, avail_w - 2);
+    const std::string wrapped =
+        unicode::is_blank(paragraph) ? std::string() : word_fill(paragraph, avail_w - 2);
     for_each_piece(wrapped, [this](std::string_view line) {
       write(styled::Text(indented(line)));
       _track_lines();

@@ -138,12 +138,15 @@ class Scrollback : public termui::RichLog {
   void render_entry(std::size_t i);
   // Redraws everything at the current width, keeping the reader's place and an open stream.
   void rerender_for_resize();
+  // Writes the open stream's lines again (after a redraw at a new width).
+  void redraw_stream();
 
-  std::vector<Drawn> drawn_;          // parallel to _history
-  std::vector<int> entry_rows_;       // first display row of each entry drawn since the clear
-  std::size_t stream_first_row_ = 0;  // display row of the open stream's blank line
-  int stream_writes_ = 0;             // writes of the open stream so far
-  int drawn_width_ = -1;              // widget width of the current drawing
+  std::vector<Drawn> drawn_;     // parallel to _history
+  std::vector<int> entry_rows_;  // first display row of each entry drawn since the clear
+  // The open stream's completed lines as they came, to fill them again at a new width.
+  std::vector<std::string> stream_lines_;
+  bool stream_blank_shown_ = false;  // its leading blank line is on display
+  int drawn_width_ = -1;             // widget width of the current drawing
 };
 
 }  // namespace zell::tui::widgets

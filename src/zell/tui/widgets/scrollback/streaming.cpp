@@ -22,7 +22,6 @@ void Scrollback::_write_wrapped(std::string_view line) {
     row += line;
     write(styled::Text(row));
     _track_lines();
-    ++stream_writes_;
     return;
   }
   const std::string wrapped = word_fill(line, avail);
@@ -33,7 +32,6 @@ void Scrollback::_write_wrapped(std::string_view line) {
     row += rest.substr(0, nl);
     write(styled::Text(row));
     _track_lines();
-    ++stream_writes_;
     if (nl == std::string_view::npos) break;
     rest.remove_prefix(nl + 1);
   }
@@ -41,12 +39,11 @@ void Scrollback::_write_wrapped(std::string_view line) {
 
 void Scrollback::stream_token(std::string_view token) {
   if (!_stream_started) {
-    stream_first_row_ = lines().size();
-    stream_writes_ = 0;
     write(styled::Text());
     _track_lines();
-    ++stream_writes_;
     _stream_started = true;
+    stream_blank_shown_ = true;
+    stream_lines_.clear();
   }
   // Only the unfinished tail is kept; a token without a line break costs an append.
   const std::size_t nl = token.rfind('\n');
@@ -58,7 +55,8 @@ void Scrollback::stream_token(std::string_view token) {
   std::string_view done = _stream_text;
   for (;;) {
     const std::size_t cut = done.find('\n');
-    _write_wrapped(done.substr(0, cut));
+    stream_lines_.emplace_back(done.substr(0, cut));
+    _write_wrapped(stream_lines_.back());
     if (cut == std::string_view::npos) break;
     done.remove_prefix(cut + 1);
   }
@@ -70,12 +68,22 @@ void Scrollback::finish_stream(std::string_view full_text) {
   if (!unicode::is_blank(_stream_text)) _write_wrapped(_stream_text);
   _stream_text.clear();
   _stream_started = false;
-  stream_writes_ = 0;
+  stream_blank_shown_ = false;
+  stream_lines_.clear();
   if (!unicode::is_blank(full_text)) {
     _history.push_back({"assistant", {std::string(full_text)}, nullptr});
     drawn_.emplace_back();
   }
   scroll_end(false);
+}
+
+void Scrollback::redraw_stream() {
+  if (!_stream_started) return;
+  if (stream_blank_shown_) {
+    write(styled::Text());
+    _track_lines();
+  }
+  for (const std::string& line : stream_lines_) _write_wrapped(line);
 }
 
 }  // namespace zell::tui::widgets

@@ -41,7 +41,9 @@ bool is_word(char32_t c) {
 }
 
 // A word character that is not a decimal digit.
-bool is_letter(char32_t c) { return is_word(c) && !is_digit(c); }
+bool is_letter(char32_t c) {
+  return is_word(c) && !is_digit(c);
+}
 
 // Characters after which a run of hyphens counts as a dash between words.
 bool is_word_punct(char32_t c) {

@@ -1,0 +1,302 @@
+// The transcript's core: line counting, the history, writing widths, message renderers,
+// streaming, redrawing from the history and on resize.
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "scrollback_fixture.h"
+#include "styled/text.h"
+#include "zell/tui/widgets/scrollback/markdown_markers.h"
+#include "zell/tui/widgets/scrollback/word_fill.h"
+
+namespace zell::tui::widgets {
+namespace {
+
+using testing::Transcript;
+
+struct FillCase {
+  const char* text;
+  int width;
+  const char* expected;
+};
+
+TEST(WordFill, agrees_with_the_reference_table) {
+  static const FillCase cases[] = {
+#include "word_fill_cases.inc"
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(word_fill(c.text, c.width), c.expected) << "text: " << c.text << " width " << c.width;
+  }
+}
+
+TEST(WordFill, is_linear_on_a_long_line_of_words) {
+  std::string long_line;
+  for (int i = 0; i < 20000; ++i) long_line += "word-wrap ";
+  const std::string filled = word_fill(long_line, 74);
+  EXPECT_EQ(filled.find("\n "), std::string::npos);
+  EXPECT_GT(std::count(filled.begin(), filled.end(), '\n'), 2000);
+}
+
+TEST(MarkdownMarkers, any_marker_anywhere_makes_markdown) {
+  for (const char* md : {"```py\nx\n```", "### h", "**b**", "a - b", "1. one", "use `x`"}) {
+    EXPECT_TRUE(has_markdown(md)) << md;
+  }
+  for (const char* plain : {"plain text", "a-b", "1.5 and 2", "#1 and ## 2", "*one*"}) {
+    EXPECT_FALSE(has_markdown(plain)) << plain;
+  }
+}
+
+TEST(Scrollback, track_lines_counts_writes_and_returns_the_first_number) {
+  Transcript t;
+  EXPECT_EQ(t.log()._track_lines(), 0);
+  EXPECT_EQ(t.log()._track_lines(), 1);
+  EXPECT_EQ(t.log()._track_lines(3), 2);
+  EXPECT_EQ(t.log()._line_counter, 5);
+}
+
+TEST(Scrollback, write_renders_at_the_widget_width_less_two_above_twelve_columns) {
+  // The content area is the terminal less two columns of padding and one of scroll bar.
+  struct Case {
+    int terminal;
+    int expected_cells;
+  } cases[] = {{15, 12}, {16, 11}, {100, 95}};
+  for (const auto& c : cases) {
+    Transcript t({c.terminal, 10});
+    t.log().write(styled::Text("x"));
+    EXPECT_EQ(t.log().lines().back().cell_length(), c.expected_cells) << c.terminal;
+    t.log().write(styled::Text("y"), 5);  // the caller's width wins
+    EXPECT_EQ(t.log().lines().back().cell_length(), 5);
+  }
+  Scrollback detached;  // not laid out: the base picks its minimum width
+  detached.write(styled::Text("z"));
+  EXPECT_EQ(detached.lines().back().cell_length(), 78);
+}
+
+TEST(Scrollback, message_renderers_draw_their_shapes_and_count_each_write) {
+  Transcript t;
+  auto& log = t.log();
+  log.append_user("hello");
+  log.append_queued("later");
+  log.append_info("note");
+  log.append_error("bad");
+  EXPECT_EQ(t.texts(), (std::vector<std::string>{"", "❯ hello", "", "  ↻ later  (queued)", "",
+                                                 "  note", "  ✗ bad"}));
+  EXPECT_EQ(log._line_counter, 7);
+  ASSERT_EQ(log._history.size(), 4u);
+  EXPECT_EQ(log._history[3].kind, "error");
+  EXPECT_EQ(log._history[3].fields, std::vector<std::string>{"bad"});
+
+  const auto& user = log.lines()[1].segments();
+  EXPECT_EQ(user[0].style, styled::Style::parse("bold #5f87ff"));
+  EXPECT_EQ(user[1].text, "hello");
+  EXPECT_EQ(user[1].style, styled::Style::parse("bold white"));
+  EXPECT_EQ(log.lines()[6].segments()[1].style, styled::Style::parse("red"));
+}
+
+TEST(Scrollback, agent_text_reaches_cells_without_raw_controls) {
+  Transcript t;
+  t.log().append_user("a\x1b]52;c;ZXZpbA==\x07z\x9b");
+  t.pilot.pause();
+  const std::string row = t.pilot.lines()[1];
+  EXPECT_EQ(row.find('\x1b'), std::string::npos);
+  EXPECT_NE(row.find("␛]52;c;ZXZpbA==␇z"), std::string::npos);
+}
+
+TEST(Scrollback, plain_answers_are_filled_and_indented) {
+  Transcript t({100, 30});
+  auto& log = t.log();
+  log.append_assistant("a\n\nb\n");
+  EXPECT_EQ(t.texts(), (std::vector<std::string>{"", "  a", "", "  b", ""}));
+  EXPECT_EQ(log.lines()[2].text().substr(0, 3), "   ");  // two spaces, padded
+  EXPECT_EQ(log._line_counter, 5);
+
+  log.clear();
+  log.append_assistant(std::string(100, 'w'));  // width 100: filled at 92
+  ASSERT_EQ(log.lines().size(), 3u);
+  EXPECT_EQ(t.texts()[1], "  " + std::string(92, 'w'));
+  EXPECT_EQ(t.texts()[2], "  " + std::string(8, 'w'));
+}
+
+TEST(Scrollback, markdown_answers_are_rendered_with_styles_and_end_in_an_indent_line) {
+  Transcript t({100, 30});
+  t.log().append_assistant("Some **bold** text");
+  const auto texts = t.texts();
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[1], "  Some bold text");
+  EXPECT_EQ(texts[2], "");
+  bool bold = false;
+  for (const auto& seg : t.log().lines()[1].segments()) {
+    if (seg.text == "bold") bold = seg.style.has(styled::Attr::bold);
+  }
+  EXPECT_TRUE(bold);
+}
+
+TEST(Scrollback, answer_width_follows_the_terminal_with_a_minimum_of_forty) {
+  // Terminal 30: the fill width stays at 38 and the log wraps the longer rows again.
+  Transcript narrow({30, 20});
+  narrow.log().append_assistant(std::string(38, 'n'));
+  EXPECT_EQ(narrow.texts()[1], "  " + std::string(23, 'n'));
+  EXPECT_EQ(narrow.texts()[2], std::string(15, 'n'));
+
+  Scrollback detached;  // no terminal to read: 76 − 2 = 74
+  detached.append_assistant(std::string(80, 'd'));
+  EXPECT_EQ(detached.lines()[1].text().substr(0, 76), "  " + std::string(74, 'd'));
+}
+
+TEST(Scrollback, streaming_writes_completed_lines_and_keeps_the_unfinished_one) {
+  Transcript t;
+  auto& log = t.log();
+  log.stream_token("hel");
+  EXPECT_EQ(t.texts(), std::vector<std::string>{""});
+  log.stream_token("lo\nwo");
+  EXPECT_EQ(t.texts(), (std::vector<std::string>{"", "  hello"}));
+  EXPECT_EQ(log._stream_text, "wo");
+  log.stream_token("rld\n");
+  EXPECT_EQ(log._stream_text, "");
+  log.stream_token("a\n\n   \nb");
+  EXPECT_EQ(t.texts(), (std::vector<std::string>{"", "  hello", "  world", "  a", "", ""}));
+  EXPECT_EQ(log.lines()[5].text().substr(0, 5), "     ");  // two spaces and its own three
+  EXPECT_TRUE(log._history.empty());
+
+  log.finish_stream("hello\nworld\na\n\n   \nb");
+  EXPECT_EQ(t.texts().back(), "  b");
+  ASSERT_EQ(log._history.size(), 1u);
+  EXPECT_EQ(log._history[0].kind, "assistant");
+  EXPECT_FALSE(log._stream_started);
+
+  log.stream_token("next");  // a new stream starts with its own blank line
+  EXPECT_EQ(t.texts().back(), "");
+  log.finish_stream("   ");  // blank answers are not recorded; a blank tail is not written
+  EXPECT_EQ(log._history.size(), 1u);
+  EXPECT_EQ(t.texts().back(), "  next");
+}
+
+TEST(Scrollback, finish_without_a_stream_records_only) {
+  Transcript t;
+  t.log().finish_stream("**answer**");
+  EXPECT_TRUE(t.log().lines().empty());
+  ASSERT_EQ(t.log()._history.size(), 1u);
+  t.log()._rerender();
+  EXPECT_EQ(t.texts()[1], "  answer");
+}
+
+TEST(Scrollback, clear_keeps_the_history_only_while_redrawing) {
+  Transcript t;
+  auto& log = t.log();
+  log.append_user("a");
+  log._step_count = 3;
+  log.clear();
+  EXPECT_TRUE(log._history.empty());
+  EXPECT_TRUE(log.lines().empty());
+  EXPECT_EQ(log._line_counter, 0);
+  EXPECT_EQ(log._step_count, 3);
+
+  log.append_user("kept");
+  log._rerendering = true;
+  log.clear();
+  EXPECT_EQ(log._history.size(), 1u);
+  log._rerendering = false;
+}
+
+class Throwing : public styled::Renderable {
+ public:
+  void render(const styled::Console&, int, styled::Lines&) const override {
+    throw std::runtime_error("renderer failed");
+  }
+};
+
+TEST(Scrollback, rerender_redraws_the_history_skipping_unknown_kinds) {
+  Transcript t({60, 8});
+  auto& log = t.log();
+  for (int i = 0; i < 10; ++i) log.append_info("line " + std::to_string(i));
+  log._history.push_back({"no_such_kind", {"x"}, nullptr});
+  log._history.push_back({"spacer", {}, nullptr});
+  log.append_error("last");
+  const auto before = t.texts();
+  log.scroll_to(5);
+  log._rerender();
+  EXPECT_EQ(t.texts().size(), before.size() + 1);  // the spacer's blank line
+  EXPECT_EQ(log.scroll_offset().y, 5);
+  EXPECT_EQ(log._history.size(), 13u);
+  EXPECT_EQ(log._line_counter, 22);
+}
+
+TEST(Scrollback, a_failing_redraw_restores_the_marker_and_the_scroll_position) {
+  Transcript t({60, 5});
+  auto& log = t.log();
+  for (int i = 0; i < 10; ++i) log.append_info("x");
+  log._history.push_back({"raw", {}, std::make_shared<Throwing>()});
+  log.append_info("after");
+  log.scroll_to(4);
+  EXPECT_THROW(log._rerender(), std::runtime_error);
+  EXPECT_FALSE(log._rerendering);
+  EXPECT_EQ(log.scroll_offset().y, 4);
+  EXPECT_EQ(log._history.size(), 12u);
+}
+
+TEST(Scrollback, a_second_redraw_at_the_same_width_reuses_the_drawn_lines) {
+  Transcript t({80, 20});
+  auto& log = t.log();
+  log.append_user("question");
+  log.append_assistant("```python\ndef f():\n    return 1\n```\n");
+  log.append_assistant("plain answer\nwith two lines");
+  const auto first = log.lines();
+  log._rerender();
+  EXPECT_EQ(log.lines(), first);
+  log._rerender();
+  EXPECT_EQ(log.lines(), first);
+  EXPECT_EQ(log._line_counter, static_cast<int>(first.size()));
+}
+
+TEST(Scrollback, resizing_redraws_at_the_new_width_and_keeps_an_open_stream) {
+  Transcript t({100, 20});
+  auto& log = t.log();
+  log.append_assistant(std::string(150, 'a'));
+  log.stream_token("streamed line\nunfinished");
+  t.pilot.resize({50, 20});
+  t.pilot.pause();
+  for (const auto& line : log.lines()) EXPECT_LE(line.cell_length(), 47);
+  const auto texts = t.texts();
+  EXPECT_EQ(texts[1], "  " + std::string(42, 'a'));  // 50 − 6 = 44, filled at 42
+  EXPECT_EQ(texts.back(), "  streamed line");
+  EXPECT_EQ(texts[texts.size() - 2], "");  // the stream's own blank line
+  log.stream_token(" now\n");
+  EXPECT_EQ(t.texts().back(), "  unfinished now");
+  log.finish_stream(std::string(150, 'a'));
+  EXPECT_EQ(log._history.size(), 2u);
+}
+
+TEST(Scrollback, resizing_keeps_the_reader_on_the_entry_they_were_reading) {
+  Transcript t({100, 10});
+  auto& log = t.log();
+  // Each entry takes two rows at 100 columns and three at 60.
+  for (int i = 0; i < 30; ++i) log.append_info("entry" + std::to_string(i) + std::string(60, '.'));
+  log.scroll_to(21);  // the text row of entry 10
+  t.pilot.resize({60, 10});
+  t.pilot.pause();
+  EXPECT_EQ(log.scroll_offset().y, 31);
+  EXPECT_EQ(t.texts()[31].substr(0, 9), "  entry10");
+}
+
+TEST(Scrollback, a_tool_less_turn_from_prompt_to_redrawn_markdown) {
+  Transcript t({80, 30});
+  auto& log = t.log();
+  log.append_user("Explain");
+  const std::string answer = "Use `grep`:\n\n- fast\n- simple\n";
+  for (std::string_view token : {"Use `gr", "ep`:\n\n- fa", "st\n- simple\n"}) {
+    log.stream_token(token);
+  }
+  log.finish_stream(answer);
+  t.pilot.pause();
+  EXPECT_NE(t.pilot.text().find("  Use `grep`:"), std::string::npos);  // raw while streaming
+  log._rerender();
+  t.pilot.pause();
+  const std::string screen = t.pilot.text();
+  EXPECT_NE(screen.find("Use grep:"), std::string::npos);
+  EXPECT_NE(screen.find("•"), std::string::npos);
+  EXPECT_EQ(screen.find("`"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zell::tui::widgets
