@@ -9,22 +9,6 @@
 namespace zell::tui::screens {
 namespace {
 
-std::string rules(int n) {
-  std::string s;
-  for (int i = 0; i < n; ++i) s += "─";
-  return s;
-}
-
-TEST(HeaderLine, rule_fills_the_row_inside_the_padding) {
-  const struct {
-    int width;
-    int rule;
-  } cases[] = {{100, 84}, {80, 64}, {17, 1}, {16, 0}, {10, 0}, {0, 0}, {-5, 0}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(header_line(c.width), "🏠 Vellumine " + rules(c.rule)) << c.width;
-  }
-}
-
 TEST(OneLineReason, keeps_eighty_characters_on_one_line) {
   std::string long_text;
   for (int i = 0; i < 20; ++i) long_text += "line " + std::to_string(i) + "\n";  // 7-8 chars each
