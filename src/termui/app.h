@@ -53,22 +53,23 @@ class App {
   void install_screen(std::string name, std::function<std::unique_ptr<Screen>()> factory);
   void push_screen(std::string_view name);
   void push_screen(std::unique_ptr<Screen> screen);
-  // Replaces the top screen.
-  void switch_screen(std::string_view name);
+  // Replaces the top screen. Virtual, like exit, size and post_message, so that an App which
+  // also implements an interface declaring the same members has one overrider for both.
+  virtual void switch_screen(std::string_view name);
   void pop_screen();
   [[nodiscard]] Screen& screen();
   [[nodiscard]] bool has_screen() const { return !stack_.empty(); }
 
   // Ends the loop after the current event. Safe from any thread.
-  void exit(int code = 0);
+  virtual void exit(int code = 0);
   [[nodiscard]] bool exiting() const { return exit_requested_.load(); }
 
   // Terminal size in cells.
-  [[nodiscard]] Size size() const { return size_; }
+  [[nodiscard]] virtual Size size() const { return size_; }
 
   // Safe from any thread: queues the message and wakes the loop; the message is handled on
   // the UI thread by the handler registered for its type, else by on_message.
-  bool post_message(std::unique_ptr<Message> message);
+  virtual bool post_message(std::unique_ptr<Message> message);
   template <typename M>
   void on(std::function<void(M&)> handler) {
     handlers_[std::type_index(typeid(M))] = [h = std::move(handler)](Message& m) {

@@ -21,17 +21,21 @@ namespace {
 // An application that keeps what is posted, and can be told to fail.
 class RecordingApp : public host::HostApp {
  public:
-  void post_message(std::unique_ptr<termui::Message> message) override {
+  bool post_message(std::unique_ptr<termui::Message> message) override {
     if (fail_with_interrupt) throw Interrupt();
     if (fail) throw std::runtime_error("application gone");
     std::lock_guard lock(mutex);
     posted.push_back(std::move(message));
     posted_cv.notify_all();
+    return true;
   }
   host::Size size() const override { return {80, 24}; }
   host::ZellConfig& zell_config() override { return config; }
   void switch_screen(std::string_view) override {}
-  void exit() override {}
+  void exit(int) override {}
+  host::ConfigStore& config_store() override { throw std::logic_error("no store"); }
+  const host::RuntimeGatewayFactory& runtime_gateway_factory() const override { return factory; }
+  host::RuntimeGatewayFactory factory;
 
   // Waits until `n` messages have been posted.
   void wait_for(std::size_t n) {

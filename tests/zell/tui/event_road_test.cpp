@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <thread>
 
 #include "scrollback_fixture.h"
@@ -15,13 +16,16 @@ namespace {
 class Host : public host::HostApp {
  public:
   explicit Host(termui::App& app) : app_(app) {}
-  void post_message(std::unique_ptr<termui::Message> m) override {
-    (void)app_.post_message(std::move(m));
+  bool post_message(std::unique_ptr<termui::Message> m) override {
+    return app_.post_message(std::move(m));
   }
-  host::Size size() const override { return {app_.size().width, app_.size().height}; }
+  host::Size size() const override { return app_.size(); }
   host::ZellConfig& zell_config() override { return config_; }
   void switch_screen(std::string_view) override {}
-  void exit() override {}
+  void exit(int) override {}
+  host::ConfigStore& config_store() override { throw std::logic_error("no store"); }
+  const host::RuntimeGatewayFactory& runtime_gateway_factory() const override { return factory; }
+  host::RuntimeGatewayFactory factory;
 
  private:
   termui::App& app_;

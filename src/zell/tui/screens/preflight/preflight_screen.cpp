@@ -1,0 +1,109 @@
+#include "zell/tui/screens/preflight/preflight_screen.h"
+
+#include <exception>
+#include <stdexcept>
+#include <string>
+
+#include "styled/text.h"
+#include "termui/widgets/container.h"
+#include "termui/widgets/static.h"
+#include "zell/host/tui_host_app.h"
+#include "zell/tui/screens/preflight/picker_text.h"
+
+namespace zell::tui::screens {
+namespace {
+
+constexpr int FALLBACK_WIDTH = 80;
+
+}  // namespace
+
+PreflightScreen::PreflightScreen() {
+  register_action("select_fast", [this] { action_select_fast(); });
+  register_action("select_reasoning", [this] { action_select_reasoning(); });
+  register_action("quit", [this] { action_quit(); });
+}
+
+std::vector<std::unique_ptr<termui::Widget>> PreflightScreen::compose() {
+  std::vector<std::unique_ptr<termui::Widget>> widgets;
+  widgets.push_back(std::make_unique<termui::Static>("", "picker-header"));
+  widgets.push_back(std::make_unique<termui::Container>(
+      "picker-center", std::make_unique<termui::Static>(MENU_TEXT, "picker-box")));
+  return widgets;
+}
+
+void PreflightScreen::on_mount() {
+  _update_header();
+}
+
+void PreflightScreen::on_resize() {
+  _update_header();
+}
+
+void PreflightScreen::_update_header() {
+  int width = 0;
+  try {
+    width = host::host_of(app()).size().width;
+  } catch (const std::exception&) {
+    width = 0;  // an unreadable size counts as none
+  }
+  if (width <= 0) width = FALLBACK_WIDTH;
+  // One row that is never wrapped: a narrow terminal shows the start of the name.
+  styled::Text line(header_line(width));
+  line.set_no_wrap(true).set_overflow(styled::Overflow::crop);
+  query_one<termui::Static>("#picker-header").update(std::move(line));
+}
+
+void PreflightScreen::_save() {
+  host::HostApp& host = host::host_of(app());
+  host.config_store().save_config(host.zell_config());
+}
+
+void PreflightScreen::_select_mode(std::string_view mode) {
+  host::HostApp& host = host::host_of(app());
+  host.zell_config().runtime.laptop_26b_runtime_mode = std::string(mode);
+  auto& box = query_one<termui::Static>("#picker-box");
+
+  std::vector<PickerProblem> problems;
+  // A failed save is reported, but the check still runs: the mode applies for this run.
+  std::string save_error;
+  try {
+    _save();
+  } catch (const std::exception& e) {
+    save_error = e.what();
+    problems.push_back({"Could not save settings", save_error});
+  }
+
+  host::Health health;
+  std::string check_error;
+  try {
+    const auto gateway = host.runtime_gateway_factory()(host.zell_config().runtime);
+    if (!gateway) throw std::runtime_error("no runtime gateway for mode " + std::string(mode));
+    health = gateway->healthcheck();
+  } catch (const std::exception& e) {
+    check_error = e.what();
+    problems.push_back({"Health check failed", check_error});
+    box.update(problem_text(problems, false));
+    return;
+  }
+
+  if (health.ready) {
+    host.switch_screen("chat");  // this screen may be gone from here on
+    return;
+  }
+  problems.push_back({"Server not ready", health.details});
+  box.update(problem_text(problems, true));
+}
+
+void PreflightScreen::action_select_fast() {
+  _select_mode("turbo");
+}
+
+void PreflightScreen::action_select_reasoning() {
+  _select_mode("turbo-think");
+}
+
+void PreflightScreen::action_quit() {
+  host::host_of(app()).exit();
+}
+
+}  // namespace zell::tui::screens

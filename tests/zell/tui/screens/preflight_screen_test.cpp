@@ -1,0 +1,299 @@
+#include "zell/tui/screens/preflight/preflight_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+
+#include "termui/pilot.h"
+#include "termui/widgets/static.h"
+#include "zell/host/tui_host_app.h"
+#include "zell/tui/screens/preflight/picker_text.h"
+
+namespace zell::tui::screens {
+namespace {
+
+const styled::Color BLUE = styled::Color::rgb(0x5f, 0x87, 0xff);
+
+class FakeStore : public host::ConfigStore {
+ public:
+  std::vector<std::string> saved_modes;
+  std::optional<std::string> failure;
+  void save_config(const host::ZellConfig& config) override {
+    saved_modes.push_back(config.runtime.laptop_26b_runtime_mode);
+    if (failure) throw std::runtime_error(*failure);
+  }
+};
+
+// What the next gateway does: fail to be built, be missing, fail its check, or answer.
+struct GatewayScript {
+  std::optional<std::string> build_error;
+  bool missing = false;
+  std::optional<std::string> check_error;
+  host::Health health{true, "ok"};
+};
+
+GatewayScript not_ready(std::string details) {
+  GatewayScript g;
+  g.health = {false, std::move(details)};
+  return g;
+}
+GatewayScript build_fails(std::string error) {
+  GatewayScript g;
+  g.build_error = std::move(error);
+  return g;
+}
+GatewayScript check_fails(std::string error) {
+  GatewayScript g;
+  g.check_error = std::move(error);
+  return g;
+}
+GatewayScript missing_gateway() {
+  GatewayScript g;
+  g.missing = true;
+  return g;
+}
+
+class FakeGateway : public host::RuntimeGateway {
+ public:
+  explicit FakeGateway(const GatewayScript& script) : script_(script) {}
+  host::Health healthcheck() override {
+    if (script_.check_error) throw std::runtime_error(*script_.check_error);
+    return script_.health;
+  }
+
+ private:
+  const GatewayScript& script_;
+};
+
+class PickerApp : public host::TuiHostApp {
+ public:
+  host::ZellConfig config;
+  FakeStore store;
+  GatewayScript gateway;
+  std::vector<std::string> gateway_modes;  // the mode each gateway was built for
+  std::optional<int> reported_width;       // what size().width tells the host's readers
+  bool size_fails = false;
+
+  host::ZellConfig& zell_config() override { return config; }
+  host::ConfigStore& config_store() override { return store; }
+  const host::RuntimeGatewayFactory& runtime_gateway_factory() const override { return factory_; }
+  host::Size size() const override {
+    if (size_fails) throw std::runtime_error("no terminal");
+    host::Size s = TuiHostApp::size();
+    if (reported_width) s.width = *reported_width;
+    return s;
+  }
+
+  std::string box() { return screen().query_one<termui::Static>("#picker-box").content().plain(); }
+  std::string header() {
+    return screen().query_one<termui::Static>("#picker-header").content().plain();
+  }
+  bool on_chat() { return screen().id() == "chat"; }
+
+ protected:
+  void on_mount() override {
+    install_screen("chat", [] { return std::make_unique<termui::Screen>("chat"); });
+    push_screen(std::make_unique<PreflightScreen>());
+  }
+
+ private:
+  host::RuntimeGatewayFactory factory_ =
+      [this](const host::RuntimeConfig& runtime) -> std::unique_ptr<host::RuntimeGateway> {
+    gateway_modes.push_back(runtime.laptop_26b_runtime_mode);
+    if (gateway.build_error) throw std::runtime_error(*gateway.build_error);
+    if (gateway.missing) return nullptr;
+    return std::make_unique<FakeGateway>(gateway);
+  };
+};
+
+std::string rules(int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += "─";
+  return s;
+}
+
+std::string row(termui::Pilot& pilot, int y, int from, int count) {
+  std::string s;
+  for (int x = from; x < from + count; ++x) s += pilot.cell(x, y).text;
+  return s;
+}
+
+// ---- header ----
+
+TEST(PreflightHeader, name_and_rule_across_the_terminal_width) {
+  PickerApp app;
+  termui::Pilot pilot(app, {100, 24});
+  EXPECT_EQ(app.header(), "🏠 Vellumine " + rules(84));
+  // One column of padding, the wide house glyph, then the name and the rule, in blue on the
+  // theme's surface colour, padding included.
+  EXPECT_EQ(row(pilot, 0, 0, 15), " 🏠 Vellumine ─");
+  EXPECT_EQ(pilot.cell(98, 0).text, " ");
+  EXPECT_EQ(pilot.cell(97, 0).text, "─");
+  EXPECT_EQ(pilot.cell(5, 0).style.fg(), BLUE);
+  EXPECT_EQ(pilot.cell(0, 0).style.bg(), styled::Color::rgb(0x1e, 0x1e, 0x1e));
+
+  pilot.resize({120, 24});
+  EXPECT_EQ(app.header(), "🏠 Vellumine " + rules(104));
+}
+
+TEST(PreflightHeader, unreadable_or_zero_width_draws_for_eighty_columns) {
+  for (const bool fails : {false, true}) {
+    PickerApp app;
+    app.reported_width = 0;
+    app.size_fails = fails;
+    termui::Pilot pilot(app, {100, 24});
+    EXPECT_EQ(app.header(), "🏠 Vellumine " + rules(64)) << fails;
+  }
+}
+
+TEST(PreflightHeader, narrow_terminal_shows_the_start_of_the_name_on_one_row) {
+  PickerApp app;
+  termui::Pilot pilot(app, {10, 24});
+  EXPECT_EQ(app.header(), "🏠 Vellumine ");
+  EXPECT_EQ(row(pilot, 0, 0, 10), " 🏠 Vellu ");
+}
+
+// ---- box ----
+
+TEST(PreflightBox, rounded_box_of_52_columns_centred_both_ways) {
+  const struct { termui::Size size; } cases[] = {{{80, 24}}, {{101, 40}}};
+  for (const auto& c : cases) {
+    PickerApp app;
+    termui::Pilot pilot(app, c.size);
+    // Six rows of menu, a row of padding above and below, the border.
+    const int height = 6 + 2 + 2;
+    const int left = (c.size.width - 52) / 2;
+    const int top = 1 + (c.size.height - 1 - height) / 2;  // below the header row
+    const int right = left + 51, bottom = top + height - 1;
+    EXPECT_EQ(pilot.cell(left, top).text, "╭");
+    EXPECT_EQ(pilot.cell(right, top).text, "╮");
+    EXPECT_EQ(pilot.cell(left, bottom).text, "╰");
+    EXPECT_EQ(pilot.cell(right, bottom).text, "╯");
+    EXPECT_EQ(pilot.cell(left, top + 1).text, "│");
+    EXPECT_EQ(pilot.cell(left, top).style.fg(), BLUE);
+    EXPECT_EQ(pilot.cell(left - 1, top).text, " ");
+    EXPECT_EQ(pilot.cell(left, top - 1).text, " ");
+    // Text starts inside one row and two columns of padding.
+    EXPECT_EQ(row(pilot, top + 2, left + 3, 14), "Select a mode:");
+    EXPECT_EQ(row(pilot, top + 4, left + 3, 8), "  1. Fas");
+    EXPECT_TRUE(pilot.cell(left + 5, top + 4).style.has(styled::Attr::bold));
+    EXPECT_EQ(row(pilot, top + 7, left + 3, 12), "Press 1 or 2");
+  }
+}
+
+// ---- choosing a mode ----
+
+struct Choice {
+  const char* key;
+  const char* mode;
+  bool ready;
+};
+
+class PreflightChoice : public ::testing::TestWithParam<Choice> {};
+
+TEST_P(PreflightChoice, saves_the_mode_then_switches_or_reports_the_reason) {
+  const Choice c = GetParam();
+  PickerApp app;
+  std::string reason;
+  for (int i = 0; i < 25; ++i) reason += "line " + std::to_string(i) + "\n";  // 200 characters
+  app.gateway.health = {c.ready, reason};
+  termui::Pilot pilot(app, {80, 24});
+  pilot.press(c.key);
+
+  EXPECT_EQ(app.config.runtime.laptop_26b_runtime_mode, c.mode);
+  EXPECT_EQ(app.store.saved_modes, std::vector<std::string>{c.mode});
+  EXPECT_EQ(app.gateway_modes, std::vector<std::string>{c.mode});
+  EXPECT_EQ(app.on_chat(), c.ready);
+  if (c.ready) return;
+
+  std::string shown = reason.substr(0, 80);
+  std::replace(shown.begin(), shown.end(), '\n', ' ');
+  EXPECT_EQ(app.box(), "Server not ready\n\n" + shown +
+                           "\n\nThe server may still be starting up.\nPress 1 or 2 to retry.");
+  // The keys stay active: a later try that finds the server ready goes on to the chat.
+  app.gateway.health.ready = true;
+  pilot.press(c.key);
+  EXPECT_EQ(app.store.saved_modes.size(), 2u);
+  EXPECT_TRUE(app.on_chat());
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, PreflightChoice,
+                         ::testing::Values(Choice{"1", "turbo", true},
+                                           Choice{"2", "turbo-think", true},
+                                           Choice{"1", "turbo", false},
+                                           Choice{"2", "turbo-think", false}));
+
+// ---- errors stay on the screen ----
+
+struct Failure {
+  const char* name;
+  std::optional<std::string> save_error;
+  GatewayScript gateway;
+  bool reaches_chat;
+  std::string box;
+};
+
+class PreflightFailure : public ::testing::TestWithParam<Failure> {};
+
+TEST_P(PreflightFailure, is_reported_in_the_box_and_the_keys_stay_active) {
+  const Failure& f = GetParam();
+  PickerApp app;
+  app.store.failure = f.save_error;
+  app.gateway = f.gateway;
+  termui::Pilot pilot(app, {80, 24});
+  ASSERT_NO_THROW(pilot.press("2"));
+  EXPECT_FALSE(app.exiting());
+  EXPECT_EQ(app.store.saved_modes, std::vector<std::string>{"turbo-think"});
+  EXPECT_EQ(app.config.runtime.laptop_26b_runtime_mode, "turbo-think");
+  EXPECT_EQ(app.gateway_modes, std::vector<std::string>{"turbo-think"});  // checked after all
+  EXPECT_EQ(app.on_chat(), f.reaches_chat);
+  if (f.reaches_chat) return;
+  EXPECT_EQ(app.box(), f.box);
+  pilot.press("1");
+  EXPECT_EQ(app.gateway_modes, (std::vector<std::string>{"turbo-think", "turbo"}));
+  pilot.press("q");
+  EXPECT_TRUE(app.exiting());
+}
+
+const std::string HINT = "\n\nPress 1 or 2 to retry.";
+const std::string NOT_READY =
+    "Server not ready\n\nwarming up\n\nThe server may still be starting up.\nPress 1 or 2 to "
+    "retry.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, PreflightFailure,
+    ::testing::Values(
+        Failure{"save_fails_server_ready", "read-only file system", {}, true, ""},
+        Failure{"save_fails_server_not_ready", "read-only file system", not_ready("warming up"),
+                false, "Could not save settings\n\nread-only file system\n\n" + NOT_READY},
+        Failure{"gateway_construction_fails",
+                {},
+                build_fails("unknown mode [bold]turbo-think[/]\nsee config"),
+                false,
+                "Health check failed\n\nunknown mode [bold]turbo-think[/] see config" + HINT},
+        Failure{"no_gateway",
+                {},
+                missing_gateway(),
+                false,
+                "Health check failed\n\nno runtime gateway for mode turbo-think" + HINT},
+        Failure{"health_check_fails",
+                {},
+                check_fails(std::string(10'000, 'e')),
+                false,
+                "Health check failed\n\n" + std::string(80, 'e') + HINT},
+        Failure{"everything_fails", "disk full", check_fails("refused"), false,
+                "Could not save settings\n\ndisk full\n\nHealth check failed\n\nrefused" + HINT}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PreflightQuit, q_ends_the_application_while_choosing) {
+  PickerApp app;
+  termui::Pilot pilot(app, {80, 24});
+  pilot.press("q");
+  EXPECT_TRUE(app.exiting());
+  EXPECT_TRUE(app.store.saved_modes.empty());
+}
+
+}  // namespace
+}  // namespace zell::tui::screens
