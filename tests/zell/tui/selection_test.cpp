@@ -62,6 +62,7 @@ struct Gesture {
   const char* name;
   int x0, y0, x1, y1;
   std::optional<std::string> copied;  // nullopt: a click
+  friend void PrintTo(const Gesture& g, std::ostream* os) { *os << g.name; }
 };
 
 class Gestures : public Selection, public ::testing::WithParamInterface<Gesture> {};
@@ -121,6 +122,7 @@ struct WideCase {
   const char* copied;
   const char* mask;
   SelectionRange range;  // columns in characters
+  friend void PrintTo(const WideCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class WideEdges : public Selection, public ::testing::WithParamInterface<WideCase> {};
@@ -303,9 +305,16 @@ TEST(TerminalWriter, WritesLargeSequencesWholeAndReportsMissingDevices) {
   EXPECT_THROW(write_terminal_device("/nonexistent/tty", "x"), std::system_error);
 }
 
-// Fake clipboard commands in a directory that is the whole PATH: each writes its input and
-// arguments to files beside it and exits with the given status.
-class FakeCommands : public ::testing::Test {
+// Fake clipboard commands in a directory that is the whole PATH. Each records its arguments
+// and input in files beside it; status -1 exits 0 without reading its input.
+struct Fallback {
+  const char* name;
+  std::vector<std::pair<std::string, int>> installed;
+  const char* taker;  // the command expected to get the text; nullptr: none does
+  const char* args;
+};
+
+class FakeCommands : public ::testing::TestWithParam<Fallback> {
  protected:
   FakeCommands() {
     char tmpl[] = "/tmp/vellumine-clip-XXXXXX";
@@ -320,13 +329,6 @@ class FakeCommands : public ::testing::Test {
     ::setenv("PATH", saved_path.c_str(), 1);
     std::filesystem::remove_all(dir);
   }
-  void install(const std::string& name, int status, bool reads = true) {
-    const std::string path = dir + "/" + name;
-    std::ofstream(path) << "#!/bin/sh\n"
-                        << (reads ? "/bin/cat > \"$0.out\"\n" : "")
-                        << "echo \"$@\" > \"$0.args\"\nexit " << status << "\n";
-    ::chmod(path.c_str(), 0755);
-  }
   std::optional<std::string> file(const std::string& name) const {
     std::ifstream in(dir + "/" + name);
     if (!in) return std::nullopt;
@@ -340,35 +342,43 @@ class FakeCommands : public ::testing::Test {
   Scrollback widget;
 };
 
-TEST_F(FakeCommands, TheFirstWorkingCommandGetsThePlainText) {
-  install("pbcopy", 1);
-  install("xclip", 0);
-  install("xsel", 0);
-  widget._set_clipboard_osc52("héllo\nwörld");
-  EXPECT_EQ(file("xclip.out"), "héllo\nwörld");
-  EXPECT_EQ(file("xclip.args"), "-selection clipboard\n");
-  EXPECT_TRUE(file("pbcopy.args"));
-  EXPECT_FALSE(file("xsel.args"));
+TEST_P(FakeCommands, TheFirstWorkingCommandGetsThePlainText) {
+  for (const auto& [name, status] : GetParam().installed) {
+    const std::string path = dir + "/" + name;
+    std::ofstream(path) << "#!/bin/sh\necho \"$@\" > \"$0.args\"\n"
+                        << (status < 0 ? "exit 0\n" : "/bin/cat > \"$0.out\"\nexit ")
+                        << (status < 0 ? "" : std::to_string(status) + "\n");
+    ::chmod(path.c_str(), 0755);
+  }
+  // Larger than a socket buffer, so that a command that does not read cannot take it all.
+  std::string text = "héllo\nwörld ";
+  text.resize(1'000'000, 'z');
+  const Fallback& c = GetParam();
+  if (!c.taker) {
+    EXPECT_THROW(widget._set_clipboard_osc52(text), ClipboardError);
+    return;
+  }
+  widget._set_clipboard_osc52(text);
+  EXPECT_TRUE(file(std::string(c.taker) + ".out") == text);
+  EXPECT_EQ(file(std::string(c.taker) + ".args"), std::string(c.args) + "\n");
+  for (const auto& [name, status] : c.installed) {
+    // Every command before the taker was tried, none after it.
+    EXPECT_EQ(file(name + ".args").has_value(), status != 0 || name == c.taker) << name;
+  }
 }
 
-TEST_F(FakeCommands, XselIsTheLastResort) {
-  install("xsel", 0);
-  widget._set_clipboard_osc52("text");
-  EXPECT_EQ(file("xsel.out"), "text");
-  EXPECT_EQ(file("xsel.args"), "--clipboard --input\n");
-}
-
-TEST_F(FakeCommands, ACommandThatExitsWithoutReadingIsAFailureNotASignal) {
-  install("pbcopy", 0, /*reads=*/false);
-  install("wl-copy", 0);
-  const std::string big(4'000'000, 'z');
-  widget._set_clipboard_osc52(big);
-  EXPECT_EQ(file("wl-copy.out"), big);
-}
-
-TEST_F(FakeCommands, NoCommandAtAllIsAnError) {
-  EXPECT_THROW(widget._set_clipboard_osc52("text"), ClipboardError);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Chain, FakeCommands,
+    ::testing::Values(Fallback{"pbcopy_first", {{"pbcopy", 0}, {"wl-copy", 0}}, "pbcopy", ""},
+                      Fallback{"after_failures",
+                               {{"pbcopy", 1}, {"wl-copy", 1}, {"xclip", 0}, {"xsel", 0}},
+                               "xclip",
+                               "-selection clipboard"},
+                      Fallback{"xsel_last", {{"xsel", 0}}, "xsel", "--clipboard --input"},
+                      Fallback{
+                          "exits_without_reading", {{"pbcopy", -1}, {"wl-copy", 0}}, "wl-copy", ""},
+                      Fallback{"none", {{"pbcopy", 1}}, nullptr, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace zell::tui::widgets
