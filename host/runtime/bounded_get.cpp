@@ -59,9 +59,15 @@ std::variant<HttpAnswer, HttpFailure> bounded_get(const BaseUrl& base, std::stri
 
   httplib::Client client(base.origin);
   if (!client.is_valid()) return HttpFailure::invalid_url;
+  // Connecting happens under the client's lock, so stop() cannot cut it short: the connection
+  // timeout keeps it within the deadline. Reads and writes are the watchdog's to end; their own
+  // timeouts come a little later only as a fallback, since the client rounds them down to
+  // milliseconds and would otherwise end a silent wait just before the deadline, leaving it
+  // unclear whether the server hung up or said nothing.
+  constexpr std::chrono::milliseconds kFallbackSlack{50};
   client.set_connection_timeout(remaining);
-  client.set_read_timeout(remaining);
-  client.set_write_timeout(remaining);
+  client.set_read_timeout(remaining + kFallbackSlack);
+  client.set_write_timeout(remaining + kFallbackSlack);
   client.set_keep_alive(false);
 
   HttpAnswer answer;

@@ -45,6 +45,11 @@ std::string one_line(std::string_view text, std::size_t max_chars) {
 std::optional<std::string> server_message(std::string_view body) {
   const auto json = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
   if (json.is_discarded()) {
+    // An HTML error page has no line worth showing on its own.
+    if (const auto first = body.find_first_not_of(" \t\r\n");
+        first != std::string_view::npos && body[first] == '<') {
+      return std::nullopt;
+    }
     std::size_t start = 0;
     while (start < body.size()) {
       const std::size_t end = std::min(body.find('\n', start), body.size());

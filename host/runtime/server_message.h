@@ -10,8 +10,9 @@ namespace host::runtime {
 inline constexpr std::size_t kMaxMessageChars = 160;
 
 // The message of an answer's body: the JSON `error.message`, `error`, `message`, `detail` or
-// `status` (the first that is a string), else the first non-blank line of a body that is not
-// JSON; made one_line and cut to kMaxMessageChars. Nothing when the body says nothing.
+// `status` (the first that is a string), else the first non-blank line of a body that is
+// neither JSON nor HTML; made one_line and cut to kMaxMessageChars. Nothing when the body says
+// nothing.
 [[nodiscard]] std::optional<std::string> server_message(std::string_view body);
 
 // A JSON body whose `status` is "ok".
