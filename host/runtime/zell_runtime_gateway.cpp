@@ -4,6 +4,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cmath>
+
+#include "host/config/config_file.h"
 #include "host/runtime/bounded_get.h"
 #include "host/runtime/server_message.h"
 
@@ -78,12 +82,17 @@ zell::host::Health ZellRuntimeGateway::healthcheck() {
 zell::host::Health ZellRuntimeGateway::ask_server() const {
   const auto base = parse_base_url(settings_.base_url);
   if (!base) return {false, fmt::format("invalid base_url {}", settings_.base_url)};
+  // Settings made in code skip the file's checks; keep the conversion to a clock duration in
+  // range whatever they hold.
+  const double timeout_s = std::isfinite(settings_.timeout_s)
+                               ? std::clamp(settings_.timeout_s, 0.0, config::kMaxSeconds)
+                               : config::kDefaultTimeoutS;
   const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(settings_.timeout_s));
+                                           std::chrono::duration<double>(timeout_s));
 
   const auto health = bounded_get(*base, "/health", deadline);
   if (const auto* failure = std::get_if<HttpFailure>(&health)) {
-    return {false, failure_reason(*failure, *base, "/health", settings_.timeout_s)};
+    return {false, failure_reason(*failure, *base, "/health", timeout_s)};
   }
   const auto& health_answer = std::get<HttpAnswer>(health);
   if (health_answer.status == 200 || says_ok(health_answer.body)) {
@@ -96,7 +105,7 @@ zell::host::Health ZellRuntimeGateway::ask_server() const {
 
   const auto models = bounded_get(*base, "/v1/models", deadline);
   if (const auto* failure = std::get_if<HttpFailure>(&models)) {
-    return {false, failure_reason(*failure, *base, "/v1/models", settings_.timeout_s)};
+    return {false, failure_reason(*failure, *base, "/v1/models", timeout_s)};
   }
   const auto& models_answer = std::get<HttpAnswer>(models);
   if (models_answer.status == 200) {
