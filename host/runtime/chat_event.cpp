@@ -1,0 +1,82 @@
+#include "host/runtime/chat_event.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <limits>
+
+#include "unicode/utf8.h"
+
+namespace host::runtime {
+
+namespace {
+
+using nlohmann::json;
+
+const std::string* string_at(const json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_string() ? it->get_ptr<const std::string*>() : nullptr;
+}
+
+std::optional<std::string> error_of(const json& event) {
+  const auto it = event.find("error");
+  if (it == event.end() || it->is_null()) return std::nullopt;
+  if (it->is_string()) return it->get<std::string>();
+  if (it->is_object()) {
+    if (const auto* message = string_at(*it, "message")) return *message;
+  }
+  return std::string("the server reported an error");
+}
+
+std::optional<long long> completion_tokens_of(const json& event) {
+  const auto usage = event.find("usage");
+  if (usage == event.end() || !usage->is_object()) return std::nullopt;
+  const auto tokens = usage->find("completion_tokens");
+  if (tokens == usage->end()) return std::nullopt;
+  if (tokens->is_number_unsigned()) {
+    constexpr auto kMax = std::numeric_limits<long long>::max();
+    const auto n = tokens->get<std::uint64_t>();
+    return n > static_cast<std::uint64_t>(kMax) ? kMax : static_cast<long long>(n);
+  }
+  if (tokens->is_number_integer() && tokens->get<long long>() >= 0) return tokens->get<long long>();
+  return std::nullopt;
+}
+
+void read_message(const json& message, ChatDelta& delta) {
+  if (!message.is_object()) return;
+  if (const auto* reasoning = string_at(message, "reasoning_content")) {
+    delta.reasoning = *reasoning;
+  } else if (const auto* other = string_at(message, "reasoning")) {
+    delta.reasoning = *other;
+  }
+  if (const auto* content = string_at(message, "content")) delta.content = *content;
+}
+
+}  // namespace
+
+std::optional<ChatDelta> parse_chat_event(std::string_view data) {
+  json event = json::parse(data, nullptr, /*allow_exceptions=*/false);
+  // The JSON parser refuses bytes that are not UTF-8; a model's stray byte should cost one
+  // replacement character, not the answer.
+  if (event.is_discarded() && !unicode::is_valid(data)) {
+    event = json::parse(unicode::sanitize(data), nullptr, /*allow_exceptions=*/false);
+  }
+  if (!event.is_object()) return std::nullopt;
+  ChatDelta delta;
+  delta.error = error_of(event);
+  delta.completion_tokens = completion_tokens_of(event);
+  const auto choices = event.find("choices");
+  if (choices != event.end() && choices->is_array() && !choices->empty()) {
+    const json& choice = choices->front();
+    if (choice.is_object()) {
+      if (const auto d = choice.find("delta"); d != choice.end()) {
+        read_message(*d, delta);
+      } else if (const auto m = choice.find("message"); m != choice.end()) {
+        read_message(*m, delta);
+      }
+    }
+  }
+  return delta;
+}
+
+}  // namespace host::runtime

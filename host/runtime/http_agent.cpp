@@ -1,0 +1,293 @@
+#include "host/runtime/http_agent.h"
+
+#include <fmt/format.h>
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <functional>
+
+#include "host/config/config_file.h"
+#include "host/runtime/base_url.h"
+#include "host/runtime/chat_stream.h"
+#include "host/runtime/request_watch.h"
+#include "host/runtime/server_message.h"
+#include "host/runtime/turn_output.h"
+#include "zell/errors.h"
+
+namespace host::runtime {
+
+namespace {
+
+constexpr std::string_view kChatPath = "/v1/chat/completions";
+constexpr std::string_view kModelsPath = "/v1/models";
+constexpr std::size_t kMaxErrorBodyBytes = 64 * 1024;
+constexpr std::size_t kMaxModelsBodyBytes = 1024 * 1024;
+// The client's own read and write timeouts only back up the watch, which ends a silent
+// server on time; they come a little later so that the watch is the one to say why.
+constexpr std::chrono::seconds kFallbackSlack{1};
+
+// Seconds from settings made in code (the file's checks do not apply) as a clock duration
+// that stays in range.
+std::chrono::steady_clock::duration seconds(double s, double fallback) {
+  const double checked = std::isfinite(s) && s > 0 ? std::min(s, config::kMaxSeconds) : fallback;
+  return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+      std::chrono::duration<double>(checked));
+}
+
+struct Answered {
+  int status = 0;  // 0: no answer arrived
+  httplib::Error error = httplib::Error::Success;
+  std::string error_body;  // the start of a body that came with a status other than 200
+};
+
+// Sends `request` under the watch. The body of a 200 answer goes to `on_body` (false stops
+// reading); any other answer's body is kept, up to a limit, for its message. An exception
+// thrown by `on_body` stops the request and is kept in `pending`.
+Answered send_watched(httplib::Client& client, RequestWatch& watch, httplib::Request request,
+                      const std::function<bool(std::string_view)>& on_body,
+                      std::exception_ptr& pending) {
+  Answered answer;
+  request.response_handler = [&](const httplib::Response& response) {
+    watch.touch();
+    answer.status = response.status;
+    return !watch.cancelled();
+  };
+  request.content_receiver = [&](const char* data, std::size_t size, std::uint64_t,
+                                 std::uint64_t) {
+    watch.touch();
+    if (watch.cancelled()) return false;
+    if (answer.status != 200) {
+      answer.error_body.append(data, std::min(size, kMaxErrorBodyBytes - answer.error_body.size()));
+      return answer.error_body.size() < kMaxErrorBodyBytes;
+    }
+    try {
+      return on_body(std::string_view(data, size));
+    } catch (...) {
+      pending = std::current_exception();
+      return false;
+    }
+  };
+  watch.touch();
+  httplib::Response response;
+  client.send(request, response, answer.error);
+  return answer;
+}
+
+std::string http_reason(const Answered& answer, const std::string& url) {
+  if (auto message = server_message(answer.error_body)) {
+    return fmt::format("HTTP {} from {}: {}", answer.status, url, *message);
+  }
+  return fmt::format("HTTP {} from {}", answer.status, url);
+}
+
+// Why a request that got no answer failed.
+std::string transport_reason(httplib::Error error, const BaseUrl& base, const std::string& url,
+                             double connect_timeout_s) {
+  switch (error) {
+    case httplib::Error::Connection:
+      return fmt::format("connection refused at {}", base.url());
+    case httplib::Error::ConnectionTimeout:
+      return fmt::format("timed out after {:g} s connecting to {}", connect_timeout_s, base.url());
+    case httplib::Error::Read:
+      return fmt::format("{} closed the connection without an answer", url);
+    case httplib::Error::Write:
+      return fmt::format("could not send the request to {}", url);
+    default:
+      return fmt::format("no valid answer from {} ({})", url, httplib::to_string(error));
+  }
+}
+
+}  // namespace
+
+HttpAgentOptions http_agent_options(const config::HostConfig& config) {
+  HttpAgentOptions options;
+  options.base_url = config.runtime.base_url;
+  options.model = config.runtime.model;
+  options.system_prompt = config.agent.system_prompt;
+  options.mode = config.zell.runtime.laptop_26b_runtime_mode;
+  options.connect_timeout_s = config.runtime.timeout_s;
+  options.idle_timeout_s = config.agent.idle_timeout_s;
+  return options;
+}
+
+// One turn's request: what the turn shows, and how it ended.
+struct HttpAgent::Exchange {
+  explicit Exchange(zell::output::OutputManager& m) : out(m) {}
+  TurnOutput out;
+  TurnResult result;
+};
+
+HttpAgent::HttpAgent(zell::output::OutputManager& manager, HttpAgentOptions options)
+    : m_(manager), options_(std::move(options)) {
+  if (options_.model && !options_.model->empty()) model_ = options_.model;
+}
+
+HttpAgent::~HttpAgent() = default;
+
+bool HttpAgent::cancel() {
+  const std::lock_guard lock(cancel_mutex_);
+  if (!turn_running_) return false;
+  cancel_requested_ = true;
+  if (watch_ != nullptr) watch_->cancel();
+  return true;
+}
+
+TurnResult HttpAgent::run_turn(std::string_view prompt) {
+  {
+    const std::lock_guard lock(cancel_mutex_);
+    turn_running_ = true;
+    cancel_requested_ = false;
+  }
+  struct TurnOver {
+    HttpAgent& agent;
+    ~TurnOver() {
+      const std::lock_guard lock(agent.cancel_mutex_);
+      agent.turn_running_ = false;
+    }
+  } turn_over{*this};
+
+  messages_.push_back({"user", std::string(prompt)});
+  Exchange x(m_);
+  try {
+    m_.start_thinking(true);
+    exchange(x);
+  } catch (const zell::Interrupt&) {
+    x.result = {TurnEnd::interrupted, "Interrupted", std::nullopt};
+  } catch (...) {
+    messages_.pop_back();
+    throw;
+  }
+
+  TurnResult& result = x.result;
+  switch (result.end) {
+    case TurnEnd::done:
+      messages_.push_back({"assistant", x.out.shown_answer()});
+      if (result.completion_tokens) m_.state.tokens = *result.completion_tokens;
+      m_.done();
+      break;
+    case TurnEnd::interrupted:
+      // The answer stays as far as the user saw it; with nothing shown the prompt goes too, so
+      // that user and assistant messages still alternate.
+      if (x.out.shown_answer().empty()) {
+        messages_.pop_back();
+      } else {
+        messages_.push_back({"assistant", x.out.shown_answer()});
+      }
+      result.reason = "Interrupted";
+      m_.set_error(result.reason);
+      break;
+    case TurnEnd::error:
+      messages_.pop_back();
+      m_.set_error(result.reason);
+      break;
+  }
+  return result;
+}
+
+void HttpAgent::exchange(Exchange& x) {
+  const auto fail = [&x](std::string reason) {
+    x.result = {TurnEnd::error, std::move(reason), std::nullopt};
+  };
+  auto base = parse_base_url(options_.base_url);
+  if (!base) return fail(fmt::format("invalid base_url {}", options_.base_url));
+  // A base_url written for other OpenAI clients often ends in /v1 already.
+  if (base->path_prefix.ends_with("/v1")) base->path_prefix.resize(base->path_prefix.size() - 3);
+
+  httplib::Client client(base->origin);
+  if (!client.is_valid()) return fail(fmt::format("invalid base_url {}", options_.base_url));
+  const auto idle = seconds(options_.idle_timeout_s, config::kDefaultIdleTimeoutS);
+  const auto connect = seconds(options_.connect_timeout_s, config::kDefaultTimeoutS);
+  client.set_connection_timeout(connect);
+  client.set_read_timeout(idle + kFallbackSlack);
+  client.set_write_timeout(idle + kFallbackSlack);
+  client.set_keep_alive(false);
+
+  RequestWatch watch([&client] { client.stop(); }, idle);
+  // cancel() reaches the watch only while it is registered here.
+  struct Registration {
+    HttpAgent& agent;
+    Registration(HttpAgent& a, RequestWatch& w) : agent(a) {
+      const std::lock_guard lock(agent.cancel_mutex_);
+      agent.watch_ = &w;
+      if (agent.cancel_requested_) w.cancel();
+    }
+    ~Registration() {
+      const std::lock_guard lock(agent.cancel_mutex_);
+      agent.watch_ = nullptr;
+    }
+  } registration(*this, watch);
+
+  const double idle_s = std::chrono::duration<double>(idle).count();
+  const double connect_s = std::chrono::duration<double>(connect).count();
+  const auto watch_reason = [&](RequestWatch::Fired fired) -> std::optional<TurnResult> {
+    if (fired == RequestWatch::Fired::cancelled) {
+      return TurnResult{TurnEnd::interrupted, "Interrupted", std::nullopt};
+    }
+    if (fired == RequestWatch::Fired::idle) {
+      return TurnResult{TurnEnd::error,
+                        fmt::format("{} sent nothing for {:g} s", base->url(), idle_s),
+                        std::nullopt};
+    }
+    return std::nullopt;
+  };
+  std::exception_ptr pending;
+
+  if (!model_) {
+    const std::string url = base->url(kModelsPath);
+    httplib::Request request;
+    request.method = "GET";
+    request.path = base->path_prefix + std::string(kModelsPath);
+    request.headers = {{"Accept", "application/json"}};
+    std::string body;
+    const Answered answer = send_watched(
+        client, watch, std::move(request),
+        [&body](std::string_view bytes) {
+          body.append(bytes.substr(0, kMaxModelsBodyBytes - body.size()));
+          return body.size() < kMaxModelsBodyBytes;
+        },
+        pending);
+    if (auto r = watch_reason(watch.fired())) return void(x.result = *r);
+    if (answer.status == 0) return fail(transport_reason(answer.error, *base, url, connect_s));
+    if (answer.status != 200) return fail(http_reason(answer, url));
+    model_ = first_model_id(body);
+    if (!model_) {
+      return fail(fmt::format("{} lists no model: set model in the [runtime] section", url));
+    }
+  }
+
+  const std::string url = base->url(kChatPath);
+  httplib::Request request;
+  request.method = "POST";
+  request.path = base->path_prefix + std::string(kChatPath);
+  request.headers = {{"Accept", "text/event-stream"}, {"Accept-Encoding", "identity"}};
+  request.set_header("Content-Type", "application/json");
+  request.body = chat_request_body(*model_, options_.system_prompt, messages_, options_.mode);
+  ChatStream stream(x.out, url);
+  const Answered answer = send_watched(
+      client, watch, std::move(request),
+      [&stream](std::string_view bytes) { return stream.feed(bytes); }, pending);
+  const RequestWatch::Fired fired = watch.finish();
+
+  if (pending) {
+    try {
+      std::rethrow_exception(pending);
+    } catch (const zell::Interrupt&) {
+      x.result = {TurnEnd::interrupted, "Interrupted", std::nullopt};
+      return;
+    }
+  }
+  if (answer.status == 200) stream.finish();  // completes the thinking, whatever happens next
+  if (answer.status == 200 && stream.complete()) {
+    x.result = {TurnEnd::done, "", stream.completion_tokens()};
+    return;
+  }
+  if (auto r = watch_reason(fired)) return void(x.result = *r);
+  if (answer.status == 0) return fail(transport_reason(answer.error, *base, url, connect_s));
+  if (answer.status != 200) return fail(http_reason(answer, url));
+  fail(stream.failure().value_or(fmt::format("the stream from {} ended early", url)));
+}
+
+}  // namespace host::runtime
