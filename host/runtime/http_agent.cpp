@@ -55,8 +55,7 @@ Answered send_watched(httplib::Client& client, RequestWatch& watch, httplib::Req
     answer.status = response.status;
     return !watch.cancelled();
   };
-  request.content_receiver = [&](const char* data, std::size_t size, std::uint64_t,
-                                 std::uint64_t) {
+  request.content_receiver = [&](const char* data, std::size_t size, std::uint64_t, std::uint64_t) {
     watch.touch();
     if (watch.cancelled()) return false;
     if (answer.status != 200) {

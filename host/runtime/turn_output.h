@@ -40,7 +40,7 @@ class TurnOutput final : public ThinkTagSplitter::Sink {
   std::size_t line_text_ = std::string::npos;
   std::size_t last_text_ = std::string::npos;
   std::size_t last_text_end_ = 0;
-  std::string peek_;   // the peek last handed to the manager
+  std::string peek_;        // the peek last handed to the manager
   bool peek_full_ = false;  // it already holds kPeekChars characters of the current line
   std::string answer_;
 };

@@ -12,8 +12,7 @@ FakeChatServer::FakeChatServer(Responder responder, std::string models_body)
   server_.Get("/.*/models", [models_body](const httplib::Request&, httplib::Response& res) {
     res.set_content(models_body, "application/json");
   });
-  server_.Post("/.*/chat/completions", [this](const httplib::Request& req,
-                                              httplib::Response& res) {
+  server_.Post("/.*/chat/completions", [this](const httplib::Request& req, httplib::Response& res) {
     json request = json::parse(req.body, nullptr, false);
     {
       const std::lock_guard lock(mutex_);
@@ -28,8 +27,8 @@ FakeChatServer::FakeChatServer(Responder responder, std::string models_body)
       return;
     }
     res.set_chunked_content_provider(
-        reply->content_type, [this, reply, next = std::size_t{0}](std::size_t,
-                                                                   httplib::DataSink& sink) mutable {
+        reply->content_type,
+        [this, reply, next = std::size_t{0}](std::size_t, httplib::DataSink& sink) mutable {
           if (next < reply->pieces.size()) {
             if (reply->gap.count() > 0) std::this_thread::sleep_for(reply->gap);
             const std::string& piece = reply->pieces[next++];

@@ -85,23 +85,22 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ShapeCase{"ReasoningContentWithUsageLast",
                   sse({delta_event({{"role", "assistant"}, {"content", nullptr}}),
-                       reasoning("Let me"), reasoning(" think.\nThe user "),
-                       reasoning("greets.\n"), content("\n\nHello"), content(", you!"),
-                       usage_event(7)}),
+                       reasoning("Let me"), reasoning(" think.\nThe user "), reasoning("greets.\n"),
+                       content("\n\nHello"), content(", you!"), usage_event(7)}),
                   "text/event-stream", "Let me think.\nThe user greets.", "The user greets.",
                   "Hello, you!", 7},
-        ShapeCase{"ReasoningFieldWithoutUsage",
-                  sse({reasoning("Short.", "reasoning"), content("Ok."),
-                       delta_event(json::object())}),
-                  "text/event-stream", "Short.", "Short.", "Ok.", std::nullopt},
+        ShapeCase{
+            "ReasoningFieldWithoutUsage",
+            sse({reasoning("Short.", "reasoning"), content("Ok."), delta_event(json::object())}),
+            "text/event-stream", "Short.", "Short.", "Ok.", std::nullopt},
         ShapeCase{"ThinkTagsInContent",
                   sse({content("<th"), content("ink>\nPlan: greet"), content(".\n</th"),
-                       content("ink>\n\nHi"), content(" there <think> stays.")}) ,
-                  "text/event-stream", "Plan: greet.", "Plan: greet.",
-                  "Hi there <think> stays.", std::nullopt},
+                       content("ink>\n\nHi"), content(" there <think> stays.")}),
+                  "text/event-stream", "Plan: greet.", "Plan: greet.", "Hi there <think> stays.",
+                  std::nullopt},
         ShapeCase{"EmptyThinkBlockIsNoThinking",
-                  sse({content("<think>\n\n</think>\n\nOK"), usage_event(1)}),
-                  "text/event-stream", "", "", "OK", 1},
+                  sse({content("<think>\n\n</think>\n\nOK"), usage_event(1)}), "text/event-stream",
+                  "", "", "OK", 1},
         ShapeCase{"CrLfCommentsAndOtherFields",
                   ": ping\r\nevent: message\r\nid: 4\r\ndata:" + content("A\\nB").dump() +
                       "\r\n\r\n" + "data: " + content(" é").dump() + "\r\n\r\ndata: [DONE]\r\n\r\n",
@@ -123,8 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(HttpAgentRequest, SendsTheConversationModelAndMode) {
   const FakeChatServer server([](const json& request) {
     ChatReply r;
-    r.pieces = {sse({content("answer "), content(std::to_string(request["messages"].size())
-                                                     .c_str())})};
+    r.pieces = {
+        sse({content("answer "), content(std::to_string(request["messages"].size()).c_str())})};
     return r;
   });
   for (const auto& [mode, thinks, effort] :
@@ -202,8 +201,8 @@ TEST_P(TurnFailures, EndTheTurnWithAReasonAndKeepTheConversation) {
   EXPECT_EQ(h.agent.conversation(), before);
 }
 
-const std::string kPartial = "data: " + content("par").dump() + "\n\ndata: " +
-                             content("tial").dump() + "\n\n";
+const std::string kPartial =
+    "data: " + content("par").dump() + "\n\ndata: " + content("tial").dump() + "\n\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TurnFailures,
@@ -216,12 +215,12 @@ INSTANTIATE_TEST_SUITE_P(
                     reply({"<html><body>Bad gateway</body></html>"}, ChatReply::Then::end, 502,
                           "text/html"),
                     "HTTP 502 from {url}/v1/chat/completions", ""},
-        FailureCase{"HtmlInsteadOfEvents",
-                    reply({"\n<!doctype html><html>web ui</html>"}, ChatReply::Then::end, 200,
-                          "text/html"),
-                    "{url}/v1/chat/completions answered with an HTML page, not an event stream: "
-                    "is base_url right?",
-                    ""},
+        FailureCase{
+            "HtmlInsteadOfEvents",
+            reply({"\n<!doctype html><html>web ui</html>"}, ChatReply::Then::end, 200, "text/html"),
+            "{url}/v1/chat/completions answered with an HTML page, not an event stream: "
+            "is base_url right?",
+            ""},
         FailureCase{"StreamEndsWithoutDone", reply({kPartial}),
                     "the stream from {url}/v1/chat/completions ended without [DONE]", "partial"},
         FailureCase{"ServerClosesMidEvent",
@@ -236,8 +235,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "out of memory", "partial"},
         FailureCase{"SilentServer", reply({kPartial}, ChatReply::Then::hold),
                     "{url} sent nothing for 0.2 s", "partial"},
-        FailureCase{"NoModelListed", reply({}), "{url}/v1/models lists no model: set model in "
-                    "the [runtime] section", "", R"({"data":[]})"}),
+        FailureCase{"NoModelListed", reply({}),
+                    "{url}/v1/models lists no model: set model in "
+                    "the [runtime] section",
+                    "", R"({"data":[]})"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HttpAgentFailures, ConnectionRefused) {

@@ -46,7 +46,7 @@ std::vector<std::vector<std::string>> splits_of(const std::string& text) {
 TEST(SseParser, EventsAreTheSameAtEveryByteBoundary) {
   const std::string stream =
       ": comment\n"
-      "data: {\"a\":\"é€😀\"}\n\n"       // multi-byte characters, split anywhere
+      "data: {\"a\":\"é€😀\"}\n\n"            // multi-byte characters, split anywhere
       "data:first\r\ndata:  second\r\n\r\n"  // two data lines; one space is taken off
       "event: x\rdata: cr only\r\r"          // CR alone ends lines
       "id: 3\ndatax: skipped\n\n"            // no data: no event
@@ -109,8 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(std::pair{"<think>plan</think>answer", "[plan]answer"},
                     std::pair{"\n <think>a</thin</think>b</think>", "[a</thin]b</think>"},
                     std::pair{"<think>never closed </th", "[never closed </th]"},
-                    std::pair{"<thin", "<thin"},
-                    std::pair{"<thinking>x", "<thinking>x"},
+                    std::pair{"<thin", "<thin"}, std::pair{"<thinking>x", "<thinking>x"},
                     std::pair{"text <think>later</think>", "text <think>later</think>"}));
 
 }  // namespace
