@@ -31,6 +31,7 @@ FakeChatServer::FakeChatServer(Responder responder, std::string models_body)
         [this, reply, next = std::size_t{0}](std::size_t, httplib::DataSink& sink) mutable {
           if (next < reply->pieces.size()) {
             if (reply->gap.count() > 0) std::this_thread::sleep_for(reply->gap);
+            if (reply->before_piece) reply->before_piece(next);
             const std::string& piece = reply->pieces[next++];
             return sink.write(piece.data(), piece.size());
           }

@@ -27,7 +27,8 @@ struct ChatReply {
   int status = 200;
   std::string content_type = "text/event-stream";
   std::vector<std::string> pieces;
-  std::chrono::milliseconds gap{0};  // before each piece
+  std::chrono::microseconds gap{0};               // before each piece
+  std::function<void(std::size_t)> before_piece;  // told each piece's index as it goes out
   Then then = Then::end;
   std::string drip_piece;
 };

@@ -29,6 +29,7 @@ TEST(InterruptRelay, CtrlCCancelsTheTurnElseReachesTheEarlierHandler) {
   host::runtime::HttpAgentOptions options;
   options.base_url = server.url();
   host_test::AgentHarness h(options);
+  earlier_handler_calls = 0;
   const auto earlier = std::signal(SIGINT, count_interrupt);
   {
     const host::InterruptRelay relay([&] { return h.agent.cancel(); });
