@@ -16,7 +16,8 @@ json message(std::string_view role, const std::string& content) {
 
 std::string chat_request_body(std::string_view model,
                               const std::optional<std::string>& system_prompt,
-                              const std::vector<ChatMessage>& messages, std::string_view mode) {
+                              const std::vector<ChatMessage>& messages, std::string_view mode,
+                              bool send_effort) {
   json list = json::array();
   if (system_prompt && !system_prompt->empty()) list.push_back(message("system", *system_prompt));
   for (const ChatMessage& m : messages) list.push_back(message(m.role, m.content));
@@ -27,7 +28,7 @@ std::string chat_request_body(std::string_view model,
   if (mode == "turbo-think" || mode == "turbo") {
     const bool think = mode == "turbo-think";
     body["chat_template_kwargs"] = {{"enable_thinking", think}};
-    body["reasoning_effort"] = think ? "medium" : "none";
+    if (send_effort) body["reasoning_effort"] = think ? "medium" : "none";
   }
   return body.dump(-1, ' ', false, json::error_handler_t::replace);
 }

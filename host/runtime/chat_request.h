@@ -20,11 +20,12 @@ struct ChatMessage {
 // prompt, when there is one), with the token usage in the last event. The runtime mode picks
 // the reasoning: "turbo-think" asks for it, "turbo" asks the model not to think, in both forms
 // that servers understand (`chat_template_kwargs.enable_thinking` and `reasoning_effort`); any
-// other mode asks for neither. Text that is not UTF-8 is sent with U+FFFD in its place.
+// other mode asks for neither. `reasoning_effort` is left out when `send_effort` is false (for
+// servers that refuse its values). Text that is not UTF-8 is sent with U+FFFD in its place.
 [[nodiscard]] std::string chat_request_body(std::string_view model,
                                             const std::optional<std::string>& system_prompt,
                                             const std::vector<ChatMessage>& messages,
-                                            std::string_view mode);
+                                            std::string_view mode, bool send_effort = true);
 
 // The first model id of a GET /v1/models answer (`data[0].id`, or `models[0].name` as some
 // servers list them); nothing when it lists none.

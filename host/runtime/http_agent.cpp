@@ -258,16 +258,29 @@ void HttpAgent::exchange(Exchange& x) {
   }
 
   const std::string url = base->url(kChatPath);
-  httplib::Request request;
-  request.method = "POST";
-  request.path = base->path_prefix + std::string(kChatPath);
-  request.headers = {{"Accept", "text/event-stream"}, {"Accept-Encoding", "identity"}};
-  request.set_header("Content-Type", "application/json");
-  request.body = chat_request_body(*model_, options_.system_prompt, messages_, options_.mode);
   ChatStream stream(x.out, url);
-  const Answered answer = send_watched(
-      client, watch, std::move(request),
-      [&stream](std::string_view bytes) { return stream.feed(bytes); }, pending);
+  const auto post = [&] {
+    httplib::Request request;
+    request.method = "POST";
+    request.path = base->path_prefix + std::string(kChatPath);
+    request.headers = {{"Accept", "text/event-stream"}, {"Accept-Encoding", "identity"}};
+    request.set_header("Content-Type", "application/json");
+    request.body = chat_request_body(*model_, options_.system_prompt, messages_, options_.mode,
+                                     send_reasoning_effort_);
+    return send_watched(
+        client, watch, std::move(request),
+        [&stream](std::string_view bytes) { return stream.feed(bytes); }, pending);
+  };
+  Answered answer = post();
+  // Some servers check `reasoning_effort` against a list of their own and refuse the request;
+  // asking again without it (chat_template_kwargs still says what the mode wants) is better
+  // than a mode that never works with them.
+  if ((answer.status == 400 || answer.status == 422) && send_reasoning_effort_ &&
+      answer.error_body.find("reasoning_effort") != std::string::npos &&
+      watch.fired() == RequestWatch::Fired::no) {
+    send_reasoning_effort_ = false;
+    answer = post();
+  }
   const RequestWatch::Fired fired = watch.finish();
 
   if (pending) {

@@ -77,6 +77,7 @@ class HttpAgent {
   zell::output::OutputManager& m_;
   HttpAgentOptions options_;
   std::optional<std::string> model_;
+  bool send_reasoning_effort_ = true;  // until a server refuses the field
   std::vector<ChatMessage> messages_;
 
   // What cancel() reaches: whether a turn runs, and the watch of its request while one is open.

@@ -41,6 +41,16 @@ json reasoning(const char* text, const char* field = "reasoning_content") {
   return delta_event({{field, text}});
 }
 
+ChatReply reply(std::vector<std::string> pieces, ChatReply::Then then = ChatReply::Then::end,
+                int status = 200, std::string type = "text/event-stream") {
+  ChatReply r;
+  r.pieces = std::move(pieces);
+  r.then = then;
+  r.status = status;
+  r.content_type = std::move(type);
+  return r;
+}
+
 struct ShapeCase {
   const char* name;
   std::string body;
@@ -153,6 +163,23 @@ TEST(HttpAgentRequest, SendsTheConversationModelAndMode) {
   EXPECT_FALSE(request.contains("reasoning_effort"));
 }
 
+TEST(HttpAgentRequest, AsksAgainWithoutAnEffortTheServerRefuses) {
+  const FakeChatServer server([](const json& request) {
+    if (request.contains("reasoning_effort")) {
+      return reply({R"({"error":{"message":"1 validation error: reasoning_effort: Input should )"
+                    R"(be 'low', 'medium' or 'high'"}})"},
+                   ChatReply::Then::end, 400, "application/json");
+    }
+    return reply({sse({content("fine")})});
+  });
+  AgentHarness h(options_for(server.url(), "turbo"));
+  EXPECT_EQ(h.turn("one").answer, "fine");
+  EXPECT_EQ(h.turn("two").answer, "fine");
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 3U);  // refused once, then never sent again
+  EXPECT_EQ(requests[1]["chat_template_kwargs"]["enable_thinking"], false);
+}
+
 struct FailureCase {
   const char* name;
   ChatReply reply;
@@ -160,16 +187,6 @@ struct FailureCase {
   std::string answer;  // shown before the failure
   std::string models = R"({"data":[{"id":"m"}]})";
 };
-
-ChatReply reply(std::vector<std::string> pieces, ChatReply::Then then = ChatReply::Then::end,
-                int status = 200, std::string type = "text/event-stream") {
-  ChatReply r;
-  r.pieces = std::move(pieces);
-  r.then = then;
-  r.status = status;
-  r.content_type = std::move(type);
-  return r;
-}
 
 class TurnFailures : public testing::TestWithParam<FailureCase> {};
 
