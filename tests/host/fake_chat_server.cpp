@@ -17,6 +17,7 @@ FakeChatServer::FakeChatServer(Responder responder, std::string models_body)
     {
       const std::lock_guard lock(mutex_);
       requests_.push_back(request);
+      requests_.back()["path"] = req.path;
     }
     auto reply = std::make_shared<ChatReply>(responder_(request));
     res.status = reply->status;

@@ -44,6 +44,7 @@ class FakeChatServer {
   FakeChatServer& operator=(const FakeChatServer&) = delete;
 
   [[nodiscard]] std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  // The bodies of the chat requests so far, each with the request's "path" added.
   [[nodiscard]] std::vector<nlohmann::json> requests() const;
   // Waits (10 s at most, a hang guard) until a held or dripping reply has seen the client close
   // the connection; returns when that was seen.

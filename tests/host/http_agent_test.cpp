@@ -144,6 +144,7 @@ TEST(HttpAgentRequest, SendsTheConversationModelAndMode) {
     EXPECT_EQ(h.turn("one").answer, "answer 2");
     EXPECT_EQ(h.turn("two").answer, "answer 4");
     const json request = server.requests().back();
+    EXPECT_EQ(request["path"], "/v1/chat/completions");
     EXPECT_EQ(request["model"], "fake-model");  // the first the server lists
     EXPECT_EQ(request["stream"], true);
     EXPECT_EQ(request["stream_options"], json({{"include_usage", true}}));
@@ -153,12 +154,13 @@ TEST(HttpAgentRequest, SendsTheConversationModelAndMode) {
       {"role": "system", "content": "Be brief."}, {"role": "user", "content": "one"},
       {"role": "assistant", "content": "answer 2"}, {"role": "user", "content": "two"}])"));
   }
-  auto options = options_for(server.url() + "/", "");
+  auto options = options_for(server.url() + "/llm/", "");
   options.model = "chosen";
   AgentHarness h(options);
   EXPECT_EQ(h.turn("one").answer, "answer 1");
   const json request = server.requests().back();
   EXPECT_EQ(request["model"], "chosen");
+  EXPECT_EQ(request["path"], "/llm/v1/chat/completions");
   EXPECT_FALSE(request.contains("chat_template_kwargs"));
   EXPECT_FALSE(request.contains("reasoning_effort"));
 }
