@@ -306,7 +306,9 @@ TEST(HttpAgentCancel, BeforeAnyAnswerDropsThePrompt) {
   AgentHarness h(options_for(server.url()));
   host_test::Shown shown;
   std::thread worker([&] { shown = h.turn("hello?"); });
-  while (server.requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int i = 0; i < 10'000 && server.requests().empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   h.agent.cancel();
   worker.join();
   EXPECT_EQ(shown.result.end, TurnEnd::interrupted);
