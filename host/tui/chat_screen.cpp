@@ -50,7 +50,7 @@ void ChatScreen::on_mount() {
 // ---- prompts and turns ----
 
 void ChatScreen::submit(std::string_view text) {
-  if (question_ || unicode::is_blank(text)) return;
+  if (unicode::is_blank(text)) return;
   input_->set_value("");
   PendingTurn turn{std::string(text), true, nullptr};
   if (busy_) {
