@@ -6,7 +6,8 @@
 //
 // Concerns live in their own files: core.cpp (construction, write, history, clear, re-render,
 // resize), streaming.cpp (answer text as it arrives), messages.cpp (prompts, answers, info and
-// error lines), and one file per further kind of item.
+// error lines), selection.cpp (mouse selection and its highlight), clipboard.cpp (copying the
+// selection out), and one file per further kind of item.
 //
 // UI thread only: agent events reach the widget as messages handled on that thread.
 
@@ -22,6 +23,7 @@
 #include "styled/renderable.h"
 #include "styled/theme.h"
 #include "termui/widgets/rich_log.h"
+#include "zell/tui/widgets/scrollback/clipboard.h"
 
 namespace zell::tui::widgets {
 
@@ -34,6 +36,16 @@ struct HistoryEntry {
   std::string kind;
   std::vector<std::string> fields;
   std::shared_ptr<const styled::Renderable> renderable;
+};
+
+// A normalised selection: first line and column, last line and column, (y1, x1) not after
+// (y2, x2). Columns count characters of the line's text; x2 is exclusive.
+struct SelectionRange {
+  int y1 = 0;
+  int x1 = 0;
+  int y2 = 0;
+  int x2 = 0;
+  friend bool operator==(const SelectionRange&, const SelectionRange&) = default;
 };
 
 // Named options of the base log, less `wrap`: the transcript always wraps.
@@ -84,6 +96,28 @@ class Scrollback : public termui::RichLog {
   termui::RichLog& write(const styled::Renderable& content,
                          std::optional<int> width = std::nullopt) override;
 
+  // ---- selection and clipboard (selection.cpp, clipboard.cpp) ----
+  // Press, drag, release: a selection copied to the clipboard on release, or, when the pointer
+  // stayed within two columns on its line, a click handed to the thinking toggle.
+  void on_mouse_down(termui::MouseEvent& event) override;
+  void on_mouse_move(termui::MouseEvent& event) override;
+  void on_mouse_up(termui::MouseEvent& event) override;
+  // The selected range with columns mapped from screen cells to characters; nullopt when
+  // nothing is selected.
+  [[nodiscard]] std::optional<SelectionRange> _sel_range() const;
+  // The selected text of the current lines, rows joined by "\n".
+  [[nodiscard]] std::string _extract_selection() const;
+  [[nodiscard]] std::string get_selection() const;
+  // The base row with the selected characters on the highlight background.
+  [[nodiscard]] termui::Strip render_line(int y) override;
+  // Puts `text` on the clipboard; throws ClipboardError when no way out worked.
+  void _set_clipboard_osc52(std::string_view text);
+  // A click on content line `y`: toggles the thinking block whose header is there.
+  void _handle_thinking_click(int y);
+
+  // How the clipboard writer leaves the process; tests put their own in.
+  ClipboardPorts clipboard_ports = ClipboardPorts::real();
+
   // ---- line tracking and redrawing ----
   // Counts `count` written lines; returns the number of the first of them.
   int _track_lines(int count = 1);
@@ -131,6 +165,12 @@ class Scrollback : public termui::RichLog {
     int steps = 0;
     std::vector<int> header_rows;  // thinking headers, rows from the entry's first row
   };
+
+  // The selection's two ends as (content line, screen cell), the earlier first.
+  struct CellRange {
+    int y1, x1, y2, x2;
+  };
+  [[nodiscard]] std::optional<CellRange> selection_cells() const;
 
   // Draws history entry i at the end of the display, from its cache when the layout matches.
   void draw_entry(std::size_t i);

@@ -1,0 +1,170 @@
+// Timing driver for bench/scrollback/run, which sets it beside the reference Python renderer.
+//
+//   scrollback_bench rerender <entries> <terminal_width> <min_seconds>
+//       prints two lines: seconds per re-render from a history never drawn at this width, and
+//       per re-render of the same history at the same width again
+//   scrollback_bench assistant <markdown_file> <terminal_width> <min_seconds>
+//       seconds per drawing of one answer by the assistant renderer
+//   scrollback_bench stream <entries> <terminal_width> <tokens>
+//       nanoseconds per streamed token with an empty transcript, then with the entries above
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "termui/app.h"
+#include "termui/pilot.h"
+#include "termui/screen.h"
+#include "zell/tui/widgets/scrollback/scrollback.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using zell::tui::widgets::HistoryEntry;
+using zell::tui::widgets::Scrollback;
+
+class TranscriptScreen : public termui::Screen {
+ public:
+  std::vector<std::unique_ptr<termui::Widget>> compose() override {
+    std::vector<std::unique_ptr<termui::Widget>> out;
+    out.push_back(std::make_unique<Scrollback>());
+    return out;
+  }
+};
+
+class TranscriptApp : public termui::App {
+ public:
+  void on_mount() override { push_screen(std::make_unique<TranscriptScreen>()); }
+  Scrollback& log() { return screen().query_one<Scrollback>("Scrollback"); }
+};
+
+struct Transcript {
+  explicit Transcript(int width) : pilot(app, {width, 40}) { pilot.pause(); }
+  TranscriptApp app;
+  termui::Pilot pilot;
+};
+
+std::string read_file(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<HistoryEntry> read_entries(const char* path) {
+  const std::string data = read_file(path);
+  std::vector<HistoryEntry> out;
+  std::size_t pos = 0;
+  while (pos < data.size()) {
+    const std::size_t nl = data.find('\n', pos);
+    std::istringstream head(data.substr(pos, nl - pos));
+    std::string kind;
+    std::size_t length = 0;
+    head >> kind >> length;
+    out.push_back({kind, {data.substr(nl + 1, length)}, nullptr});
+    pos = nl + 1 + length + 1;
+  }
+  return out;
+}
+
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Runs `setup` then times `run`, until `min_seconds` of runs have passed; seconds per run.
+double time_per_run(const std::function<void()>& setup, const std::function<void()>& run,
+                    double min_seconds) {
+  setup();
+  run();  // warm-up
+  double total = 0;
+  int runs = 0;
+  while (runs < 1 || total < min_seconds) {
+    setup();
+    const auto start = Clock::now();
+    run();
+    total += seconds_since(start);
+    ++runs;
+  }
+  return total / runs;
+}
+
+int rerender(const char* file, int width, double min_seconds) {
+  const auto entries = read_entries(file);
+  std::unique_ptr<Transcript> t;
+  const auto fresh = [&] {
+    t = std::make_unique<Transcript>(width);
+    t->app.log()._history = entries;  // recorded, never drawn
+  };
+  std::printf("%.9f\n", time_per_run(
+                            fresh, [&] { t->app.log()._rerender(); }, min_seconds));
+  fresh();
+  t->app.log()._rerender();
+  std::printf("%.9f\n", time_per_run([] {}, [&] { t->app.log()._rerender(); }, min_seconds));
+  return 0;
+}
+
+int assistant(const char* file, int width, double min_seconds) {
+  const std::string text = read_file(file);
+  Transcript t(width);
+  Scrollback& log = t.app.log();
+  std::printf("%.9f\n", time_per_run([&] { log.clear(); }, [&] { log._render_assistant(text); },
+                                     min_seconds));
+  return 0;
+}
+
+// Tokens of about four characters, a line break every dozen or so.
+std::vector<std::string> make_tokens(int count) {
+  static const char* words[] = {"the ", "parser", " reads", " each",  " line", " once",
+                                ",",    " and",   " keeps", " state", ".\n",   " while"};
+  std::vector<std::string> out;
+  out.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) out.emplace_back(words[(i * 7 + i / 3) % 12]);
+  return out;
+}
+
+double ns_per_token(Scrollback& log, const std::vector<std::string>& tokens) {
+  const auto start = Clock::now();
+  for (const auto& token : tokens) log.stream_token(token);
+  log.finish_stream();
+  return seconds_since(start) * 1e9 / static_cast<double>(tokens.size());
+}
+
+int stream(const char* file, int width, int count) {
+  const auto entries = read_entries(file);
+  const auto tokens = make_tokens(count);
+  Transcript empty(width);
+  ns_per_token(empty.app.log(), tokens);  // warm-up
+  empty.app.log().clear();
+  const double bare = ns_per_token(empty.app.log(), tokens);
+  Transcript full(width);
+  full.app.log()._history = entries;
+  full.app.log()._rerender();
+  const std::size_t rows_before = full.app.log().lines().size();
+  const double loaded = ns_per_token(full.app.log(), tokens);
+  // Nothing above the stream was drawn again: the rows before it are all still there.
+  const bool redrawn = full.app.log().lines().size() < rows_before;
+  std::printf("%.1f\n%.1f\n%d\n", bare, loaded, redrawn ? 1 : 0);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5) {
+    std::fprintf(stderr, "usage: scrollback_bench rerender|assistant|stream <file> <width> <n>\n");
+    return 2;
+  }
+  const std::string mode = argv[1];
+  const int width = std::atoi(argv[3]);
+  if (mode == "rerender") return rerender(argv[2], width, std::atof(argv[4]));
+  if (mode == "assistant") return assistant(argv[2], width, std::atof(argv[4]));
+  if (mode == "stream") return stream(argv[2], width, std::atoi(argv[4]));
+  std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
+  return 2;
+}
