@@ -111,8 +111,9 @@ int main(int argc, char** argv) {
   // A closed pipe on standard output is an error to report, not a reason to die silently.
   std::signal(SIGPIPE, SIG_IGN);
 
-  CLI::App cli{"vellumine: the terminal presentation of a local coding agent.\n"
-               "With no options it opens the full-screen interface and plays the built-in demo."};
+  CLI::App cli{
+      "vellumine: the terminal presentation of a local coding agent.\n"
+      "With no options it opens the full-screen interface and plays the built-in demo."};
   cli.footer(host::script_help());
   Options o;
   bool demo = false;
