@@ -30,7 +30,8 @@ class StatusLine;
 
 class ChatScreen : public termui::Screen {
  public:
-  static constexpr std::string_view DEFAULT_CSS = "ChatScreen { layout: vertical; }";
+  static constexpr std::string_view DEFAULT_CSS =
+      "ChatScreen { layout: vertical; } #chat-input { padding: 0 1; }";
   // Seconds between two redraws of the status line while a turn runs.
   static constexpr double TICK_SECONDS = 0.5;
 
