@@ -39,12 +39,13 @@ VellumineTUI::VellumineTUI(zell::host::ZellConfig& config, zell::host::ConfigSto
   for (ScriptTurn& t : split_turns(options_.script)) script_turns_.push_back(std::move(t));
   manager_.set_event_callback(
       [this](const std::string& type, std::shared_ptr<zell::Payload> payload) {
-        bridge_.on_event(type, std::move(payload));
+        if (events_.enter()) bridge_.on_event(type, std::move(payload));
       });
   manager_.set_approval_callback([this](std::string_view tool, std::string_view command) {
     return bridge_.request_approval(tool, command);
   });
   on<zell::tui::AgentEvent>([this](zell::tui::AgentEvent& e) {
+    events_.leave();
     if (chat_) chat_->on_agent_event(e);
   });
   on<zell::tui::ApprovalRequest>([this](zell::tui::ApprovalRequest& r) {
@@ -66,6 +67,7 @@ VellumineTUI::~VellumineTUI() {
 
 void VellumineTUI::shutdown() {
   worker_.interrupt();
+  events_.close();
   bridge_.close();
   worker_.stop();
 }

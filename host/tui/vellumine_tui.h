@@ -15,6 +15,7 @@
 
 #include "host/script.h"
 #include "host/scripted_agent.h"
+#include "host/tui/event_window.h"
 #include "host/tui/pending_turn.h"
 #include "host/tui/turn_worker.h"
 #include "zell/host/tui_host_app.h"
@@ -74,6 +75,8 @@ class VellumineTUI : public zell::host::TuiHostApp {
 
   zell::output::OutputManager manager_;
   zell::tui::TUIBridge bridge_;
+  // Agent events on their way to the UI thread, at most this many at a time.
+  EventWindow events_{4096};
   TurnWorker worker_;
   ChatScreen* chat_ = nullptr;
 };
