@@ -171,6 +171,21 @@ TEST_F(VellumineInTmux, PickAModePlayTheDemoAnswerCopyResizeAndQuitClean) {
             "0 0 0 0 1\n");
 }
 
+TEST_F(VellumineInTmux, SignalsInTheMiddleOfATurnLeaveTheTerminalClean) {
+  for (const char* signal : {"TERM", "HUP"}) {
+    SCOPED_TRACE(signal);
+    start("--no-preflight");
+    ASSERT_TRUE(wait_for("❯ parse_duration")) << pane();
+    std::string shell = run(tmux("display -p '#{pane_pid}'"));
+    while (!shell.empty() && shell.back() == '\n') shell.pop_back();
+    run("pkill -" + std::string(signal) + " -P " + shell + " -x vellumine");
+    ASSERT_TRUE(wait_for("EXIT=")) << pane();
+    EXPECT_EQ(run(tmux("display -p '#{alternate_on} #{mouse_any_flag} #{cursor_flag}'")),
+              "0 0 1\n");
+    run(tmux("kill-server") + " 2>/dev/null");
+  }
+}
+
 TEST_F(VellumineInTmux, AMalformedConfigIsReportedBeforeTheScreenOpens) {
   const std::string text = "[runtime]\nlaptop_26b_runtime_mode = \"turbo\n";
   std::ofstream(config_) << text;
