@@ -38,7 +38,8 @@ void Scrollback::on_mount() {
 }
 
 std::optional<int> Scrollback::app_width() const {
-  if (!is_mounted()) return std::nullopt;
+  // A terminal reporting no columns has not told its width.
+  if (!is_mounted() || app().size().width <= 0) return std::nullopt;
   return app().size().width;
 }
 
