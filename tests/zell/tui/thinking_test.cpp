@@ -9,13 +9,14 @@
 #include "scrollback_fixture.h"
 #include "styled/text.h"
 #include "zell/errors.h"
+#include "zell/tui/widgets/scrollback/concat.h"
 
 namespace zell::tui::widgets::testing {
 namespace {
 
 std::string numbered_lines(int n) {
   std::string s;
-  for (int i = 1; i <= n; ++i) s += "line " + std::to_string(i) + "\n";
+  for (int i = 1; i <= n; ++i) s += concat({"line ", std::to_string(i), "\n"});
   return s;
 }
 
@@ -43,9 +44,12 @@ const std::string WORDS = "alpha beta gamma delta epsilon zeta eta theta iota ka
 
 std::vector<Row> expanded_numbered(int n) {
   std::vector<Row> rows{
-      {}, {{"  ▼ ", "cyan"}, {"thinking (" + std::to_string(n) + " lines)", "dim italic cyan"}}};
-  for (int i = 1; i <= 30; ++i) rows.push_back({{"    line " + std::to_string(i), "dim italic"}});
-  rows.push_back({{"    … +" + std::to_string(n - 30) + " more lines", "dim italic"}});
+      {},
+      {{"  ▼ ", "cyan"},
+       {concat({"thinking (", std::to_string(n), " lines)"}), "dim italic cyan"}}};
+  for (int i = 1; i <= 30; ++i)
+    rows.push_back({{concat({"    line ", std::to_string(i)}), "dim italic"}});
+  rows.push_back({{concat({"    … +", std::to_string(n - 30), " more lines"}), "dim italic"}});
   rows.push_back({});
   return rows;
 }
@@ -190,7 +194,7 @@ TEST_F(ThinkingClick, the_upper_of_two_headers_in_the_window_wins) {
 TEST_F(ThinkingClick, glyph_without_header_flips_the_lowest_known_state) {
   for (int i = 0; i < 8; ++i) {
     if (i == 3 || i == 7) {
-      log().append_thinking("block " + std::to_string(i), i == 7);
+      log().append_thinking(concat({"block ", std::to_string(i)}), i == 7);
     } else {
       log().append_info("filler");
     }
