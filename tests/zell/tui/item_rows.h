@@ -54,6 +54,7 @@ inline std::string describe(const std::vector<std::pair<std::string, styled::Sty
 inline ::testing::AssertionResult shows(const termui::Strip& strip, const Row& expected) {
   std::vector<std::pair<std::string, styled::Style>> want;
   for (const Piece& p : expected) {
+    if (p.text.empty()) continue;
     const styled::Style style = styled::Style::parse(p.style);
     if (!want.empty() && want.back().second == style) {
       want.back().first += p.text;
