@@ -21,6 +21,9 @@ struct ApprovalCase {
   std::string one_line;           // what the approval line shows after "? "
   std::vector<std::string> full;  // rows of the whole command, without their indentation
 };
+void PrintTo(const ApprovalCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ApprovalPrompt : public ::testing::TestWithParam<ApprovalCase> {};
 

@@ -37,6 +37,9 @@ struct DrawCase {
   std::string diff;
   std::vector<Row> rows;
 };
+void PrintTo(const DrawCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DiffDrawing : public ::testing::TestWithParam<DrawCase> {};
 

@@ -27,6 +27,9 @@ struct ShapeCase {
   bool expanded;
   std::vector<Row> rows;
 };
+void PrintTo(const ShapeCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ThinkingShape : public ::testing::TestWithParam<ShapeCase> {};
 

@@ -42,6 +42,9 @@ struct ToolCase {
   std::function<void(Scrollback&)> act;
   std::vector<Row> rows;
 };
+void PrintTo(const ToolCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ToolLines : public ::testing::TestWithParam<ToolCase> {};
 

@@ -21,6 +21,9 @@ struct SummaryCase {
   double cost_saved;
   std::string text;
 };
+void PrintTo(const SummaryCase& c, std::ostream* os) {
+  *os << c.text;
+}
 
 class TurnSummaryText : public ::testing::TestWithParam<SummaryCase> {};
 
