@@ -8,6 +8,7 @@
 #include "host/tui/vellumine_tui.h"
 #include "termui/app.h"
 #include "unicode/text_ops.h"
+#include "unicode/visible_command.h"
 
 namespace host::tui {
 namespace {
@@ -109,18 +110,17 @@ void ChatScreen::on_agent_event(const zell::tui::AgentEvent& event) {
   turn_.on_event(type, p);
   log_->change([&] {
     if (type == "thinking_done") {
-      log_->append_info("thinking: " + p.get("text"));  // ITEMS
+      log_->append_thinking(p.get("text"));
     } else if (type == "tool_start") {
-      log_->append_info("tool: " + p.get("name") + " " + p.get("args"));  // ITEMS
+      log_->append_tool(p.get("name"), p.get("args"));
     } else if (type == "tool_result") {
-      log_->append_info("result: " + p.get("result"));  // ITEMS
+      log_->append_tool_result(p.get("result"), p.get("error") == "true");
     } else if (type == "content") {
       log_->stream_token(p.get("chunk"));
     } else if (type == "done") {
       log_->finish_stream(turn_.take_answer());
       const auto now = TurnTracker::Clock::now();
-      log_->append_info(
-          fmt::format("summary {:.1f}s {} tokens", turn_.elapsed(now), turn_.tokens()));  // ITEMS
+      log_->append_turn_summary(turn_.elapsed(now), turn_.tools(), 0, turn_.tokens());
     } else if (type == "error") {
       log_->finish_stream(turn_.take_answer());
       log_->append_error(p.get("message"));
@@ -133,9 +133,7 @@ void ChatScreen::on_agent_event(const zell::tui::AgentEvent& event) {
 
 void ChatScreen::on_approval_request(const zell::tui::ApprovalRequest& request) {
   question_ = Question{request.tool_name, request.command};
-  log_->change([&] {
-    log_->append_info("Allow " + request.tool_name + "? " + request.command + " — 1 allow, 2 deny");
-  });  // ITEMS
+  log_->change([&] { log_->append_approval(request.tool_name, request.command); });
   refresh_status();
 }
 
@@ -146,7 +144,7 @@ void ChatScreen::answer(bool approved) {
   app_.bridge().set_approval(approved);
   log_->change([&] {
     log_->append_info(
-        fmt::format("{} {}", approved ? "Allowed:" : "Denied:", unicode::visible_controls(tool)));
+        fmt::format("{} {}", approved ? "Allowed:" : "Denied:", unicode::visible_command(tool)));
   });
   refresh_status();
 }
