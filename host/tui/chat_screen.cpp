@@ -42,6 +42,9 @@ void ChatScreen::on_mount() {
   input_->paste_blocked = [this] { return question_.has_value(); };
   input_->on_submit = [this](const std::string& text) { submit(text); };
   set_focus(input_);
+  if (const std::string failed = app_.take_save_error(); !failed.empty()) {
+    log_->append_error("Could not save the runtime mode (it applies to this run only): " + failed);
+  }
   // The script starts once the screen has its size, as if the user had typed its prompts.
   app().call_later(0.0, [this] {
     if (!busy_) run_next();

@@ -31,7 +31,7 @@ zell::output::OutputPorts silent_ports() {
 VellumineTUI::VellumineTUI(zell::host::ZellConfig& config, zell::host::ConfigStore& store,
                            zell::host::RuntimeGatewayFactory gateways, TuiOptions options)
     : config_(config),
-      store_(store),
+      saving_(store),
       gateways_(std::move(gateways)),
       options_(std::move(options)),
       manager_(silent_ports()),
@@ -59,6 +59,16 @@ VellumineTUI::VellumineTUI(zell::host::ZellConfig& config, zell::host::ConfigSto
   on<TurnFinished>([this](TurnFinished& f) {
     if (chat_) chat_->on_turn_finished(f);
   });
+}
+
+void VellumineTUI::SavingStore::save_config(const zell::host::ZellConfig& config) {
+  try {
+    store.save_config(config);
+    error.clear();
+  } catch (const std::exception& e) {
+    error = e.what();
+    throw;
+  }
 }
 
 VellumineTUI::~VellumineTUI() {

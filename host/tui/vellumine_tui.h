@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/script.h"
@@ -43,7 +44,7 @@ class VellumineTUI : public zell::host::TuiHostApp {
 
   // ---- host services the system calls ----
   zell::host::ZellConfig& zell_config() override { return config_; }
-  zell::host::ConfigStore& config_store() override { return store_; }
+  zell::host::ConfigStore& config_store() override { return saving_; }
   [[nodiscard]] const zell::host::RuntimeGatewayFactory& runtime_gateway_factory() const override {
     return gateways_;
   }
@@ -60,6 +61,11 @@ class VellumineTUI : public zell::host::TuiHostApp {
   // The chat screen once it has been built, else null.
   [[nodiscard]] ChatScreen* chat() { return chat_; }
 
+  // Why the last save of the configuration failed, once (empty when it did not). The mode
+  // picker reports a failed save in its box but goes on to the chat when the server is ready,
+  // so the chat says it again where the user will see it.
+  [[nodiscard]] std::string take_save_error() { return std::exchange(saving_.error, {}); }
+
   // Closes the bridge and stops the agent. Safe to call more than once; UI thread only.
   void shutdown();
 
@@ -68,7 +74,14 @@ class VellumineTUI : public zell::host::TuiHostApp {
 
  private:
   zell::host::ZellConfig& config_;
-  zell::host::ConfigStore& store_;
+  // The host's store, remembering why a save failed; errors still reach the caller.
+  struct SavingStore final : zell::host::ConfigStore {
+    explicit SavingStore(zell::host::ConfigStore& store) : store(store) {}
+    void save_config(const zell::host::ZellConfig& config) override;
+    zell::host::ConfigStore& store;
+    std::string error;
+  };
+  SavingStore saving_;
   zell::host::RuntimeGatewayFactory gateways_;
   TuiOptions options_;
   std::deque<ScriptTurn> script_turns_;

@@ -236,4 +236,25 @@ TEST(ChatScreen, TheViewFollowsTheEndOnlyWhileItIsThere) {
   EXPECT_FALSE(log.new_output_below());
 }
 
+TEST(ChatScreen, AFailedSaveOfTheModeIsSaidInTheChatAndTheModeStillApplies) {
+  struct ReadOnly : zell::host::ConfigStore {
+    void save_config(const zell::host::ZellConfig&) override {
+      throw std::runtime_error("config.toml: permission denied");
+    }
+  } store;
+  zell::host::ZellConfig config;
+  host::tui::TuiOptions options;
+  options.speed = 0;
+  VellumineTUI app(
+      config, store, [](const auto&) { return std::make_unique<Ready>(); }, options);
+  termui::Pilot pilot(app, {100, 30});
+  pilot.press("2");
+  ASSERT_NE(app.chat(), nullptr);
+  EXPECT_EQ(config.runtime.laptop_26b_runtime_mode, "turbo-think");
+  const auto& history = app.chat()->log()._history;
+  ASSERT_FALSE(history.empty());
+  EXPECT_EQ(history.front().kind, "error");
+  EXPECT_NE(history.front().fields[0].find("permission denied"), std::string::npos);
+}
+
 }  // namespace
