@@ -6,7 +6,8 @@
 //
 // Keys: Enter sends the prompt (queued while a turn runs); while an approval question is
 // open, 1 allows and 2 denies and other keys are ignored; Page Up/Down, Home/End, Up/Down and
-// the wheel scroll the transcript; Ctrl+C stops a running turn, or quits when there is none.
+// the wheel scroll the transcript (Ctrl+A/Ctrl+E move to the ends of the prompt); Ctrl+C stops
+// a running turn, or quits when there is none.
 
 #include <cstddef>
 #include <deque>
