@@ -107,7 +107,12 @@ void Scrollback::_handle_thinking_click(int y) {
       state = !state;
       _rerender();
     };
-    // The window: rows y − 2 to y + 2 that exist, in ascending order.
+    // A click right on a header toggles that block, even with another header close above it.
+    if (const auto exact = _thinking_line_map.find(y); exact != _thinking_line_map.end()) {
+      toggle(exact->second);
+      return;
+    }
+    // Otherwise the window: rows y − 2 to y + 2 that exist, in ascending order.
     const long long first = std::max(static_cast<long long>(y) - 2, 0LL);
     const long long end =
         std::min(static_cast<long long>(y) + 3, static_cast<long long>(lines().size()));
