@@ -172,8 +172,12 @@ TEST_F(VellumineInTmux, PickAModePlayTheDemoAnswerCopyResizeAndQuitClean) {
 }
 
 TEST_F(VellumineInTmux, SignalsInTheMiddleOfATurnLeaveTheTerminalClean) {
+  const std::string base = server_;
   for (const char* signal : {"TERM", "HUP"}) {
     SCOPED_TRACE(signal);
+    // A server of its own per run: a new session on a server that is still shutting down can
+    // fail to start.
+    server_ = base + "-" + signal;
     start("--no-preflight");
     ASSERT_TRUE(wait_for("❯ parse_duration")) << pane();
     std::string shell = run(tmux("display -p '#{pane_pid}'"));
