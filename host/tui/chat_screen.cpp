@@ -9,6 +9,7 @@
 #include "termui/app.h"
 #include "unicode/text_ops.h"
 #include "unicode/visible_command.h"
+#include "zell/tui/widgets/scrollback/markdown_markers.h"
 
 namespace host::tui {
 namespace {
@@ -121,7 +122,11 @@ void ChatScreen::on_agent_event(const zell::tui::AgentEvent& event) {
     } else if (type == "content") {
       log_->stream_token(p.get("chunk"));
     } else if (type == "done") {
-      log_->finish_stream(turn_.take_answer());
+      const std::string answer = turn_.take_answer();
+      log_->finish_stream(answer);
+      // The answer streamed as raw lines; once it is whole, Markdown is drawn as Markdown.
+      // Everything above comes from the transcript's cache, so this costs the answer alone.
+      if (zell::tui::widgets::has_markdown(answer)) log_->_rerender();
       const auto now = TurnTracker::Clock::now();
       log_->append_turn_summary(turn_.elapsed(now), turn_.tools(), 0, turn_.tokens());
     } else if (type == "error") {
