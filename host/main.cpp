@@ -1,5 +1,7 @@
-// vellumine: the terminal presentation of a local coding agent. Until the full-screen UI lands,
-// every run plays the plain presentation (`--plain`), driven by a scripted agent.
+// vellumine: the terminal presentation of a local coding agent. With a terminal on standard
+// output it opens the full-screen interface (mode picker, then the chat); with --plain, or when
+// standard output is not a terminal, it writes the plain presentation. Either way a scripted
+// agent plays the built-in demo, or the script given with --script.
 
 #include <fmt/format.h>
 #include <unistd.h>
@@ -14,10 +16,14 @@
 #include <sstream>
 #include <string>
 
+#include "host/config/config_path.h"
+#include "host/config/config_store.h"
 #include "host/demo_script.h"
 #include "host/plain_approval.h"
+#include "host/runtime/zell_runtime_gateway.h"
 #include "host/script.h"
 #include "host/scripted_agent.h"
+#include "host/tui/vellumine_tui.h"
 #include "zell/errors.h"
 #include "zell/output/output_manager.h"
 
@@ -44,73 +50,23 @@ std::string read_file(const std::string& path) {
   return s.str();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // A closed pipe on standard output is an error to report, not a reason to die silently.
-  std::signal(SIGPIPE, SIG_IGN);
-
-  CLI::App app{"vellumine: the terminal presentation of a local coding agent."};
-  app.footer(host::script_help());
+struct Options {
   bool plain = false;
-  bool demo = false;
   bool yes = false;
+  bool preflight = true;
   std::string script_path;
+  std::string config_path;
   double speed = 1.0;
-  app.add_flag("--plain", plain,
-               "plain line-oriented output on standard output (also the default, until the "
-               "full-screen interface exists)");
-  auto* demo_opt = app.add_flag("--demo", demo, "play the built-in demo turn");
-  auto* script_opt =
-      app.add_option("--script", script_path, "play an agent script (JSON Lines, see below)")
-          ->type_name("FILE");
-  demo_opt->excludes(script_opt);
-  app.add_option("--speed", speed,
-                 "playback speed (default 1): sleeps and delays are divided by X; 0 skips them all")
-      ->type_name("X")
-      ->check([](const std::string& v) -> std::string {
-        try {
-          const double x = std::stod(v);
-          return std::isfinite(x) && x >= 0 ? "" : "must be a number of 0 or more";
-        } catch (...) {
-          return "must be a number of 0 or more";
-        }
-      });
-  app.add_flag("--yes", yes, "approve every command without asking");
+};
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "vellumine: %s\nRun vellumine --help for the options.\n", e.what());
-    return 2;
-  }
-  (void)plain;  // the only presentation so far; a later --tui chooses the other one
-
-  std::vector<host::Step> steps;
-  try {
-    if (demo) {
-      steps = host::parse_script(host::demo_script(), "demo");
-    } else if (!script_path.empty()) {
-      steps = host::parse_script(read_file(script_path), script_path);
-    } else {
-      std::fprintf(stderr, "vellumine: nothing to play: give --demo or --script FILE\n");
-      return 2;
-    }
-  } catch (const host::ScriptError& e) {
-    std::fprintf(stderr, "vellumine: %s\n", e.what());
-    return 2;
-  }
-
+int run_plain(std::vector<host::Step> steps, const Options& o) {
   stdout_is_terminal = ::isatty(STDOUT_FILENO) == 1;
-  std::signal(SIGINT, on_interrupt);
-  std::signal(SIGTERM, on_interrupt);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_interrupt);
 
   zell::output::OutputManager manager;
   manager.set_approval_callback(host::make_plain_approval(
-      manager, yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
-  host::ScriptedAgent agent(manager, std::move(steps), host::AgentOptions{speed});
+      manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
+  host::ScriptedAgent agent(manager, std::move(steps), host::AgentOptions{o.speed});
   try {
     agent.run_on_worker();
   } catch (const zell::ExitRequest& e) {
@@ -122,4 +78,94 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+int run_full_screen(std::vector<host::Step> steps, const Options& o) {
+  // Everything that can be wrong with the configuration is reported before the screen opens.
+  std::optional<host::config::TomlConfigStore> store;
+  host::config::HostConfig config;
+  try {
+    store.emplace(o.config_path.empty() ? host::config::default_config_path()
+                                        : std::filesystem::path(o.config_path));
+    config = store->load();
+  } catch (const host::config::ConfigError& e) {
+    std::fprintf(stderr, "vellumine: %s\n", e.what());
+    return 2;
+  }
+  host::tui::TuiOptions options;
+  options.preflight = o.preflight;
+  options.speed = o.speed;
+  options.script = std::move(steps);
+  options.config_path = store->path().string();
+  host::tui::VellumineTUI app(config.zell, *store,
+                              host::runtime::make_runtime_gateway_factory(config.runtime),
+                              std::move(options));
+  const int status = app.run();
+  app.shutdown();  // the agent stops before the screens and the manager go
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A closed pipe on standard output is an error to report, not a reason to die silently.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  CLI::App cli{
+      "vellumine: the terminal presentation of a local coding agent.\n"
+      "With no options it opens the full-screen interface and plays the built-in demo."};
+  cli.footer(host::script_help());
+  Options o;
+  bool demo = false;
+  cli.set_version_flag("--version", std::string("vellumine ") + VELLUMINE_VERSION);
+  cli.add_flag("--plain", o.plain,
+               "plain line-oriented output on standard output (also when standard output is "
+               "not a terminal)");
+  auto* demo_opt = cli.add_flag("--demo", demo, "play the built-in demo (the default)");
+  auto* script_opt =
+      cli.add_option("--script", o.script_path, "play an agent script (JSON Lines, see below)")
+          ->type_name("FILE");
+  demo_opt->excludes(script_opt);
+  cli.add_option("--speed", o.speed,
+                 "playback speed (default 1): sleeps and delays are divided by X; 0 skips them all")
+      ->type_name("X")
+      ->check([](const std::string& v) -> std::string {
+        try {
+          const double x = std::stod(v);
+          return std::isfinite(x) && x >= 0 ? "" : "must be a number of 0 or more";
+        } catch (...) {
+          return "must be a number of 0 or more";
+        }
+      });
+  cli.add_option("--config", o.config_path,
+                 "the configuration file (default $XDG_CONFIG_HOME/vellumine/config.toml, else "
+                 "~/.config/vellumine/config.toml)")
+      ->type_name("PATH");
+  bool no_preflight = false;
+  cli.add_flag("--no-preflight", no_preflight,
+               "open the chat at once, without the runtime mode picker");
+  cli.add_flag("--yes", o.yes, "plain presentation: approve every command without asking");
+
+  try {
+    cli.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return cli.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return cli.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "vellumine: %s\nRun vellumine --help for the options.\n", e.what());
+    return 2;
+  }
+  o.preflight = !no_preflight;
+  if (::isatty(STDOUT_FILENO) != 1) o.plain = true;
+
+  std::vector<host::Step> steps;
+  try {
+    steps = o.script_path.empty() ? host::parse_script(host::demo_script(), "demo")
+                                  : host::parse_script(read_file(o.script_path), o.script_path);
+  } catch (const host::ScriptError& e) {
+    std::fprintf(stderr, "vellumine: %s\n", e.what());
+    return 2;
+  }
+  return o.plain ? run_plain(std::move(steps), o) : run_full_screen(std::move(steps), o);
 }

@@ -6,8 +6,10 @@
 #include <cctype>
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "unicode/text_ops.h"
+#include "unicode/visible_command.h"
 
 namespace host {
 
@@ -40,11 +42,13 @@ int open_controlling_terminal() {
 }
 
 std::string approval_question(std::string_view tool, std::string_view command) {
-  std::string q = "\n\x1b[1;33m▪ Approve " + unicode::visible_controls(tool) + "\x1b[0m\n";
-  for (const std::string& line : unicode::split_lines(command)) {
-    q += "    \x1b[36m" + unicode::visible_controls(line) + "\x1b[0m\n";
-  }
-  if (unicode::split_lines(command).empty()) q += "    \x1b[36m\x1b[0m\n";
+  std::string q = "\n\x1b[1;33m▪ Approve " + unicode::visible_command(tool) + "\x1b[0m\n";
+  // The same rules as the transcript's approval prompt: controls, bidirectional and zero-width
+  // characters made visible before the command is split into lines, so that only line feeds
+  // break it (a line separator or a carriage return shows instead).
+  const std::vector<std::string> lines = unicode::split_lines(unicode::visible_command(command));
+  for (const std::string& line : lines) q += "    \x1b[36m" + line + "\x1b[0m\n";
+  if (lines.empty()) q += "    \x1b[36m\x1b[0m\n";
   q += "  Allow? [y/N] ";
   return q;
 }

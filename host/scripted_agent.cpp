@@ -1,5 +1,6 @@
 #include "host/scripted_agent.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <thread>
@@ -12,6 +13,9 @@ namespace host {
 namespace {
 
 constexpr int DEFAULT_CHUNK_CHARS = 24;
+// An agent event carries the first 2000 characters of a chunk; larger chunks would reach the
+// full-screen transcript cut, so the script's chunks are never larger.
+constexpr int MAX_CHUNK_CHARS = 2000;
 constexpr double DEFAULT_DELAY = 0.03;
 
 // What the peek shows after a block of thinking: its last non-blank line.
@@ -47,7 +51,17 @@ ScriptedAgent::ScriptedAgent(zell::output::OutputManager& manager, std::vector<S
     : m_(manager), steps_(std::move(steps)), options_(options), out_(std::move(out)) {}
 
 void ScriptedAgent::run() {
-  for (const Step& s : steps_) step(s);
+  play(steps_);
+}
+
+bool ScriptedAgent::play(const std::vector<Step>& steps) {
+  for (const Step& s : steps) {
+    if (stopped()) break;
+    step(s);
+  }
+  if (!stopped()) return true;
+  m_.set_error("Interrupted");
+  return false;
 }
 
 void ScriptedAgent::run_on_worker() {
@@ -63,15 +77,20 @@ void ScriptedAgent::run_on_worker() {
   if (failure) std::rethrow_exception(failure);
 }
 
-void ScriptedAgent::pause(double seconds) const {
-  if (options_.speed <= 0 || seconds <= 0) return;
-  std::this_thread::sleep_for(std::chrono::duration<double>(seconds / options_.speed));
+bool ScriptedAgent::pause(double seconds) const {
+  if (options_.speed <= 0 || seconds <= 0) return !stopped();
+  const double scaled = seconds / options_.speed;
+  if (options_.stop) return !options_.stop->wait_for(scaled);
+  std::this_thread::sleep_for(std::chrono::duration<double>(scaled));
+  return true;
 }
 
 void ScriptedAgent::step(const Step& s) {
   const nlohmann::json& a = s.args;
   auto str = [&](const char* key) { return a.value(key, std::string()); };
-  auto chunk_chars = [&] { return a.value("chunk_chars", DEFAULT_CHUNK_CHARS); };
+  auto chunk_chars = [&] {
+    return std::min(a.value("chunk_chars", DEFAULT_CHUNK_CHARS), MAX_CHUNK_CHARS);
+  };
   auto delay = [&] { return a.value("delay", DEFAULT_DELAY); };
   const std::string& op = s.op;
   if (op == "start_thinking") {
@@ -105,7 +124,7 @@ void ScriptedAgent::step(const Step& s) {
   } else if (op == "user") {
     user(str("text"));
   } else if (op == "sleep") {
-    pause(a.value("seconds", 0.0));
+    (void)pause(a.value("seconds", 0.0));
   } else if (op == "think") {
     think(str("text"), chunk_chars(), delay());
   } else if (op == "say") {
@@ -126,7 +145,7 @@ void ScriptedAgent::user(std::string_view text) {
 void ScriptedAgent::think(std::string_view text, int chunk_chars, double delay) {
   const auto chunks = chunk_text(text, chunk_chars);
   for (std::size_t i = 0; i < chunks.size(); ++i) {
-    if (i > 0) pause(delay);
+    if (i > 0 && !pause(delay)) return;
     m_.feed_thinking(chunks[i]);
   }
   m_.set_thinking_peek(peek_of(text));
@@ -136,7 +155,7 @@ void ScriptedAgent::think(std::string_view text, int chunk_chars, double delay) 
 void ScriptedAgent::say(std::string_view text, int chunk_chars, double delay) {
   const auto chunks = chunk_text(text, chunk_chars);
   for (std::size_t i = 0; i < chunks.size(); ++i) {
-    if (i > 0) pause(delay);
+    if (i > 0 && !pause(delay)) return;
     m_.stream(chunks[i]);
   }
 }
@@ -148,6 +167,40 @@ void ScriptedAgent::approve(std::string_view tool, std::string_view command) {
   if (approved) return;
   m_.tool_result("Denied by user", true, last_index_);
   skip_next_result_ = true;
+}
+
+std::vector<ScriptTurn> split_turns(const std::vector<Step>& steps) {
+  std::vector<ScriptTurn> turns;
+  for (const Step& s : steps) {
+    if (s.op == "user") {
+      turns.push_back({s.args.value("text", std::string()), true, {}});
+    } else {
+      if (turns.empty()) turns.emplace_back();
+      turns.back().steps.push_back(s);
+    }
+  }
+  return turns;
+}
+
+std::vector<Step> demo_runtime_reply(std::string_view config_path) {
+  const std::string answer =
+      "This is the **demo runtime**: it plays a scripted turn and cannot answer prompts of "
+      "its own.\n\nTo talk to a model, start a local model server and point `" +
+      std::string(config_path) +
+      "` at it:\n\n```toml\n[runtime]\nbackend = \"http\"\nbase_url = "
+      "\"http://127.0.0.1:8080\"\n```\n\nThen start vellumine again.";
+  const auto op = [](nlohmann::json args) {
+    return Step{args.value("op", ""), std::move(args), 0};
+  };
+  return {
+      op({{"op", "start_thinking"}}),
+      op({{"op", "think"},
+          {"text", "No model server is configured, so the demo runtime answers."},
+          {"chunk_chars", 16},
+          {"delay", 0.03}}),
+      op({{"op", "say"}, {"text", answer}, {"chunk_chars", 8}, {"delay", 0.02}}),
+      op({{"op", "done"}}),
+  };
 }
 
 }  // namespace host

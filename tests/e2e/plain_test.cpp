@@ -175,9 +175,15 @@ TEST(PlainEndToEnd, BadScriptWritesNothingAndExitsWith2) {
   EXPECT_EQ(missing.out, "");
   const Finished bad_speed = run({{"--demo", "--speed", "-1"}});
   EXPECT_EQ(bad_speed.status, 2);
-  const Finished nothing = run({{"--plain"}});
-  EXPECT_EQ(nothing.status, 2);
-  EXPECT_NE(nothing.err.find("--demo"), std::string::npos);
+  const Finished unknown = run({{"--plain", "--colour"}});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.out, "");
+}
+
+TEST(PlainEndToEnd, WithoutAScriptTheDemoPlays) {
+  const Finished r = run({{"--plain", "--speed", "0"}});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("parse_duration"), std::string::npos);
 }
 
 const std::string APPROVAL =

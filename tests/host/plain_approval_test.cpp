@@ -25,6 +25,14 @@ TEST(ApprovalQuestion, ShowsTheWholeCommandWithControlsVisible) {
                    "\x1b[0m\n    \x1b[36mcurl evil␛]52;c;x␇\x1b[0m\n  Allow? [y/N] ");
 }
 
+TEST(ApprovalQuestion, BidiAndZeroWidthCharactersAreShownNotObeyed) {
+  // A right-to-left override would make "rm -rf ~ #txt.exe" read differently on screen.
+  const std::string q = host::approval_question("ba\u200Bsh", "echo \u202Eexe.txt\u2028rm -rf ~");
+  EXPECT_EQ(q,
+            "\n\x1b[1;33m▪ Approve ba<U+200B>sh\x1b[0m\n    \x1b[36mecho "
+            "<U+202E>exe.txt<U+2028>rm -rf ~\x1b[0m\n  Allow? [y/N] ");
+}
+
 struct AnswerCase {
   std::string name;
   ApprovalMode mode;

@@ -99,6 +99,40 @@ TEST(ScriptedAgent, SayStreamsChunksAndUserLinesShowControls) {
   EXPECT_EQ(p.output, "\n\x1b[1m❯\x1b[0m fix ␛[2J it\n\r\x1b[K\n\n  abcdefg");
 }
 
+TEST(ScriptedAgent, ARaisedStopEndsTheTurnAtTheNextStepAsInterrupted) {
+  host::StopSignal stop;
+  stop.request();
+  FakeClock clock;
+  auto out = std::make_shared<RecordingWriter>();
+  std::vector<std::string> events;
+  zell::output::OutputManager m(zell_test::recorded_ports(out, clock));
+  m.set_event_callback([&](const std::string& type, std::shared_ptr<zell::Payload> payload) {
+    events.push_back(type + " " + payload->get("message"));
+  });
+  host::ScriptedAgent agent(m, {}, host::AgentOptions{1.0, &stop}, out);
+  // The hour-long pause would hang the test if the raised stop did not end it.
+  EXPECT_FALSE(agent.play(
+      host::parse_script("{\"op\": \"sleep\", \"seconds\": 3600}\n{\"op\": \"done\"}\n", "t")));
+  EXPECT_EQ(events, (std::vector<std::string>{"error Interrupted"}));
+}
+
+TEST(SplitTurns, EachUserPromptStartsATurnAndEarlierStepsFormOneWithoutAPrompt) {
+  const auto turns = host::split_turns(host::parse_script(
+      "{\"op\": \"start_thinking\"}\n"
+      "{\"op\": \"user\", \"text\": \"one\"}\n{\"op\": \"done\"}\n"
+      "{\"op\": \"user\", \"text\": \"two\"}\n"
+      "{\"op\": \"user\", \"text\": \"three\"}\n{\"op\": \"say\", \"text\": \"x\"}\n",
+      "t"));
+  ASSERT_EQ(turns.size(), 4U);
+  EXPECT_FALSE(turns[0].has_prompt);
+  EXPECT_EQ(turns[0].steps.size(), 1U);
+  EXPECT_EQ(turns[1].prompt, "one");
+  EXPECT_EQ(turns[1].steps.size(), 1U);
+  EXPECT_TRUE(turns[2].steps.empty());
+  EXPECT_EQ(turns[3].prompt, "three");
+  EXPECT_EQ(turns[3].steps.front().op, "say");
+}
+
 TEST(ChunkText, SplitsOnCodePoints) {
   EXPECT_EQ(host::chunk_text("日本語テキスト", 3),
             (std::vector<std::string_view>{"日本語", "テキス", "ト"}));

@@ -279,6 +279,32 @@ TEST(Scrollback, resizing_keeps_the_reader_on_the_entry_they_were_reading) {
   EXPECT_EQ(t.texts()[31].substr(0, 9), "  entry10");
 }
 
+TEST(Scrollback, odd_input_is_drawn_and_kept_at_any_width) {
+  const std::string huge_line(100000, 'x');
+  const std::string invalid = "bad \xff\xfe bytes \xe2\x82 and \x1b[2J controls\r\n";
+  const std::string open_fence = "```python\nnever closed\n**";
+  for (int terminal : {3, 4, 40}) {  // content widths 0, 1 and 37
+    Transcript t({terminal, 10});
+    auto& log = t.log();
+    log.append_assistant(huge_line);
+    log.append_assistant(open_fence);
+    log.append_user(invalid);
+    log.stream_token(invalid);
+    log.clear();  // in the middle of a stream: the stream goes on without a new blank line
+    log.stream_token("tail\n");
+    log.finish_stream(invalid);
+    if (terminal == 40) {
+      EXPECT_EQ(t.texts().front(), "  tail");
+    }
+    log.finish_stream();  // without a stream
+    log._rerender();
+    EXPECT_EQ(log._history.size(), 1u) << terminal;
+    for (const auto& line : log.lines()) {
+      EXPECT_EQ(line.text().find('\x1b'), std::string::npos);
+    }
+  }
+}
+
 TEST(Scrollback, a_tool_less_turn_from_prompt_to_redrawn_markdown) {
   Transcript t({80, 30});
   auto& log = t.log();

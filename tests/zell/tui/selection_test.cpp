@@ -154,6 +154,19 @@ INSTANTIATE_TEST_SUITE_P(
         WideCase{"accent_at_the_end", "xe\u0301yz", 0, 3, "xe\u0301y", "hhh.......", {0, 0, 0, 4}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(Selection, AClickOnAThinkingHeaderTogglesThatBlock) {
+  for (int i = 0; i < 3; ++i) log().append_info(std::string(130, 'w'));  // wrapped rows above
+  log().append_thinking("first\nsecond");
+  log().append_thinking("other\nblock");
+  const int header = static_cast<int>(log().lines().size()) - 1;  // the second block's header
+  t.pilot.click(5, header - log().scroll_offset().y);
+  EXPECT_FALSE(log()._thinking_states.at(3));
+  EXPECT_TRUE(log()._thinking_states.at(4));
+  EXPECT_TRUE(writes.empty());
+  t.pilot.click(5, header - log().scroll_offset().y);
+  EXPECT_FALSE(log()._thinking_states.at(4));
+}
+
 TEST_F(Selection, WhitespaceOnlySelectionStaysButIsNotCopied) {
   show({"a      b"});
   drag(1, 0, 6, 0);

@@ -38,7 +38,8 @@ void Scrollback::on_mount() {
 }
 
 std::optional<int> Scrollback::app_width() const {
-  if (!is_mounted()) return std::nullopt;
+  // A terminal reporting no columns has not told its width.
+  if (!is_mounted() || app().size().width <= 0) return std::nullopt;
   return app().size().width;
 }
 
@@ -103,6 +104,20 @@ void Scrollback::render_entry(std::size_t i) {
     _render_info(field(0));
   } else if (e.kind == "error") {
     _render_error(field(0));
+  } else if (e.kind == "thinking") {
+    const auto state = _thinking_states.find(static_cast<int>(i));
+    _render_thinking(field(0), state != _thinking_states.end() && state->second,
+                     static_cast<int>(i));
+  } else if (e.kind == "tool") {
+    _render_tool(field(0), field(1));
+  } else if (e.kind == "tool_done") {
+    _render_tool_done(field(0), field(1), field(2));
+  } else if (e.kind == "tool_result") {
+    _render_tool_result(field(0), field(1) == "true");
+  } else if (e.kind == "approval") {
+    _render_approval(field(0), field(1));
+  } else if (e.kind == "turn_summary") {
+    _render_turn_summary(field(0));
   } else if (e.kind == "raw") {
     if (e.renderable) write(*e.renderable);
     _track_lines();

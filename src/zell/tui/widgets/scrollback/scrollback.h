@@ -6,8 +6,10 @@
 //
 // Concerns live in their own files: core.cpp (construction, write, history, clear, re-render,
 // resize), streaming.cpp (answer text as it arrives), messages.cpp (prompts, answers, info and
-// error lines), selection.cpp (mouse selection and its highlight), clipboard.cpp (copying the
-// selection out), and one file per further kind of item.
+// error lines), thinking.cpp (thinking blocks and their click toggle), tools.cpp (tool calls and
+// results), diff.cpp (diff-shaped results), approval.cpp (the approval prompt),
+// turn_summary.cpp (the turn summary), selection.cpp (mouse selection and its highlight) and
+// clipboard.cpp (copying the selection out).
 //
 // UI thread only: agent events reach the widget as messages handled on that thread.
 
@@ -29,6 +31,10 @@ namespace zell::tui::widgets {
 
 // Styles pushed onto the widget's own console when it is mounted.
 [[nodiscard]] const styled::Theme& CUSTOM_THEME();
+
+// Whether a tool result looks like a unified diff: three or more of its first ten lines (after
+// stripping) start with "+", "-", "@@" or "diff ".
+[[nodiscard]] bool _is_diff(std::string_view text);
 
 // One recorded item: its kind ("user", "assistant", "tool_result", …), its text fields in the
 // order the kind defines, and for a "raw" entry the renderable it writes unchanged.
@@ -82,6 +88,16 @@ class Scrollback : public termui::RichLog {
   void append_assistant(std::string_view text);
   void append_info(std::string_view text);
   void append_error(std::string_view text);
+  void append_thinking(std::string_view text, bool expanded = false);
+  void append_tool(std::string_view name, std::string_view args);
+  void append_tool_done(std::string_view name, std::string_view args, std::string_view summary);
+  void append_tool_result(std::string_view result, bool error = false);
+  void append_approval(std::string_view tool_name, std::string_view command);
+  // Builds the summary line from the turn's numbers and records it as text. `tokens_in` is
+  // accepted but not shown.
+  void append_turn_summary(double elapsed, const std::vector<std::string>& tools,
+                           std::int64_t tokens_in = 0, std::int64_t tokens_out = 0,
+                           double cost_saved = 0.0);
   void reset_steps() { _step_count = 0; }
   void _spacer();
   // A piece of answer text: writes every line it completes, keeps the unfinished one.
@@ -112,8 +128,6 @@ class Scrollback : public termui::RichLog {
   [[nodiscard]] termui::Strip render_line(int y) override;
   // Puts `text` on the clipboard; throws ClipboardError when no way out worked.
   void _set_clipboard_osc52(std::string_view text);
-  // A click on content line `y`: toggles the thinking block whose header is there.
-  void _handle_thinking_click(int y);
 
   // How the clipboard writer leaves the process; tests put their own in.
   ClipboardPorts clipboard_ports = ClipboardPorts::real();
@@ -130,12 +144,25 @@ class Scrollback : public termui::RichLog {
   void _render_assistant(std::string_view text);
   void _render_info(std::string_view text);
   void _render_error(std::string_view text);
+  // `hist_idx` is the entry's index in the history, noted for the header's row.
+  void _render_thinking(std::string_view text, bool expanded, int hist_idx);
+  void _render_tool(std::string_view name, std::string_view args);
+  void _render_tool_done(std::string_view name, std::string_view args, std::string_view summary);
+  void _render_tool_result(std::string_view result, bool error);
+  void _render_diff(std::string_view diff_text);
+  void _render_approval(std::string_view tool_name, std::string_view command);
+  void _render_turn_summary(std::string_view summary_text);
+  // A click at display row `y` (counted from the top of the whole transcript, not the view):
+  // flips the thinking block whose header is within two rows of it and redraws. Never throws
+  // an ordinary error: a click that fails changes what it got to and nothing else.
+  void _handle_thinking_click(int y);
   void _write_wrapped(std::string_view line);
   [[nodiscard]] int _stream_avail_width() const;
 
   // ---- state (read by tests and the host; written only by the widget) ----
   std::vector<HistoryEntry> _history;
   std::map<int, bool> _thinking_states;
+  // Display row of each thinking header drawn → its history index.
   std::map<int, int> _thinking_line_map;
   std::optional<std::pair<int, int>> _sel_start;
   std::optional<std::pair<int, int>> _sel_end;
@@ -180,6 +207,8 @@ class Scrollback : public termui::RichLog {
   void rerender_for_resize();
   // Writes the open stream's lines again (after a redraw at a new width).
   void redraw_stream();
+  // The approval's command in full, folded at the width, every character kept and visible.
+  void write_whole_command(std::string_view command);
 
   std::vector<Drawn> drawn_;     // parallel to _history
   std::vector<int> entry_rows_;  // first display row of each entry drawn since the clear

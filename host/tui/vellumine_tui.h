@@ -1,0 +1,97 @@
+#pragma once
+// VellumineTUI: the full-screen application. It owns the output manager the agent calls, the
+// bridge that carries the manager's events to the UI thread, the agent's worker thread, and
+// the screens: the mode picker first (unless skipped), then "chat".
+//
+// Shutting down (destructor, or `shutdown` once `run` has returned) closes the bridge, which
+// denies an approval the agent is waiting for, and stops the agent's thread before anything
+// it uses is destroyed.
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/script.h"
+#include "host/scripted_agent.h"
+#include "host/tui/event_window.h"
+#include "host/tui/pending_turn.h"
+#include "host/tui/turn_worker.h"
+#include "zell/host/tui_host_app.h"
+#include "zell/output/output_manager.h"
+#include "zell/tui/bridge/tui_bridge.h"
+
+namespace host::tui {
+
+class ChatScreen;
+
+struct TuiOptions {
+  bool preflight = true;  // show the mode picker before the chat
+  double speed = 1.0;     // the scripted agent's playback speed
+  // Played turn by turn as if typed, as soon as the chat opens.
+  std::vector<Step> script;
+  // The configuration file, named in the demo runtime's answer.
+  std::string config_path;
+};
+
+class VellumineTUI : public zell::host::TuiHostApp {
+ public:
+  VellumineTUI(zell::host::ZellConfig& config, zell::host::ConfigStore& store,
+               zell::host::RuntimeGatewayFactory gateways, TuiOptions options);
+  ~VellumineTUI() override;
+
+  // ---- host services the system calls ----
+  zell::host::ZellConfig& zell_config() override { return config_; }
+  zell::host::ConfigStore& config_store() override { return saving_; }
+  [[nodiscard]] const zell::host::RuntimeGatewayFactory& runtime_gateway_factory() const override {
+    return gateways_;
+  }
+
+  // ---- the agent, as the chat screen drives it (UI thread) ----
+  // The next turn of the script, if any is left.
+  [[nodiscard]] std::optional<PendingTurn> next_scripted_turn();
+  // Plays `turn` on the worker thread; a TurnFinished follows its events.
+  void start_turn(const PendingTurn& turn);
+  // The running turn stops at the agent's next step.
+  void interrupt_turn() { worker_.interrupt(); }
+  [[nodiscard]] zell::tui::TUIBridge& bridge() { return bridge_; }
+  [[nodiscard]] zell::output::OutputManager& output_manager() { return manager_; }
+  // The chat screen once it has been built, else null.
+  [[nodiscard]] ChatScreen* chat() { return chat_; }
+
+  // Why the last save of the configuration failed, once (empty when it did not). The mode
+  // picker reports a failed save in its box but goes on to the chat when the server is ready,
+  // so the chat says it again where the user will see it.
+  [[nodiscard]] std::string take_save_error() { return std::exchange(saving_.error, {}); }
+
+  // Closes the bridge and stops the agent. Safe to call more than once; UI thread only.
+  void shutdown();
+
+ protected:
+  void on_mount() override;
+
+ private:
+  zell::host::ZellConfig& config_;
+  // The host's store, remembering why a save failed; errors still reach the caller.
+  struct SavingStore final : zell::host::ConfigStore {
+    explicit SavingStore(zell::host::ConfigStore& store) : store(store) {}
+    void save_config(const zell::host::ZellConfig& config) override;
+    zell::host::ConfigStore& store;
+    std::string error;
+  };
+  SavingStore saving_;
+  zell::host::RuntimeGatewayFactory gateways_;
+  TuiOptions options_;
+  std::deque<ScriptTurn> script_turns_;
+
+  zell::output::OutputManager manager_;
+  zell::tui::TUIBridge bridge_;
+  // Agent events on their way to the UI thread, at most this many at a time.
+  EventWindow events_{4096};
+  TurnWorker worker_;
+  ChatScreen* chat_ = nullptr;
+};
+
+}  // namespace host::tui

@@ -1,0 +1,135 @@
+// The approval prompt: the command on one line cut to the terminal width, the whole command
+// below it whenever that line cannot show all of it, and the two answer keys.
+
+#include <algorithm>
+#include <string>
+
+#include "styled/text.h"
+#include "unicode/utf8.h"
+#include "unicode/visible_command.h"
+#include "unicode/width.h"
+#include "zell/tui/widgets/scrollback/item_styles.h"
+#include "zell/tui/widgets/scrollback/line_scan.h"
+#include "zell/tui/widgets/scrollback/scrollback.h"
+
+namespace zell::tui::widgets {
+namespace {
+
+constexpr std::string_view INDENT = "    ";
+
+// The width a write without an explicit width renders at (see Scrollback::write and the
+// base log).
+int write_width(const Scrollback& log) {
+  const int w = log.size().width - 2;
+  if (w > 10) return w;
+  return std::max(1, log.size().width > 0 ? log.size().width : log.min_width());
+}
+
+// "\n" as " ↵ ", then stripped.
+std::string one_line_command(std::string_view command) {
+  std::string s;
+  s.reserve(command.size());
+  for (char c : command) {
+    if (c == '\n') {
+      s += " ↵ ";
+    } else {
+      s += c;
+    }
+  }
+  return std::string(strip_view(s));
+}
+
+// Tabs as spaces up to the next multiple of 8 cells of the line, so that the rows below can
+// be measured.
+std::string expand_tabs(std::string_view line) {
+  if (line.find('\t') == std::string_view::npos) return std::string(line);
+  std::string out;
+  std::size_t column = 0;
+  for (std::size_t pos = 0; pos < line.size();) {
+    if (line[pos] == '\t') {
+      const std::size_t spaces = 8 - column % 8;
+      out.append(spaces, ' ');
+      column += spaces;
+      ++pos;
+      continue;
+    }
+    const unicode::Grapheme g = unicode::grapheme_at(line, pos);
+    out.append(line.substr(pos, g.len));
+    column += static_cast<std::size_t>(g.width);
+    pos += g.len;
+  }
+  return out;
+}
+
+}  // namespace
+
+void Scrollback::append_approval(std::string_view tool_name, std::string_view command) {
+  append_entry({"approval", {std::string(tool_name), std::string(command)}, nullptr});
+}
+
+void Scrollback::_render_approval(std::string_view tool_name, std::string_view command) {
+  write(styled::Text());
+  _track_lines();
+
+  const std::optional<int> terminal = app_width();
+  const auto max_w = static_cast<std::size_t>(std::max(terminal ? *terminal - 12 : 70, 40));
+  const std::string shown = unicode::visible_command(one_line_command(command));
+  const styled::Style& ask = item_style("bold yellow");
+  styled::Text line = styled::Text::one_line();
+  line.append("  Allow ", ask);
+  line.append(unicode::visible_command(tool_name), ask);
+  line.append("? ", ask);
+  line.append(unicode::cp_prefix(shown, max_w), item_style("dim"));
+  write(line);
+  _track_lines();
+
+  // The user approves every character: when the line above was cut (by its limit or by the
+  // width) or turned line breaks into arrows, the command follows whole, one row per line of
+  // it, folded at the width with every character kept.
+  const bool cut = longer_than(shown, max_w) ||
+                   line.cell_length() > static_cast<std::size_t>(write_width(*this));
+  if (cut || command.find('\n') != std::string_view::npos) write_whole_command(command);
+
+  styled::Text hint;
+  const styled::Style& dim = item_style("dim");
+  const styled::Style& key = item_style("bold white");
+  hint.append("  Press ", dim);
+  hint.append("1", key);
+  hint.append(" to allow, ", dim);
+  hint.append("2", key);
+  hint.append(" to deny", dim);
+  write(hint);
+  _track_lines();
+}
+
+void Scrollback::write_whole_command(std::string_view command) {
+  const auto width = static_cast<std::size_t>(std::max(write_width(*this) - 4, 1));
+  const styled::Style& dim = item_style("dim");
+  std::string row;
+  const auto emit = [&] {
+    write(styled::Text(row.empty() ? std::string() : std::string(INDENT) + row, dim));
+    _track_lines();
+    row.clear();
+  };
+  for (;;) {
+    const std::size_t nl = command.find('\n');
+    const std::string line = expand_tabs(unicode::visible_command(command.substr(0, nl)));
+    std::size_t cells = 0;
+    for (std::size_t pos = 0; pos < line.size();) {
+      const unicode::Grapheme g = unicode::grapheme_at(line, pos);
+      const auto w = static_cast<std::size_t>(g.width);
+      if (cells + w > width && !row.empty()) {
+        emit();
+        cells = 0;
+      }
+      row.append(line, pos, g.len);
+      cells += w;
+      pos += g.len;
+    }
+    emit();
+    if (nl == std::string_view::npos) break;
+    command.remove_prefix(nl + 1);
+  }
+}
+
+}  // namespace zell::tui::widgets

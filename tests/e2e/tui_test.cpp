@@ -1,0 +1,204 @@
+// `vellumine` in a real terminal (tmux, 100×40): the mode picker, the demo turn in the chat, the
+// approval answered by key, the summary line, a click on a thinking block, a drag that copies
+// into tmux's buffer through OSC 52, a resize, and the terminal given back on Ctrl+C. Each run
+// gets its own tmux server and a temporary configuration. Waits poll the pane for the text.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string run(const std::string& cmd) {
+  std::string out;
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return out;
+  std::array<char, 4096> buf{};
+  while (std::fgets(buf.data(), buf.size(), p)) out += buf.data();
+  ::pclose(p);
+  return out;
+}
+
+std::string slurp(const fs::path& file) {
+  std::ifstream in(file);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> rows_of(const std::string& pane) {
+  std::vector<std::string> rows;
+  std::istringstream in(pane);
+  for (std::string row; std::getline(in, row);) rows.push_back(row);
+  return rows;
+}
+
+// The SGR mouse report for a button event at 0-based screen cell (x, y).
+std::string sgr(int code, int x, int y, bool release = false) {
+  return "\x1b[<" + std::to_string(code) + ";" + std::to_string(x + 1) + ";" +
+         std::to_string(y + 1) + (release ? "m" : "M");
+}
+
+class VellumineInTmux : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+    server_ = "vellumine-e2e-" + std::to_string(::getpid());
+    dir_ = fs::temp_directory_path() / server_;
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    config_ = dir_ / "config.toml";
+  }
+  void TearDown() override {
+    run(tmux("kill-server") + " 2>/dev/null");
+    fs::remove_all(dir_);
+  }
+
+  std::string tmux(const std::string& args) const { return "tmux -L " + server_ + " " + args; }
+  void start(const std::string& args) {
+    const std::string cmd = std::string(VELLUMINE_BIN) + " --config " + config_.string() + " " +
+                            args + "; echo EXIT=$?; sleep 60";
+    run(tmux("-f /dev/null new-session -d -x 100 -y 40 '" + cmd + "'"));
+    run(tmux("set -g set-clipboard on"));
+  }
+  std::string pane() const { return run(tmux("capture-pane -p")); }
+  bool wait_for(const std::string& text) const {
+    for (int i = 0; i < 300; ++i) {
+      if (pane().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  // The first row of the pane holding `text`, or -1.
+  int row_of(const std::string& text) const {
+    const auto rows = rows_of(pane());
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+      if (rows[y].find(text) != std::string::npos) return static_cast<int>(y);
+    }
+    return -1;
+  }
+  void keys(const std::string& k) const { run(tmux("send-keys " + k)); }
+  void bytes(const std::string& b) const {
+    std::string hex;
+    for (unsigned char c : b) {
+      char h[4];
+      std::snprintf(h, sizeof h, "%02x ", c);
+      hex += h;
+    }
+    run(tmux("send-keys -H " + hex));
+  }
+
+  std::string server_;
+  fs::path dir_;
+  fs::path config_;
+};
+
+TEST_F(VellumineInTmux, PickAModePlayTheDemoAnswerCopyResizeAndQuitClean) {
+  start("--speed 4");
+  ASSERT_TRUE(wait_for("Vellumine")) << pane();
+  ASSERT_TRUE(wait_for("╭")) << pane();
+  ASSERT_TRUE(wait_for("2. Reasoning")) << pane();
+
+  keys("2");
+  ASSERT_TRUE(wait_for("❯ parse_duration(\"90s\") returns 0")) << pane();
+  EXPECT_NE(slurp(config_).find("laptop_26b_runtime_mode = \"turbo-think\""), std::string::npos)
+      << slurp(config_);
+
+  // The turn plays by itself up to the approval question, its items in order.
+  ASSERT_TRUE(wait_for("Allow bash?")) << pane();
+  const std::string before = pane();
+  const auto edit = before.find("src/duration.c");
+  const auto command = before.find("make test && rm -rf build/tmp");
+  const auto question = before.find("Allow bash?");
+  ASSERT_NE(edit, std::string::npos) << before;
+  EXPECT_LT(edit, command);
+  EXPECT_LT(command, question);
+  EXPECT_NE(before.find("Press 1 to allow, 2 to deny"), std::string::npos) << before;
+
+  keys("x");  // ignored while the question is open
+  keys("1");
+  ASSERT_TRUE(wait_for("Allowed: bash")) << pane();
+  ASSERT_TRUE(wait_for("ok 1 - parse_duration")) << pane();
+  ASSERT_TRUE(wait_for("Search, Read, Update, Bash")) << pane();  // the summary closes the turn
+  EXPECT_EQ(pane().find("❯ x"), std::string::npos);
+
+  // A click on a collapsed thinking header expands it.
+  keys("Home");
+  ASSERT_TRUE(wait_for("▶")) << pane();
+  const int header = row_of("▶");
+  ASSERT_GE(header, 0);
+  bytes(sgr(0, 4, header) + sgr(0, 4, header, true));
+  ASSERT_TRUE(wait_for("▼ thinking (")) << pane();
+
+  // A drag over the prompt copies it into tmux's buffer (OSC 52).
+  const int prompt = row_of("❯ parse_duration");
+  ASSERT_GE(prompt, 0);
+  const int first = static_cast<int>(rows_of(pane())[prompt].find("parse")) - 2;  // "❯" is 3 bytes
+  bytes(sgr(0, first, prompt) + sgr(32, first + 6, prompt) + sgr(32, first + 13, prompt) +
+        sgr(0, first + 13, prompt, true));
+  std::string copied;
+  for (int i = 0; i < 100 && copied.empty(); ++i) {
+    copied = run(tmux("show-buffer 2>/dev/null"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_NE(copied.find("parse_dur"), std::string::npos) << copied;
+
+  // Narrow and back: the screen is drawn again whole, the prompt field on the last row.
+  run(tmux("resize-window -x 20 -y 5"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  run(tmux("resize-window -x 100 -y 40"));
+  keys("End");
+  ASSERT_TRUE(wait_for("Search, Read, Update, Bash")) << pane();
+  const auto rows = rows_of(pane());
+  ASSERT_EQ(rows.size(), 40U) << pane();
+  EXPECT_EQ(rows.back().rfind(" ❯", 0), 0U) << pane();
+
+  keys("C-c");
+  ASSERT_TRUE(wait_for("EXIT=0")) << pane();
+  EXPECT_EQ(run(tmux("display -p '#{alternate_on} #{mouse_any_flag} #{mouse_sgr_flag} "
+                     "#{mouse_button_flag} #{cursor_flag}'")),
+            "0 0 0 0 1\n");
+}
+
+TEST_F(VellumineInTmux, SignalsInTheMiddleOfATurnLeaveTheTerminalClean) {
+  const std::string base = server_;
+  for (const char* signal : {"TERM", "HUP"}) {
+    SCOPED_TRACE(signal);
+    // A server of its own per run: a new session on a server that is still shutting down can
+    // fail to start.
+    server_ = base + "-" + signal;
+    start("--no-preflight");
+    ASSERT_TRUE(wait_for("❯ parse_duration")) << pane();
+    std::string shell = run(tmux("display -p '#{pane_pid}'"));
+    while (!shell.empty() && shell.back() == '\n') shell.pop_back();
+    run("pkill -" + std::string(signal) + " -P " + shell + " -x vellumine");
+    ASSERT_TRUE(wait_for("EXIT=")) << pane();
+    EXPECT_EQ(run(tmux("display -p '#{alternate_on} #{mouse_any_flag} #{cursor_flag}'")),
+              "0 0 1\n");
+    run(tmux("kill-server") + " 2>/dev/null");
+  }
+}
+
+TEST_F(VellumineInTmux, AMalformedConfigIsReportedBeforeTheScreenOpens) {
+  const std::string text = "[runtime]\nlaptop_26b_runtime_mode = \"turbo\n";
+  std::ofstream(config_) << text;
+  start("");
+  ASSERT_TRUE(wait_for("EXIT=2")) << pane();
+  const std::string out = pane();
+  EXPECT_NE(out.find(config_.filename().string() + ":2:"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Select a mode"), std::string::npos) << out;
+  EXPECT_EQ(slurp(config_), text);  // never overwritten
+}
+
+}  // namespace

