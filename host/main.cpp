@@ -1,7 +1,8 @@
 // vellumine: the terminal presentation of a local coding agent. With a terminal on standard
 // output it opens the full-screen interface (mode picker, then the chat); with --plain, or when
-// standard output is not a terminal, it writes the plain presentation. Either way a scripted
-// agent plays the built-in demo, or the script given with --script.
+// standard output is not a terminal, it writes the plain presentation. The agent is a model
+// server when the configuration says `backend = "http"`; otherwise a scripted agent plays the
+// built-in demo, or the script given with --script.
 
 #include <fmt/format.h>
 #include <unistd.h>
@@ -13,13 +14,18 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 
 #include "host/config/config_path.h"
 #include "host/config/config_store.h"
 #include "host/demo_script.h"
+#include "host/interrupt_relay.h"
 #include "host/plain_approval.h"
+#include "host/plain_chat.h"
+#include "host/runtime/http_agent.h"
 #include "host/runtime/zell_runtime_gateway.h"
 #include "host/script.h"
 #include "host/scripted_agent.h"
@@ -54,10 +60,77 @@ struct Options {
   bool plain = false;
   bool yes = false;
   bool preflight = true;
+  bool scripted = false;  // --demo or --script: play a script whatever the backend
   std::string script_path;
   std::string config_path;
+  std::optional<std::string> prompt;
   double speed = 1.0;
 };
+
+const char* const CONFIG_HELP =
+    "\n"
+    "Configuration (TOML; --config PATH, else $XDG_CONFIG_HOME/vellumine/config.toml, else\n"
+    "~/.config/vellumine/config.toml; a missing file means the defaults). To chat with a local\n"
+    "OpenAI-compatible model server, such as llama.cpp's `llama-server --port 8080`:\n"
+    "\n"
+    "  [runtime]\n"
+    "  backend = \"http\"                    # \"demo\" (the default) plays the built-in demo\n"
+    "  base_url = \"http://127.0.0.1:8080\"  # the server; /v1/chat/completions is asked\n"
+    "  # model = \"qwen3-8b\"                # else the first model the server lists\n"
+    "  timeout_s = 2                        # health check and connecting\n"
+    "  laptop_26b_runtime_mode = \"turbo-think\"   # or \"turbo\": reasoning on or off\n"
+    "\n"
+    "  [agent]\n"
+    "  # system_prompt = \"You are a careful coding assistant.\"\n"
+    "  idle_timeout_s = 60                  # a server silent this long ends the turn\n"
+    "\n"
+    "With backend = \"http\", the full-screen chat sends every prompt to the server and shows its\n"
+    "reasoning as a thinking block; --plain reads prompts line by line from standard input\n"
+    "(\"❯ \" prompt, until end of input), and --prompt TEXT runs one turn and exits: 0 when it\n"
+    "completed, 1 when it ended in an error. Ctrl+C stops the running answer.\n";
+
+// The configuration, or the reason it cannot be used (exit status 2 before anything is shown).
+struct LoadedConfig {
+  std::optional<host::config::TomlConfigStore> store;
+  host::config::HostConfig config;
+};
+
+std::optional<LoadedConfig> load_config(const Options& o) {
+  LoadedConfig loaded;
+  try {
+    loaded.store.emplace(o.config_path.empty() ? host::config::default_config_path()
+                                               : std::filesystem::path(o.config_path));
+    loaded.config = loaded.store->load();
+  } catch (const host::config::ConfigError& e) {
+    std::fprintf(stderr, "vellumine: %s\n", e.what());
+    return std::nullopt;
+  }
+  return loaded;
+}
+
+bool uses_model_server(const LoadedConfig& c, const Options& o) {
+  return c.config.runtime.backend == host::config::Backend::http && !o.scripted;
+}
+
+int run_plain_model_chat(const LoadedConfig& c, const Options& o) {
+  stdout_is_terminal = ::isatty(STDOUT_FILENO) == 1;
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_interrupt);
+  zell::output::OutputManager manager;
+  host::runtime::HttpAgent agent(manager, host::runtime::http_agent_options(c.config));
+  // Ctrl+C during an answer cancels it; at the prompt it ends the program as usual.
+  const host::InterruptRelay relay([&agent] { return agent.cancel(); });
+  host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
+  try {
+    return host::run_plain_chat(agent, std::cin, chat);
+  } catch (const zell::ExitRequest& e) {
+    return e.status();
+  } catch (const zell::Interrupt&) {
+    return 130;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "vellumine: %s\n", e.what());
+    return 1;
+  }
+}
 
 int run_plain(std::vector<host::Step> steps, const Options& o) {
   stdout_is_terminal = ::isatty(STDOUT_FILENO) == 1;
@@ -80,23 +153,18 @@ int run_plain(std::vector<host::Step> steps, const Options& o) {
   return 0;
 }
 
-int run_full_screen(std::vector<host::Step> steps, const Options& o) {
-  // Everything that can be wrong with the configuration is reported before the screen opens.
-  std::optional<host::config::TomlConfigStore> store;
-  host::config::HostConfig config;
-  try {
-    store.emplace(o.config_path.empty() ? host::config::default_config_path()
-                                        : std::filesystem::path(o.config_path));
-    config = store->load();
-  } catch (const host::config::ConfigError& e) {
-    std::fprintf(stderr, "vellumine: %s\n", e.what());
-    return 2;
-  }
+int run_full_screen(std::vector<host::Step> steps, const Options& o, LoadedConfig& loaded) {
+  auto& store = loaded.store;
+  auto& config = loaded.config;
   host::tui::TuiOptions options;
   options.preflight = o.preflight;
   options.speed = o.speed;
-  options.script = std::move(steps);
   options.config_path = store->path().string();
+  if (uses_model_server(loaded, o)) {
+    options.http = host::runtime::http_agent_options(config);
+  } else {
+    options.script = std::move(steps);
+  }
   host::tui::VellumineTUI app(config.zell, *store,
                               host::runtime::make_runtime_gateway_factory(config.runtime),
                               std::move(options));
@@ -114,7 +182,7 @@ int main(int argc, char** argv) {
   CLI::App cli{
       "vellumine: the terminal presentation of a local coding agent.\n"
       "With no options it opens the full-screen interface and plays the built-in demo."};
-  cli.footer(host::script_help());
+  cli.footer(std::string(CONFIG_HELP) + host::script_help());
   Options o;
   bool demo = false;
   cli.set_version_flag("--version", std::string("vellumine ") + VELLUMINE_VERSION);
@@ -145,6 +213,9 @@ int main(int argc, char** argv) {
   cli.add_flag("--no-preflight", no_preflight,
                "open the chat at once, without the runtime mode picker");
   cli.add_flag("--yes", o.yes, "plain presentation: approve every command without asking");
+  cli.add_option("--prompt", o.prompt,
+                 "with backend = \"http\": run this one prompt in the plain presentation and exit")
+      ->type_name("TEXT");
 
   try {
     cli.parse(argc, argv);
@@ -157,7 +228,19 @@ int main(int argc, char** argv) {
     return 2;
   }
   o.preflight = !no_preflight;
-  if (::isatty(STDOUT_FILENO) != 1) o.plain = true;
+  o.scripted = demo || !o.script_path.empty();
+  if (::isatty(STDOUT_FILENO) != 1 || o.prompt) o.plain = true;
+
+  // Everything that can be wrong with the configuration is reported before anything is shown.
+  std::optional<LoadedConfig> loaded = load_config(o);
+  if (!loaded) return 2;
+  if (o.prompt && !uses_model_server(*loaded, o)) {
+    std::fprintf(stderr,
+                 "vellumine: --prompt needs a model server: set backend = \"http\" in %s\n",
+                 loaded->store->path().c_str());
+    return 2;
+  }
+  if (o.plain && uses_model_server(*loaded, o)) return run_plain_model_chat(*loaded, o);
 
   std::vector<host::Step> steps;
   try {
@@ -167,5 +250,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vellumine: %s\n", e.what());
     return 2;
   }
-  return o.plain ? run_plain(std::move(steps), o) : run_full_screen(std::move(steps), o);
+  return o.plain ? run_plain(std::move(steps), o) : run_full_screen(std::move(steps), o, *loaded);
 }

@@ -98,7 +98,12 @@ void ChatScreen::on_turn_finished(const TurnFinished& finished) {
     // A turn that ended without "done" or "error" may leave its answer open.
     if (log_->_stream_started) log_->finish_stream(turn_.take_answer());
     if (!finished.failure.empty()) log_->append_error(finished.failure);
+    if (summary_elapsed_) {
+      log_->append_turn_summary(*summary_elapsed_, turn_.tools(), 0,
+                                finished.tokens.value_or(turn_.tokens()));
+    }
   });
+  summary_elapsed_.reset();
   busy_ = false;
   interrupting_ = false;
   question_.reset();  // the agent is gone: nobody waits for an answer
@@ -127,8 +132,8 @@ void ChatScreen::on_agent_event(const zell::tui::AgentEvent& event) {
       // The answer streamed as raw lines; once it is whole, Markdown is drawn as Markdown.
       // Everything above comes from the transcript's cache, so this costs the answer alone.
       if (zell::tui::widgets::has_markdown(answer)) log_->_rerender();
-      const auto now = TurnTracker::Clock::now();
-      log_->append_turn_summary(turn_.elapsed(now), turn_.tools(), 0, turn_.tokens());
+      // The summary waits for the turn's end, where a model server's own token count arrives.
+      summary_elapsed_ = turn_.elapsed(TurnTracker::Clock::now());
     } else if (type == "error") {
       log_->finish_stream(turn_.take_answer());
       log_->append_error(p.get("message"));

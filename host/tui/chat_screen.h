@@ -84,6 +84,8 @@ class ChatScreen : public termui::Screen {
   std::deque<PendingTurn> queue_;
   bool busy_ = false;
   bool interrupting_ = false;
+  // Set when the agent said "done": the elapsed time its summary line shows at the turn's end.
+  std::optional<double> summary_elapsed_;
   std::optional<Question> question_;
   TurnTracker turn_;
   termui::Timer ticker_;

@@ -37,6 +37,7 @@ VellumineTUI::VellumineTUI(zell::host::ZellConfig& config, zell::host::ConfigSto
       manager_(silent_ports()),
       bridge_(*this) {
   for (ScriptTurn& t : split_turns(options_.script)) script_turns_.push_back(std::move(t));
+  if (options_.http) http_agent_ = std::make_unique<runtime::HttpAgent>(manager_, *options_.http);
   manager_.set_event_callback(
       [this](const std::string& type, std::shared_ptr<zell::Payload> payload) {
         if (events_.enter()) bridge_.on_event(type, std::move(payload));
@@ -75,8 +76,13 @@ VellumineTUI::~VellumineTUI() {
   shutdown();
 }
 
-void VellumineTUI::shutdown() {
+void VellumineTUI::interrupt_turn() {
   worker_.interrupt();
+  if (http_agent_) http_agent_->cancel();
+}
+
+void VellumineTUI::shutdown() {
+  interrupt_turn();
   events_.close();
   bridge_.close();
   worker_.stop();
@@ -104,6 +110,23 @@ std::optional<PendingTurn> VellumineTUI::next_scripted_turn() {
 }
 
 void VellumineTUI::start_turn(const PendingTurn& turn) {
+  if (http_agent_ && !turn.steps) {
+    // The mode picked on the start-up screen applies from the next turn on.
+    http_agent_->set_mode(config_.runtime.laptop_26b_runtime_mode);
+    worker_.start([this, prompt = turn.prompt](StopSignal&) {
+      std::string failure;
+      std::optional<long long> tokens;
+      try {
+        // The agent ends every turn through the manager (done, or an error line), so the
+        // transcript hears of errors and interruptions from its events.
+        tokens = http_agent_->run_turn(prompt).completion_tokens;
+      } catch (const std::exception& e) {
+        failure = e.what();
+      }
+      post_message(std::make_unique<TurnFinished>(std::move(failure), tokens));
+    });
+    return;
+  }
   auto steps =
       turn.steps
           ? turn.steps

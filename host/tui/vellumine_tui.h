@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/runtime/http_agent.h"
 #include "host/script.h"
 #include "host/scripted_agent.h"
 #include "host/tui/event_window.h"
@@ -34,6 +35,8 @@ struct TuiOptions {
   std::vector<Step> script;
   // The configuration file, named in the demo runtime's answer.
   std::string config_path;
+  // Set when the configuration's backend is "http": typed prompts go to that model server.
+  std::optional<runtime::HttpAgentOptions> http;
 };
 
 class VellumineTUI : public zell::host::TuiHostApp {
@@ -54,8 +57,9 @@ class VellumineTUI : public zell::host::TuiHostApp {
   [[nodiscard]] std::optional<PendingTurn> next_scripted_turn();
   // Plays `turn` on the worker thread; a TurnFinished follows its events.
   void start_turn(const PendingTurn& turn);
-  // The running turn stops at the agent's next step.
-  void interrupt_turn() { worker_.interrupt(); }
+  // The running turn stops at the agent's next step; a request to a model server is closed
+  // at once.
+  void interrupt_turn();
   [[nodiscard]] zell::tui::TUIBridge& bridge() { return bridge_; }
   [[nodiscard]] zell::output::OutputManager& output_manager() { return manager_; }
   // The chat screen once it has been built, else null.
@@ -91,6 +95,7 @@ class VellumineTUI : public zell::host::TuiHostApp {
   // Agent events on their way to the UI thread, at most this many at a time.
   EventWindow events_{4096};
   TurnWorker worker_;
+  std::unique_ptr<runtime::HttpAgent> http_agent_;  // null with the demo backend
   ChatScreen* chat_ = nullptr;
 };
 
