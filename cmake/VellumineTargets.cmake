@@ -61,12 +61,13 @@ function(vellumine_finish_test_targets)
   endif()
 endfunction()
 
-# Adds each listed sub-folder that has a CMakeLists.txt, so a layer's tests, fuzzers and
-# benchmarks join the build when the layer lands.
-macro(vellumine_add_existing_subdirs)
+# Adds each listed sub-folder; one without a CMakeLists.txt is a configure error, so a folder
+# named here but missing (or misspelt) is never skipped in silence.
+function(vellumine_add_subdirs)
   foreach(dir ${ARGN})
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-      add_subdirectory(${dir})
+    if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      message(FATAL_ERROR "${CMAKE_CURRENT_SOURCE_DIR}/${dir} has no CMakeLists.txt")
     endif()
+    add_subdirectory(${dir})
   endforeach()
-endmacro()
+endfunction()
