@@ -25,12 +25,6 @@ void CellBuffer::resize(Size size) {
                 Cell{});
 }
 
-void CellBuffer::clear() {
-  for (Cell& c : cells_) {
-    if (!c.is_blank()) c = Cell{};
-  }
-}
-
 void CellBuffer::set(int x, int y, std::string_view text, styled::Style style, std::uint8_t width) {
   Cell& c = cells_[index(x, y)];
   c.text.assign(text);

@@ -89,10 +89,6 @@ std::string rstrip(std::string_view s) {
   return sanitize(s.substr(0, trailing_space_start(s)));
 }
 
-std::string lstrip(std::string_view s) {
-  return sanitize(s.substr(leading_space_end(s)));
-}
-
 std::vector<std::string> split_lines(std::string_view s) {
   std::vector<std::string> lines;
   std::size_t start = 0;

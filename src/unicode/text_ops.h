@@ -15,10 +15,9 @@ namespace unicode {
 // Line boundaries: LF, CR, CR LF (one boundary), VT, FF, FS, GS, RS, U+0085, U+2028, U+2029.
 [[nodiscard]] bool is_line_boundary(char32_t cp) noexcept;
 
-// Remove white space at both ends / at the end / at the start. The result is valid UTF-8.
+// Remove white space at both ends / at the end. The result is valid UTF-8.
 [[nodiscard]] std::string strip(std::string_view s);
 [[nodiscard]] std::string rstrip(std::string_view s);
-[[nodiscard]] std::string lstrip(std::string_view s);
 
 // Split at every line boundary, dropping the boundaries; a boundary at the very end gives no
 // empty last line, and the empty text gives no lines. Lines are valid UTF-8.

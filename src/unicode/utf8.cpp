@@ -61,20 +61,6 @@ void append_utf8(std::string& out, char32_t cp) {
   }
 }
 
-std::u32string decode(std::string_view s) {
-  std::u32string out;
-  out.reserve(s.size());
-  for_each_cp(s, [&](char32_t cp, std::size_t, std::size_t) { out.push_back(cp); });
-  return out;
-}
-
-std::string encode(std::u32string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (char32_t cp : s) append_utf8(out, cp);
-  return out;
-}
-
 bool is_valid(std::string_view s) noexcept {
   for (std::size_t pos = 0; pos < s.size();) {
     // Eight ASCII bytes at a time: most text is all ASCII.

@@ -68,7 +68,7 @@ TEST(Strip, RemovesUnicodeWhiteSpaceOnly) {
                            "a b\xC2\xA0\n"),
             "a b");
   EXPECT_EQ(unicode::rstrip("  a \x1f"), "  a");
-  EXPECT_EQ(unicode::lstrip("\xE2\x80\xA8 a "), "a ");
+  EXPECT_EQ(unicode::strip("\xE2\x80\xA8 a "), "a");
   EXPECT_EQ(unicode::strip("\xE2\x80\x8B"
                            "a"),
             "\xE2\x80\x8B"
