@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "styled/console.h"
+#include "styled/syntax_lines.h"
 #include "styled/syntax_registry.h"
 
 namespace styled {
@@ -32,17 +33,21 @@ class TokenFormatter : public srchilite::Formatter {
   Style style_;
 };
 
-// Keywords, except those that bring names in from elsewhere, which the theme colours apart.
+// Keywords that bring names in from elsewhere, which the theme colours apart.
+bool is_import_keyword(std::string_view word) {
+  static constexpr std::array<std::string_view, 10> IMPORTS = {
+      "import", "from", "export",  "require", "include",
+      "using",  "use",  "package", "extern",  "#include"};
+  return std::find(IMPORTS.begin(), IMPORTS.end(), word) != IMPORTS.end();
+}
+
+// Keywords, import keywords apart.
 class KeywordFormatter : public srchilite::Formatter {
  public:
   KeywordFormatter(Text*& out, Style keyword, Style import)
       : out_(out), keyword_(keyword), import_(import) {}
   void format(const std::string& s, const srchilite::FormatterParams*) override {
-    static constexpr std::array<std::string_view, 10> IMPORTS = {
-        "import", "from", "export",  "require", "include",
-        "using",  "use",  "package", "extern",  "#include"};
-    const bool import = std::find(IMPORTS.begin(), IMPORTS.end(), s) != IMPORTS.end();
-    out_->append(s, import ? import_ : keyword_);
+    out_->append(s, is_import_keyword(s) ? import_ : keyword_);
   }
 
  private:
@@ -85,19 +90,6 @@ constexpr std::array<ClassStyle, 28> CLASS_STYLES = {{
     {"section", &CodeTheme::function},
     {"instruction", &CodeTheme::import_keyword},
 }};
-
-// The code's lines, split at line feeds only (a trailing one gives no empty last line).
-template <typename F>
-void for_each_line(std::string_view code, F&& f) {
-  std::size_t start = 0;
-  while (start < code.size()) {
-    const std::size_t nl = code.find('\n', start);
-    const std::size_t end = nl == std::string_view::npos ? code.size() : nl;
-    f(code.substr(start, end - start), nl != std::string_view::npos && nl + 1 < code.size());
-    if (nl == std::string_view::npos) break;
-    start = nl + 1;
-  }
-}
 
 // The formatters of one theme, built once per thread and pointed at the text being built.
 struct FormatterSet {
@@ -165,13 +157,7 @@ std::string Syntax::resolve_language(std::string_view language) {
 
 Style syntax_registry::token_style(const CodeTheme& theme, const std::string& element,
                                    std::string_view text) {
-  if (element == "keyword") {
-    static constexpr std::array<std::string_view, 10> IMPORTS = {
-        "import", "from", "export",  "require", "include",
-        "using",  "use",  "package", "extern",  "#include"};
-    const bool import = std::find(IMPORTS.begin(), IMPORTS.end(), text) != IMPORTS.end();
-    return import ? theme.import_keyword : theme.keyword;
-  }
+  if (element == "keyword") return is_import_keyword(text) ? theme.import_keyword : theme.keyword;
   for (const ClassStyle& cs : CLASS_STYLES) {
     if (cs.element == element) return theme.*cs.style;
   }
@@ -189,7 +175,7 @@ Text syntax_registry::highlight_with(const std::string& code,
   highlighter.setOptimize(true);  // adjacent text of one class arrives as one piece
   srchilite::FormatterParams params;
   highlighter.setFormatterParams(&params);
-  for_each_line(code, [&](std::string_view line, bool more) {
+  syntax_lines::for_each_line(code, [&](std::string_view line, bool more) {
     params.start = 0;
     syntax_registry::begin_line();
     highlighter.highlightParagraph(std::string(line));

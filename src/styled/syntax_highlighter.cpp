@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "styled/syntax_fast_rules.h"
+#include "styled/syntax_lines.h"
 #include "styled/syntax_registry.h"
 
 namespace styled::syntax_registry {
@@ -345,19 +346,13 @@ Text highlight_loaded(const std::string& code, const srchilite::HighlightStatePt
                       const CodeTheme& theme) {
   Text out;
   Driver driver(state, theme, out);
-  std::string line;
-  std::size_t start = 0;
-  // Lines split at line feeds only; a trailing one gives no empty last line.
-  while (start < code.size()) {
-    const std::size_t nl = code.find('\n', start);
-    const std::size_t end = nl == std::string::npos ? code.size() : nl;
-    line.assign(code, start, end - start);
+  std::string line;  // the driver reads the line through string iterators
+  syntax_lines::for_each_line(code, [&](std::string_view view, bool more) {
+    line.assign(view);
     begin_line();
     driver.paragraph(line);
-    if (nl == std::string::npos) break;
-    if (nl + 1 < code.size()) out.append("\n");
-    start = nl + 1;
-  }
+    if (more) out.append("\n");
+  });
   return out;
 }
 

@@ -7,14 +7,6 @@
 #include "unicode/width.h"
 
 namespace termui {
-namespace {
-
-bool is_control(char32_t cp) {
-  return cp < 0x20 || (cp >= 0x7f && cp < 0xa0);
-}
-
-}  // namespace
-
 CellBuffer::CellBuffer(Size size) {
   resize(size);
 }
@@ -78,7 +70,7 @@ int CellBuffer::put_text(int x, int y, std::string_view text, styled::Style styl
     if (first == U'\t' || first == U'\n' || first == U'\r') {
       cluster = " ";
       w = 1;
-    } else if (is_control(first) || !unicode::is_valid(cluster)) {
+    } else if (unicode::is_control(first) || !unicode::is_valid(cluster)) {
       shown = unicode::visible_controls(cluster);
       cluster = shown;
       w = static_cast<int>(std::max<std::size_t>(1, unicode::str_width(shown)));

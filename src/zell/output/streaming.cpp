@@ -1,12 +1,11 @@
 // The answer block: opening it, and streaming chunks into it with soft wrapping.
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 
+#include "unicode/ascii_scan.h"
+#include "unicode/text_ops.h"
 #include "unicode/utf8.h"
 #include "zell/output/output_manager.h"
-#include "zell/output/visible.h"
 
 namespace zell::output {
 
@@ -21,38 +20,6 @@ void OutputManager::start_streaming() {
   _write("\r\x1b[K\n\n  ");
   _flush();
 }
-
-namespace {
-
-bool printable_ascii(unsigned char byte) {
-  return byte >= 0x20 && byte < 0x7f;
-}
-
-// Whether all eight bytes of `w` are printable ASCII (0x20..0x7e): no high bit, no byte below
-// 0x20, no DEL. Lets the common case scan a word at a time.
-bool printable_ascii8(std::uint64_t w) {
-  constexpr std::uint64_t ones = 0x0101010101010101ULL;
-  constexpr std::uint64_t highs = 0x8080808080808080ULL;
-  const std::uint64_t below_space = (w - 0x20 * ones) & ~w & highs;
-  const std::uint64_t del = w ^ (0x7f * ones);
-  const std::uint64_t is_del = (del - ones) & ~del & highs;
-  return ((w & highs) | below_space | is_del) == 0;
-}
-
-// Length of the run of printable ASCII at the start of `s`, at most `limit` (<= s.size()).
-std::size_t printable_run(std::string_view s, std::size_t limit) {
-  std::size_t run = 0;
-  while (run + 8 <= limit) {
-    std::uint64_t w = 0;
-    std::memcpy(&w, s.data() + run, 8);
-    if (!printable_ascii8(w)) break;
-    run += 8;
-  }
-  while (run < limit && printable_ascii(static_cast<unsigned char>(s[run]))) ++run;
-  return run;
-}
-
-}  // namespace
 
 std::size_t OutputManager::_wrap_chunk(std::string_view chunk, long long wrap_at, long long& col) {
   std::string& out = _stream_buffer;  // reused: no allocation per chunk once it has grown
@@ -72,11 +39,11 @@ std::size_t OutputManager::_wrap_chunk(std::string_view chunk, long long wrap_at
       out += "\n  ";
       col = 2;
     }
-    if (printable_ascii(byte)) {
+    if (byte >= 0x20 && byte < 0x7f) {
       // The common case: copy a run of printable ASCII up to the column limit in one go.
       const long long room = wrap_at > col ? wrap_at - col : 1;
       const std::size_t limit = std::min(chunk.size() - pos, static_cast<std::size_t>(room));
-      const std::size_t run = printable_run(chunk.substr(pos), limit);
+      const std::size_t run = unicode::ascii_run_end(chunk, pos, pos + limit, 0x20) - pos;
       out.append(chunk.data() + pos, run);
       pos += run;
       chars += run;
@@ -84,7 +51,7 @@ std::size_t OutputManager::_wrap_chunk(std::string_view chunk, long long wrap_at
       continue;
     }
     const unicode::Decoded d = unicode::decode_at(chunk, pos);
-    append_visible(out, d.cp, chunk.substr(pos, d.len));
+    unicode::append_visible(out, d.cp, chunk.substr(pos, d.len));
     pos += d.len;
     ++chars;
     ++col;
