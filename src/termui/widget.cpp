@@ -54,7 +54,13 @@ Widget* Widget::find(std::string_view selector) {
 
 void Widget::refresh() {
   paint_.dirty = true;
-  if (app_) app_->request_repaint();
+  if (!app_) return;
+  // New content may call for a scroll bar that was not there (or no longer for one).
+  if (bars_outdated(*this)) {
+    app_->request_layout();
+  } else {
+    app_->request_repaint();
+  }
 }
 
 void Widget::relayout() {
@@ -104,10 +110,11 @@ void Widget::set_styles(const Styles& s) {
   if (s.border_color) border_style_ = border_style_.with_fg(css_colour(*s.border_color));
 }
 
-void Widget::set_region(const Region& outer, const Region& content) {
+void Widget::set_region(const Region& outer, const Region& content, const Chrome& chrome) {
   const bool resized = content.size() != content_.size();
   region_ = outer;
   content_ = content;
+  chrome_ = chrome;
   if (resized && app_) on_resize();
 }
 

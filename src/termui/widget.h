@@ -25,6 +25,14 @@ class QueryError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Where the layout put a widget's border and scroll bars; the compositor draws them there.
+struct Chrome {
+  bool border = false;    // a rounded border along the edge of the outer region
+  Region vertical_bar;    // empty when the vertical scroll bar does not show
+  Region horizontal_bar;  // empty when the horizontal scroll bar does not show
+  friend bool operator==(const Chrome&, const Chrome&) = default;
+};
+
 class Widget {
  public:
   explicit Widget(std::string id = {});
@@ -100,7 +108,8 @@ class Widget {
   [[nodiscard]] virtual int scroll_position() const { return 0; }
 
   // Set by the layout: also calls on_resize when the content size changed.
-  void set_region(const Region& outer, const Region& content);
+  void set_region(const Region& outer, const Region& content, const Chrome& chrome = {});
+  [[nodiscard]] const Chrome& chrome() const { return chrome_; }
   // Set when mounted: the cascaded styles, and the text style they give (colour, background)
   // and the border's style. Throws CssError for a colour that is not one.
   void set_styles(const Styles& s);
@@ -113,6 +122,7 @@ class Widget {
     bool dirty = true;  // refresh() since the last frame
     Region region{-1, -1, -1, -1};
     Region clip{};
+    Chrome chrome{};
     std::vector<Strip> rows;  // per visible screen row of the clip
   };
   [[nodiscard]] PaintCache& paint_cache() { return paint_; }
@@ -131,6 +141,7 @@ class Widget {
   std::vector<std::unique_ptr<Widget>> children_;
   Region region_{};
   Region content_{};
+  Chrome chrome_{};
   Styles styles_{};
   styled::Style base_style_{};
   styled::Style border_style_{};
