@@ -182,7 +182,7 @@ void App::mount_widget(Widget& w, Screen* screen) {
     const auto theirs = screen->css_sources();
     sources.insert(sources.end(), theirs.rbegin(), theirs.rend());
   }
-  const auto names = w.css_type_names();
+  const auto& names = w.css_type_names();
   for (int pass = 0; pass < 2; ++pass) {  // type selectors, then the more specific ids
     for (std::string_view src : sources) {
       auto it = css_cache_.find(src);

@@ -40,9 +40,10 @@ class Widget {
   Widget(const Widget&) = delete;
   Widget& operator=(const Widget&) = delete;
 
-  // CSS type names of the widget's classes, most derived first ("RichLog", "Widget"), and the
-  // DEFAULT_CSS of each class in the same order. Subclasses extend both.
-  [[nodiscard]] virtual std::vector<std::string_view> css_type_names() const { return {"Widget"}; }
+  // CSS type names: the names of the widget's classes from its own up to Widget, without
+  // namespaces ("RichLog", "Widget"), read from the class chain itself so that no class lists
+  // them. The DEFAULT_CSS of each class, most derived first: subclasses extend the list.
+  [[nodiscard]] const std::vector<std::string>& css_type_names() const;
   [[nodiscard]] virtual std::vector<std::string_view> css_sources() const { return {}; }
 
   [[nodiscard]] const std::string& id() const { return id_; }
@@ -136,6 +137,7 @@ class Widget {
   void attach(App* app);
 
   std::string id_;
+  mutable std::vector<std::string> css_type_names_;  // found on first use
   Widget* parent_ = nullptr;
   App* app_ = nullptr;
   std::vector<std::unique_ptr<Widget>> children_;
