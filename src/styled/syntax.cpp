@@ -67,7 +67,7 @@ Text Syntax::highlight() const {
   }
 }
 
-void Syntax::render(const Console&, int width, Lines& out) const {
+void Syntax::render(const Console& console, int width, Lines& out) const {
   const Style& bg = theme_->background;
   Text text = highlight();
   text.set_base_style(bg);
@@ -84,7 +84,7 @@ void Syntax::render(const Console&, int width, Lines& out) const {
   };
   if (pad > 0) blank_row();
   Lines code_lines;
-  text.wrap_into(inner, code_lines);
+  text.wrap_into(inner, code_lines, console.wrap_memory());
   for (Line& code_line : code_lines) {
     frame_row(code_line, side, static_cast<std::size_t>(pad + inner), bg);
     out.push_back(std::move(code_line));

@@ -242,10 +242,13 @@ void wrap_line(std::string_view s, std::size_t start, std::size_t end, std::size
 
 }  // namespace
 
-void Text::wrap_into(int width_in, Lines& out) const {
+void Text::wrap_into(int width, Lines& out) const {
+  std::vector<StyleRun> runs;
+  wrap_into(width, out, runs);
+}
+
+void Text::wrap_into(int width_in, Lines& out, std::vector<StyleRun>& style_runs) const {
   const std::size_t width = static_cast<std::size_t>(std::max(width_in, 1));
-  // The runs' memory is kept for the next text this thread wraps.
-  thread_local std::vector<StyleRun> style_runs;
   runs_into(style_runs);
   RowEmitter rows(plain_, style_runs, base_, justify_, width, out);
   const std::string_view s = plain_;
@@ -271,8 +274,8 @@ Lines Text::wrap(int width) const {
   return out;
 }
 
-void Text::render(const Console&, int width, Lines& out) const {
-  wrap_into(width, out);
+void Text::render(const Console& console, int width, Lines& out) const {
+  wrap_into(width, out, console.wrap_memory());
 }
 
 }  // namespace styled
