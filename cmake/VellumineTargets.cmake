@@ -3,6 +3,8 @@
 # those builds compile only what their tests need.
 
 set(VELLUMINE_SRC ${CMAKE_SOURCE_DIR}/src)
+# Libraries include from VELLUMINE_SRC as $<BUILD_INTERFACE:...>, so that an installed library
+# points at the installed headers instead (cmake/VellumineInstall.cmake).
 
 # vellumine_add_test(<name> SOURCES ... LIBS ... [THREADED] [TIMEOUT seconds])
 function(vellumine_add_test name)
