@@ -54,9 +54,14 @@ Text& Text::append(std::string_view text, const Style& style) {
     append_clean(text, style);
     return *this;
   }
-  std::string clean =
-      unicode::has_controls(text) ? unicode::visible_controls(text) : std::string(text);
-  if (clean.find('\t') == std::string::npos) {
+  // Text without controls (most non-ASCII text) is appended as it is, without a copy.
+  std::string visible;
+  std::string_view clean = text;
+  if (unicode::has_controls(text)) {
+    visible = unicode::visible_controls(text);
+    clean = visible;
+  }
+  if (clean.find('\t') == std::string_view::npos) {
     append_clean(clean, style);
     return *this;
   }
