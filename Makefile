@@ -7,7 +7,7 @@ TSAN := build/tsan
 FUZZ := build/fuzz
 CTEST := ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-.PHONY: all deps build demo test test-release test-asan test-tsan test-fuzz bench clean format
+.PHONY: all deps build demo test test-release test-install test-asan test-tsan test-fuzz bench clean format
 
 all: build
 
@@ -24,12 +24,16 @@ demo: build
 	$(BUILD)/host/vellumine --demo
 
 test: deps
-	@$(MAKE) --no-print-directory test-release test-asan test-tsan test-fuzz
-	@echo "all tests passed (release, asan+ubsan, tsan, fuzz)"
+	@$(MAKE) --no-print-directory test-release test-install test-asan test-tsan test-fuzz
+	@echo "all tests passed (release, install, asan+ubsan, tsan, fuzz)"
 
 test-release: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && $(CTEST)
+
+# Installs the release build into a temporary prefix and builds and runs examples/embed on it.
+test-install: test-release
+	BUILD_DIR=$(BUILD) JOBS=$(JOBS) scripts/check-install
 
 test-asan:
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVELLUMINE_SANITIZE=address -DVELLUMINE_BENCH=OFF $(CMAKE_FLAGS)

@@ -3,6 +3,8 @@
 # those builds compile only what their tests need.
 
 set(VELLUMINE_SRC ${CMAKE_SOURCE_DIR}/src)
+# Libraries include from VELLUMINE_SRC as $<BUILD_INTERFACE:...>, so that an installed library
+# points at the installed headers instead (cmake/VellumineInstall.cmake).
 
 # vellumine_add_test(<name> SOURCES ... LIBS ... [THREADED] [TIMEOUT seconds])
 function(vellumine_add_test name)
@@ -61,12 +63,13 @@ function(vellumine_finish_test_targets)
   endif()
 endfunction()
 
-# Adds each listed sub-folder that has a CMakeLists.txt, so a layer's tests, fuzzers and
-# benchmarks join the build when the layer lands.
-macro(vellumine_add_existing_subdirs)
+# Adds each listed sub-folder; one without a CMakeLists.txt is a configure error, so a folder
+# named here but missing (or misspelt) is never skipped in silence.
+function(vellumine_add_subdirs)
   foreach(dir ${ARGN})
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-      add_subdirectory(${dir})
+    if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      message(FATAL_ERROR "${CMAKE_CURRENT_SOURCE_DIR}/${dir} has no CMakeLists.txt")
     endif()
+    add_subdirectory(${dir})
   endforeach()
-endmacro()
+endfunction()

@@ -115,9 +115,6 @@ class ChatScreen : public termui::Screen {
   ChatScreen(int n, int scenario) : n_(n), scenario_(scenario), words_(sentence_words()) {
     register_action("press", [this] { press(); });
   }
-  std::vector<std::string_view> css_type_names() const override {
-    return {"ChatScreen", "Screen", "Widget"};
-  }
   std::vector<std::string_view> css_sources() const override { return {CSS, DEFAULT_CSS}; }
   const std::vector<Binding>& bindings() const override { return BINDINGS; }
 

@@ -1,16 +1,17 @@
 // Highlighting arbitrary code in a language picked by the first byte: the text comes back
-// unchanged, and every character gets the colour the unmodified definitions give it (the
-// per-line memory and hand-written matchers change nothing).
+// unchanged, and every character gets the colour the library's own highlighter gives it (the
+// fast highlighter's per-line memory and hand-written matchers change nothing).
 
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
 #include <stdexcept>
 #include <string>
 
 #include "fuzz_check.h"
 #include "styled/syntax.h"
+#include "styled/syntax_highlighter.h"
+#include "styled/syntax_library_highlight.h"
 #include "styled/syntax_registry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -20,13 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0 || size > 4096) return 0;
   const char* lang = LANGS[data[0] % LANGS.size()];
   const std::string code(reinterpret_cast<const char*>(data) + 1, size - 1);
-  static std::map<std::string, srchilite::HighlightStatePtr> plain;
-  auto& state = plain[lang];
-  if (!state) state = syntax_registry::load_unmodified(lang);
+  const srchilite::HighlightStatePtr& state = syntax_registry::load(lang)->definition();
   const Text got = Syntax(code, lang).highlight();
   Text expected;
   try {
-    expected = syntax_registry::highlight_with(code, state, CodeTheme::named("monokai"));
+    expected = syntax_library::highlight(code, state, CodeTheme::named("monokai"));
   } catch (const std::runtime_error&) {
     // The regular expression library gave up on this input. It asks more searches than the
     // faster path, which may avoid the one that fails, or else draws the code plain.

@@ -38,9 +38,6 @@ class ChatScreen : public termui::Screen {
 
   explicit ChatScreen(VellumineTUI& app);
 
-  [[nodiscard]] std::vector<std::string_view> css_type_names() const override {
-    return {"ChatScreen", "Screen", "Widget"};
-  }
   [[nodiscard]] std::vector<std::string_view> css_sources() const override {
     return {DEFAULT_CSS, Screen::DEFAULT_CSS};
   }

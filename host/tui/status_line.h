@@ -18,9 +18,6 @@ class StatusLine : public termui::Widget {
 
   explicit StatusLine(std::string id = {}) : Widget(std::move(id)) {}
 
-  [[nodiscard]] std::vector<std::string_view> css_type_names() const override {
-    return {"StatusLine", "Widget"};
-  }
   [[nodiscard]] std::vector<std::string_view> css_sources() const override { return {DEFAULT_CSS}; }
 
   // Shows `text` (plain, one line); the empty text hides the line.

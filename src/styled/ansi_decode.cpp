@@ -2,8 +2,10 @@
 // DCS/SOS/PM/APC strings, two-byte ESC forms, a lone ESC) is dropped and never kept as text.
 // One pass, linear in the input whatever its shape.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "styled/text.h"
 
@@ -13,11 +15,13 @@ namespace {
 
 constexpr char ESC = '\x1b';
 
-// SGR parameters: groups separated by ';', each group's sub-parameters separated by ':'.
+// SGR parameters: groups separated by ';', each group's sub-parameters separated by ':'. Only
+// the first `count` entries are ever read, so the arrays are left uninitialised: clearing them
+// for every sequence was the largest single cost of decoding.
 struct SgrParams {
   static constexpr std::size_t MAX = 64;
-  std::array<std::uint16_t, MAX> value{};
-  std::array<bool, MAX> sub{};  // this value continues the previous one's group (':')
+  std::array<std::uint16_t, MAX> value;
+  std::array<std::uint8_t, MAX> sub;  // 1: this value continues the previous one's group (":")
   std::size_t count = 0;
 };
 
@@ -28,7 +32,7 @@ SgrParams parse_params(std::string_view p) {
   auto flush = [&](bool sub_after) {
     if (out.count < SgrParams::MAX) {
       out.value[out.count] = static_cast<std::uint16_t>(v);
-      out.sub[out.count] = next_sub;
+      out.sub[out.count] = next_sub ? 1 : 0;
       ++out.count;
     }
     v = 0;
@@ -54,7 +58,7 @@ std::uint8_t byte_of(std::uint16_t v) {
 
 // Reads an extended colour (after 38/48/58) starting at index i; advances i past it.
 std::optional<Color> extended_color(const SgrParams& p, std::size_t& i) {
-  const bool colon = i + 1 < p.count && p.sub[i + 1];
+  const bool colon = i + 1 < p.count && p.sub[i + 1] != 0;
   if (i + 1 >= p.count) return std::nullopt;
   const std::uint16_t mode = p.value[i + 1];
   if (mode == 5) {
@@ -71,7 +75,7 @@ std::optional<Color> extended_color(const SgrParams& p, std::size_t& i) {
     if (colon) {
       // 38:2:r:g:b, or 38:2:cs:r:g:b with a colour-space id.
       std::size_t n = 0;
-      while (first + n < p.count && p.sub[first + n]) ++n;
+      while (first + n < p.count && p.sub[first + n] != 0) ++n;
       if (n >= 4) ++first;
     }
     if (first + 2 >= p.count) {
@@ -185,18 +189,30 @@ std::size_t skip_string(std::string_view s, std::size_t pos) {
 
 Text Text::from_ansi(std::string_view s) {
   Text t;
+  // The text is at most as long as the input unless controls are made visible: one
+  // allocation instead of a string grown (and its fresh pages faulted in) step by step.
+  t.plain_.reserve(s.size());
   Style cur;
   std::size_t pos = 0;
   std::size_t text_start = 0;
   auto flush = [&](std::size_t end) {
     if (end > text_start) t.append(s.substr(text_start, end - text_start), cur);
   };
+  // The next ESC and the next CR at or after `pos`, each looked for again only once passed:
+  // the text between sequences is skipped by memchr rather than byte by byte.
+  auto find = [&s](char c, std::size_t from) {
+    const void* p = std::memchr(s.data() + from, c, s.size() - from);
+    return p == nullptr ? s.size()
+                        : static_cast<std::size_t>(static_cast<const char*>(p) - s.data());
+  };
+  std::size_t next_esc = find(ESC, 0);
+  std::size_t next_cr = find('\r', 0);
   while (pos < s.size()) {
+    if (next_esc < pos) next_esc = find(ESC, pos);
+    if (next_cr < pos) next_cr = find('\r', pos);
+    pos = std::min(next_esc, next_cr);
+    if (pos >= s.size()) break;
     const char c = s[pos];
-    if (c != ESC && c != '\r') {
-      ++pos;
-      continue;
-    }
     flush(pos);
     if (c == '\r') {
       // CR LF and a lone CR both end a line.

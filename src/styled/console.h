@@ -10,6 +10,8 @@
 //   console.push_theme(Theme{{"markdown.code", "#d72b6b on #2a2a2a"}});
 //
 // Without `file` the Console writes into its own buffer (`output()`, `take_output()`).
+// A Console is used by one thread at a time: it keeps the escape sequences it wrote, and the
+// memory of the texts it wrapped, for the next ones.
 
 #include <string>
 #include <string_view>
@@ -18,7 +20,9 @@
 #include "styled/color.h"
 #include "styled/renderable.h"
 #include "styled/segment.h"
+#include "styled/sgr.h"
 #include "styled/style.h"
+#include "styled/text.h"
 #include "styled/theme.h"
 
 namespace styled {
@@ -60,6 +64,10 @@ class Console {
   // theme holds is read as a style string, and as the plain style when it is not one either.
   [[nodiscard]] Style get_style(std::string_view name) const;
 
+  // Memory for the style runs of each text wrapped while drawing through this Console
+  // (Text::wrap_into), reused from one text to the next.
+  [[nodiscard]] std::vector<StyleRun>& wrap_memory() const { return wrap_memory_; }
+
   [[nodiscard]] const std::string& output() const { return *out_; }
   [[nodiscard]] std::string take_output();
 
@@ -70,6 +78,9 @@ class Console {
   std::string own_;
   std::string* out_;
   std::vector<Theme> themes_;
+  std::string encoded_;  // print's buffer, kept for the next print
+  mutable SgrTransitions transitions_;
+  mutable std::vector<StyleRun> wrap_memory_;
 };
 
 }  // namespace styled

@@ -38,6 +38,9 @@ Header* header_of(void* block) {
   std::abort();
 }
 
+// The arena of the document being parsed or settled on this thread. cmark's allocator
+// functions are handed no context (cmark_mem holds three plain function pointers), so this is
+// the only way for them to find it; ArenaScope sets it for exactly the parse or drawing.
 thread_local Arena* current = nullptr;
 
 void* heap_block(std::size_t size, bool zero) {

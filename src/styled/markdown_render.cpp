@@ -155,7 +155,7 @@ class Renderer {
 
   void emit_text(const Text& text) {
     Lines lines;
-    text.wrap_into(inner(), lines);
+    text.wrap_into(inner(), lines, console_.wrap_memory());
     emit_lines(std::move(lines));
   }
 
@@ -320,7 +320,7 @@ class Renderer {
       };
       rule("┏", "┓");
       Lines lines;
-      text_.wrap_into(w - 4, lines);
+      text_.wrap_into(w - 4, lines, console_.wrap_memory());
       for (Line& l : lines) {
         Line line;
         line.push("┃ ", border, 2);

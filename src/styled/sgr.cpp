@@ -163,20 +163,18 @@ std::uint64_t style_bits(const Style& s) {
 void append_sgr_transition(std::string& out, const Style& from, const Style& to,
                            ColorSystem system) {
   if (system == ColorSystem::none) return;
-  // A console writes one transition per segment, and a document uses a handful of styles, so
-  // the same few pairs come back all the time: each thread remembers the sequences of recent
-  // pairs in a direct-mapped table (the encoding is a pure function of the pair). Highlighted
-  // code brings a few hundred pairs: the table is big enough for them to rarely collide.
-  struct Entry {
-    Style from, to;
-    ColorSystem system = ColorSystem::none;  // none: the slot is empty
-    std::string sequence;
-  };
-  thread_local std::array<Entry, 1024> recent;
+  encode_transition(out, from, to, system);
+}
+
+void SgrTransitions::append(std::string& out, const Style& from, const Style& to,
+                            ColorSystem system) {
+  if (system == ColorSystem::none) return;
+  constexpr std::size_t SLOTS = 512;
+  if (recent_.empty()) recent_.resize(SLOTS);
   // The top bits of a multiplicative hash: well mixed, so the few pairs in use rarely collide.
-  const std::uint64_t h = (style_bits(from) ^ (style_bits(to) * 0xD6E8FEB86659FD93ULL)) *
-                          0x9E3779B97F4A7C15ULL;
-  Entry& e = recent[h >> 54];
+  const std::uint64_t h =
+      (style_bits(from) ^ (style_bits(to) * 0xD6E8FEB86659FD93ULL)) * 0x9E3779B97F4A7C15ULL;
+  Entry& e = recent_[h >> 55];
   if (e.system != system || !(e.from == from) || !(e.to == to)) {
     e.sequence.clear();
     encode_transition(e.sequence, from, to, system);

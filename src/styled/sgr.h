@@ -9,6 +9,7 @@
 // 38;5;N, RGB colours 38;2;r;g;b, each reduced first to what the colour system can show.
 
 #include <string>
+#include <vector>
 
 #include "styled/color.h"
 #include "styled/style.h"
@@ -23,5 +24,24 @@ void append_sgr_transition(std::string& out, const Style& from, const Style& to,
                            ColorSystem system = ColorSystem::truecolor);
 
 inline constexpr std::string_view SGR_RESET = "\x1b[0m";
+
+// append_sgr_transition with the sequences of recent pairs remembered. A writer puts one
+// transition before nearly every segment, and a document uses a handful of styles, so the
+// same few pairs come back all the time; each writer (a Console, the frame writer) keeps one.
+class SgrTransitions {
+ public:
+  void append(std::string& out, const Style& from, const Style& to,
+              ColorSystem system = ColorSystem::truecolor);
+
+ private:
+  struct Entry {
+    Style from, to;
+    ColorSystem system = ColorSystem::none;  // none: the slot is empty
+    std::string sequence;
+  };
+  // Direct-mapped by a hash of the pair; made on first use, so a writer that never changes
+  // style pays nothing. Highlighted code brings a few hundred pairs, which rarely collide.
+  std::vector<Entry> recent_;
+};
 
 }  // namespace styled

@@ -8,8 +8,9 @@
 //   Text t = code.highlight();                    // the tokens as styled text, no background
 //   Syntax::resolve_language("tsx")               // the definition file it maps to, or ""
 //
-// Definitions are loaded once per process and shared; highlighting uses our own formatter
-// (token class → Style), so no ANSI text is produced and parsed back.
+// Definitions are loaded once per process and shared (the project's own definition files are
+// built into the library); tokens become styled text directly (token class → Style), so no
+// ANSI text is produced and parsed back.
 
 #include <string>
 #include <string_view>

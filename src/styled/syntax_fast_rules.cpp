@@ -324,25 +324,33 @@ bool close_quoted(It p, It end, char q, It& past) {
   return false;
 }
 
-// Q(?:[^\\Q]|\\.)*Q — a quoted string with backslash escapes.
-class QuotedString : public Matcher {
+// A matcher that reads only plain bytes (unsure of any other) and finds the first position
+// from the start at which `Self::match_at(start, p, end, stop)` matches.
+template <typename Self>
+class FirstPositionMatcher : public Matcher {
  public:
-  explicit QuotedString(char q) : q_(q) { need(static_cast<unsigned char>(q)); }
-  bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
-            bool& unsure) const override {
-    (void)bol;
+  bool find(It start, It end, It plain_end, bool, It& begin, It& stop, bool& unsure) const final {
     if (plain_end != end) {
       unsure = true;
       return false;
     }
-    // A quote that opens no closed string may still be followed by one that does.
     for (It p = start; p != end; ++p) {
-      if (*p == q_ && close_quoted(p, end, q_, stop)) {
+      if (static_cast<const Self*>(this)->match_at(start, p, end, stop)) {
         begin = p;
         return true;
       }
     }
     return false;
+  }
+};
+
+// Q(?:[^\\Q]|\\.)*Q — a quoted string with backslash escapes.
+class QuotedString : public FirstPositionMatcher<QuotedString> {
+ public:
+  explicit QuotedString(char q) : q_(q) { need(static_cast<unsigned char>(q)); }
+  // A quote that opens no closed string may still be followed by one that does.
+  bool match_at(It, It p, It end, It& stop) const {
+    return *p == q_ && close_quoted(p, end, q_, stop);
   }
 
  private:
@@ -408,29 +416,16 @@ bool is_xdigit(unsigned char c) {
   return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-class NumberLiteral : public Matcher {
+class NumberLiteral : public FirstPositionMatcher<NumberLiteral> {
  public:
   NumberLiteral() {
     for (char d = '0'; d <= '9'; ++d) need(static_cast<unsigned char>(d));
   }
-  bool find(It start, It end, It plain_end, bool bol, It& begin, It& stop,
-            bool& unsure) const override {
-    (void)bol;
-    if (plain_end != end) {
-      unsure = true;
-      return false;
-    }
-    for (It p = start; p != end; ++p) {
-      if (!is_digit(static_cast<unsigned char>(*p))) continue;
-      if (p != start && is_word(static_cast<unsigned char>(p[-1]))) continue;  // word start
-      It e;
-      if (at(p, end, e)) {
-        begin = p;
-        stop = e;
-        return true;
-      }
-    }
-    return false;
+  // A digit at a word start that begins a whole literal.
+  bool match_at(It start, It p, It end, It& stop) const {
+    if (!is_digit(static_cast<unsigned char>(*p))) return false;
+    if (p != start && is_word(static_cast<unsigned char>(p[-1]))) return false;
+    return at(p, end, stop);
   }
 
  private:

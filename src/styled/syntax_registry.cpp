@@ -1,31 +1,22 @@
 #include "styled/syntax_registry.h"
 
-#include "styled/syntax_context.h"
-#include "styled/syntax_fast_rules.h"
-
-#include <srchilite/highlightrule.h>
-#include <srchilite/highlighttoken.h>
 #include <srchilite/langdefmanager.h>
-#include <srchilite/matchingparameters.h>
 #include <srchilite/regexrulefactory.h>
 
-#include <algorithm>
+#include <stdlib.h>
+
 #include <array>
-#include <atomic>
-#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
-#include <set>
-#include <typeinfo>
 #include <utility>
-#include <vector>
+
+#include "styled/syntax_embedded.h"
+#include "styled/syntax_highlighter.h"
 
 #ifndef VELLUMINE_SOURCE_HIGHLIGHT_DIR
 #define VELLUMINE_SOURCE_HIGHLIGHT_DIR "/usr/share/source-highlight"
-#endif
-#ifndef VELLUMINE_LANG_DIR
-#define VELLUMINE_LANG_DIR ""
 #endif
 
 namespace styled::syntax_registry {
@@ -154,191 +145,77 @@ bool safe_name(std::string_view s) {
   return true;
 }
 
-// source-highlight asks every rule of the current state for its first match in the rest of
-// the line after each token, so a line of T tokens costs T × (number of rules) regex searches.
-// A rule's first match from an earlier position is still its first match from any later
-// position up to where it starts (matching at a position depends only on the line, not on
-// where the search began), so each rule here remembers its last answer for the current line
-// and searches again only once the line has moved past it. The memory is per thread because
-// loaded definitions are shared.
-thread_local std::uint64_t line_generation = 1;
+namespace fs = std::filesystem;
 
-std::atomic<std::size_t> next_rule_slot{0};
+// The text of a definition file of our own, built into the library; empty when there is none.
+std::string_view embedded_text(std::string_view file) {
+  for (const syntax_embedded::File& f : syntax_embedded::files()) {
+    if (f.name == file) return f.text;
+  }
+  return {};
+}
 
-class CachingRule final : public srchilite::HighlightRule {
+// source-highlight reads definitions from files only: one of ours is written into a fresh
+// private directory for the parser and removed once it is read.
+srchilite::HighlightStatePtr load_embedded(srchilite::LangDefManager& manager,
+                                           const Definition& def) {
+  std::string dir = (fs::temp_directory_path() / "vellumine-lang-XXXXXX").string();
+  if (mkdtemp(dir.data()) == nullptr) return {};
+  struct Remove {
+    const std::string& dir;
+    ~Remove() {
+      std::error_code ec;
+      fs::remove_all(dir, ec);
+    }
+  } remove{dir};
+  {
+    std::ofstream out(fs::path(dir) / def.file, std::ios::binary);
+    out.write(def.text.data(), static_cast<std::streamsize>(def.text.size()));
+    if (!out) return {};
+  }
+  return manager.getHighlightState(dir, def.file);
+}
+
+// Every definition loaded so far, by file, and the answer for every name asked (the answer
+// for a name never changes: definitions are installed or built in, loaded once).
+class Registry {
  public:
-  CachingRule(srchilite::HighlightRulePtr inner, const srchilite::HighlightState* owner,
-              std::size_t index)
-      : inner_(std::move(inner)),
-        owner_(owner),
-        index_(index),
-        slot_(next_rule_slot++),
-        context_(syntax_context::of(inner_->toString())) {
-    for (const std::string& e : inner_->getElemList()) addElem(e);
-    setNextState(inner_->getNextState());
-    setAdditionalInfo(inner_->getAdditionalInfo());
-    setExitLevel(inner_->getExitLevel());
-    setNested(inner_->isNested());
-    setNeedsReferenceReplacement(inner_->getNeedsReferenceReplacement());
-    setHasSubexpressions(inner_->getHasSubexpressions());
-    // Only rules that give one element for the whole match can use a hand-written matcher.
-    if (inner_->getElemList().size() == 1 && !inner_->getHasSubexpressions() &&
-        !inner_->getNeedsReferenceReplacement()) {
-      fast_ = syntax_fast::matcher_for(inner_->toString());
-    }
+  std::shared_ptr<const syntax_highlighter::CodeHighlighter> load(std::string_view language) {
+    const std::lock_guard lock(mutex_);
+    if (const auto it = by_name_.find(language); it != by_name_.end()) return it->second;
+    const Definition def = find(language);
+    std::shared_ptr<const syntax_highlighter::CodeHighlighter> loaded;
+    if (!def.file.empty()) loaded = load_file(def);
+    // Names come from the text being drawn: the table of names is not left to grow for ever.
+    if (by_name_.size() >= 256) by_name_.clear();
+    by_name_.emplace(std::string(language), loaded);
+    return loaded;
   }
-
-  // This rule's first match from `start`, remembered for the rest of the line.
-  const Remembered& recall(std::string::const_iterator start, std::string::const_iterator end,
-                           const srchilite::MatchingParameters& params) {
-    return recall(thread_memory()[slot_], start, end, syntax_fast::first_unusual(start, end),
-                  params);
-  }
-
-  // The same, with this rule's entry of the thread's memory already looked up.
-  const Remembered& recall(Remembered& m, std::string::const_iterator start,
-                           std::string::const_iterator end, std::string::const_iterator plain_end,
-                           const srchilite::MatchingParameters& params) {
-    if (still_holds(m, line_generation, context_, start, end)) return m;
-    return refresh(m, start, end, plain_end, params);
-  }
-
-  // The first match from `start`, searched afresh and remembered in `m`.
-  const Remembered& refresh(Remembered& m, std::string::const_iterator start,
-                            std::string::const_iterator end, std::string::const_iterator plain_end,
-                            const srchilite::MatchingParameters& params) {
-    if (fast_ &&
-        refresh_fast(fast(), m, line_generation, start, end, plain_end, params.beginningOfLine)) {
-      return m;
-    }
-    return refresh_by_regex(m, start, end, params);
-  }
-
-  // The same by the regular expression.
-  const Remembered& refresh_by_regex(Remembered& m, std::string::const_iterator start,
-                                     std::string::const_iterator end,
-                                     const srchilite::MatchingParameters& params) {
-    // The remembered token is refilled in place, reusing its strings and list node, and its
-    // suffix is left empty: nothing downstream reads it, and copying the rest of the line at
-    // every fresh search was a large part of highlighting.
-    thread_local srchilite::HighlightToken fresh;
-    fresh.clearMatched();
-    fresh.matchedSize = 0;  // clearMatched leaves it when the list is already empty
-    m.matched = inner_->tryToMatch(start, end, fresh, params);
-    m.settled = false;
-    m.generation = line_generation;
-    m.from = start;
-    m.end = end;
-    if (m.matched) {
-      m.at = start + static_cast<std::ptrdiff_t>(fresh.prefix.size());
-      m.stop = m.at + static_cast<std::ptrdiff_t>(fresh.matchedSize);
-      m.element = nullptr;
-      m.token.matched.swap(fresh.matched);
-      m.token.matchedSize = fresh.matchedSize;
-      m.token.matchedSubExps.swap(fresh.matchedSubExps);
-      m.token.suffix.clear();
-      m.token.prefix.clear();
-      m.token.rule = fresh.rule;
-    }
-    return m;
-  }
-
-  bool tryToMatch(std::string::const_iterator start, std::string::const_iterator end,
-                  srchilite::HighlightToken& token,
-                  const srchilite::MatchingParameters& params) override {
-    const Remembered& m = recall(start, end, params);
-    if (!m.matched) return false;
-    // The highlighter keeps the match with the shortest prefix among the rules of a state; a
-    // match starting later than one already reported in this round cannot win, so it is not
-    // copied out. (Ties are the library's to break: those are always reported.)
-    thread_local Round round;
-    if (round.generation != line_generation || round.start != start || round.owner != owner_ ||
-        round.index >= index_) {
-      round = Round{line_generation, start, owner_, index_, false, {}};
-    }
-    round.index = index_;
-    if (round.reported && m.at > round.best) return false;
-    if (!round.reported || m.at < round.best) round.best = m.at;
-    round.reported = true;
-    if (m.element != nullptr) {
-      token.clearMatched();
-      token.matchedSubExps.clear();
-      token.suffix.clear();
-      token.rule = nullptr;
-      token.addMatched(*m.element, std::string(m.at, m.stop));
-      token.matchedSize = static_cast<unsigned int>(m.stop - m.at);
-    } else {
-      token.copyFrom(m.token);
-    }
-    token.prefix.assign(start, m.at);
-    // The library's own test: space, tab and vertical tab only (form feed and CR do not count).
-    token.prefixOnlySpaces = std::all_of(token.prefix.begin(), token.prefix.end(),
-                                         [](char c) { return c == ' ' || c == '\t' || c == '\v'; });
-    return true;
-  }
-
-  [[nodiscard]] std::size_t slot() const { return slot_; }
-  [[nodiscard]] FastRule fast() const {
-    if (!fast_) return {};
-    return {fast_.get(), &inner_->getElemList().front(), fast_->anchored(), fast_->needs()};
-  }
-  [[nodiscard]] syntax_context::Context context() const { return context_; }
-
-  const std::string toString() const override { return inner_->toString(); }
-  void replaceReferences(const srchilite::ReplacementList& rep) override {
-    inner_->replaceReferences(rep);
-  }
-  // Copies are made for states rebuilt with back-references; they match without memory.
-  HighlightRule* clone() override { return inner_->clone(); }
 
  private:
-  struct Round {
-    std::uint64_t generation = 0;
-    std::string::const_iterator start;
-    const srchilite::HighlightState* owner = nullptr;
-    std::size_t index = 0;
-    bool reported = false;
-    std::string::const_iterator best;
-  };
-
-  srchilite::HighlightRulePtr inner_;
-  const srchilite::HighlightState* owner_;
-  std::size_t index_;
-  std::unique_ptr<syntax_fast::Matcher> fast_;
-  std::size_t slot_;
-  syntax_context::Context context_;
-};
-
-// Wraps every rule of every state reachable from `main`, once.
-void add_memory(const srchilite::HighlightStatePtr& main) {
-  std::set<const srchilite::HighlightState*> seen;
-  std::vector<srchilite::HighlightStatePtr> todo{main};
-  while (!todo.empty()) {
-    srchilite::HighlightStatePtr state = todo.back();
-    todo.pop_back();
-    if (!state || !seen.insert(state.get()).second) continue;
-    const srchilite::RuleList& rules = state->getRuleList();
-    for (srchilite::RuleList::size_type i = 0; i < rules.size(); ++i) {
-      srchilite::HighlightRulePtr rule = rules[i];
-      if (rule->getNextState()) todo.push_back(rule->getNextState());
-      if (dynamic_cast<CachingRule*>(rule.get()) == nullptr) {
-        state->replaceRule(i, srchilite::HighlightRulePtr(new CachingRule(rule, state.get(), i)));
-      }
+  std::shared_ptr<const syntax_highlighter::CodeHighlighter> load_file(const Definition& def) {
+    const std::string key = (def.text.empty() ? def.dir : "<built in>") + "/" + def.file;
+    if (const auto it = by_file_.find(key); it != by_file_.end()) return it->second;
+    std::shared_ptr<const syntax_highlighter::CodeHighlighter> loaded;
+    try {
+      const srchilite::HighlightStatePtr state = def.text.empty()
+                                                     ? manager_.getHighlightState(def.dir, def.file)
+                                                     : load_embedded(manager_, def);
+      if (state) loaded = std::make_shared<const syntax_highlighter::CodeHighlighter>(state);
+    } catch (const std::exception&) {
+      // A definition that does not load leaves the language unhighlighted; the failure is
+      // remembered so it is not retried for every block.
     }
+    by_file_.emplace(key, loaded);
+    return loaded;
   }
-}
 
-struct Cache {
-  std::mutex mutex;
-  srchilite::RegexRuleFactory factory;
-  srchilite::LangDefManager manager{&factory};
-  std::map<std::string, srchilite::HighlightStatePtr, std::less<>> loaded;  // null = failed
+  std::mutex mutex_;
+  srchilite::RegexRuleFactory factory_;
+  srchilite::LangDefManager manager_{&factory_};
+  std::map<std::string, std::shared_ptr<const syntax_highlighter::CodeHighlighter>, std::less<>>
+      by_file_, by_name_;  // null: no definition, or it failed to load
 };
-
-Cache& cache() {
-  static Cache c;
-  return c;
-}
 
 }  // namespace
 
@@ -346,7 +223,8 @@ Definition find(std::string_view language) {
   const std::string name = lower(language);
   for (const Alias& a : ALIASES) {
     if (a.name == name) {
-      return {a.own ? VELLUMINE_LANG_DIR : VELLUMINE_SOURCE_HIGHLIGHT_DIR, std::string(a.file)};
+      if (a.own) return {"", std::string(a.file), embedded_text(a.file)};
+      return {VELLUMINE_SOURCE_HIGHLIGHT_DIR, std::string(a.file), {}};
     }
   }
   // Any other language source-highlight ships under its own name ("ada", "scheme", ...). The
@@ -355,98 +233,16 @@ Definition find(std::string_view language) {
   if (safe_name(name) && !name.starts_with("tml_")) {
     const std::string file = name + ".lang";
     std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::path(VELLUMINE_SOURCE_HIGHLIGHT_DIR) / file, ec)) {
-      return {VELLUMINE_SOURCE_HIGHLIGHT_DIR, file};
+    if (fs::exists(fs::path(VELLUMINE_SOURCE_HIGHLIGHT_DIR) / file, ec)) {
+      return {VELLUMINE_SOURCE_HIGHLIGHT_DIR, file, {}};
     }
   }
   return {};
 }
 
-namespace {
-
-srchilite::HighlightStatePtr load_shared(const Definition& def) {
-  const std::string key = def.dir + "/" + def.file;
-  Cache& c = cache();
-  std::lock_guard lock(c.mutex);
-  if (auto it = c.loaded.find(key); it != c.loaded.end()) return it->second;
-  srchilite::HighlightStatePtr state;
-  try {
-    state = c.manager.getHighlightState(def.dir, def.file);
-    add_memory(state);
-  } catch (const std::exception&) {
-    // A definition that does not load leaves the language unhighlighted; the failure is
-    // remembered so it is not retried for every block.
-    state.reset();
-  }
-  c.loaded.emplace(key, state);
-  return state;
-}
-
-}  // namespace
-
-srchilite::HighlightStatePtr load(std::string_view language) {
-  // Each thread remembers the names it has asked for (the answer for a name never changes:
-  // definitions are installed files, loaded once), sparing every code block the name lookup,
-  // a file-system check for unknown names and the shared cache's lock.
-  struct Asked {
-    std::string name;
-    srchilite::HighlightStatePtr state;
-  };
-  thread_local std::vector<Asked> asked;
-  for (const Asked& a : asked) {
-    if (a.name == language) return a.state;
-  }
-  const Definition def = find(language);
-  srchilite::HighlightStatePtr state = def.file.empty() ? nullptr : load_shared(def);
-  if (asked.size() >= 64) asked.clear();
-  asked.push_back({std::string(language), state});
-  return state;
-}
-
-srchilite::HighlightStatePtr load_unmodified(std::string_view language) {
-  const Definition def = find(language);
-  if (def.file.empty()) return {};
-  srchilite::RegexRuleFactory factory;
-  srchilite::LangDefManager manager(&factory);
-  return manager.getHighlightState(def.dir, def.file);
-}
-
-std::size_t memory_slot(srchilite::HighlightRule* rule) {
-  // CachingRule is final, so comparing the exact type is enough.
-  if (typeid(*rule) != typeid(CachingRule)) return NO_SLOT;
-  return static_cast<CachingRule*>(rule)->slot();
-}
-
-FastRule fast_rule(srchilite::HighlightRule* rule) {
-  if (typeid(*rule) != typeid(CachingRule)) return {};
-  return static_cast<CachingRule*>(rule)->fast();
-}
-
-syntax_context::Context memory_context(srchilite::HighlightRule* rule) {
-  if (typeid(*rule) != typeid(CachingRule)) return syntax_context::Context::any;
-  return static_cast<CachingRule*>(rule)->context();
-}
-
-Remembered* thread_memory() {
-  thread_local std::vector<Remembered> memory;
-  const std::size_t slots = next_rule_slot.load();
-  if (memory.size() < slots) memory.resize(slots);
-  return memory.data();
-}
-
-const Remembered& refresh_by_regex(srchilite::HighlightRule* rule, Remembered& m,
-                                   std::string::const_iterator start,
-                                   std::string::const_iterator end,
-                                   const srchilite::MatchingParameters& params) {
-  return static_cast<CachingRule*>(rule)->refresh_by_regex(m, start, end, params);
-}
-
-void begin_line() noexcept {
-  ++line_generation;
-}
-
-std::uint64_t current_line() noexcept {
-  return line_generation;
+std::shared_ptr<const syntax_highlighter::CodeHighlighter> load(std::string_view language) {
+  static Registry registry;  // the definitions are shared by every caller, loaded once
+  return registry.load(language);
 }
 
 }  // namespace styled::syntax_registry

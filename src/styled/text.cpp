@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 
+#include "unicode/ascii_scan.h"
 #include "unicode/text_ops.h"
 #include "unicode/width.h"
 
@@ -14,31 +15,12 @@ namespace styled {
 namespace {
 
 // True when every byte is printable ASCII or a line feed: nothing to clean, no tabs.
-bool plain_byte(unsigned char c) {
-  return (c >= 0x20 && c < 0x7F) || c == '\n';
-}
-
 bool plain_ascii(std::string_view s) {
-  // Eight bytes at a time: a word with no byte below 0x20, none equal to 0x7F and none from
-  // 0x80 on is plain; any other word (most often one holding a line feed) is checked byte by
-  // byte. The tests are the usual exact "some byte is zero / below n" bit tricks.
-  constexpr std::uint64_t ONES = 0x0101010101010101ULL;
-  constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
-  std::size_t i = 0;
-  for (; i + 8 <= s.size(); i += 8) {
-    std::uint64_t x = 0;
-    std::memcpy(&x, s.data() + i, 8);
-    const std::uint64_t del = x ^ (0x7F * ONES);
-    const std::uint64_t odd = (x | ((x - 0x20 * ONES) & ~x) | ((del - ONES) & ~del)) & HIGHS;
-    if (odd == 0) continue;
-    for (std::size_t j = i; j < i + 8; ++j) {
-      if (!plain_byte(static_cast<unsigned char>(s[j]))) return false;
-    }
+  for (std::size_t i = 0;; ++i) {
+    i = unicode::ascii_run_end(s, i, s.size(), 0x20);
+    if (i == s.size()) return true;
+    if (s[i] != '\n') return false;
   }
-  for (; i < s.size(); ++i) {
-    if (!plain_byte(static_cast<unsigned char>(s[i]))) return false;
-  }
-  return true;
 }
 
 // The position of the last line feed in `s`, or npos.
@@ -72,9 +54,14 @@ Text& Text::append(std::string_view text, const Style& style) {
     append_clean(text, style);
     return *this;
   }
-  std::string clean =
-      unicode::has_controls(text) ? unicode::visible_controls(text) : std::string(text);
-  if (clean.find('\t') == std::string::npos) {
+  // Text without controls (most non-ASCII text) is appended as it is, without a copy.
+  std::string visible;
+  std::string_view clean = text;
+  if (unicode::has_controls(text)) {
+    visible = unicode::visible_controls(text);
+    clean = visible;
+  }
+  if (clean.find('\t') == std::string_view::npos) {
     append_clean(clean, style);
     return *this;
   }

@@ -105,6 +105,9 @@ class Text : public Renderable {
   // Rows at `width` cells (at least 1). Rows are padded only when justified center/right.
   [[nodiscard]] Lines wrap(int width) const;
   void wrap_into(int width, Lines& out) const;
+  // The same, with `runs` as memory for the style runs (a caller that wraps many texts keeps
+  // it from one to the next: Console::wrap_memory).
+  void wrap_into(int width, Lines& out, std::vector<StyleRun>& runs) const;
   void render(const Console& console, int width, Lines& out) const override;
 
  private:

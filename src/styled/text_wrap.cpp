@@ -2,12 +2,12 @@
 // slicing the style runs into segments. One pass over the text, no allocation per character.
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
 #include "styled/console.h"
 #include "styled/text.h"
+#include "unicode/ascii_scan.h"
 #include "unicode/width.h"
 
 namespace styled {
@@ -26,29 +26,10 @@ inline unicode::Grapheme cluster_at(std::string_view s, std::size_t pos) {
   return unicode::grapheme_at(s, pos);
 }
 
-bool letter(unsigned char c) {
-  return c > 0x20 && c < 0x7F;
-}
-
 // The first byte in [from, limit) that is not a printable ASCII letter (space, control, DEL
-// or from 0x80 on), or `limit`. Words of prose are scanned eight bytes at a time.
+// or from 0x80 on), or `limit`.
 std::size_t letters_end(std::string_view s, std::size_t from, std::size_t limit) {
-  std::size_t q = from;
-  if constexpr (std::endian::native == std::endian::little) {
-    constexpr std::uint64_t ONES = 0x0101010101010101ULL;
-    constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
-    for (; q + 8 <= limit; q += 8) {
-      std::uint64_t x = 0;
-      std::memcpy(&x, s.data() + q, 8);
-      const std::uint64_t del = x ^ (0x7F * ONES);
-      // High bit of each byte that is from 0x80 on, at most 0x20, or 0x7F. Borrows can mark
-      // bytes after a marked one, never before it, so the lowest mark is exact.
-      const std::uint64_t odd = (x | ((x - 0x21 * ONES) & ~x) | ((del - ONES) & ~del)) & HIGHS;
-      if (odd != 0) return q + static_cast<std::size_t>(std::countr_zero(odd) / 8);
-    }
-  }
-  while (q < limit && letter(static_cast<unsigned char>(s[q]))) ++q;
-  return q;
+  return unicode::ascii_run_end(s, from, limit, 0x21);
 }
 
 struct RowRange {
@@ -261,10 +242,13 @@ void wrap_line(std::string_view s, std::size_t start, std::size_t end, std::size
 
 }  // namespace
 
-void Text::wrap_into(int width_in, Lines& out) const {
+void Text::wrap_into(int width, Lines& out) const {
+  std::vector<StyleRun> runs;
+  wrap_into(width, out, runs);
+}
+
+void Text::wrap_into(int width_in, Lines& out, std::vector<StyleRun>& style_runs) const {
   const std::size_t width = static_cast<std::size_t>(std::max(width_in, 1));
-  // The runs' memory is kept for the next text this thread wraps.
-  thread_local std::vector<StyleRun> style_runs;
   runs_into(style_runs);
   RowEmitter rows(plain_, style_runs, base_, justify_, width, out);
   const std::string_view s = plain_;
@@ -290,8 +274,8 @@ Lines Text::wrap(int width) const {
   return out;
 }
 
-void Text::render(const Console&, int width, Lines& out) const {
-  wrap_into(width, out);
+void Text::render(const Console& console, int width, Lines& out) const {
+  wrap_into(width, out, console.wrap_memory());
 }
 
 }  // namespace styled

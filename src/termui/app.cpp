@@ -182,7 +182,7 @@ void App::mount_widget(Widget& w, Screen* screen) {
     const auto theirs = screen->css_sources();
     sources.insert(sources.end(), theirs.rbegin(), theirs.rend());
   }
-  const auto names = w.css_type_names();
+  const auto& names = w.css_type_names();
   for (int pass = 0; pass < 2; ++pass) {  // type selectors, then the more specific ids
     for (std::string_view src : sources) {
       auto it = css_cache_.find(src);
@@ -233,13 +233,13 @@ void App::process_messages() {
 Timer App::set_interval(double seconds, std::function<void()> callback) {
   const auto d = std::chrono::duration_cast<Clock::duration>(
       std::chrono::duration<double>(std::max(seconds, 0.001)));
-  return timers_.add(Clock::now() + d, d, std::move(callback));
+  return timers_.add(now_() + d, d, std::move(callback));
 }
 
 Timer App::call_later(double seconds, std::function<void()> callback) {
   const auto d = std::chrono::duration_cast<Clock::duration>(
       std::chrono::duration<double>(std::max(seconds, 0.0)));
-  return timers_.add(Clock::now() + d, Clock::duration::zero(), std::move(callback));
+  return timers_.add(now_() + d, Clock::duration::zero(), std::move(callback));
 }
 
 styled::Console& App::console() {
@@ -248,8 +248,8 @@ styled::Console& App::console() {
   return *console_;
 }
 
-void App::run_timers(Clock::time_point now) {
-  timers_.run_due(now);
+void App::run_timers() {
+  timers_.run_due(now_());
 }
 
 const std::vector<Binding>& App::bindings() const {
@@ -407,7 +407,7 @@ int App::detect_scroll() const {
 void App::loop() {
   std::string buf(65536, '\0');
   while (!exit_requested_.load()) {
-    auto now = Clock::now();
+    auto now = now_();
     std::optional<Clock::time_point> deadline = parser_.deadline();
     const auto take = [&deadline](std::optional<Clock::time_point> t) {
       if (t && (!deadline || *t < *deadline)) deadline = t;
@@ -424,7 +424,7 @@ void App::loop() {
                      {queue_.wake_fd(), POLLIN, 0}};
     const int n = ::poll(fds, 3, timeout);
     if (n < 0 && errno != EINTR) throw std::system_error(errno, std::generic_category(), "poll");
-    now = Clock::now();
+    now = now_();
     if (n > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
       const ssize_t got = ::read(fds[0].fd, buf.data(), buf.size());
       if (got > 0) {
@@ -442,7 +442,7 @@ void App::loop() {
       if (s != size_) handle_resize(s);
     }
     if (n > 0 && (fds[2].revents & POLLIN)) process_messages();
-    run_timers(now);
+    run_timers();
     collect_garbage();
     if ((repaint_ || first_frame_) &&
         (urgent_ || first_frame_ || Clock::now() - last_frame_ >= FRAME_INTERVAL)) {

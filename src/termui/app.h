@@ -80,6 +80,9 @@ class App {
   // Timers on the UI thread.
   Timer set_interval(double seconds, std::function<void()> callback);
   Timer call_later(double seconds, std::function<void()> callback);
+  // The clock timers are set from and run at (and key timeouts measured with): steady time
+  // unless a test that drives the App with a Pilot hands in its own before scheduling.
+  void set_clock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
 
   // App-wide console for rendering text into lines.
   [[nodiscard]] styled::Console& console();
@@ -109,7 +112,8 @@ class App {
   [[nodiscard]] bool has_pending_messages() { return !queue_.empty(); }
   // Destroys screens that were removed while one of their handlers ran.
   void collect_garbage();
-  void run_timers(Clock::time_point now = Clock::now());
+  // Runs the timers due at the App's clock.
+  void run_timers();
   void handle_resize(Size new_size);
   // Writes a frame when something changed; returns whether one was written.
   bool render_frame();
@@ -151,6 +155,7 @@ class App {
   MessageQueue queue_;
   InputParser parser_;
   Timers timers_;
+  std::function<Clock::time_point()> now_ = [] { return Clock::now(); };
   std::unique_ptr<styled::Console> console_;
 
   CellBuffer front_;   // what the terminal shows

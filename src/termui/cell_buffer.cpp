@@ -7,14 +7,6 @@
 #include "unicode/width.h"
 
 namespace termui {
-namespace {
-
-bool is_control(char32_t cp) {
-  return cp < 0x20 || (cp >= 0x7f && cp < 0xa0);
-}
-
-}  // namespace
-
 CellBuffer::CellBuffer(Size size) {
   resize(size);
 }
@@ -23,12 +15,6 @@ void CellBuffer::resize(Size size) {
   size_ = {std::max(0, size.width), std::max(0, size.height)};
   cells_.assign(static_cast<std::size_t>(size_.width) * static_cast<std::size_t>(size_.height),
                 Cell{});
-}
-
-void CellBuffer::clear() {
-  for (Cell& c : cells_) {
-    if (!c.is_blank()) c = Cell{};
-  }
 }
 
 void CellBuffer::set(int x, int y, std::string_view text, styled::Style style, std::uint8_t width) {
@@ -84,7 +70,7 @@ int CellBuffer::put_text(int x, int y, std::string_view text, styled::Style styl
     if (first == U'\t' || first == U'\n' || first == U'\r') {
       cluster = " ";
       w = 1;
-    } else if (is_control(first) || !unicode::is_valid(cluster)) {
+    } else if (unicode::is_control(first) || !unicode::is_valid(cluster)) {
       shown = unicode::visible_controls(cluster);
       cluster = shown;
       w = static_cast<int>(std::max<std::size_t>(1, unicode::str_width(shown)));

@@ -28,7 +28,6 @@ class CellBuffer {
   explicit CellBuffer(Size size = {});
 
   void resize(Size size);  // every cell blank again
-  void clear();
   [[nodiscard]] Size size() const { return size_; }
   [[nodiscard]] int width() const { return size_.width; }
   [[nodiscard]] int height() const { return size_.height; }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "termui/layout.h"
 #include "termui/widget.h"
 
 namespace termui {
@@ -36,18 +35,12 @@ void draw_border(const Widget& w, CellBuffer& cells, const Region& clip) {
 }
 
 void draw_vertical_bar(const Widget& w, CellBuffer& cells, const Region& clip) {
-  const Styles& st = w.styles();
-  const Overflow oy = st.overflow_y.value_or(Overflow::hidden);
-  const Region& c = w.content_region();
+  const Region& bar = w.chrome().vertical_bar;
+  if (bar.empty()) return;
   const int total = w.scroll_total();
-  if (oy == Overflow::hidden || (oy == Overflow::automatic && total <= c.height)) return;
-  const int thickness = st.scrollbar_v.value_or(DEFAULT_SCROLLBAR_V);
-  const int border = st.border_color ? 1 : 0;
-  const Region& r = w.region();
-  const int x0 = r.x + r.width - border - thickness;
-  const int h = c.height;
+  const int h = bar.height;
   int thumb_start = 0, thumb_len = h;
-  if (total > h && h > 0) {
+  if (total > h) {
     thumb_len = std::max(1, static_cast<int>(std::lround(double(h) * h / total)));
     const int range = total - h;
     const int pos = std::clamp(w.scroll_position(), 0, range);
@@ -55,22 +48,17 @@ void draw_vertical_bar(const Widget& w, CellBuffer& cells, const Region& clip) {
   }
   for (int i = 0; i < h; ++i) {
     const styled::Style s = (i >= thumb_start && i < thumb_start + thumb_len) ? THUMB : TRACK;
-    for (int x = x0; x < x0 + thickness; ++x) {
-      if (clip.contains(x, c.y + i)) cells.put_cell(x, c.y + i, " ", s);
+    for (int x = bar.x; x < bar.x + bar.width; ++x) {
+      if (clip.contains(x, bar.y + i)) cells.put_cell(x, bar.y + i, " ", s);
     }
   }
 }
 
 void draw_horizontal_bar(const Widget& w, CellBuffer& cells, const Region& clip) {
-  const Styles& st = w.styles();
-  if (st.overflow_x.value_or(Overflow::hidden) != Overflow::scroll) return;
-  const int thickness = st.scrollbar_h.value_or(DEFAULT_SCROLLBAR_H);
-  const int border = st.border_color ? 1 : 0;
-  const Region& r = w.region();
-  const Region& c = w.content_region();
+  const Region& bar = w.chrome().horizontal_bar;
   // Nothing scrolls sideways (lines are fitted to the width), so the thumb fills the track.
-  for (int y = r.y + r.height - border - thickness; y < r.y + r.height - border; ++y) {
-    for (int x = c.x; x < c.x + c.width; ++x) {
+  for (int y = bar.y; y < bar.y + bar.height; ++y) {
+    for (int x = bar.x; x < bar.x + bar.width; ++x) {
       if (clip.contains(x, y)) cells.put_cell(x, y, " ", THUMB);
     }
   }
@@ -82,7 +70,9 @@ void compose_widget(Widget& w, CellBuffer& cells, const Region& clip_in, bool fo
                     std::vector<char>& rows) {
   Widget::PaintCache& cache = w.paint_cache();
   const Region clip = w.region().intersect(clip_in);
-  bool moved = !(cache.region == w.region()) || !(cache.clip == clip);
+  // A bar that came or went changes the content area inside an unchanged region.
+  bool moved =
+      !(cache.region == w.region()) || !(cache.clip == clip) || !(cache.chrome == w.chrome());
   // A child that moved may uncover cells only our background covers.
   for (const auto& child : w.children()) {
     moved = moved || !(child->paint_cache().region == child->region());
@@ -91,6 +81,7 @@ void compose_widget(Widget& w, CellBuffer& cells, const Region& clip_in, bool fo
   const bool repaint = force || cache.dirty;
   cache.region = w.region();
   cache.clip = clip;
+  cache.chrome = w.chrome();
   cache.dirty = false;
   if (clip.empty()) {
     cache.rows.clear();
@@ -107,17 +98,15 @@ void compose_widget(Widget& w, CellBuffer& cells, const Region& clip_in, bool fo
   if (force) {
     cells.fill(clip, base);
     mark(clip.y, clip.height);
-    if (w.styles().border_color) draw_border(w, cells, clip);
+    if (w.chrome().border) draw_border(w, cells, clip);
     cache.rows.clear();
   }
   bool drew = false;
   if (repaint) {
     draw_vertical_bar(w, cells, clip);
     draw_horizontal_bar(w, cells, clip);
-    const Styles& st = w.styles();
-    if (st.overflow_y.value_or(Overflow::hidden) != Overflow::hidden ||
-        st.overflow_x.value_or(Overflow::hidden) != Overflow::hidden) {
-      mark(clip.y, clip.height);  // the bars may have moved
+    if (!w.chrome().vertical_bar.empty() || !w.chrome().horizontal_bar.empty()) {
+      mark(clip.y, clip.height);  // the thumb may have moved
     }
     cache.rows.resize(static_cast<std::size_t>(std::max(0, clip.height)));
     const int limit = content.x + content.width;

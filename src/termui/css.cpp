@@ -173,7 +173,6 @@ std::vector<CssRule> parse_css(std::string_view source) {
     if (close == std::string_view::npos) fail("rule without '}'", source.substr(open));
     const std::string_view selector = trim(source.substr(i, open - i));
     CssRule rule;
-    rule.order = static_cast<int>(rules.size());
     if (selector.size() > 1 && selector[0] == '#') {
       rule.id = std::string(selector.substr(1));
     } else {

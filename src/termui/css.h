@@ -52,7 +52,6 @@ struct CssRule {
   std::string type_name;  // class-name selector, or empty
   std::string id;         // `#id` selector, or empty
   Styles styles;
-  int order = 0;  // position in the source, for cascading
 };
 
 // Colours behind `$name` variables (the App's dark theme).

@@ -82,7 +82,7 @@ std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& n
       if (!changed) continue;
       skip_to(next, x, y);
       if (!(pen_ == n.style)) {  // cell styles are normalized: equal means same look
-        styled::append_sgr_transition(out_, pen_, n.style);
+        transitions_.append(out_, pen_, n.style);
         pen_ = n.style;
       }
       out_ += n.text;

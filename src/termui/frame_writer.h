@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "styled/sgr.h"
 #include "termui/cell_buffer.h"
 
 namespace termui {
@@ -31,6 +32,7 @@ class FrameWriter {
   void skip_to(const CellBuffer& next, int x, int y);
 
   std::string out_;
+  styled::SgrTransitions transitions_;
   styled::Style pen_;
   int cx_ = -1, cy_ = -1;  // cursor position, -1 when unknown
 };

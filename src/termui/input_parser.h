@@ -34,8 +34,6 @@ class InputParser {
   // When `flush` has something to resolve: the moment held bytes time out.
   [[nodiscard]] std::optional<Clock::time_point> deadline() const;
 
-  [[nodiscard]] bool in_paste() const { return in_paste_; }
-
  private:
   enum class Step { done, incomplete };
   void parse(std::vector<InputEvent>& out, bool force);

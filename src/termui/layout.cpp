@@ -8,26 +8,35 @@
 namespace termui {
 namespace {
 
-struct Chrome {
+// What border, padding and scroll bars take off each side of the outer region, and where the
+// border and bars go. The one place that decides whether a bar shows: the vertical bar of
+// `overflow-y: auto` when the content has more rows than the content area (`rows` is the
+// outer height; auto heights pass a huge one, so they never need the bar).
+struct Edges {
   int top = 0, right = 0, bottom = 0, left = 0;
+  int bar_v = 0, bar_h = 0;  // thickness of the bars that show
+  bool border = false;
 };
 
-// Border, padding and scroll bars around the content area.
-Chrome chrome(const Widget& w, int content_rows_hint) {
+Edges edges(const Widget& w, int rows) {
   const Styles& st = w.styles();
-  Chrome c;
-  const int border = st.border_color ? 1 : 0;
+  Edges e;
+  e.border = st.border_color.has_value();
+  const int border = e.border ? 1 : 0;
   const Spacing pad = st.padding.value_or(Spacing{});
-  c.top = border + pad.top;
-  c.bottom = border + pad.bottom;
-  c.left = border + pad.left;
-  c.right = border + pad.right;
+  if (st.overflow_x.value_or(Overflow::hidden) == Overflow::scroll) {
+    e.bar_h = std::max(0, st.scrollbar_h.value_or(DEFAULT_SCROLLBAR_H));
+  }
+  e.top = border + pad.top;
+  e.bottom = border + pad.bottom + e.bar_h;
+  e.left = border + pad.left;
   const Overflow oy = st.overflow_y.value_or(Overflow::hidden);
-  if (oy == Overflow::scroll || (oy == Overflow::automatic && w.scroll_total() > content_rows_hint))
-    c.right += st.scrollbar_v.value_or(DEFAULT_SCROLLBAR_V);
-  if (st.overflow_x.value_or(Overflow::hidden) == Overflow::scroll)
-    c.bottom += st.scrollbar_h.value_or(DEFAULT_SCROLLBAR_H);
-  return c;
+  if (oy == Overflow::scroll ||
+      (oy == Overflow::automatic && w.scroll_total() > rows - e.top - e.bottom)) {
+    e.bar_v = std::max(0, st.scrollbar_v.value_or(DEFAULT_SCROLLBAR_V));
+  }
+  e.right = border + pad.right + e.bar_v;
+  return e;
 }
 
 int resolve(const Scalar& s, int available) {
@@ -50,8 +59,15 @@ int width_of(const Widget& w, int available) {
 
 }  // namespace
 
+bool bars_outdated(const Widget& w) {
+  const Edges e = edges(w, w.region().height);
+  // A bar's thickness is kept even where it has no length to show.
+  return (e.bar_v > 0) != (w.chrome().vertical_bar.width > 0) ||
+         (e.bar_h > 0) != (w.chrome().horizontal_bar.height > 0);
+}
+
 int auto_height(Widget& w, int outer_width) {
-  const Chrome c = chrome(w, 1 << 30);
+  const Edges c = edges(w, 1 << 30);
   const int inner = std::max(0, outer_width - c.left - c.right);
   return c.top + c.bottom + w.content_height(inner);
 }
@@ -60,10 +76,21 @@ void layout_widget(Widget& w, const Region& outer_in) {
   Region outer = outer_in;
   outer.width = std::max(0, outer.width);
   outer.height = std::max(0, outer.height);
-  const Chrome c = chrome(w, outer.height);
+  const Edges c = edges(w, outer.height);
   Region content{outer.x + c.left, outer.y + c.top, std::max(0, outer.width - c.left - c.right),
                  std::max(0, outer.height - c.top - c.bottom)};
-  w.set_region(outer, content);
+  // The bars run along the content area, inside the border.
+  const int border = c.border ? 1 : 0;
+  Chrome chrome{c.border, {}, {}};
+  if (c.bar_v > 0) {
+    chrome.vertical_bar = {outer.x + outer.width - border - c.bar_v, content.y, c.bar_v,
+                           content.height};
+  }
+  if (c.bar_h > 0) {
+    chrome.horizontal_bar = {content.x, outer.y + outer.height - border - c.bar_h, content.width,
+                             c.bar_h};
+  }
+  w.set_region(outer, content, chrome);
   if (w.children().empty()) return;
 
   Region area = content;

@@ -15,6 +15,10 @@ inline constexpr int DEFAULT_SCROLLBAR_H = 1;
 
 void layout_widget(Widget& widget, const Region& outer);
 
+// Whether the scroll bars the layout gave `widget` no longer fit its content (an `auto` bar that
+// should now show or hide), so that the widget must be laid out again before it is drawn.
+[[nodiscard]] bool bars_outdated(const Widget& widget);
+
 // Height `widget` takes when its height is `auto`, at an outer width.
 [[nodiscard]] int auto_height(Widget& widget, int outer_width);
 

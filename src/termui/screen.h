@@ -20,9 +20,6 @@ class Screen : public Widget {
 
   explicit Screen(std::string id = {}) : Widget(std::move(id)) {}
 
-  [[nodiscard]] std::vector<std::string_view> css_type_names() const override {
-    return {"Screen", "Widget"};
-  }
   [[nodiscard]] std::vector<std::string_view> css_sources() const override { return {DEFAULT_CSS}; }
 
   // The children, built once when the screen is first shown.

@@ -1,11 +1,58 @@
 #include "termui/widget.h"
 
+#include <cxxabi.h>
+
+#include <cstdlib>
+#include <memory>
 #include <stdexcept>
+#include <typeinfo>
 
 #include "termui/app.h"
 #include "termui/layout.h"
 
 namespace termui {
+namespace {
+
+// The class name without namespaces or template arguments ("termui::RichLog" → "RichLog").
+std::string css_name(const std::type_info& type) {
+  int status = 0;
+  const std::unique_ptr<char, void (*)(void*)> demangled(
+      abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
+  std::string_view name = status == 0 ? demangled.get() : type.name();
+  name = name.substr(0, name.find('<'));
+  if (const std::size_t colons = name.rfind("::"); colons != std::string_view::npos) {
+    name.remove_prefix(colons + 2);
+  }
+  return std::string(name);
+}
+
+// Appends the names of the classes from `type` up to Widget, following the base through which
+// `type` derives from Widget (the first such base, for a class with several). The C++ ABI's
+// type information names each class's direct bases. False when Widget is not reached.
+bool append_chain(const std::type_info& type, std::vector<std::string>& out) {
+  out.push_back(css_name(type));
+  if (type == typeid(Widget)) return true;
+  if (const auto* single = dynamic_cast<const abi::__si_class_type_info*>(&type)) {
+    if (append_chain(*single->__base_type, out)) return true;
+  } else if (const auto* many = dynamic_cast<const abi::__vmi_class_type_info*>(&type)) {
+    for (unsigned i = 0; i < many->__base_count; ++i) {
+      const std::size_t kept = out.size();
+      if (append_chain(*many->__base_info[i].__base_type, out)) return true;
+      out.resize(kept);
+    }
+  }
+  out.pop_back();
+  return false;
+}
+
+}  // namespace
+
+const std::vector<std::string>& Widget::css_type_names() const {
+  if (css_type_names_.empty() && !append_chain(typeid(*this), css_type_names_)) {
+    css_type_names_ = {"Widget"};
+  }
+  return css_type_names_;
+}
 
 Widget::Widget(std::string id) : id_(std::move(id)) {}
 
@@ -44,7 +91,7 @@ Widget* Widget::find(std::string_view selector) {
       match = child->id_ == selector.substr(1);
     } else {
       match = false;
-      for (auto name : child->css_type_names()) match = match || name == selector;
+      for (const std::string& name : child->css_type_names()) match = match || name == selector;
     }
     if (match) return child.get();
     if (Widget* deeper = child->find(selector)) return deeper;
@@ -54,7 +101,13 @@ Widget* Widget::find(std::string_view selector) {
 
 void Widget::refresh() {
   paint_.dirty = true;
-  if (app_) app_->request_repaint();
+  if (!app_) return;
+  // New content may call for a scroll bar that was not there (or no longer for one).
+  if (bars_outdated(*this)) {
+    app_->request_layout();
+  } else {
+    app_->request_repaint();
+  }
 }
 
 void Widget::relayout() {
@@ -104,10 +157,11 @@ void Widget::set_styles(const Styles& s) {
   if (s.border_color) border_style_ = border_style_.with_fg(css_colour(*s.border_color));
 }
 
-void Widget::set_region(const Region& outer, const Region& content) {
+void Widget::set_region(const Region& outer, const Region& content, const Chrome& chrome) {
   const bool resized = content.size() != content_.size();
   region_ = outer;
   content_ = content;
+  chrome_ = chrome;
   if (resized && app_) on_resize();
 }
 

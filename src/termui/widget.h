@@ -25,6 +25,14 @@ class QueryError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Where the layout put a widget's border and scroll bars; the compositor draws them there.
+struct Chrome {
+  bool border = false;    // a rounded border along the edge of the outer region
+  Region vertical_bar;    // empty when the vertical scroll bar does not show
+  Region horizontal_bar;  // empty when the horizontal scroll bar does not show
+  friend bool operator==(const Chrome&, const Chrome&) = default;
+};
+
 class Widget {
  public:
   explicit Widget(std::string id = {});
@@ -32,9 +40,10 @@ class Widget {
   Widget(const Widget&) = delete;
   Widget& operator=(const Widget&) = delete;
 
-  // CSS type names of the widget's classes, most derived first ("RichLog", "Widget"), and the
-  // DEFAULT_CSS of each class in the same order. Subclasses extend both.
-  [[nodiscard]] virtual std::vector<std::string_view> css_type_names() const { return {"Widget"}; }
+  // CSS type names: the names of the widget's classes from its own up to Widget, without
+  // namespaces ("RichLog", "Widget"), read from the class chain itself so that no class lists
+  // them. The DEFAULT_CSS of each class, most derived first: subclasses extend the list.
+  [[nodiscard]] const std::vector<std::string>& css_type_names() const;
   [[nodiscard]] virtual std::vector<std::string_view> css_sources() const { return {}; }
 
   [[nodiscard]] const std::string& id() const { return id_; }
@@ -100,7 +109,8 @@ class Widget {
   [[nodiscard]] virtual int scroll_position() const { return 0; }
 
   // Set by the layout: also calls on_resize when the content size changed.
-  void set_region(const Region& outer, const Region& content);
+  void set_region(const Region& outer, const Region& content, const Chrome& chrome = {});
+  [[nodiscard]] const Chrome& chrome() const { return chrome_; }
   // Set when mounted: the cascaded styles, and the text style they give (colour, background)
   // and the border's style. Throws CssError for a colour that is not one.
   void set_styles(const Styles& s);
@@ -113,6 +123,7 @@ class Widget {
     bool dirty = true;  // refresh() since the last frame
     Region region{-1, -1, -1, -1};
     Region clip{};
+    Chrome chrome{};
     std::vector<Strip> rows;  // per visible screen row of the clip
   };
   [[nodiscard]] PaintCache& paint_cache() { return paint_; }
@@ -126,11 +137,13 @@ class Widget {
   void attach(App* app);
 
   std::string id_;
+  mutable std::vector<std::string> css_type_names_;  // found on first use
   Widget* parent_ = nullptr;
   App* app_ = nullptr;
   std::vector<std::unique_ptr<Widget>> children_;
   Region region_{};
   Region content_{};
+  Chrome chrome_{};
   Styles styles_{};
   styled::Style base_style_{};
   styled::Style border_style_{};

@@ -98,10 +98,6 @@ std::string rstrip(std::string_view s) {
   return sanitize(s.substr(0, trailing_space_start(s)));
 }
 
-std::string lstrip(std::string_view s) {
-  return sanitize(s.substr(leading_space_end(s)));
-}
-
 std::vector<std::string> split_lines(std::string_view s) {
   std::vector<std::string> lines;
   std::size_t start = 0;
@@ -120,14 +116,6 @@ std::vector<std::string> split_lines(std::string_view s) {
   if (start < s.size()) lines.push_back(sanitize(s.substr(start)));
   return lines;
 }
-
-namespace {
-
-constexpr bool is_control(char32_t cp) {
-  return (cp < 0x20 && cp != U'\n' && cp != U'\t') || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F);
-}
-
-}  // namespace
 
 bool has_controls(std::string_view s) noexcept {
   for (std::size_t pos = 0; pos < s.size();) {
@@ -150,19 +138,21 @@ std::string visible_controls(std::string_view s) {
   std::string out;
   out.reserve(s.size() + 16);
   for_each_cp(s, [&](char32_t cp, std::size_t off, std::size_t len) {
-    if (cp < 0x20 && cp != U'\n' && cp != U'\t') {
-      append_utf8(out, 0x2400 + cp);
-    } else if (cp == 0x7F) {
-      append_utf8(out, 0x2421);
-    } else if (cp >= 0x80 && cp <= 0x9F) {
-      append_utf8(out, REPLACEMENT);
-    } else if (cp == REPLACEMENT) {
-      append_utf8(out, REPLACEMENT);
-    } else {
-      out.append(s.substr(off, len));
-    }
+    append_visible(out, cp, s.substr(off, len));
   });
   return out;
+}
+
+void append_visible(std::string& out, char32_t cp, std::string_view bytes) {
+  if (cp < 0x20 && cp != U'\n' && cp != U'\t') {
+    append_utf8(out, 0x2400 + cp);  // ESC shows as ␛
+  } else if (cp == 0x7F) {
+    append_utf8(out, 0x2421);
+  } else if ((cp >= 0x80 && cp <= 0x9F) || cp == REPLACEMENT) {
+    append_utf8(out, REPLACEMENT);  // C1 controls and invalid bytes alike
+  } else {
+    out.append(bytes);
+  }
 }
 
 }  // namespace unicode

@@ -17,14 +17,23 @@ namespace unicode {
 
 // True when `s` holds no character but white space (also for the empty text).
 [[nodiscard]] bool is_blank(std::string_view s) noexcept;
-// Remove white space at both ends / at the end / at the start. The result is valid UTF-8.
+// Remove white space at both ends / at the end. The result is valid UTF-8.
 [[nodiscard]] std::string strip(std::string_view s);
 [[nodiscard]] std::string rstrip(std::string_view s);
-[[nodiscard]] std::string lstrip(std::string_view s);
 
 // Split at every line boundary, dropping the boundaries; a boundary at the very end gives no
 // empty last line, and the empty text gives no lines. Lines are valid UTF-8.
 [[nodiscard]] std::vector<std::string> split_lines(std::string_view s);
+
+// Whether `cp` is a control that the terminal must never receive raw: C0 controls other than
+// LF and tab, DEL and C1 controls (U+0080–U+009F).
+[[nodiscard]] constexpr bool is_control(char32_t cp) noexcept {
+  return (cp < 0x20 && cp != U'\n' && cp != U'\t') || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F);
+}
+
+// Appends code point `cp`, whose UTF-8 bytes in the source are `bytes`, in its visible form
+// (as visible_controls shows it): for loops that decode text themselves.
+void append_visible(std::string& out, char32_t cp, std::string_view bytes);
 
 // Makes control characters visible, one character for one so that counts stay true:
 // C0 controls other than LF and tab become U+2400 + code (ESC shows as ␛), DEL becomes ␡,

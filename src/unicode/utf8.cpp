@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "unicode/ascii_scan.h"
+
 namespace unicode {
 
 namespace {
@@ -61,32 +63,11 @@ void append_utf8(std::string& out, char32_t cp) {
   }
 }
 
-std::u32string decode(std::string_view s) {
-  std::u32string out;
-  out.reserve(s.size());
-  for_each_cp(s, [&](char32_t cp, std::size_t, std::size_t) { out.push_back(cp); });
-  return out;
-}
-
-std::string encode(std::u32string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (char32_t cp : s) append_utf8(out, cp);
-  return out;
-}
-
 bool is_valid(std::string_view s) noexcept {
   for (std::size_t pos = 0; pos < s.size();) {
-    // Eight ASCII bytes at a time: most text is all ASCII.
-    std::uint64_t word = 0;
-    if (s.size() - pos >= sizeof word) {
-      std::memcpy(&word, s.data() + pos, sizeof word);
-      if ((word & 0x8080808080808080ULL) == 0) {
-        pos += sizeof word;
-        continue;
-      }
-    }
-    if (static_cast<unsigned char>(s[pos]) < 0x80) {
+    pos = ascii_run_end(s, pos, s.size(), 0);
+    if (pos == s.size()) break;
+    if (static_cast<unsigned char>(s[pos]) < 0x80) {  // DEL
       ++pos;
       continue;
     }

@@ -22,9 +22,6 @@ struct Decoded {
 // Appends the UTF-8 form of `cp` (REPLACEMENT for surrogates and values above U+10FFFF).
 void append_utf8(std::string& out, char32_t cp);
 
-[[nodiscard]] std::u32string decode(std::string_view s);
-[[nodiscard]] std::string encode(std::u32string_view s);
-
 // The same text with every invalid byte replaced by U+FFFD: always valid UTF-8.
 [[nodiscard]] std::string sanitize(std::string_view s);
 [[nodiscard]] bool is_valid(std::string_view s) noexcept;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace styled {
 namespace {
 
@@ -55,6 +58,34 @@ INSTANTIATE_TEST_SUITE_P(Pairs, SgrTransition,
                                            TransitionCase{"red on blue", "red", "\x1b[49m"},
                                            TransitionCase{"red", "default", "\x1b[0m"},
                                            TransitionCase{"strike", "underline", "\x1b[4;29m"}));
+
+// The remembered sequences are those of the pair and colour system asked, however many pairs
+// share a slot and whichever system asked before.
+TEST(SgrTransitions, RememberedSequencesMatchFreshOnes) {
+  std::vector<Style> styles = {Style()};
+  for (const char* s : {"bold", "dim italic", "red", "on blue", "#123456 on #abcdef", "underline",
+                        "strike reverse", "color(200)", "bold #ff0000", "default on default"}) {
+    styles.push_back(Style::parse(s));
+  }
+  for (int i = 0; i < 300; ++i)
+    styles.push_back(Style().with_fg(Color::rgb(static_cast<std::uint8_t>(i),
+                                                static_cast<std::uint8_t>(255 - i % 256),
+                                                static_cast<std::uint8_t>(i / 2))));
+  SgrTransitions transitions;
+  for (int round = 0; round < 2; ++round) {
+    for (const ColorSystem system :
+         {ColorSystem::truecolor, ColorSystem::standard, ColorSystem::eight_bit}) {
+      for (std::size_t i = 0; i < styles.size(); ++i) {
+        const Style& from = styles[i];
+        const Style& to = styles[(i * 7 + 3) % styles.size()];
+        std::string fresh, remembered;
+        append_sgr_transition(fresh, from, to, system);
+        transitions.append(remembered, from, to, system);
+        ASSERT_EQ(remembered, fresh) << i;
+      }
+    }
+  }
+}
 
 TEST(SgrColorSystem, ReducesColoursToWhatTheTerminalShows) {
   std::string out;

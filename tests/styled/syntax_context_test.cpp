@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "styled/syntax.h"
+#include "styled/syntax_highlighter.h"
+#include "styled/syntax_library_highlight.h"
 #include "styled/syntax_registry.h"
 
 namespace styled {
@@ -61,25 +63,24 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A line whose first byte follows a line of the same rules' memory: the memory of the earlier
 // line must not make the search read before the new line (caught by the sanitizers), and the
-// colours stay those of the unmodified definitions.
+// colours stay those of the library's own highlighter.
 TEST(SyntaxContext, FreshLineAfterRememberedMatches) {
   const std::string code("\xdd\x96\x91\x01\xdd\x96\x91\0\0\0\0\0\0\0\0\r\nx\n", 19);
   for (const char* lang : {"cpp", "python", "sh"}) {
     const Text got = Syntax(code, lang).highlight();
-    const Text expected = syntax_registry::highlight_with(
-        code, syntax_registry::load_unmodified(lang), CodeTheme::named("monokai"));
+    const Text expected = syntax_library::highlight(code, syntax_registry::load(lang)->definition(),
+                                                    CodeTheme::named("monokai"));
     EXPECT_EQ(got.plain(), expected.plain()) << lang;
     EXPECT_EQ(got.runs(), expected.runs()) << lang;
   }
 }
 
-// Loading more definitions grows this thread's memory of rules (and may move it): a language
-// highlighted before and after still gets the unmodified definitions' colours (a table
-// pointing into the old memory would be caught by the sanitizers or give wrong colours).
-TEST(SyntaxRegistry, HighlightingAfterMoreDefinitionsLoad) {
+// Highlighting runs of one language between runs of many others (each definition keeps its
+// own memory) still colour as the library's own highlighter does.
+TEST(SyntaxRegistry, HighlightingBetweenOtherDefinitions) {
   const std::string code = "import os\ndef f(x):\n    return \"s\" + 42  # c\n'''doc\n'''\n";
-  const Text expected = syntax_registry::highlight_with(
-      code, syntax_registry::load_unmodified("python"), CodeTheme::named("monokai"));
+  const Text expected = syntax_library::highlight(
+      code, syntax_registry::load("python")->definition(), CodeTheme::named("monokai"));
   EXPECT_EQ(Syntax(code, "python").highlight().runs(), expected.runs());
   for (const char* lang : {"ada", "pascal", "tcl", "erlang", "vim", "d", "fortran", "groovy",
                            "scheme", "sml", "prolog", "haxe", "oz"}) {
@@ -88,13 +89,6 @@ TEST(SyntaxRegistry, HighlightingAfterMoreDefinitionsLoad) {
     EXPECT_EQ(got.plain(), expected.plain()) << "after " << lang;
     EXPECT_EQ(got.runs(), expected.runs()) << "after " << lang;
   }
-}
-
-// Definition files that only exist to be included by another are not languages of their own.
-TEST(SyntaxRegistry, IncludedPiecesAreNotLanguages) {
-  EXPECT_EQ(Syntax::resolve_language("tml_macros1"), "");
-  EXPECT_EQ(Syntax("a b", "tml_formatting").highlight().plain(), "a b");
-  EXPECT_EQ(Syntax::resolve_language("tml"), "tml.lang");
 }
 
 }  // namespace

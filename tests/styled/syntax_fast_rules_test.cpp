@@ -6,24 +6,27 @@
 #include <gtest/gtest.h>
 #include <srchilite/highlightrule.h>
 #include <srchilite/highlighttoken.h>
-#include <srchilite/langdefmanager.h>
 #include <srchilite/matchingparameters.h>
-#include <srchilite/regexrulefactory.h>
 
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "styled/syntax_highlighter.h"
+#include "styled/syntax_library_highlight.h"
+#include "styled/syntax_registry.h"
+
 namespace styled {
 namespace {
 
-std::vector<srchilite::HighlightRulePtr> all_rules(srchilite::LangDefManager& m,
-                                                   const std::string& dir,
-                                                   const std::string& file) {
+// Every rule of the language's definition.
+std::vector<srchilite::HighlightRulePtr> all_rules(const char* language) {
   std::vector<srchilite::HighlightRulePtr> out;
   std::set<const srchilite::HighlightState*> seen;
-  std::vector<srchilite::HighlightStatePtr> todo{m.getHighlightState(dir, file)};
+  const auto highlighter = syntax_registry::load(language);
+  if (!highlighter) return out;
+  std::vector<srchilite::HighlightStatePtr> todo{highlighter->definition()};
   while (!todo.empty()) {
     auto s = todo.back();
     todo.pop_back();
@@ -74,21 +77,15 @@ std::vector<std::string> sample_lines() {
 }
 
 TEST(SyntaxFastRules, MatchExactlyWhatTheRegularExpressionsMatch) {
-  srchilite::RegexRuleFactory factory;
-  srchilite::LangDefManager manager(&factory);
-  const std::string sys = "/usr/share/source-highlight";
-  const std::string own = VELLUMINE_SOURCE_DIR "/src/styled/syntax/lang";
-  const std::vector<std::pair<std::string, std::string>> files = {
-      {sys, "python.lang"},     {sys, "cpp.lang"},  {sys, "c.lang"},    {sys, "javascript.lang"},
-      {sys, "sh.lang"},         {sys, "java.lang"}, {sys, "rust.lang"}, {sys, "go.lang"},
-      {sys, "json.lang"},       {sys, "ruby.lang"}, {sys, "sql.lang"},  {sys, "diff.lang"},
-      {own, "typescript.lang"}, {own, "yaml.lang"}, {own, "toml.lang"}, {own, "dockerfile.lang"}};
   const std::vector<std::string> lines = sample_lines();
   int fast_rules = 0;
   long compared = 0;
   long without_needed = 0;
-  for (const auto& [dir, file] : files) {
-    for (const auto& rule : all_rules(manager, dir, file)) {
+  for (const char* file : {"python", "cpp", "c", "javascript", "sh", "java", "rust", "go", "json",
+                           "ruby", "sql", "diff", "typescript", "yaml", "toml", "dockerfile"}) {
+    const auto rules = all_rules(file);
+    ASSERT_FALSE(rules.empty()) << file;
+    for (const auto& rule : rules) {
       if (rule->getElemList().size() != 1 || rule->getHasSubexpressions() ||
           rule->getNeedsReferenceReplacement()) {
         continue;
@@ -141,14 +138,6 @@ TEST(SyntaxFastRules, MatchExactlyWhatTheRegularExpressionsMatch) {
   EXPECT_GE(without_needed, 1000);
 }
 
-}  // namespace
-}  // namespace styled
-
-#include "styled/syntax_registry.h"
-
-namespace styled {
-namespace {
-
 // "" when both texts colour every byte alike, else where they first differ.
 std::string first_difference(const Text& a, const Text& b) {
   const auto ra = a.runs(), rb = b.runs();
@@ -169,9 +158,9 @@ std::string first_difference(const Text& a, const Text& b) {
   return "";
 }
 
-// End to end: the shared definitions with their per-line memory and hand-written matchers
-// colour every character as the unmodified definitions do, over multi-line code.
-TEST(SyntaxFastRules, HighlightingMatchesTheUnmodifiedDefinitions) {
+// End to end: the fast highlighter, with its per-line memory and hand-written matchers,
+// colours every character as the library's own highlighter does, over multi-line code.
+TEST(SyntaxFastRules, HighlightingMatchesTheLibrarysHighlighter) {
   const std::vector<std::string> lines = sample_lines();
   std::string code;
   for (const auto& l : lines) code += l + "\n";
@@ -182,11 +171,11 @@ TEST(SyntaxFastRules, HighlightingMatchesTheUnmodifiedDefinitions) {
        {"python", "cpp",  "c",    "js",  "ts",       "sh",      "java", "rust",       "go",
         "json",   "ruby", "sql",  "lua", "diff",     "yaml",    "toml", "dockerfile", "php",
         "perl",   "css",  "html", "xml", "makefile", "haskell", "scala"}) {
-    const auto plain = syntax_registry::load_unmodified(lang);
-    ASSERT_TRUE(plain) << lang;
+    const auto highlighter = syntax_registry::load(lang);
+    ASSERT_TRUE(highlighter) << lang;
     const CodeTheme& theme = CodeTheme::named("monokai");
     for (const std::string& sample : {code, extra}) {
-      const Text expected = syntax_registry::highlight_with(sample, plain, theme);
+      const Text expected = syntax_library::highlight(sample, highlighter->definition(), theme);
       const Text got = Syntax(sample, lang).highlight();
       ASSERT_EQ(got.plain(), expected.plain()) << lang;
       EXPECT_EQ(first_difference(got, expected), "") << lang;

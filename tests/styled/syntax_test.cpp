@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "render_helpers.h"
+#include "styled/syntax_registry.h"
 
 namespace styled {
 namespace {
@@ -84,6 +87,29 @@ INSTANTIATE_TEST_SUITE_P(
                       AliasCase{"json", "json.lang"}, AliasCase{"diff", "diff.lang"},
                       AliasCase{"dockerfile", "dockerfile.lang"}, AliasCase{"ada", "ada.lang"},
                       AliasCase{"nosuchlang", ""}, AliasCase{"../../etc/passwd", ""}));
+
+// The project's own definition files are built into the library, byte for byte, so that
+// nothing of the source tree is read at run time.
+TEST(SyntaxAliases, OwnDefinitionsAreBuiltIn) {
+  for (const char* file : {"typescript.lang", "yaml.lang", "toml.lang", "dockerfile.lang"}) {
+    const syntax_registry::Definition def =
+        syntax_registry::find(std::string(file).substr(0, std::string(file).find('.')));
+    EXPECT_EQ(def.file, file);
+    EXPECT_EQ(def.dir, "");
+    std::ifstream in(std::string(VELLUMINE_SOURCE_DIR "/src/styled/syntax/lang/") + file,
+                     std::ios::binary);
+    const std::string source((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_FALSE(source.empty()) << file;
+    EXPECT_EQ(def.text, source) << file;
+  }
+}
+
+// Definition files that only exist to be included by another are not languages of their own.
+TEST(SyntaxAliases, IncludedPiecesAreNotLanguages) {
+  EXPECT_EQ(Syntax::resolve_language("tml_macros1"), "");
+  EXPECT_EQ(Syntax("a b", "tml_formatting").highlight().plain(), "a b");
+  EXPECT_EQ(Syntax::resolve_language("tml"), "tml.lang");
+}
 
 TEST(SyntaxDefinitions, EveryAliasedDefinitionLoadsAndHighlights) {
   for (const char* lang : {"ts", "yaml", "toml", "dockerfile", "go", "rust", "json", "java", "ruby",

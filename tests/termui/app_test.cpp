@@ -232,23 +232,35 @@ TEST(Screens, query_one_reports_missing_and_mistyped_widgets) {
   EXPECT_THROW(app.screen().query_one<Input>("#status"), QueryError);
 }
 
-TEST(Timers, call_later_and_interval_run_on_the_ui_thread) {
+// On a clock the test moves: each timer runs when its time has come, and not before.
+TEST(Timers, call_later_and_interval_run_when_due_on_the_apps_clock) {
+  using namespace std::chrono_literals;
   TestApp app;
+  App::Clock::time_point now{1h};
+  app.set_clock([&now] { return now; });
   Pilot pilot(app, {20, 4});
   int once = 0, every = 0;
-  app.call_later(0, [&] { ++once; });
-  Timer t = app.set_interval(0.001, [&] { ++every; });
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  app.call_later(0.5, [&] { ++once; });
+  Timer t = app.set_interval(0.1, [&] { ++every; });
   pilot.pause();
+  EXPECT_EQ(once + every, 0);
+  now += 100ms;
+  pilot.pause();
+  EXPECT_EQ(every, 1);
+  now += 350ms;  // three ticks missed: one run, not a burst
+  pilot.pause();
+  EXPECT_EQ(every, 2);
+  EXPECT_EQ(once, 0);
+  now += 50ms;
   pilot.pause();
   EXPECT_EQ(once, 1);
-  EXPECT_GE(every, 1);
+  EXPECT_EQ(every, 3);
   t.stop();
-  const int seen = every;
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  pilot.pause();
-  EXPECT_EQ(every, seen);
   EXPECT_FALSE(t.active());
+  now += 10s;
+  pilot.pause();
+  EXPECT_EQ(once, 1);
+  EXPECT_EQ(every, 3);
 }
 
 TEST(Resize, zero_and_tiny_sizes_then_back) {

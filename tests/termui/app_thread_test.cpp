@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <future>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "termui/app.h"
 #include "termui/headless_driver.h"
@@ -68,21 +71,44 @@ TEST(AppThreads, four_threads_posting_ten_thousand_messages_each) {
 }
 
 TEST(AppThreads, exit_from_another_thread_wakes_an_idle_loop) {
-  CountingApp app;
+  class IdleApp : public App {
+   public:
+    std::promise<void> mounted;
+    void on_mount() override {
+      push_screen(std::make_unique<Screen>());
+      mounted.set_value();
+    }
+  };
+  IdleApp app;
   HeadlessDriver driver({40, 5}, true);
   std::thread stopper([&app] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    app.mounted.get_future().wait();  // the loop has nothing to do from here on
     app.exit(3);
   });
   EXPECT_EQ(app.run(driver), 3);
   stopper.join();
 }
 
+// A screen whose bindings record the keys that reach them.
+class KeyScreen : public Screen {
+ public:
+  static inline const std::vector<Binding> BINDINGS = {
+      {"a", "a", "A", false}, {"b", "b", "B", false}, {"up", "up", "Up", false}};
+  explicit KeyScreen(std::vector<std::string>& seen) {
+    for (const char* name : {"a", "b", "up"}) {
+      register_action(name, [&seen, name] { seen.emplace_back(name); });
+    }
+  }
+  const std::vector<Binding>& bindings() const override { return BINDINGS; }
+};
+
+class KeyApp : public App {
+ public:
+  std::vector<std::string> seen;
+  void on_mount() override { push_screen(std::make_unique<KeyScreen>(seen)); }
+};
+
 TEST(AppThreads, keys_through_the_input_pipe_reach_bindings) {
-  class KeyApp : public App {
-   public:
-    void on_mount() override { push_screen(std::make_unique<Screen>()); }
-  };
   KeyApp app;
   HeadlessDriver driver({20, 5}, true);
   std::thread typist([&driver] {
@@ -91,6 +117,7 @@ TEST(AppThreads, keys_through_the_input_pipe_reach_bindings) {
   });
   EXPECT_EQ(app.run(driver), 0);
   typist.join();
+  EXPECT_EQ(app.seen, (std::vector<std::string>{"a", "b", "up"}));
 }
 
 TEST(AppThreads, handler_exception_ends_the_app_with_an_error_code) {

@@ -61,12 +61,18 @@ TEST(CellBuffer, fill_cutting_a_wide_glyph_blanks_both_halves) {
   EXPECT_EQ(b.at(3, 0).width, 1);
 }
 
-TEST(CellBuffer, zero_sized_buffer_accepts_writes) {
-  CellBuffer b({0, 0});
-  EXPECT_EQ(b.put_text(0, 0, "abc", Style(), 10), 0);
-  b.fill({0, 0, 5, 5}, Style());
-  b.put_cell(0, 0, "x", Style());
-  SUCCEED();
+// Writes to a buffer without cells are clipped away (the sanitizer build catches any that
+// reaches memory), and the buffer stays as it was.
+TEST(CellBuffer, buffers_without_cells_clip_every_write) {
+  for (const Size size : {Size{0, 0}, Size{0, 3}, Size{3, 0}}) {
+    CellBuffer b(size);
+    EXPECT_EQ(b.put_text(1, 0, "abc", Style(), 10), 1);  // nothing written: where it began
+    b.fill({0, 0, 5, 5}, Style::parse("on red"));
+    b.put_cell(0, 0, "x", Style());
+    b.scroll_up(1);
+    EXPECT_EQ(b.size(), size);
+    for (int y = 0; y < size.height; ++y) EXPECT_EQ(b.row_text(y), "");
+  }
 }
 
 TEST(CellBuffer, styles_are_normalized_so_equal_looks_compare_equal) {

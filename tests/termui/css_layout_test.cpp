@@ -3,6 +3,7 @@
 #include "termui/css.h"
 #include "termui/pilot.h"
 #include "termui/widgets/container.h"
+#include "termui/widgets/rich_log.h"
 #include "termui/widgets/static.h"
 
 namespace termui {
@@ -62,11 +63,9 @@ constexpr std::string_view BOX_TEXT =
     "Select a mode:\n\n  [bold]1.[/] Fast — quick answers\n  [bold]2.[/] Reasoning — deep "
     "thinking\n\n[dim]Press 1 or 2[/]";
 
-class PickerLike : public Screen {
+// Named like the screen it stands for: type selectors match the class's own name.
+class PreflightScreen : public Screen {
  public:
-  std::vector<std::string_view> css_type_names() const override {
-    return {"PreflightScreen", "Screen", "Widget"};
-  }
   std::vector<std::string_view> css_sources() const override {
     return {PICKER_CSS, Screen::DEFAULT_CSS};
   }
@@ -81,7 +80,7 @@ class PickerLike : public Screen {
 };
 
 class PickerApp : public App {
-  void on_mount() override { push_screen(std::make_unique<PickerLike>()); }
+  void on_mount() override { push_screen(std::make_unique<PreflightScreen>()); }
 };
 
 struct PickerSize {
@@ -174,6 +173,28 @@ class BadCssApp : public App {
 TEST(Css, unsupported_declaration_fails_at_start_up) {
   BadCssApp app;
   EXPECT_THROW(Pilot(app, {20, 5}), CssError);
+}
+
+namespace deep {
+class Fancy : public RichLog {};
+}  // namespace deep
+struct Mixin {
+  virtual ~Mixin() = default;
+};
+class Mixed : public Mixin, public Static {};
+template <typename T>
+class Tagged : public Container {};
+
+// Type names come from the class chain: namespaces and template arguments dropped, and for a
+// class with several bases the path that leads to Widget.
+TEST(Css, type_names_follow_the_class_chain) {
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(deep::Fancy().css_type_names(), (Names{"Fancy", "RichLog", "Widget"}));
+  EXPECT_EQ(Mixed().css_type_names(), (Names{"Mixed", "Static", "Widget"}));
+  EXPECT_EQ(Tagged<int>().css_type_names(), (Names{"Tagged", "Container", "Widget"}));
+  EXPECT_EQ(Widget().css_type_names(), (Names{"Widget"}));
+  Container box("box", std::make_unique<deep::Fancy>());
+  EXPECT_NE(box.find("RichLog"), nullptr);  // a base class's name selects the subclass
 }
 
 }  // namespace

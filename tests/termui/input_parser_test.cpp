@@ -149,7 +149,6 @@ TEST(InputParser, paste_end_marker_split_across_reads) {
   InputParser p;
   const auto t0 = InputParser::Clock::time_point{} + 1s;
   EXPECT_TRUE(p.feed("\x1b[200~abc\x1b[2", t0).empty());
-  EXPECT_TRUE(p.in_paste());
   EXPECT_TRUE(p.flush(t0 + 500ms).empty());  // the ESC timeout does not cut a paste
   EXPECT_EQ(describe_all(p.feed("01~", t0 + 600ms)), std::vector<std::string>{"paste:abc"});
 }

@@ -188,6 +188,22 @@ TEST(RichLog, scroll_bar_takes_its_width_off_the_content) {
   EXPECT_EQ(pilot.lines()[0].substr(0, 3), " l4");
 }
 
+// The bar of `overflow-y: auto` shows once the lines outgrow the rows inside the border, and
+// the content gives up its columns for it: the bar never covers text.
+TEST(RichLog, auto_scroll_bar_shows_when_lines_outgrow_the_bordered_content) {
+  LogApp app({}, "RichLog { overflow-y: auto; border: round red; scrollbar-size: 1 1; }");
+  Pilot pilot(app, {20, 6});
+  for (int i = 0; i < 4; ++i) app.log().write(numbered("l", i));
+  pilot.pause();
+  EXPECT_EQ(app.log().size(), (Size{18, 4}));
+  EXPECT_EQ(pilot.lines()[1], "│l0                │");
+  app.log().write(std::string(17, 'x'));
+  pilot.pause();
+  EXPECT_EQ(app.log().size(), (Size{17, 4}));
+  EXPECT_EQ(pilot.lines()[4].substr(0, 3 + 17), "│" + std::string(17, 'x'));
+  EXPECT_FALSE(pilot.cell(18, 4).style.bg() == pilot.cell(17, 4).style.bg());
+}
+
 TEST(RichLog, truncate_replaces_the_tail) {
   LogApp app(options(true));
   Pilot pilot(app, {10, 4});

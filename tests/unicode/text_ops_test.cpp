@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "unicode/ascii_scan.h"
 #include "unicode/utf8.h"
 
 namespace {
@@ -68,7 +69,7 @@ TEST(Strip, RemovesUnicodeWhiteSpaceOnly) {
                            "a b\xC2\xA0\n"),
             "a b");
   EXPECT_EQ(unicode::rstrip("  a \x1f"), "  a");
-  EXPECT_EQ(unicode::lstrip("\xE2\x80\xA8 a "), "a ");
+  EXPECT_EQ(unicode::strip("\xE2\x80\xA8 a "), "a");
   EXPECT_EQ(unicode::strip("\xE2\x80\x8B"
                            "a"),
             "\xE2\x80\x8B"
@@ -119,6 +120,29 @@ TEST(Strip, TrailingSpaceReadFromTheEndMatchesAForwardRead) {
           const std::string s = pieces[a] + pieces[b] + pieces[c] + pieces[d];
           ASSERT_EQ(unicode::rstrip(s), forward(s)) << testing::PrintToString(s);
         }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every stop byte at every offset of a word and of the tail, for each lower bound the callers
+// use: the scan must name the first stop exactly, also when a borrow could spill into it.
+TEST(AsciiRunEnd, StopsAtTheFirstByteOutsideTheRange) {
+  for (const unsigned char lowest : {0x00, 0x20, 0x21}) {
+    for (const unsigned char stop : {0x00, 0x0a, 0x1f, 0x20, 0x7f, 0x80, 0xc3, 0xff}) {
+      const bool stops = stop < lowest || stop >= 0x7f;
+      for (std::size_t at = 0; at < 19; ++at) {
+        std::string s(19, '~');
+        s[at] = static_cast<char>(stop);
+        if (at + 1 < s.size()) s[at + 1] = '\x01';  // a later stop must not hide this one
+        const std::size_t expected = stops ? at : (lowest > 1 ? at + 1 : s.size());
+        EXPECT_EQ(unicode::ascii_run_end(s, 0, s.size(), lowest), expected)
+            << "lowest " << int(lowest) << " stop " << int(stop) << " at " << at;
+        EXPECT_EQ(unicode::ascii_run_end(s, 0, at, lowest), at);  // the limit ends the run
       }
     }
   }

@@ -58,7 +58,10 @@ TEST(CpPrefix, NeverCutsInsideASequenceAndReplacesBadBytes) {
 
 TEST(Encode, RoundTripsAndReplacesImpossibleCodePoints) {
   const std::string s = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
-  EXPECT_EQ(unicode::encode(unicode::decode(s)), s);
+  std::string round_trip;
+  unicode::for_each_cp(
+      s, [&](char32_t cp, std::size_t, std::size_t) { unicode::append_utf8(round_trip, cp); });
+  EXPECT_EQ(round_trip, s);
   std::string out;
   unicode::append_utf8(out, 0xD800);
   unicode::append_utf8(out, 0x110000);

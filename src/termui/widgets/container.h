@@ -20,9 +20,6 @@ class Container : public Widget {
     (mount(std::unique_ptr<Widget>(std::move(children))), ...);
   }
 
-  [[nodiscard]] std::vector<std::string_view> css_type_names() const override {
-    return {"Container", "Widget"};
-  }
   [[nodiscard]] std::vector<std::string_view> css_sources() const override { return {DEFAULT_CSS}; }
 };
 

@@ -25,9 +25,6 @@ class Input : public Widget {
 
   explicit Input(std::string placeholder = {}, std::string id = {});
 
-  [[nodiscard]] std::vector<std::string_view> css_type_names() const override {
-    return {"Input", "Widget"};
-  }
   [[nodiscard]] std::vector<std::string_view> css_sources() const override { return {DEFAULT_CSS}; }
 
   [[nodiscard]] const std::string& value() const { return value_; }

@@ -29,9 +29,6 @@ class RichLog : public Widget {
 
   explicit RichLog(RichLogOptions options = {});
 
-  [[nodiscard]] std::vector<std::string_view> css_type_names() const override {
-    return {"RichLog", "Widget"};
-  }
   [[nodiscard]] std::vector<std::string_view> css_sources() const override { return {DEFAULT_CSS}; }
 
   // Renders `content` at `width` (else the content width, or min_width before the widget has

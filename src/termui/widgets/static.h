@@ -16,9 +16,6 @@ class Static : public Widget {
 
   explicit Static(std::string_view markup = {}, std::string id = {});
 
-  [[nodiscard]] std::vector<std::string_view> css_type_names() const override {
-    return {"Static", "Widget"};
-  }
   [[nodiscard]] std::vector<std::string_view> css_sources() const override { return {DEFAULT_CSS}; }
 
   // Replaces the content with `markup` (read as markup) and repaints.

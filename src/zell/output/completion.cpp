@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "unicode/text_ops.h"
 #include "unicode/utf8.h"
 #include "zell/output/output_manager.h"
-#include "zell/output/visible.h"
 
 namespace zell::output {
 
@@ -30,7 +30,7 @@ std::string tools_summary(const std::vector<ToolAction>& actions) {
   std::string out;
   for (const auto& [name, count] : counts) {
     if (!out.empty()) out += ", ";
-    out += visible(name);
+    out += unicode::visible_controls(name);
     if (count > 1) out += fmt::format("×{}", count);
   }
   return out;
@@ -66,14 +66,14 @@ void OutputManager::set_error(std::string_view msg) {
     _custom_stage.clear();
   }
   _emit_lazy("error", [&] { return Payload{{"message", unicode::cp_prefix(msg, 240)}}; });
-  _write("\n\x1b[31m▪ Error: " + visible(msg) + "\x1b[0m\n\n");
+  _write("\n\x1b[31m▪ Error: " + unicode::visible_controls(msg) + "\x1b[0m\n\n");
   _flush();
 }
 
 void OutputManager::print_info(std::string_view text) {
   const bool was_running = _indicator_running.load();
   if (was_running) _stop_indicator();
-  _write("\x1b[2m  " + visible(text) + "\x1b[0m\n");
+  _write("\x1b[2m  " + unicode::visible_controls(text) + "\x1b[0m\n");
   _flush();
   if (was_running) _start_indicator();
 }

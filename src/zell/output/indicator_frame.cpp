@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "unicode/text_ops.h"
 #include "zell/output/output_manager.h"
-#include "zell/output/visible.h"
 
 namespace zell::output::indicator {
 
@@ -53,7 +53,8 @@ std::string rule(long long cols) {
 
 std::string status_text(long long tick, double elapsed, std::string_view stage) {
   const std::string_view glyph = OutputManager::ICONS[static_cast<std::size_t>(floor_mod(tick, 3))];
-  const std::string label = stage.empty() ? std::string(rotating_label(elapsed)) : visible(stage);
+  const std::string label =
+      stage.empty() ? std::string(rotating_label(elapsed)) : unicode::visible_controls(stage);
   const std::string_view hint = elapsed > 10 ? " · ctrl+c to stop" : "";
   return fmt::format("\x1b[32m {} {}... ({})\x1b[0m{}", glyph, label, format_timer(elapsed), hint);
 }
@@ -70,13 +71,13 @@ std::vector<std::string> frame_writes(const FrameInputs& in) {
   if (in.queued > 0) {
     writes.push_back(fmt::format("\n  › \x1b[2m({} queued)\x1b[0m\x1b[K", in.queued));
   } else if (!in.typed.empty()) {
-    writes.push_back("\n  › " + visible(in.typed) + "\x1b[K");
+    writes.push_back("\n  › " + unicode::visible_controls(in.typed) + "\x1b[K");
   } else {
     writes.push_back("\n\x1b[2m  › \x1b[0m\x1b[K");
   }
   writes.push_back(line_rule);
   if (!in.status_line.empty()) {
-    writes.push_back("\n\x1b[2m  " + visible(in.status_line) + "\x1b[0m\x1b[K");
+    writes.push_back("\n\x1b[2m  " + unicode::visible_controls(in.status_line) + "\x1b[0m\x1b[K");
   }
   writes.push_back("\x1b[?25l");
   writes.push_back(in.status_line.empty() ? "\x1b[3A\r" : "\x1b[4A\r");

@@ -145,8 +145,9 @@ class OutputManager {
   void _flush() { _ports.out->flush(); }
 
   // Builds the soft-wrapped, control-safe text of an answer chunk in `_stream_buffer`,
-  // advancing `_col_pos`; returns the chunk's length in characters.
-  std::size_t _wrap_chunk(std::string_view chunk, long long wrap_at);
+  // advancing the output column `col` from where the chunk starts; returns the chunk's length
+  // in characters.
+  std::size_t _wrap_chunk(std::string_view chunk, long long wrap_at, long long& col);
   void _run_indicator(std::shared_ptr<IndicatorRun> run);
   void _draw_frame(long long tick);
   void _reap_indicator_threads();

@@ -265,6 +265,23 @@ TEST(EventCallback, InterruptAndExitRequestReachTheCaller) {
   EXPECT_THROW(m.done(), zell::ExitRequest);
 }
 
+TEST(EventCallback, InterruptedChunkLeavesTheColumnAndTheNextChunkWrapsInPlace) {
+  FakeClock clock;
+  auto out = std::make_shared<RecordingWriter>();
+  OutputManager m(zell_test::recorded_ports(out, clock, 10));  // wraps after 9 columns
+  m.stream("abc");
+  bool interrupt = true;
+  m.set_event_callback([&](const std::string& type, std::shared_ptr<Payload>) {
+    if (type == "content" && interrupt) throw zell::Interrupt();
+  });
+  EXPECT_THROW(m.stream("defg"), zell::Interrupt);
+  EXPECT_EQ(m.col_pos(), 5);
+  interrupt = false;
+  m.stream("klmnop");  // four fit on the line the first chunk left, two wrap
+  EXPECT_EQ(out->agent_output(), "\r\x1b[K\n\n  abcklmn\n  op");
+  EXPECT_EQ(m.col_pos(), 4);
+}
+
 TEST(EventCallback, ReplacedAndRemovedCallbacks) {
   FakeClock clock;
   auto out = std::make_shared<RecordingWriter>();

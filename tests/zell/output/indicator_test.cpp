@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "capture.h"
-#include "zell/output/indicator_frame.h"
 #include "zell/output/output_manager.h"
 
 namespace {
@@ -21,12 +20,6 @@ using zell_test::FakeClock;
 using zell_test::RecordingWriter;
 
 const std::string ERASE = "\x1b[?25h\r\x1b[J";
-
-std::string joined(const std::vector<std::string>& writes) {
-  std::string s;
-  for (const auto& w : writes) s += w;
-  return s;
-}
 
 // A host input field whose answers the test sets; records the order of the calls.
 class FakeInputField final : public zell::host::InputField {
@@ -81,12 +74,14 @@ TEST_F(Indicator, FirstFrameIsDrawnAtOnceWithTheTurnsElapsedTime) {
   ASSERT_TRUE(out->wait_for_frames(1));
   m._stop_indicator();
   const std::string frame = out->frames().at(0);
-  zell::output::indicator::FrameInputs in;
-  in.tick = 1;
-  in.cols = 80;
-  const std::string at0 = joined(zell::output::indicator::frame_writes(in));
-  in.elapsed = 3.0;
-  const std::string at3 = joined(zell::output::indicator::frame_writes(in));
+  // The first glyph, the first stage word, two dim rules of 76 dashes round an empty prompt,
+  // the cursor hidden and back at the first column of the status line.
+  std::string rule = "\n\x1b[2m  ";
+  for (int i = 0; i < 76; ++i) rule += "─";
+  rule += "\x1b[0m\x1b[K";
+  const std::string rest = rule + "\n\x1b[2m  › \x1b[0m\x1b[K" + rule + "\x1b[?25l\x1b[3A\r";
+  const std::string at0 = "\r\x1b[32m ▲ mining... (0s)\x1b[0m\x1b[K" + rest;
+  const std::string at3 = "\r\x1b[32m ▲ mining... (3s)\x1b[0m\x1b[K" + rest;
   EXPECT_TRUE(frame == at0 || frame == at3) << frame;
   EXPECT_EQ(out->agent_output(), ERASE);
   EXPECT_FALSE(m.indicator_running());
@@ -113,7 +108,9 @@ TEST_F(Indicator, FramesFollowTheInputFieldTheStageAndTheStatusLine) {
   const std::string staged = wait_for("reading files");
   EXPECT_NE(staged.find("\n  › git st\x1b[K"), std::string::npos);
   EXPECT_NE(staged.find("\n\x1b[2m  ctx 12%\x1b[0m\x1b[K\x1b[?25l\x1b[4A\r"), std::string::npos);
-  EXPECT_NE(staged.find(zell::output::indicator::rule(60)), std::string::npos);
+  std::string rule60 = "\n\x1b[2m  ";  // 56 dashes at 60 columns
+  for (int i = 0; i < 56; ++i) rule60 += "─";
+  EXPECT_NE(staged.find(rule60 + "\x1b[0m\x1b[K"), std::string::npos);
 
   field->set("git st", 2);
   m.set_status_line("");

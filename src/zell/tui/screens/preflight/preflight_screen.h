@@ -33,9 +33,6 @@ class PreflightScreen : public termui::Screen {
 
   PreflightScreen();
 
-  [[nodiscard]] std::vector<std::string_view> css_type_names() const override {
-    return {"PreflightScreen", "Screen", "Widget"};
-  }
   [[nodiscard]] std::vector<std::string_view> css_sources() const override {
     return {DEFAULT_CSS, Screen::DEFAULT_CSS};
   }

@@ -72,9 +72,6 @@ class Scrollback : public termui::RichLog {
 
   explicit Scrollback(ScrollbackOptions options = {});
 
-  [[nodiscard]] std::vector<std::string_view> css_type_names() const override {
-    return {"Scrollback", "RichLog", "Widget"};
-  }
   [[nodiscard]] std::vector<std::string_view> css_sources() const override {
     return {DEFAULT_CSS, RichLog::DEFAULT_CSS};
   }

@@ -27,10 +27,6 @@ const styled::Style& highlight() {
   return style;
 }
 
-bool is_control(char32_t cp) {
-  return cp < 0x20 || cp == 0x7f || (cp >= 0x80 && cp < 0xa0);
-}
-
 // Cells and bytes of the glyph at `pos`, as the compositor places it: tab and line breaks take
 // one cell, controls and invalid bytes the width of their visible symbols, a mark with nothing
 // to sit on none.
@@ -45,7 +41,7 @@ unicode::Grapheme glyph_at(std::string_view text, std::size_t pos) {
   const char32_t first = unicode::decode_at(cluster, 0).cp;
   if (first == U'\t' || first == U'\n' || first == U'\r') {
     g.width = 1;
-  } else if (is_control(first) || !unicode::is_valid(cluster)) {
+  } else if (unicode::is_control(first) || !unicode::is_valid(cluster)) {
     g.width = static_cast<int>(
         std::max<std::size_t>(1, unicode::str_width(unicode::visible_controls(cluster))));
   }

@@ -179,7 +179,10 @@ std::string word_fill(std::string_view paragraph, int width_arg) {
       first_line = false;
     }
   }
-  return unicode::encode(out);
+  std::string filled;
+  filled.reserve(out.size());
+  for (const char32_t c : out) unicode::append_utf8(filled, c);
+  return filled;
 }
 
 }  // namespace zell::tui::widgets

@@ -1,7 +1,12 @@
-// The highlighting loop of source-highlight's SourceHighlighter (with output merging on),
-// driven here for the definitions load() returns: the same states, rules, best-match choice
-// and state changes, but each rule's remembered match is read in place rather than copied
-// token by token, and merged output goes straight into the Text being built.
+// The fast highlighter: the highlighting loop of source-highlight's SourceHighlighter (with
+// output merging on) driven here: the same states, rules, best-match choice and state changes,
+// but each rule's next match is remembered for the rest of the line (syntax_memory.h), rules
+// of the common shapes match through hand-written matchers (syntax_fast_rules.h), and merged
+// output goes straight into the Text being built.
+//
+// It reads the library's states, rules and tokens and repeats its loop, so it is built only
+// against the library version it was checked with (see CMakeLists.txt); any other version
+// gets syntax_highlighter_library.cpp instead.
 
 #include <srchilite/highlightrule.h>
 #include <srchilite/highlightstate.h>
@@ -11,18 +16,37 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "styled/syntax_context.h"
 #include "styled/syntax_fast_rules.h"
-#include "styled/syntax_registry.h"
+#include "styled/syntax_highlighter.h"
+#include "styled/syntax_lines.h"
+#include "styled/syntax_memory.h"
+#include "styled/syntax_token_style.h"
 
-namespace styled::syntax_registry {
+namespace styled::syntax_highlighter {
+
+using syntax_memory::FastRule;
+using syntax_memory::is_word_byte;
+using syntax_memory::Remembered;
 
 namespace {
+
+// What the highlighter knows of one rule of its definition: its place in a workspace's
+// memory, how its pattern looks back, and its hand-written matcher when it has one.
+struct RuleInfo {
+  std::size_t slot = 0;
+  syntax_context::Context context = syntax_context::Context::any;
+  std::unique_ptr<syntax_fast::Matcher> matcher;
+  const std::string* element = nullptr;  // the element of its matches, for the matcher
+};
 
 // The winning rule of one position: how far its match starts after the position, how long it
 // is, and the match itself: as the rule remembers it, or as a rule without memory gave it
@@ -59,15 +83,25 @@ struct KnownState {
   std::uint64_t line = 0;
 };
 
+// What one highlighting run works in: the number of the current line (counted on from run to
+// run, so that memory of an earlier line never passes for the current one), each rule's
+// memory, the tables of the definition's states pointing into it, and the token a regular
+// expression's search fills. Kept by the highlighter for the next run.
+struct Workspace {
+  explicit Workspace(std::size_t rules) : memory(rules) {}
+  std::uint64_t line = 0;
+  std::vector<Remembered> memory;
+  std::unordered_map<const srchilite::HighlightState*, KnownState> tables;
+  srchilite::HighlightToken fresh;
+};
+
+using RuleTable = std::unordered_map<const srchilite::HighlightRule*, RuleInfo>;
+
 class Driver {
  public:
-  Driver(const srchilite::HighlightStatePtr& main, const CodeTheme& theme, Text& out)
-      : main_(main),
-        current_(main),
-        theme_(theme),
-        out_(out),
-        memory_(thread_memory()),
-        shared_(shared_tables(memory_)) {
+  Driver(const srchilite::HighlightStatePtr& main, const RuleTable& rules, Workspace& workspace,
+         const CodeTheme& theme, Text& out)
+      : main_(main), current_(main), rules_(rules), ws_(workspace), theme_(theme), out_(out) {
     state_ = &state_for(current_);
   }
 
@@ -75,7 +109,7 @@ class Driver {
     auto start = line.begin();
     const auto end = line.end();
     srchilite::MatchingParameters params;
-    line_ = current_line();
+    line_ = ++ws_.line;
     line_begin_ = start;
     line_bytes_ = syntax_fast::bytes_of(start, end);
     // Most lines hold no unusual byte, which their bytes tell without a scan.
@@ -148,11 +182,12 @@ class Driver {
       bool spaces_only = false;
       if (asked.memory != nullptr) {
         const Remembered& r = *asked.memory;
-        if (!still_holds(r, line_, asked.context, start, end, after_word, before_word) &&
+        if (!syntax_memory::still_holds(r, line_, asked.context, start, end, after_word,
+                                        before_word) &&
             (asked.fast.matcher == nullptr ||
-             !refresh_fast(asked.fast, *asked.memory, line_, start, end, plain_end_,
-                           params.beginningOfLine, &line_bytes_))) {
-          (void)refresh_by_regex(asked.rule, *asked.memory, start, end, params);
+             !syntax_memory::refresh_fast(asked.fast, *asked.memory, line_, start, end, plain_end_,
+                                          params.beginningOfLine, line_bytes_))) {
+          refresh_by_regex(asked, start, end, params);
         }
         if (!r.matched) {
           // A rule that looks nowhere before its search start and has no match in the rest
@@ -191,6 +226,35 @@ class Driver {
     return found;
   }
 
+  // The first match of the rule from `start` by its regular expression, searched afresh and
+  // remembered. The remembered token is refilled in place, reusing its strings and list node,
+  // and its suffix is left empty: nothing downstream reads it, and copying the rest of the
+  // line at every fresh search was a large part of highlighting.
+  void refresh_by_regex(const Asked& asked, std::string::const_iterator start,
+                        std::string::const_iterator end,
+                        const srchilite::MatchingParameters& params) {
+    srchilite::HighlightToken& fresh = ws_.fresh;
+    fresh.clearMatched();
+    fresh.matchedSize = 0;  // clearMatched leaves it when the list is already empty
+    Remembered& m = *asked.memory;
+    m.matched = asked.rule->tryToMatch(start, end, fresh, params);
+    m.settled = false;
+    m.line = line_;
+    m.from = start;
+    m.end = end;
+    if (m.matched) {
+      m.at = start + static_cast<std::ptrdiff_t>(fresh.prefix.size());
+      m.stop = m.at + static_cast<std::ptrdiff_t>(fresh.matchedSize);
+      m.element = nullptr;
+      m.token.matched.swap(fresh.matched);
+      m.token.matchedSize = fresh.matchedSize;
+      m.token.matchedSubExps.swap(fresh.matchedSubExps);
+      m.token.suffix.clear();
+      m.token.prefix.clear();
+      m.token.rule = fresh.rule;
+    }
+  }
+
   // SourceHighlighter::getNextState, enterState, exitState and exitAll.
   void change_state(const Match& m) {
     srchilite::HighlightStatePtr next = m.rule->getNextState();
@@ -224,13 +288,13 @@ class Driver {
   }
 
   // A state's rules and their memory, looked up once per state rather than per rule and
-  // token (the library keeps its rules in a deque). The states of loaded definitions live as
-  // long as the process, so their tables are kept per thread from one text to the next.
+  // token (the library keeps its rules in a deque). The definition's states live as long as
+  // the highlighter, so their tables are kept in the workspace from one text to the next.
   // States copied for back-references are new objects each time, so their table is this
   // text's and kept small; it holds the states it describes, so their addresses are not reused.
   KnownState& state_for(const srchilite::HighlightStatePtr& state) {
     if (!state->getOriginalState()) {
-      KnownState& k = shared_[state.get()];
+      KnownState& k = ws_.tables[state.get()];
       if (!k.state) fill(k, state);
       return k;
     }
@@ -243,27 +307,25 @@ class Driver {
     return k;
   }
 
+  // Rules copied for back-references are not the definition's: they match without memory,
+  // as in the library.
   void fill(KnownState& k, const srchilite::HighlightStatePtr& state) {
     k.state = state;
     for (const srchilite::HighlightRulePtr& rule : state->getRuleList()) {
       k.all.push_back(static_cast<std::uint32_t>(k.rules.size()));
-      const std::size_t slot = memory_slot(rule.get());
-      k.rules.push_back(Asked{rule.get(), slot == NO_SLOT ? nullptr : &memory_[slot],
-                              memory_context(rule.get()), fast_rule(rule.get())});
+      Asked asked;
+      asked.rule = rule.get();
+      if (const auto it = rules_.find(rule.get()); it != rules_.end()) {
+        const RuleInfo& info = it->second;
+        asked.memory = &ws_.memory[info.slot];
+        asked.context = info.context;
+        if (info.matcher) {
+          asked.fast = {info.matcher.get(), info.element, info.matcher->anchored(),
+                        info.matcher->needs()};
+        }
+      }
+      k.rules.push_back(asked);
     }
-  }
-
-  // The tables of loaded states for this thread, pointing into its memory: dropped when the
-  // memory has moved (it grows when definitions are loaded).
-  static std::unordered_map<const srchilite::HighlightState*, KnownState>& shared_tables(
-      const Remembered* memory) {
-    thread_local std::unordered_map<const srchilite::HighlightState*, KnownState> tables;
-    thread_local const Remembered* tables_memory = nullptr;
-    if (tables_memory != memory) {
-      tables.clear();
-      tables_memory = memory;
-    }
-    return tables;
   }
 
   // Whether the current state belongs to a loaded definition (not a copy made for
@@ -322,6 +384,8 @@ class Driver {
   };
 
   srchilite::HighlightStatePtr main_, current_;
+  const RuleTable& rules_;
+  Workspace& ws_;
   std::vector<std::pair<std::string, Style>> styles_;
   std::vector<Known> by_source_;
   std::vector<srchilite::HighlightStatePtr> stack_;
@@ -335,30 +399,74 @@ class Driver {
   std::string element_, buffer_;
   const std::string* element_source_ = nullptr;
   srchilite::HighlightToken temp_, best_temp_;
-  Remembered* memory_;
-  std::unordered_map<const srchilite::HighlightState*, KnownState>& shared_;
 };
 
 }  // namespace
 
-Text highlight_loaded(const std::string& code, const srchilite::HighlightStatePtr& state,
-                      const CodeTheme& theme) {
-  Text out;
-  Driver driver(state, theme, out);
-  std::string line;
-  std::size_t start = 0;
-  // Lines split at line feeds only; a trailing one gives no empty last line.
-  while (start < code.size()) {
-    const std::size_t nl = code.find('\n', start);
-    const std::size_t end = nl == std::string::npos ? code.size() : nl;
-    line.assign(code, start, end - start);
-    begin_line();
-    driver.paragraph(line);
-    if (nl == std::string::npos) break;
-    if (nl + 1 < code.size()) out.append("\n");
-    start = nl + 1;
+struct CodeHighlighter::Workspaces {
+  RuleTable rules;
+  std::mutex mutex;
+  std::vector<std::unique_ptr<Workspace>> idle;  // guarded by mutex
+};
+
+CodeHighlighter::CodeHighlighter(srchilite::HighlightStatePtr definition)
+    : definition_(std::move(definition)), workspaces_(std::make_unique<Workspaces>()) {
+  // Every rule of every state reachable from the main one, numbered.
+  RuleTable& rules = workspaces_->rules;
+  std::set<const srchilite::HighlightState*> seen;
+  std::vector<srchilite::HighlightStatePtr> todo{definition_};
+  while (!todo.empty()) {
+    const srchilite::HighlightStatePtr state = todo.back();
+    todo.pop_back();
+    if (!state || !seen.insert(state.get()).second) continue;
+    for (const srchilite::HighlightRulePtr& rule : state->getRuleList()) {
+      if (rule->getNextState()) todo.push_back(rule->getNextState());
+      if (rules.contains(rule.get())) continue;
+      RuleInfo info;
+      info.slot = rules.size();
+      info.context = syntax_context::of(rule->toString());
+      // Only rules that give one element for the whole match can use a hand-written matcher.
+      if (rule->getElemList().size() == 1 && !rule->getHasSubexpressions() &&
+          !rule->getNeedsReferenceReplacement()) {
+        info.matcher = syntax_fast::matcher_for(rule->toString());
+        info.element = &rule->getElemList().front();
+      }
+      rules.emplace(rule.get(), std::move(info));
+    }
   }
+}
+
+CodeHighlighter::~CodeHighlighter() = default;
+
+Text CodeHighlighter::highlight(const std::string& code, const CodeTheme& theme) const {
+  // A run takes an idle workspace (or makes one) and gives it back when it ends, also when a
+  // search gives up: runs on other threads at the same time each have their own.
+  std::unique_ptr<Workspace> ws;
+  {
+    const std::lock_guard lock(workspaces_->mutex);
+    if (!workspaces_->idle.empty()) {
+      ws = std::move(workspaces_->idle.back());
+      workspaces_->idle.pop_back();
+    }
+  }
+  if (!ws) ws = std::make_unique<Workspace>(workspaces_->rules.size());
+  struct GiveBack {
+    Workspaces& to;
+    std::unique_ptr<Workspace>& ws;
+    ~GiveBack() {
+      const std::lock_guard lock(to.mutex);
+      to.idle.push_back(std::move(ws));
+    }
+  } give_back{*workspaces_, ws};
+  Text out;
+  Driver driver(definition_, workspaces_->rules, *ws, theme, out);
+  std::string line;  // the driver reads the line through string iterators
+  syntax_lines::for_each_line(code, [&](std::string_view view, bool more) {
+    line.assign(view);
+    driver.paragraph(line);
+    if (more) out.append("\n");
+  });
   return out;
 }
 
-}  // namespace styled::syntax_registry
+}  // namespace styled::syntax_highlighter
