@@ -82,7 +82,6 @@ int main() {
       "{:.4f} ms / at N=500 {:.4f} ms; goal >= 0.83)\n",
       results.front().median / results.back().median, results.front().median,
       results.back().median);
-  fmt::print(
-      "ratio chat_latency_budget = {:.2f} (0.1 ms / slowest median {:.4f} ms; goal >= 1)\n",
-      0.1 / slowest, slowest);
+  fmt::print("ratio chat_latency_budget = {:.2f} (0.1 ms / slowest median {:.4f} ms; goal >= 1)\n",
+             0.1 / slowest, slowest);
 }
