@@ -43,8 +43,10 @@ constexpr std::string_view SCRIPT =
 {"op": "sleep", "seconds": 3600}
 )";
 
-// Word-sized chunks of plain prose: a line break after every 14 words, a blank line after
-// every 5 lines.
+// Word-sized chunks of plain prose: a line break after every 14 words and after the last, a
+// blank line after every 5 lines. The transcript holds an unfinished line back until its line
+// break, so a chunk in the middle of a line changes the screen only through the status line;
+// the last line is ended so that the last chunks, too, reach the screen within the run.
 std::vector<std::string> make_chunks() {
   static constexpr std::string_view WORDS[] = {
       "the", "parser", "reads", "each",  "line",  "once",   "and",   "keeps", "state",
@@ -56,7 +58,7 @@ std::vector<std::string> make_chunks() {
   for (int i = 0; i < CHUNKS; ++i) {
     std::string chunk = word == 0 ? "" : " ";
     chunk += WORDS[static_cast<std::size_t>(i * 7 + i / 3) % std::size(WORDS)];
-    if (++word == 14) {
+    if (++word == 14 || i == CHUNKS - 1) {
       word = 0;
       chunk += ++line % 5 == 0 ? "\n\n" : "\n";
     }
