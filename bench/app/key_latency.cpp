@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <memory>
 #include <numeric>
 #include <vector>
 
@@ -30,45 +31,63 @@ struct Result {
   double median, p95, mean_bytes;
 };
 
-Result measure(int n) {
-  BenchApp app;
-  FrameSink sink;
-  UiThread ui(app, sink);
-  sink.wait_frames(1);
-  const std::vector<Entry> entries = conversation(static_cast<std::size_t>(n));
-  app.call([&] { append_entries(app.chat_screen().log(), entries, entries.size()); });
-  // A change made by a message is painted within two frame periods of 60 Hz.
-  const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(40)); };
-  settle();
-  std::vector<double> ms;
-  std::vector<double> bytes;
-  for (int i = 0; i < WARMUP + MEASURED; ++i) {
-    if (i % CLEAR_EVERY == 0) {
-      app.call([&] { app.chat_screen().input().set_value(""); });
-      settle();
-    }
+// One chat screen with N entries, on its own UI thread.
+struct Chat {
+  explicit Chat(int n) : n(n), ui(app, sink) {
+    sink.wait_frames(1);
+    const std::vector<Entry> entries = conversation(static_cast<std::size_t>(n));
+    app.call([&] { append_entries(app.chat_screen().log(), entries, entries.size()); });
+  }
+  void clear_prompt() {
+    app.call([&] { app.chat_screen().input().set_value(""); });
+  }
+  // Types one character and waits for its frame.
+  void press(char key, bool keep) {
     const std::uint64_t before = sink.state().frames;
-    const char key = static_cast<char>('a' + i % 26);
     const auto t0 = Clock::now();
     ui.send(std::string_view(&key, 1));
     sink.wait_frames(before + 1);
     const FrameSink::State s = sink.state();
-    if (i >= WARMUP) {
-      ms.push_back(std::chrono::duration<double, std::milli>(s.last_time - t0).count());
-      bytes.push_back(static_cast<double>(s.last_bytes));
-    }
+    if (!keep) return;
+    ms.push_back(std::chrono::duration<double, std::milli>(s.last_time - t0).count());
+    bytes.push_back(static_cast<double>(s.last_bytes));
   }
-  const double mean_bytes =
-      std::accumulate(bytes.begin(), bytes.end(), 0.0) / static_cast<double>(bytes.size());
-  return {n, percentile(ms, 50), percentile(ms, 95), mean_bytes};
+  Result result() {
+    const double mean_bytes =
+        std::accumulate(bytes.begin(), bytes.end(), 0.0) / static_cast<double>(bytes.size());
+    return {n, percentile(ms, 50), percentile(ms, 95), mean_bytes};
+  }
+
+  int n;
+  BenchApp app;
+  FrameSink sink;
+  UiThread ui;
+  std::vector<double> ms;
+  std::vector<double> bytes;
+};
+
+// A change made by a message is painted within two frame periods of 60 Hz.
+void settle() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(40));
 }
 
 }  // namespace
 
 int main() {
+  // The key presses go round the five screens in turn, so that whatever the machine does
+  // meanwhile (other work on the cores, where the threads run) falls on every N alike.
+  std::vector<std::unique_ptr<Chat>> chats;
+  for (int n : {10, 50, 100, 250, 500}) chats.push_back(std::make_unique<Chat>(n));
+  for (int i = 0; i < WARMUP + MEASURED; ++i) {
+    if (i % CLEAR_EVERY == 0) {
+      for (auto& chat : chats) chat->clear_prompt();
+      settle();
+    }
+    for (auto& chat : chats) chat->press(static_cast<char>('a' + i % 26), i >= WARMUP);
+  }
   std::vector<Result> results;
-  for (int n : {10, 50, 100, 250, 500}) {
-    const Result r = measure(n);
+  for (auto& chat : chats) {
+    const Result r = chat->result();
     results.push_back(r);
     fmt::print("frame s1 n={} median_ms={:.4f} p95_ms={:.4f} bytes={:.1f} chat\n", r.n, r.median,
                r.p95, r.mean_bytes);
