@@ -112,16 +112,14 @@ bool uses_model_server(const LoadedConfig& c, const Options& o) {
   return c.config.runtime.backend == host::config::Backend::http && !o.scripted;
 }
 
-int run_plain_model_chat(const LoadedConfig& c, const Options& o) {
+// Runs the plain presentation's agent: the exit status it gives, 130 after Ctrl+C, 1 with the
+// error on standard error.
+template <typename Run>
+int plain_session(Run&& run) {
   stdout_is_terminal = ::isatty(STDOUT_FILENO) == 1;
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_interrupt);
-  zell::output::OutputManager manager;
-  host::runtime::HttpAgent agent(manager, host::runtime::http_agent_options(c.config));
-  // Ctrl+C during an answer cancels it; at the prompt it ends the program as usual.
-  const host::InterruptRelay relay([&agent] { return agent.cancel(); });
-  host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
   try {
-    return host::run_plain_chat(agent, std::cin, chat);
+    return run();
   } catch (const zell::ExitRequest& e) {
     return e.status();
   } catch (const zell::Interrupt&) {
@@ -132,25 +130,26 @@ int run_plain_model_chat(const LoadedConfig& c, const Options& o) {
   }
 }
 
-int run_plain(std::vector<host::Step> steps, const Options& o) {
-  stdout_is_terminal = ::isatty(STDOUT_FILENO) == 1;
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_interrupt);
+int run_plain_model_chat(const LoadedConfig& c, const Options& o) {
+  return plain_session([&] {
+    zell::output::OutputManager manager;
+    host::runtime::HttpAgent agent(manager, host::runtime::http_agent_options(c.config));
+    // Ctrl+C during an answer cancels it; at the prompt it ends the program as usual.
+    const host::InterruptRelay relay([&agent] { return agent.cancel(); });
+    host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
+    return host::run_plain_chat(agent, std::cin, chat);
+  });
+}
 
-  zell::output::OutputManager manager;
-  manager.set_approval_callback(host::make_plain_approval(
-      manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
-  host::ScriptedAgent agent(manager, std::move(steps), host::AgentOptions{o.speed});
-  try {
+int run_plain(std::vector<host::Step> steps, const Options& o) {
+  return plain_session([&] {
+    zell::output::OutputManager manager;
+    manager.set_approval_callback(host::make_plain_approval(
+        manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
+    host::ScriptedAgent agent(manager, std::move(steps), host::AgentOptions{o.speed});
     agent.run_on_worker();
-  } catch (const zell::ExitRequest& e) {
-    return e.status();
-  } catch (const zell::Interrupt&) {
-    return 130;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "vellumine: %s\n", e.what());
-    return 1;
-  }
-  return 0;
+    return 0;
+  });
 }
 
 int run_full_screen(std::vector<host::Step> steps, const Options& o, LoadedConfig& loaded) {
@@ -235,8 +234,7 @@ int main(int argc, char** argv) {
   std::optional<LoadedConfig> loaded = load_config(o);
   if (!loaded) return 2;
   if (o.prompt && !uses_model_server(*loaded, o)) {
-    std::fprintf(stderr,
-                 "vellumine: --prompt needs a model server: set backend = \"http\" in %s\n",
+    std::fprintf(stderr, "vellumine: --prompt needs a model server: set backend = \"http\" in %s\n",
                  loaded->store->path().c_str());
     return 2;
   }

@@ -1,6 +1,6 @@
 #pragma once
-// The styles of the transcript's working items (thinking, tool calls, diffs, approval prompt,
-// turn summary), parsed once from their style strings.
+// The styles of the transcript's items (prompts, info and error lines, thinking, tool calls,
+// diffs, approval prompt, turn summary), parsed once from their style strings.
 
 #include <string_view>
 

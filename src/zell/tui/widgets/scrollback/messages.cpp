@@ -6,25 +6,13 @@
 #include "styled/markdown.h"
 #include "styled/text.h"
 #include "unicode/text_ops.h"
+#include "zell/tui/widgets/scrollback/item_styles.h"
 #include "zell/tui/widgets/scrollback/markdown_markers.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
 #include "zell/tui/widgets/scrollback/word_fill.h"
 
 namespace zell::tui::widgets {
 namespace {
-
-const styled::Style& style(std::string_view text) {
-  // Parsed once per literal: the few styles of this file are looked up by their text.
-  static const std::map<std::string_view, styled::Style> styles = [] {
-    std::map<std::string_view, styled::Style> m;
-    for (std::string_view s :
-         {"bold #5f87ff", "bold white", "dim yellow", "dim italic", "dim", "bold red", "red"}) {
-      m.emplace(s, styled::Style::parse(s));
-    }
-    return m;
-  }();
-  return styles.at(text);
-}
 
 // Splits at every "\n", keeping empty pieces (also the one after a final "\n").
 template <typename F>
@@ -58,8 +46,8 @@ void Scrollback::_render_user(std::string_view text) {
   write(styled::Text());
   _track_lines();
   styled::Text line;
-  line.append("❯ ", style("bold #5f87ff"));
-  line.append(text, style("bold white"));
+  line.append("❯ ", item_style("bold #5f87ff"));
+  line.append(text, item_style("bold white"));
   write(line);
   _track_lines();
 }
@@ -68,9 +56,9 @@ void Scrollback::_render_queued(std::string_view text) {
   write(styled::Text());
   _track_lines();
   styled::Text line;
-  line.append("  ↻ ", style("dim yellow"));
-  line.append(text, style("dim italic"));
-  line.append("  (queued)", style("dim yellow"));
+  line.append("  ↻ ", item_style("dim yellow"));
+  line.append(text, item_style("dim italic"));
+  line.append("  (queued)", item_style("dim yellow"));
   write(line);
   _track_lines();
 }
@@ -78,14 +66,14 @@ void Scrollback::_render_queued(std::string_view text) {
 void Scrollback::_render_info(std::string_view text) {
   write(styled::Text());
   _track_lines();
-  write(styled::Text(indented(text), style("dim")));
+  write(styled::Text(indented(text), item_style("dim")));
   _track_lines();
 }
 
 void Scrollback::_render_error(std::string_view text) {
   styled::Text line;
-  line.append("  ✗ ", style("bold red"));
-  line.append(text, style("red"));
+  line.append("  ✗ ", item_style("bold red"));
+  line.append(text, item_style("red"));
   write(line);
   _track_lines();
 }
