@@ -19,10 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "termui/app.h"
-#include "termui/pilot.h"
-#include "termui/screen.h"
-#include "zell/tui/widgets/scrollback/scrollback.h"
+#include "zell/tui/scrollback_fixture.h"
 
 namespace {
 
@@ -30,25 +27,9 @@ using Clock = std::chrono::steady_clock;
 using zell::tui::widgets::HistoryEntry;
 using zell::tui::widgets::Scrollback;
 
-class TranscriptScreen : public termui::Screen {
- public:
-  std::vector<std::unique_ptr<termui::Widget>> compose() override {
-    std::vector<std::unique_ptr<termui::Widget>> out;
-    out.push_back(std::make_unique<Scrollback>());
-    return out;
-  }
-};
-
-class TranscriptApp : public termui::App {
- public:
-  void on_mount() override { push_screen(std::make_unique<TranscriptScreen>()); }
-  Scrollback& log() { return screen().query_one<Scrollback>("Scrollback"); }
-};
-
-struct Transcript {
-  explicit Transcript(int width) : pilot(app, {width, 40}) { pilot.pause(); }
-  TranscriptApp app;
-  termui::Pilot pilot;
+// A transcript filling a headless terminal `width` columns wide and 40 rows high.
+struct Transcript : zell::tui::widgets::testing::Transcript {
+  explicit Transcript(int width) : zell::tui::widgets::testing::Transcript({width, 40}) {}
 };
 
 std::string read_file(const char* path) {

@@ -11,29 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "termui/app.h"
-#include "termui/pilot.h"
-#include "termui/screen.h"
-#include "zell/tui/widgets/scrollback/scrollback.h"
+#include "zell/tui/scrollback_fixture.h"
 
 namespace {
 
 using zell::tui::widgets::Scrollback;
-
-class LogScreen : public termui::Screen {
- public:
-  std::vector<std::unique_ptr<termui::Widget>> compose() override {
-    std::vector<std::unique_ptr<termui::Widget>> out;
-    out.push_back(std::make_unique<Scrollback>());
-    return out;
-  }
-};
-
-class LogApp : public termui::App {
- public:
-  void on_mount() override { push_screen(std::make_unique<LogScreen>()); }
-  Scrollback& log() { return screen().query_one<Scrollback>("Scrollback"); }
-};
 
 template <typename F>
 double time_per_run(F&& f, double min_seconds) {
@@ -105,10 +87,8 @@ int main(int argc, char** argv) {
   const std::string mode = argv[1];
   const double size = std::atof(argv[2]);
   const double min_seconds = std::atof(argv[3]);
-  LogApp app;
-  termui::Pilot pilot(app, {100, 40});
-  pilot.pause();
-  Scrollback& log = app.log();
+  zell::tui::widgets::testing::Transcript transcript({100, 40});
+  Scrollback& log = transcript.log();
   double seconds = 0;
   if (mode == "tool_result" || mode == "diff") {
     const auto bytes = static_cast<std::size_t>(size * (1 << 20));
