@@ -68,8 +68,7 @@ void Scrollback::append_approval(std::string_view tool_name, std::string_view co
 }
 
 void Scrollback::_render_approval(std::string_view tool_name, std::string_view command) {
-  write(styled::Text());
-  _track_lines();
+  write_blank();
 
   const std::optional<int> terminal = app_width();
   const auto max_w = static_cast<std::size_t>(std::max(terminal ? *terminal - 12 : 70, 40));
@@ -80,8 +79,7 @@ void Scrollback::_render_approval(std::string_view tool_name, std::string_view c
   line.append(unicode::visible_command(tool_name), ask);
   line.append("? ", ask);
   line.append(unicode::cp_prefix(shown, max_w), item_style("dim"));
-  write(line);
-  _track_lines();
+  write_line(line);
 
   // The user approves every character: when the line above was cut (by its limit or by the
   // width) or turned line breaks into arrows, the command follows whole, one row per line of
@@ -98,8 +96,7 @@ void Scrollback::_render_approval(std::string_view tool_name, std::string_view c
   hint.append(" to allow, ", dim);
   hint.append("2", key);
   hint.append(" to deny", dim);
-  write(hint);
-  _track_lines();
+  write_line(hint);
 }
 
 void Scrollback::write_whole_command(std::string_view command) {
@@ -107,8 +104,7 @@ void Scrollback::write_whole_command(std::string_view command) {
   const styled::Style& dim = item_style("dim");
   std::string row;
   const auto emit = [&] {
-    write(styled::Text(row.empty() ? std::string() : std::string(INDENT) + row, dim));
-    _track_lines();
+    write_line(styled::Text(row.empty() ? std::string() : std::string(INDENT) + row, dim));
     row.clear();
   };
   for (;;) {

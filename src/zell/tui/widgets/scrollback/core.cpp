@@ -51,6 +51,15 @@ termui::RichLog& Scrollback::write(const styled::Renderable& content, std::optio
   return RichLog::write(content, width);
 }
 
+void Scrollback::write_line(const styled::Renderable& line) {
+  write(line);
+  _track_lines();
+}
+
+void Scrollback::write_blank() {
+  write_line(styled::Text());
+}
+
 int Scrollback::_track_lines(int count) {
   const int start = _line_counter;
   _line_counter = start + count;
@@ -60,8 +69,7 @@ int Scrollback::_track_lines(int count) {
 void Scrollback::_spacer() {
   _history.push_back({"spacer", {}, nullptr});
   drawn_.emplace_back();
-  write(styled::Text());
-  _track_lines();
+  write_blank();
 }
 
 void Scrollback::append_entry(HistoryEntry entry) {
@@ -92,8 +100,7 @@ void Scrollback::render_entry(std::size_t i) {
     return k < e.fields.size() ? std::string_view(e.fields[k]) : std::string_view();
   };
   if (e.kind == "spacer") {
-    write(styled::Text());
-    _track_lines();
+    write_blank();
   } else if (e.kind == "user") {
     _render_user(field(0));
   } else if (e.kind == "queued") {

@@ -142,18 +142,16 @@ void Scrollback::_render_diff(std::string_view diff_text) {
   styled::Text summary;
   summary.append("    ⎿ ", item_style("dim #5f87ff"));
   summary.append(summary_text(added, removed), item_style("dim"));
-  write(summary);
-  _track_lines();
+  write_line(summary);
   for (const styled::Text& line : shown) {
-    write(line);
-    _track_lines();
+    write_line(line);
   }
   // The fold counts every line not shown, skipped headers and blank lines included, and is
   // written only when some line follows the last one shown.
   if (shown.size() == MAX_DIFF_LINES && total > lines_read_when_full) {
-    write(styled::Text(concat({"      … +", std::to_string(total - shown.size()), " more lines"}),
-                       item_style("dim italic")));
-    _track_lines();
+    write_line(
+        styled::Text(concat({"      … +", std::to_string(total - shown.size()), " more lines"}),
+                     item_style("dim italic")));
   }
 }
 

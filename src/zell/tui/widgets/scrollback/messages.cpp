@@ -43,44 +43,36 @@ bool has_markdown(std::string_view text) {
 }
 
 void Scrollback::_render_user(std::string_view text) {
-  write(styled::Text());
-  _track_lines();
+  write_blank();
   styled::Text line;
   line.append("❯ ", item_style("bold #5f87ff"));
   line.append(text, item_style("bold white"));
-  write(line);
-  _track_lines();
+  write_line(line);
 }
 
 void Scrollback::_render_queued(std::string_view text) {
-  write(styled::Text());
-  _track_lines();
+  write_blank();
   styled::Text line;
   line.append("  ↻ ", item_style("dim yellow"));
   line.append(text, item_style("dim italic"));
   line.append("  (queued)", item_style("dim yellow"));
-  write(line);
-  _track_lines();
+  write_line(line);
 }
 
 void Scrollback::_render_info(std::string_view text) {
-  write(styled::Text());
-  _track_lines();
-  write(styled::Text(indented(text), item_style("dim")));
-  _track_lines();
+  write_blank();
+  write_line(styled::Text(indented(text), item_style("dim")));
 }
 
 void Scrollback::_render_error(std::string_view text) {
   styled::Text line;
   line.append("  ✗ ", item_style("bold red"));
   line.append(text, item_style("red"));
-  write(line);
-  _track_lines();
+  write_line(line);
 }
 
 void Scrollback::_render_assistant(std::string_view text) {
-  write(styled::Text());
-  _track_lines();
+  write_blank();
   const std::optional<int> terminal = app_width();
   const int avail_w = std::max(terminal ? *terminal - 6 : 76, 40);
   if (has_markdown(text)) {
@@ -93,18 +85,15 @@ void Scrollback::_render_assistant(std::string_view text) {
                              .file = &rendered});
     console.print(styled::Markdown(text, "monokai"));
     for_each_piece(rendered, [this](std::string_view line) {
-      write(styled::Text::from_ansi(indented(line)));
-      _track_lines();
+      write_line(styled::Text::from_ansi(indented(line)));
     });
     return;
   }
   for_each_piece(text, [this, avail_w](std::string_view paragraph) {
     const std::string wrapped =
         unicode::is_blank(paragraph) ? std::string() : word_fill(paragraph, avail_w - 2);
-    for_each_piece(wrapped, [this](std::string_view line) {
-      write(styled::Text(indented(line)));
-      _track_lines();
-    });
+    for_each_piece(wrapped,
+                   [this](std::string_view line) { write_line(styled::Text(indented(line))); });
   });
 }
 

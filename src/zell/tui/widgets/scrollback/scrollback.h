@@ -172,6 +172,10 @@ class Scrollback : public termui::RichLog {
   bool _rerendering = false;
 
  protected:
+  // One line of an item: written, then counted (every renderer's write goes through here).
+  void write_line(const styled::Renderable& line);
+  // An empty line before an item.
+  void write_blank();
   // Records `entry` and draws it.
   void append_entry(HistoryEntry entry);
   // The terminal width as the renderers read it; nullopt when it cannot be read.

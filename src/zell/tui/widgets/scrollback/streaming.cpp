@@ -20,8 +20,7 @@ void Scrollback::_write_wrapped(std::string_view line) {
   std::string row = "  ";
   if (unicode::is_blank(line)) {
     row += line;
-    write(styled::Text(row));
-    _track_lines();
+    write_line(styled::Text(row));
     return;
   }
   const std::string wrapped = word_fill(line, avail);
@@ -30,8 +29,7 @@ void Scrollback::_write_wrapped(std::string_view line) {
     const std::size_t nl = rest.find('\n');
     row.resize(2);
     row += rest.substr(0, nl);
-    write(styled::Text(row));
-    _track_lines();
+    write_line(styled::Text(row));
     if (nl == std::string_view::npos) break;
     rest.remove_prefix(nl + 1);
   }
@@ -39,8 +37,7 @@ void Scrollback::_write_wrapped(std::string_view line) {
 
 void Scrollback::stream_token(std::string_view token) {
   if (!_stream_started) {
-    write(styled::Text());
-    _track_lines();
+    write_blank();
     _stream_started = true;
     stream_blank_shown_ = true;
     stream_lines_.clear();
@@ -80,8 +77,7 @@ void Scrollback::finish_stream(std::string_view full_text) {
 void Scrollback::redraw_stream() {
   if (!_stream_started) return;
   if (stream_blank_shown_) {
-    write(styled::Text());
-    _track_lines();
+    write_blank();
   }
   for (const std::string& line : stream_lines_) _write_wrapped(line);
 }

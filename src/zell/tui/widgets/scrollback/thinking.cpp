@@ -42,8 +42,7 @@ void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist
   if (shown.empty()) return;
   const std::size_t total = shown.size() + reader.count_rest();
 
-  write(styled::Text());
-  _track_lines();
+  write_blank();
   // Keyed by the display row the header lands on, which is what a click reports; earlier
   // writes may have wrapped into several rows each.
   _thinking_line_map[static_cast<int>(lines().size())] = hist_idx;
@@ -63,8 +62,7 @@ void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist
     if (total > 1) {
       header.append(concat({"  (+", std::to_string(total - 1), " lines)"}), item_style("dim cyan"));
     }
-    write(header);
-    _track_lines();
+    write_line(header);
     return;
   }
 
@@ -72,8 +70,7 @@ void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist
   header.append("  ▼ ", item_style("cyan"));
   header.append(concat({"thinking (", std::to_string(total), " lines)"}),
                 item_style("dim italic cyan"));
-  write(header);
-  _track_lines();
+  write_line(header);
 
   const int avail_w = std::max(terminal ? *terminal - 6 : 76, 40);
   const styled::Style& body_style = item_style("dim italic");
@@ -85,19 +82,16 @@ void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist
     for (;;) {
       const std::size_t nl = rest.find('\n');
       const std::string_view piece = rest.substr(0, nl);
-      write(styled::Text(piece.empty() ? std::string() : concat({"    ", piece}), body_style));
-      _track_lines();
+      write_line(styled::Text(piece.empty() ? std::string() : concat({"    ", piece}), body_style));
       if (nl == std::string_view::npos) break;
       rest.remove_prefix(nl + 1);
     }
   }
   if (total > shown.size()) {
-    write(styled::Text(concat({"    … +", std::to_string(total - shown.size()), " more lines"}),
-                       body_style));
-    _track_lines();
+    write_line(styled::Text(
+        concat({"    … +", std::to_string(total - shown.size()), " more lines"}), body_style));
   }
-  write(styled::Text());
-  _track_lines();
+  write_blank();
 }
 
 void Scrollback::_handle_thinking_click(int y) {

@@ -53,8 +53,7 @@ void Scrollback::_render_tool(std::string_view name, std::string_view args) {
   header.append(header_info(name).first, accent);
   // Tested before stripping: arguments of white space only still show "()".
   if (!args.empty()) header.append(concat({"(", args_short(args, 60), ")"}), item_style("dim"));
-  write(header);
-  _track_lines();
+  write_line(header);
 }
 
 void Scrollback::_render_tool_done(std::string_view name, std::string_view args,
@@ -67,8 +66,7 @@ void Scrollback::_render_tool_done(std::string_view name, std::string_view args,
   // The summary is shown as it comes, neither stripped nor freed of line breaks.
   if (!summary.empty())
     line.append(concat({"  ", unicode::cp_prefix(summary, 60)}), item_style("dim #32cd32"));
-  write(line);
-  _track_lines();
+  write_line(line);
 }
 
 void Scrollback::_render_tool_result(std::string_view result, bool error) {
@@ -76,8 +74,7 @@ void Scrollback::_render_tool_result(std::string_view result, bool error) {
     styled::Text line;
     line.append("    ⎿ ", item_style("dim"));
     line.append(unicode::cp_prefix(result, ERROR_CHARS), item_style("bold red"));
-    write(line);
-    _track_lines();
+    write_line(line);
     return;
   }
   LineReader reader(strip_view(result));
@@ -97,13 +94,12 @@ void Scrollback::_render_tool_result(std::string_view result, bool error) {
     styled::Text line;
     line.append(i + 1 < shown.size() ? "    │ " : "    ⎿ ", connector);
     line.append(unicode::cp_prefix(shown[i], RESULT_LINE_CHARS), dim);
-    write(line);
-    _track_lines();
+    write_line(line);
   }
   if (total > shown.size()) {
-    write(styled::Text(concat({"      … +", std::to_string(total - shown.size()), " more lines"}),
-                       item_style("dim italic")));
-    _track_lines();
+    write_line(
+        styled::Text(concat({"      … +", std::to_string(total - shown.size()), " more lines"}),
+                     item_style("dim italic")));
   }
 }
 

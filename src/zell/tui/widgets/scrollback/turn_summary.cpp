@@ -90,13 +90,11 @@ void Scrollback::append_turn_summary(double elapsed, const std::vector<std::stri
 }
 
 void Scrollback::_render_turn_summary(std::string_view summary_text) {
-  write(styled::Text());
-  _track_lines();
+  write_blank();
   styled::Text line;
   line.append("  ");
   line.append(summary_text, item_style("dim"));
-  write(line);
-  _track_lines();
+  write_line(line);
 }
 
 }  // namespace zell::tui::widgets
