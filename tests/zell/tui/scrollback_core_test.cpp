@@ -279,6 +279,24 @@ TEST(Scrollback, resizing_keeps_the_reader_on_the_entry_they_were_reading) {
   EXPECT_EQ(t.texts()[31].substr(0, 9), "  entry10");
 }
 
+TEST(Scrollback, resizing_keeps_the_place_among_streamed_answers) {
+  // Streamed answers enter the history without being drawn again: their rows must still be
+  // known, or the place found after a resize drifts by one entry per answer.
+  Transcript t({100, 10});
+  auto& log = t.log();
+  for (int i = 0; i < 20; ++i) {
+    log.append_info("entry" + std::to_string(i) + std::string(60, '.'));
+    log.stream_token("answer " + std::to_string(i) + "\n");
+    log.finish_stream("answer " + std::to_string(i) + "\n");
+  }
+  const auto rows = t.texts();
+  const auto row = std::find_if(rows.begin(), rows.end(),
+                                [](const std::string& r) { return r.rfind("  entry12", 0) == 0; });
+  log.scroll_to(static_cast<int>(row - rows.begin()));
+  t.pilot.resize({60, 10});
+  EXPECT_EQ(t.texts()[static_cast<std::size_t>(log.scroll_offset().y)].substr(0, 9), "  entry12");
+}
+
 TEST(Scrollback, odd_input_is_drawn_and_kept_at_any_width) {
   const std::string huge_line(100000, 'x');
   const std::string invalid = "bad \xff\xfe bytes \xe2\x82 and \x1b[2J controls\r\n";

@@ -69,6 +69,7 @@ int Scrollback::_track_lines(int count) {
 void Scrollback::_spacer() {
   _history.push_back({"spacer", {}, nullptr});
   drawn_.emplace_back();
+  entry_rows_.push_back(static_cast<int>(lines().size()));
   write_blank();
 }
 
@@ -180,6 +181,7 @@ void Scrollback::draw_entry(std::size_t i) {
 void Scrollback::clear() {
   RichLog::clear();
   entry_rows_.clear();
+  stream_first_row_ = 0;
   // The lines streamed so far are gone from the display; the stream itself goes on.
   stream_blank_shown_ = false;
   stream_lines_.clear();
@@ -224,15 +226,18 @@ void Scrollback::rerender_for_resize() {
   // The reader's place: the entry at the top of the view and the row within it.
   const bool at_end = scroll_offset().y >= max_scroll_y();
   const int top = scroll_offset().y;
+  const bool known = !entry_rows_.empty() && entry_rows_.size() == _history.size();
   const auto it = std::upper_bound(entry_rows_.begin(), entry_rows_.end(), top);
   const std::size_t top_entry = it == entry_rows_.begin() ? 0 : (it - entry_rows_.begin() - 1);
-  const int within = entry_rows_.empty() ? 0 : top - entry_rows_[top_entry];
+  const int within = known ? top - entry_rows_[top_entry] : 0;
 
   _rerender();
   // The lines of an open stream are not in the history yet: they are filled again below it.
   redraw_stream();
   if (at_end) {
     scroll_end(false);
+  } else if (!known) {
+    scroll_to(top, false);
   } else if (top_entry < entry_rows_.size()) {
     const int next = top_entry + 1 < entry_rows_.size() ? entry_rows_[top_entry + 1]
                                                         : static_cast<int>(lines().size());

@@ -211,8 +211,12 @@ class Scrollback : public termui::RichLog {
   // The approval's command in full, folded at the width, every character kept and visible.
   void write_whole_command(std::string_view command);
 
-  std::vector<Drawn> drawn_;     // parallel to _history
-  std::vector<int> entry_rows_;  // first display row of each entry drawn since the clear
+  std::vector<Drawn> drawn_;  // parallel to _history
+  // First display row of each history entry since the clear (kept beside the history; an
+  // entry recorded by other code than the widget's own operations puts them out of step until
+  // the next full redraw).
+  std::vector<int> entry_rows_;
+  std::size_t stream_first_row_ = 0;  // where the open stream's lines begin
   // The open stream's completed lines as they came, to fill them again at a new width.
   std::vector<std::string> stream_lines_;
   bool stream_blank_shown_ = false;  // its leading blank line is on display

@@ -37,6 +37,7 @@ void Scrollback::_write_wrapped(std::string_view line) {
 
 void Scrollback::stream_token(std::string_view token) {
   if (!_stream_started) {
+    stream_first_row_ = lines().size();
     write_blank();
     _stream_started = true;
     stream_blank_shown_ = true;
@@ -62,6 +63,8 @@ void Scrollback::stream_token(std::string_view token) {
 }
 
 void Scrollback::finish_stream(std::string_view full_text) {
+  // The entry starts where its streamed lines do, or here when nothing was streamed.
+  const std::size_t first_row = _stream_started ? stream_first_row_ : lines().size();
   if (!unicode::is_blank(_stream_text)) _write_wrapped(_stream_text);
   _stream_text.clear();
   _stream_started = false;
@@ -70,15 +73,15 @@ void Scrollback::finish_stream(std::string_view full_text) {
   if (!unicode::is_blank(full_text)) {
     _history.push_back({"assistant", {std::string(full_text)}, nullptr});
     drawn_.emplace_back();
+    entry_rows_.push_back(static_cast<int>(std::min(first_row, lines().size())));
   }
   scroll_end(false);
 }
 
 void Scrollback::redraw_stream() {
   if (!_stream_started) return;
-  if (stream_blank_shown_) {
-    write_blank();
-  }
+  stream_first_row_ = lines().size();
+  if (stream_blank_shown_) write_blank();
   for (const std::string& line : stream_lines_) _write_wrapped(line);
 }
 
