@@ -6,9 +6,13 @@ plain text filled by textwrap), rendered into lines at the log's width.
     reference.py assistant <markdown_file> <terminal_width> <min_seconds>
 """
 import io
+import os
 import sys
 import textwrap
-import time
+
+# The timing loop is the styled benchmark's (its folder first, so that its module is found).
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "styled"))
+from reference import time_per_run  # noqa: E402
 
 from rich.console import Console
 from rich.markdown import Markdown
@@ -75,16 +79,6 @@ class Log:
             t.append("  ✗ ", style="bold red")
             t.append(text, style="red")
             self.write(t)
-
-
-def time_per_run(f, min_seconds):
-    f()
-    runs, start, elapsed = 0, time.perf_counter(), 0.0
-    while runs < 1 or elapsed < min_seconds:
-        f()
-        runs += 1
-        elapsed = time.perf_counter() - start
-    return elapsed / runs
 
 
 def main():

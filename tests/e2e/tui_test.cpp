@@ -4,9 +4,9 @@
 // gets its own tmux server and a temporary configuration. Waits poll the pane for the text.
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -16,19 +16,13 @@
 #include <thread>
 #include <vector>
 
+#include "shell_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string run(const std::string& cmd) {
-  std::string out;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return out;
-  std::array<char, 4096> buf{};
-  while (std::fgets(buf.data(), buf.size(), p)) out += buf.data();
-  ::pclose(p);
-  return out;
-}
+using test_support::run;
 
 std::string slurp(const fs::path& file) {
   std::ifstream in(file);

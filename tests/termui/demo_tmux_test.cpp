@@ -2,25 +2,19 @@
 // terminal given back on exit. Waits poll the pane until the text shows up.
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
 
+#include "shell_run.h"
+
 namespace {
 
-std::string run(const std::string& cmd) {
-  std::string out;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return out;
-  std::array<char, 4096> buf{};
-  while (std::fgets(buf.data(), buf.size(), p)) out += buf.data();
-  ::pclose(p);
-  return out;
-}
+using test_support::run;
 
 class DemoInTmux : public ::testing::Test {
  protected:

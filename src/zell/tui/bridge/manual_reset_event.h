@@ -1,6 +1,7 @@
 #pragma once
 // A manual-reset event: once set it stays set, waking every waiter, until it is cleared.
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -24,13 +25,18 @@ class ManualResetEvent {
     std::unique_lock lock(mutex_);
     cv_.wait(lock, [this] { return flag_; });
   }
-  [[nodiscard]] bool is_set() {
+  // Blocks until the event is set or `seconds` have passed; returns whether it is set.
+  bool wait_for(double seconds) {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return flag_; });
+  }
+  [[nodiscard]] bool is_set() const {
     std::lock_guard lock(mutex_);
     return flag_;
   }
 
  private:
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable cv_;
   bool flag_ = false;
 };

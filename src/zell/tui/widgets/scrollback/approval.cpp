@@ -107,9 +107,8 @@ void Scrollback::write_whole_command(std::string_view command) {
     write_line(styled::Text(row.empty() ? std::string() : std::string(INDENT) + row, dim));
     row.clear();
   };
-  for (;;) {
-    const std::size_t nl = command.find('\n');
-    const std::string line = expand_tabs(unicode::visible_command(command.substr(0, nl)));
+  for_each_piece(command, [&](std::string_view piece) {
+    const std::string line = expand_tabs(unicode::visible_command(piece));
     std::size_t cells = 0;
     for (std::size_t pos = 0; pos < line.size();) {
       const unicode::Grapheme g = unicode::grapheme_at(line, pos);
@@ -123,9 +122,7 @@ void Scrollback::write_whole_command(std::string_view command) {
       pos += g.len;
     }
     emit();
-    if (nl == std::string_view::npos) break;
-    command.remove_prefix(nl + 1);
-  }
+  });
 }
 
 }  // namespace zell::tui::widgets

@@ -42,6 +42,18 @@ class LineReader {
   std::size_t pos_ = 0;
 };
 
+// Calls f(piece) for every piece of `s` between line feeds, in order, keeping empty pieces
+// (also the one after a final "\n"): how filled text is written row by row.
+template <typename F>
+void for_each_piece(std::string_view s, F&& f) {
+  for (;;) {
+    const std::size_t nl = s.find('\n');
+    f(s.substr(0, nl));
+    if (nl == std::string_view::npos) return;
+    s.remove_prefix(nl + 1);
+  }
+}
+
 // Whether `s` holds more than `n` code points (an invalid byte counts as one); reads at most
 // n + 1 of them.
 [[nodiscard]] bool longer_than(std::string_view s, std::size_t n) noexcept;

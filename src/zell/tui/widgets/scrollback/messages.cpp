@@ -7,23 +7,13 @@
 #include "styled/text.h"
 #include "unicode/text_ops.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
+#include "zell/tui/widgets/scrollback/line_scan.h"
 #include "zell/tui/widgets/scrollback/markdown_markers.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
 #include "zell/tui/widgets/scrollback/word_fill.h"
 
 namespace zell::tui::widgets {
 namespace {
-
-// Splits at every "\n", keeping empty pieces (also the one after a final "\n").
-template <typename F>
-void for_each_piece(std::string_view s, F&& f) {
-  for (;;) {
-    const std::size_t nl = s.find('\n');
-    f(s.substr(0, nl));
-    if (nl == std::string_view::npos) return;
-    s.remove_prefix(nl + 1);
-  }
-}
 
 std::string indented(std::string_view line) {
   std::string s;

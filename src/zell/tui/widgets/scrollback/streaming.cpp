@@ -5,6 +5,7 @@
 
 #include "styled/text.h"
 #include "unicode/text_ops.h"
+#include "zell/tui/widgets/scrollback/line_scan.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
 #include "zell/tui/widgets/scrollback/word_fill.h"
 
@@ -23,16 +24,11 @@ void Scrollback::_write_wrapped(std::string_view line) {
     write_line(styled::Text(row));
     return;
   }
-  const std::string wrapped = word_fill(line, avail);
-  std::string_view rest = wrapped;
-  for (;;) {
-    const std::size_t nl = rest.find('\n');
+  for_each_piece(word_fill(line, avail), [&](std::string_view piece) {
     row.resize(2);
-    row += rest.substr(0, nl);
+    row += piece;
     write_line(styled::Text(row));
-    if (nl == std::string_view::npos) break;
-    rest.remove_prefix(nl + 1);
-  }
+  });
 }
 
 void Scrollback::stream_token(std::string_view token) {
@@ -50,14 +46,10 @@ void Scrollback::stream_token(std::string_view token) {
     return;
   }
   _stream_text += token.substr(0, nl);
-  std::string_view done = _stream_text;
-  for (;;) {
-    const std::size_t cut = done.find('\n');
-    stream_lines_.emplace_back(done.substr(0, cut));
+  for_each_piece(_stream_text, [this](std::string_view line) {
+    stream_lines_.emplace_back(line);
     _write_wrapped(stream_lines_.back());
-    if (cut == std::string_view::npos) break;
-    done.remove_prefix(cut + 1);
-  }
+  });
   _stream_text.assign(token.substr(nl + 1));
   scroll_end(false);
 }

@@ -78,14 +78,9 @@ void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist
     // A blank line gives one empty row, without the indentation.
     const std::string wrapped =
         unicode::is_blank(line) ? std::string() : word_fill(line, avail_w - 8);
-    std::string_view rest = wrapped;
-    for (;;) {
-      const std::size_t nl = rest.find('\n');
-      const std::string_view piece = rest.substr(0, nl);
+    for_each_piece(wrapped, [&](std::string_view piece) {
       write_line(styled::Text(piece.empty() ? std::string() : concat({"    ", piece}), body_style));
-      if (nl == std::string_view::npos) break;
-      rest.remove_prefix(nl + 1);
-    }
+    });
   }
   if (total > shown.size()) {
     write_line(styled::Text(
