@@ -16,7 +16,7 @@ foreach(path ${FILES})
 endforeach()
 file(WRITE ${OUTPUT}.tmp
 "// Generated at build time by cmake/EmbedFiles.cmake from the project's definition files.
-#include \"styled/syntax_embedded.h\"
+#include \"styled/syntax/syntax_embedded.h\"
 
 #include <array>
 

@@ -28,9 +28,9 @@ host::tui::TuiOptions chat_options(std::string_view script, double speed) {
   return o;
 }
 
-class ReadyGateway final : public zell::host::RuntimeGateway {
+class ReadyGateway final : public zell::ports::RuntimeGateway {
  public:
-  zell::host::Health healthcheck() override { return {true, "ready"}; }
+  zell::ports::Health healthcheck() override { return {true, "ready"}; }
 };
 
 class Call final : public termui::Message {

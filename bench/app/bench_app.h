@@ -28,10 +28,10 @@ constexpr termui::Size SCREEN{120, 40};
 
 // The host services, built before the App that holds references to them.
 struct HostParts {
-  struct NoStore final : zell::host::ConfigStore {
-    void save_config(const zell::host::ZellConfig&) override {}
+  struct NoStore final : zell::ports::ConfigStore {
+    void save_config(const zell::ports::ZellConfig&) override {}
   };
-  zell::host::ZellConfig config;
+  zell::ports::ZellConfig config;
   NoStore store;
 };
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_chat_server.h"
+#include "host/fake_chat_server.h"
 #include "host/runtime/chat_event.h"
 #include "host/runtime/http_agent.h"
 #include "host/runtime/sse_parser.h"

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "styled/console.h"
-#include "styled/markdown.h"
+#include "styled/markdown/markdown.h"
 #include "styled/text.h"
 
 namespace {

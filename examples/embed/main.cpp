@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "styled/console.h"
-#include "styled/markdown.h"
+#include "styled/markdown/markdown.h"
 #include "zell/output/output_manager.h"
 
 namespace {

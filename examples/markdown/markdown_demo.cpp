@@ -10,7 +10,7 @@
 #include <string>
 
 #include "styled/console.h"
-#include "styled/markdown.h"
+#include "styled/markdown/markdown.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "styled/syntax.h"
-#include "styled/syntax_highlighter.h"
-#include "styled/syntax_library_highlight.h"
-#include "styled/syntax_registry.h"
+#include "styled/syntax/syntax.h"
+#include "styled/syntax/syntax_highlighter.h"
+#include "styled/syntax/syntax_srchilite_highlight.h"
+#include "styled/syntax/syntax_registry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace styled;

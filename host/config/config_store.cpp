@@ -52,7 +52,7 @@ HostConfig TomlConfigStore::load() const {
   return parse_config(*text, path_.string());
 }
 
-void TomlConfigStore::save_config(const zell::host::ZellConfig& config) {
+void TomlConfigStore::save_config(const zell::ports::ZellConfig& config) {
   const std::string& mode = config.runtime.laptop_26b_runtime_mode;
   if (mode != "turbo" && mode != "turbo-think") {
     throw ConfigError(fmt::format(

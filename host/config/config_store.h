@@ -7,11 +7,11 @@
 #include <string>
 
 #include "host/config/host_config.h"
-#include "zell/host/config.h"
+#include "zell/ports/config.h"
 
 namespace host::config {
 
-class TomlConfigStore final : public zell::host::ConfigStore {
+class TomlConfigStore final : public zell::ports::ConfigStore {
  public:
   // The store for the file at `path` (default_config_path() or --config PATH). Reads nothing yet.
   explicit TomlConfigStore(std::filesystem::path path);
@@ -26,7 +26,7 @@ class TomlConfigStore final : public zell::host::ConfigStore {
   // else in it; creates the file and its folder when missing. Throws ConfigError when the mode
   // is not "turbo" or "turbo-think", when the file on disk has become malformed (it is then left
   // as it is), or when the file or its folder is read-only or cannot be written.
-  void save_config(const zell::host::ZellConfig& config) override;
+  void save_config(const zell::ports::ZellConfig& config) override;
 
  private:
   // The file's text, or nothing when there is no file.

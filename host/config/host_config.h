@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "zell/host/config.h"
+#include "zell/ports/config.h"
 
 namespace host::config {
 
@@ -41,7 +41,7 @@ struct AgentSettings {
 struct HostConfig {
   // The system's view: `runtime.laptop_26b_runtime_mode` is "turbo", "turbo-think", or empty
   // while the user has never picked a mode.
-  zell::host::ZellConfig zell;
+  zell::ports::ZellConfig zell;
   RuntimeSettings runtime;
   AgentSettings agent;
 };

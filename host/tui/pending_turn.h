@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/script.h"
+#include "host/agent/script.h"
 #include "termui/message.h"
 
 namespace host::tui {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <thread>
 
-#include "host/stop_signal.h"
+#include "host/agent/stop_signal.h"
 
 namespace host::tui {
 

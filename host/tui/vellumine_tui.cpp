@@ -28,8 +28,8 @@ zell::output::OutputPorts silent_ports() {
 
 }  // namespace
 
-VellumineTUI::VellumineTUI(zell::host::ZellConfig& config, zell::host::ConfigStore& store,
-                           zell::host::RuntimeGatewayFactory gateways, TuiOptions options)
+VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigStore& store,
+                           zell::ports::RuntimeGatewayFactory gateways, TuiOptions options)
     : config_(config),
       saving_(store),
       gateways_(std::move(gateways)),
@@ -62,7 +62,7 @@ VellumineTUI::VellumineTUI(zell::host::ZellConfig& config, zell::host::ConfigSto
   });
 }
 
-void VellumineTUI::SavingStore::save_config(const zell::host::ZellConfig& config) {
+void VellumineTUI::SavingStore::save_config(const zell::ports::ZellConfig& config) {
   try {
     store.save_config(config);
     error.clear();

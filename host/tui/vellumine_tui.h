@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "host/runtime/http_agent.h"
-#include "host/script.h"
-#include "host/scripted_agent.h"
+#include "host/agent/script.h"
+#include "host/agent/scripted_agent.h"
 #include "host/tui/event_window.h"
 #include "host/tui/pending_turn.h"
 #include "host/tui/turn_worker.h"
-#include "zell/host/tui_host_app.h"
+#include "zell/ports/tui_host_app.h"
 #include "zell/output/output_manager.h"
 #include "zell/tui/bridge/tui_bridge.h"
 
@@ -39,16 +39,16 @@ struct TuiOptions {
   std::optional<runtime::HttpAgentOptions> http;
 };
 
-class VellumineTUI : public zell::host::TuiHostApp {
+class VellumineTUI : public zell::ports::TuiHostApp {
  public:
-  VellumineTUI(zell::host::ZellConfig& config, zell::host::ConfigStore& store,
-               zell::host::RuntimeGatewayFactory gateways, TuiOptions options);
+  VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigStore& store,
+               zell::ports::RuntimeGatewayFactory gateways, TuiOptions options);
   ~VellumineTUI() override;
 
   // ---- host services the system calls ----
-  zell::host::ZellConfig& zell_config() override { return config_; }
-  zell::host::ConfigStore& config_store() override { return saving_; }
-  [[nodiscard]] const zell::host::RuntimeGatewayFactory& runtime_gateway_factory() const override {
+  zell::ports::ZellConfig& zell_config() override { return config_; }
+  zell::ports::ConfigStore& config_store() override { return saving_; }
+  [[nodiscard]] const zell::ports::RuntimeGatewayFactory& runtime_gateway_factory() const override {
     return gateways_;
   }
 
@@ -77,16 +77,16 @@ class VellumineTUI : public zell::host::TuiHostApp {
   void on_mount() override;
 
  private:
-  zell::host::ZellConfig& config_;
+  zell::ports::ZellConfig& config_;
   // The host's store, remembering why a save failed; errors still reach the caller.
-  struct SavingStore final : zell::host::ConfigStore {
-    explicit SavingStore(zell::host::ConfigStore& store) : store(store) {}
-    void save_config(const zell::host::ZellConfig& config) override;
-    zell::host::ConfigStore& store;
+  struct SavingStore final : zell::ports::ConfigStore {
+    explicit SavingStore(zell::ports::ConfigStore& store) : store(store) {}
+    void save_config(const zell::ports::ZellConfig& config) override;
+    zell::ports::ConfigStore& store;
     std::string error;
   };
   SavingStore saving_;
-  zell::host::RuntimeGatewayFactory gateways_;
+  zell::ports::RuntimeGatewayFactory gateways_;
   TuiOptions options_;
   std::deque<ScriptTurn> script_turns_;
 

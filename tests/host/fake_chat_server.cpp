@@ -1,4 +1,4 @@
-#include "fake_chat_server.h"
+#include "host/fake_chat_server.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "http_agent_harness.h"
+#include "host/http_agent_harness.h"
 
 namespace host_test {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "styled/console.h"
-#include "styled/markdown.h"
+#include "styled/markdown/markdown.h"
 
 namespace styled {
 namespace {

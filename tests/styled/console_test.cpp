@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "styled/markdown.h"
+#include "styled/markdown/markdown.h"
 #include "styled/text.h"
 
 namespace styled {

@@ -127,7 +127,7 @@ void OutputManager::_draw_frame(long long tick) {
   double start_time = 0.0;
   std::string stage;
   std::string status;
-  std::shared_ptr<host::InputField> field;
+  std::shared_ptr<ports::InputField> field;
   {
     const std::lock_guard guard(_lock);
     start_time = state.start_time;

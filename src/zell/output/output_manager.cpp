@@ -43,7 +43,7 @@ void OutputManager::set_status_line(std::string line) {
   _status_line = std::move(line);
 }
 
-void OutputManager::set_input_field(std::shared_ptr<host::InputField> field) {
+void OutputManager::set_input_field(std::shared_ptr<ports::InputField> field) {
   const std::lock_guard guard(_lock);
   _input_field = std::move(field);
 }

@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "zell/host/input_field.h"
+#include "zell/ports/input_field.h"
 #include "zell/output/state.h"
 #include "zell/output/terminal.h"
 #include "zell/output/tool_headers.h"
@@ -79,7 +79,7 @@ class OutputManager {
   void set_status_line(std::string line);
   // The host's typeahead field, read by the indicator each frame; null for none. Shared so that
   // a frame in progress keeps the field alive when the host replaces it.
-  void set_input_field(std::shared_ptr<host::InputField> field);
+  void set_input_field(std::shared_ptr<ports::InputField> field);
 
   // --- events ----------------------------------------------------------------------------
   // Hands (event_type, payload) to the event callback, if any, on the calling thread.
@@ -162,7 +162,7 @@ class OutputManager {
   ApprovalCallback _approval_callback;
   std::string _custom_stage;
   std::string _status_line;
-  std::shared_ptr<host::InputField> _input_field;
+  std::shared_ptr<ports::InputField> _input_field;
   std::string _last_thinking_text;
   long long _col_pos = 0;
   std::string _stream_buffer;  // the wrapped text of the chunk being streamed

@@ -23,14 +23,14 @@ namespace {
 using host::tui::ChatScreen;
 using host::tui::VellumineTUI;
 
-class NoStore : public zell::host::ConfigStore {
+class NoStore : public zell::ports::ConfigStore {
  public:
-  void save_config(const zell::host::ZellConfig&) override {}
+  void save_config(const zell::ports::ZellConfig&) override {}
 };
 
-class Ready : public zell::host::RuntimeGateway {
+class Ready : public zell::ports::RuntimeGateway {
  public:
-  zell::host::Health healthcheck() override { return {true, "ready"}; }
+  zell::ports::Health healthcheck() override { return {true, "ready"}; }
 };
 
 // One app with the chat screen open at once and the script played at full speed.
@@ -79,7 +79,7 @@ struct Chat {
     return entry < h.size() && i < h[entry].fields.size() ? h[entry].fields[i] : "";
   }
 
-  zell::host::ZellConfig config;
+  zell::ports::ZellConfig config;
   NoStore store;
   VellumineTUI app;
   termui::Pilot pilot;
@@ -237,12 +237,12 @@ TEST(ChatScreen, TheViewFollowsTheEndOnlyWhileItIsThere) {
 }
 
 TEST(ChatScreen, AFailedSaveOfTheModeIsSaidInTheChatAndTheModeStillApplies) {
-  struct ReadOnly : zell::host::ConfigStore {
-    void save_config(const zell::host::ZellConfig&) override {
+  struct ReadOnly : zell::ports::ConfigStore {
+    void save_config(const zell::ports::ZellConfig&) override {
       throw std::runtime_error("config.toml: permission denied");
     }
   } store;
-  zell::host::ZellConfig config;
+  zell::ports::ZellConfig config;
   host::tui::TuiOptions options;
   options.speed = 0;
   VellumineTUI app(

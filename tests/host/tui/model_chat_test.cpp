@@ -8,7 +8,7 @@
 #include <functional>
 #include <thread>
 
-#include "fake_chat_server.h"
+#include "host/fake_chat_server.h"
 #include "host/tui/chat_log.h"
 #include "host/tui/chat_screen.h"
 #include "host/tui/vellumine_tui.h"
@@ -19,9 +19,9 @@ namespace {
 using host_test::ChatReply;
 using host_test::FakeChatServer;
 
-class NoStore : public zell::host::ConfigStore {
+class NoStore : public zell::ports::ConfigStore {
  public:
-  void save_config(const zell::host::ZellConfig&) override {}
+  void save_config(const zell::ports::ZellConfig&) override {}
 };
 
 struct ModelChat {
@@ -52,7 +52,7 @@ struct ModelChat {
     pilot.press("enter");
   }
 
-  zell::host::ZellConfig config;
+  zell::ports::ZellConfig config;
   NoStore store;
   host::tui::VellumineTUI app;
   termui::Pilot pilot;

@@ -22,7 +22,7 @@ using zell_test::RecordingWriter;
 const std::string ERASE = "\x1b[?25h\r\x1b[J";
 
 // A host input field whose answers the test sets; records the order of the calls.
-class FakeInputField final : public zell::host::InputField {
+class FakeInputField final : public zell::ports::InputField {
  public:
   void collect_typeahead() override {
     const std::lock_guard guard(mutex_);

@@ -19,7 +19,7 @@ namespace zell::tui {
 namespace {
 
 // An application that keeps what is posted, and can be told to fail.
-class RecordingApp : public host::HostApp {
+class RecordingApp : public ports::HostApp {
  public:
   bool post_message(std::unique_ptr<termui::Message> message) override {
     if (fail_with_interrupt) throw Interrupt();
@@ -29,13 +29,13 @@ class RecordingApp : public host::HostApp {
     posted_cv.notify_all();
     return true;
   }
-  host::Size size() const override { return {80, 24}; }
-  host::ZellConfig& zell_config() override { return config; }
+  ports::Size size() const override { return {80, 24}; }
+  ports::ZellConfig& zell_config() override { return config; }
   void switch_screen(std::string_view) override {}
   void exit(int) override {}
-  host::ConfigStore& config_store() override { throw std::logic_error("no store"); }
-  const host::RuntimeGatewayFactory& runtime_gateway_factory() const override { return factory; }
-  host::RuntimeGatewayFactory factory;
+  ports::ConfigStore& config_store() override { throw std::logic_error("no store"); }
+  const ports::RuntimeGatewayFactory& runtime_gateway_factory() const override { return factory; }
+  ports::RuntimeGatewayFactory factory;
 
   // Waits until `n` messages have been posted.
   void wait_for(std::size_t n) {
@@ -50,7 +50,7 @@ class RecordingApp : public host::HostApp {
 
   bool fail = false;
   bool fail_with_interrupt = false;
-  host::ZellConfig config;
+  ports::ZellConfig config;
   std::mutex mutex;
   std::condition_variable posted_cv;
   std::vector<std::unique_ptr<termui::Message>> posted;

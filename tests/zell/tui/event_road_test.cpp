@@ -13,23 +13,23 @@ namespace zell::tui {
 namespace {
 
 // The host side of the road, as small as it gets: posts go to the framework's queue.
-class Host : public host::HostApp {
+class Host : public ports::HostApp {
  public:
   explicit Host(termui::App& app) : app_(app) {}
   bool post_message(std::unique_ptr<termui::Message> m) override {
     return app_.post_message(std::move(m));
   }
-  host::Size size() const override { return app_.size(); }
-  host::ZellConfig& zell_config() override { return config_; }
+  ports::Size size() const override { return app_.size(); }
+  ports::ZellConfig& zell_config() override { return config_; }
   void switch_screen(std::string_view) override {}
   void exit(int) override {}
-  host::ConfigStore& config_store() override { throw std::logic_error("no store"); }
-  const host::RuntimeGatewayFactory& runtime_gateway_factory() const override { return factory; }
-  host::RuntimeGatewayFactory factory;
+  ports::ConfigStore& config_store() override { throw std::logic_error("no store"); }
+  const ports::RuntimeGatewayFactory& runtime_gateway_factory() const override { return factory; }
+  ports::RuntimeGatewayFactory factory;
 
  private:
   termui::App& app_;
-  host::ZellConfig config_;
+  ports::ZellConfig config_;
 };
 
 TEST(EventRoad, a_streamed_answer_from_a_worker_reaches_the_transcript) {

@@ -18,15 +18,15 @@
 #include <string>
 #include <string_view>
 
-#include "zell/host/host_app.h"
+#include "zell/ports/host_app.h"
 #include "zell/payload.h"
-#include "zell/tui/bridge/manual_reset_event.h"
+#include "zell/manual_reset_event.h"
 
 namespace zell::tui {
 
 class TUIBridge {
  public:
-  explicit TUIBridge(host::HostApp& tui_app) : tui_app(tui_app) {}
+  explicit TUIBridge(ports::HostApp& tui_app) : tui_app(tui_app) {}
   TUIBridge(const TUIBridge&) = delete;
   TUIBridge& operator=(const TUIBridge&) = delete;
 
@@ -52,7 +52,7 @@ class TUIBridge {
   void close();
   [[nodiscard]] bool closed() const { return closed_.load(); }
 
-  host::HostApp& tui_app;
+  ports::HostApp& tui_app;
 
  private:
   ManualResetEvent _approval_event;

@@ -8,7 +8,7 @@
 
 #include "termui/pilot.h"
 #include "termui/widgets/static.h"
-#include "zell/host/tui_host_app.h"
+#include "zell/ports/tui_host_app.h"
 #include "zell/tui/screens/preflight/picker_text.h"
 
 namespace zell::tui::screens {
@@ -16,11 +16,11 @@ namespace {
 
 const styled::Color BLUE = styled::Color::rgb(0x5f, 0x87, 0xff);
 
-class FakeStore : public host::ConfigStore {
+class FakeStore : public ports::ConfigStore {
  public:
   std::vector<std::string> saved_modes;
   std::optional<std::string> failure;
-  void save_config(const host::ZellConfig& config) override {
+  void save_config(const ports::ZellConfig& config) override {
     saved_modes.push_back(config.runtime.laptop_26b_runtime_mode);
     if (failure) throw std::runtime_error(*failure);
   }
@@ -31,7 +31,7 @@ struct GatewayScript {
   std::optional<std::string> build_error;
   bool missing = false;
   std::optional<std::string> check_error;
-  host::Health health{true, "ok"};
+  ports::Health health{true, "ok"};
 };
 
 GatewayScript not_ready(std::string details) {
@@ -55,10 +55,10 @@ GatewayScript missing_gateway() {
   return g;
 }
 
-class FakeGateway : public host::RuntimeGateway {
+class FakeGateway : public ports::RuntimeGateway {
  public:
   explicit FakeGateway(const GatewayScript& script) : script_(script) {}
-  host::Health healthcheck() override {
+  ports::Health healthcheck() override {
     if (script_.check_error) throw std::runtime_error(*script_.check_error);
     return script_.health;
   }
@@ -67,21 +67,21 @@ class FakeGateway : public host::RuntimeGateway {
   const GatewayScript& script_;
 };
 
-class PickerApp : public host::TuiHostApp {
+class PickerApp : public ports::TuiHostApp {
  public:
-  host::ZellConfig config;
+  ports::ZellConfig config;
   FakeStore store;
   GatewayScript gateway;
   std::vector<std::string> gateway_modes;  // the mode each gateway was built for
   std::optional<int> reported_width;       // what size().width tells the host's readers
   bool size_fails = false;
 
-  host::ZellConfig& zell_config() override { return config; }
-  host::ConfigStore& config_store() override { return store; }
-  const host::RuntimeGatewayFactory& runtime_gateway_factory() const override { return factory_; }
-  host::Size size() const override {
+  ports::ZellConfig& zell_config() override { return config; }
+  ports::ConfigStore& config_store() override { return store; }
+  const ports::RuntimeGatewayFactory& runtime_gateway_factory() const override { return factory_; }
+  ports::Size size() const override {
     if (size_fails) throw std::runtime_error("no terminal");
-    host::Size s = TuiHostApp::size();
+    ports::Size s = TuiHostApp::size();
     if (reported_width) s.width = *reported_width;
     return s;
   }
@@ -99,8 +99,8 @@ class PickerApp : public host::TuiHostApp {
   }
 
  private:
-  host::RuntimeGatewayFactory factory_ =
-      [this](const host::RuntimeConfig& runtime) -> std::unique_ptr<host::RuntimeGateway> {
+  ports::RuntimeGatewayFactory factory_ =
+      [this](const host::RuntimeConfig& runtime) -> std::unique_ptr<ports::RuntimeGateway> {
     gateway_modes.push_back(runtime.laptop_26b_runtime_mode);
     if (gateway.build_error) throw std::runtime_error(*gateway.build_error);
     if (gateway.missing) return nullptr;

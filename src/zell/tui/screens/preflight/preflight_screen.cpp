@@ -7,7 +7,7 @@
 #include "styled/text.h"
 #include "termui/widgets/container.h"
 #include "termui/widgets/static.h"
-#include "zell/host/tui_host_app.h"
+#include "zell/ports/tui_host_app.h"
 #include "zell/tui/screens/preflight/picker_text.h"
 
 namespace zell::tui::screens {
@@ -42,7 +42,7 @@ void PreflightScreen::on_resize() {
 void PreflightScreen::_update_header() {
   int width = 0;
   try {
-    width = host::host_of(app()).size().width;
+    width = ports::host_of(app()).size().width;
   } catch (const std::exception&) {
     width = 0;  // an unreadable size counts as none
   }
@@ -54,12 +54,12 @@ void PreflightScreen::_update_header() {
 }
 
 void PreflightScreen::_save() {
-  host::HostApp& host = host::host_of(app());
+  ports::HostApp& host = ports::host_of(app());
   host.config_store().save_config(host.zell_config());
 }
 
 void PreflightScreen::_select_mode(std::string_view mode) {
-  host::HostApp& host = host::host_of(app());
+  ports::HostApp& host = ports::host_of(app());
   host.zell_config().runtime.laptop_26b_runtime_mode = std::string(mode);
   auto& box = query_one<termui::Static>("#picker-box");
 
@@ -73,7 +73,7 @@ void PreflightScreen::_select_mode(std::string_view mode) {
     problems.push_back({"Could not save settings", save_error});
   }
 
-  host::Health health;
+  ports::Health health;
   std::string check_error;
   try {
     const auto gateway = host.runtime_gateway_factory()(host.zell_config().runtime);
@@ -103,7 +103,7 @@ void PreflightScreen::action_select_reasoning() {
 }
 
 void PreflightScreen::action_quit() {
-  host::host_of(app()).exit();
+  ports::host_of(app()).exit();
 }
 
 }  // namespace zell::tui::screens

@@ -5,7 +5,7 @@
 // or reports in the box why not, leaving the keys active for another try. "q" quits.
 //
 // The screen keeps no state of its own: the mode lives in the host's configuration, the rest
-// in its two text widgets. It reaches the host through zell::host::host_of(app()).
+// in its two text widgets. It reaches the host through zell::ports::host_of(app()).
 
 #include <memory>
 #include <string_view>

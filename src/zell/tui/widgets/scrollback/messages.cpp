@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "styled/console.h"
-#include "styled/markdown.h"
+#include "styled/markdown/markdown.h"
 #include "styled/text.h"
 #include "unicode/text_ops.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"

@@ -1,0 +1,49 @@
+#include "host/plain/plain_chat.h"
+
+#include <string_view>
+
+#include "unicode/text_ops.h"
+
+namespace host {
+
+namespace {
+
+constexpr std::string_view kPromptSign = "\n\x1b[1m❯\x1b[0m ";
+
+}  // namespace
+
+int run_plain_chat(runtime::HttpAgent& agent, std::istream& in, const PlainChatOptions& options,
+                   std::shared_ptr<zell::output::Writer> out) {
+  const auto ask = [&](const std::string& text) {
+    return agent.run_turn(text).end == runtime::TurnEnd::done;
+  };
+
+  if (options.prompt) {
+    if (unicode::is_blank(*options.prompt)) return 2;
+    out->write(std::string(kPromptSign) + unicode::visible_controls(*options.prompt) + "\n");
+    out->flush();
+    return ask(*options.prompt) ? 0 : 1;
+  }
+
+  bool all_done = true;
+  std::string line;
+  for (;;) {
+    out->write(kPromptSign);
+    out->flush();
+    if (!std::getline(in, line)) {
+      out->write("\n");  // leaves the shell's prompt on a line of its own
+      out->flush();
+      break;
+    }
+    if (line.ends_with('\r')) line.pop_back();
+    if (options.echo_input) {
+      out->write(unicode::visible_controls(line) + "\n");
+      out->flush();
+    }
+    if (unicode::is_blank(line)) continue;
+    all_done = ask(line) && all_done;
+  }
+  return all_done ? 0 : 1;
+}
+
+}  // namespace host
