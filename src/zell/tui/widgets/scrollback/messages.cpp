@@ -6,6 +6,7 @@
 #include "styled/markdown/markdown.h"
 #include "styled/text.h"
 #include "unicode/text_ops.h"
+#include "unicode/visible_text.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
 #include "zell/tui/widgets/scrollback/line_scan.h"
 #include "zell/tui/widgets/scrollback/markdown_markers.h"
@@ -57,7 +58,7 @@ void Scrollback::_render_info(std::string_view text) {
 void Scrollback::_render_error(std::string_view text) {
   styled::Text line;
   line.append("  ✗ ", item_style("bold red"));
-  line.append(text, item_style("red"));
+  line.append(unicode::visible_text(text, unicode::Reveal::reordering), item_style("red"));
   write_line(line);
 }
 
