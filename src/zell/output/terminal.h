@@ -45,6 +45,7 @@ class FdWriter final : public Writer {
   explicit FdWriter(int fd = 1) noexcept : fd_(fd) {}
   void write(std::string_view bytes) override;
   void flush() override {}
+  [[nodiscard]] int fd() const noexcept { return fd_; }
 
  private:
   int fd_;
