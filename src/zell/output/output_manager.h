@@ -144,6 +144,14 @@ class OutputManager {
   void _write(std::string_view bytes) { _ports.out->write(bytes); }
   void _flush() { _ports.out->flush(); }
 
+  // The longest answer piece one "content" event carries. A longer chunk goes out as several
+  // events, cut between code points, so that the receiver gets every character of it.
+  static constexpr std::size_t CONTENT_EVENT_CHARS = 2000;
+  // The longest notice an "info" event carries.
+  static constexpr std::size_t INFO_EVENT_CHARS = 2000;
+  // Delivers `chunk` as "content" events of at most CONTENT_EVENT_CHARS characters each.
+  static void _emit_content(const EventCallback& callback, std::string_view chunk);
+
   // Builds the soft-wrapped, control-safe text of an answer chunk in `_stream_buffer`,
   // advancing the output column `col` from where the chunk starts; returns the chunk's length
   // in characters.

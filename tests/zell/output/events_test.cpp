@@ -92,15 +92,20 @@ INSTANTIATE_TEST_SUITE_P(Operations, EventVocabulary,
                                                [](OutputManager& m) { m.stream("héllo"); },
                                                {{"stream_start", {}},
                                                 {"content", {{"chunk", "héllo"}, {"chars", "5"}}}}},
-                                           EventCase{"content_cut_but_counted_whole",
+                                           EventCase{"long_chunk_goes_out_whole_in_pieces",
                                                      [](OutputManager& m) {
                                                        m.start_streaming();
-                                                       m.stream(A2500);
+                                                       m.stream(repeat("é", 4001));
                                                      },
                                                      {{"stream_start", {}},
                                                       {"content",
-                                                       {{"chunk", repeat("a", 2000)},
-                                                        {"chars", "2500"}}}}},
+                                                       {{"chunk", repeat("é", 2000)},
+                                                        {"chars", "2000"}}},
+                                                      {"content",
+                                                       {{"chunk", repeat("é", 2000)},
+                                                        {"chars", "2000"}}},
+                                                      {"content",
+                                                       {{"chunk", "é"}, {"chars", "1"}}}}},
                                            EventCase{
                                                "invalid_utf8_counts_one_per_bad_byte",
                                                [](OutputManager& m) {
@@ -186,12 +191,12 @@ INSTANTIATE_TEST_SUITE_P(Operations, EventVocabulary,
                                                        m.set_error(repeat("m", 300));
                                                      },
                                                      {{"error", {{"message", repeat("m", 240)}}}}},
-                                           EventCase{"print_info_and_filter_emit_nothing",
+                                           EventCase{"print_info_tells_filter_does_not",
                                                      [](OutputManager& m) {
                                                        m.print_info("note");
                                                        (void)OutputManager::_filter_noise("x");
                                                      },
-                                                     {}}),
+                                                     {{"info", {{"text", "note"}}}}}),
                          [](const auto& info) { return info.param.name; });
 
 // One whole turn, used to compare runs with and without a (failing) callback.
