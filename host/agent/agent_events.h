@@ -60,8 +60,7 @@ using TypedEvent = std::variant<ThinkingStart, ThinkingChunk, ThinkingPeek, Thin
 
 // The typed form of an agent event; nullopt for a type outside the vocabulary. Missing keys
 // take the record's defaults; numbers that do not parse do too.
-[[nodiscard]] std::optional<TypedEvent> decode(std::string_view type,
-                                                 const zell::Payload& payload);
+[[nodiscard]] std::optional<TypedEvent> decode(std::string_view type, const zell::Payload& payload);
 
 // For `std::visit` with one lambda per kind.
 template <typename... F>

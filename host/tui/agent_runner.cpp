@@ -7,8 +7,7 @@
 namespace host::tui {
 
 AgentRunner::AgentRunner(zell::output::OutputManager& manager, std::unique_ptr<Agent> typed,
-                         double speed, std::shared_ptr<zell::output::Writer> out,
-                         Finished finished)
+                         double speed, std::shared_ptr<zell::output::Writer> out, Finished finished)
     : manager_(manager),
       typed_(std::move(typed)),
       speed_(speed),

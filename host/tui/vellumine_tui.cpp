@@ -78,7 +78,9 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
   });
   on<zell::tui::AgentEvent>([this](zell::tui::AgentEvent& e) {
     events_.leave();
-    if (chat_) chat_->on_agent_event(e);
+    if (!chat_) return;
+    // Decoded once, here: everything past this point takes the typed event.
+    if (auto typed = events::decode(e.event_type, *e.payload)) chat_->on_agent_event(*typed);
   });
   on<zell::tui::ApprovalRequest>([this](zell::tui::ApprovalRequest& r) {
     // Every request is answered: without a chat to ask in, the answer is no.

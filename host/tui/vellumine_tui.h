@@ -1,6 +1,7 @@
 #pragma once
 // VellumineTUI: the full-screen application. It owns the output manager the agent calls, the
-// bridge that carries the manager's events to the UI thread, the agent runner, and the screens: the mode picker first (unless skipped), then "chat".
+// bridge that carries the manager's events to the UI thread, the agent runner, and the screens: the
+// mode picker first (unless skipped), then "chat".
 //
 // Shutting down (destructor, or `shutdown` once `run` has returned) closes the bridge, which
 // denies an approval the agent is waiting for, and stops the agent's thread before anything
@@ -20,8 +21,8 @@
 #include "host/tui/agent_runner.h"
 #include "host/tui/event_window.h"
 #include "host/tui/pending_turn.h"
-#include "zell/ports/tui_host_app.h"
 #include "zell/output/output_manager.h"
+#include "zell/ports/tui_host_app.h"
 #include "zell/tui/bridge/tui_bridge.h"
 
 namespace host::tui {

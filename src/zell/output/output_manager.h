@@ -21,11 +21,11 @@
 #include <utility>
 #include <vector>
 
-#include "zell/ports/input_field.h"
 #include "zell/output/state.h"
 #include "zell/output/terminal.h"
 #include "zell/output/tool_headers.h"
 #include "zell/payload.h"
+#include "zell/ports/input_field.h"
 
 namespace zell::output {
 

@@ -59,144 +59,148 @@ const std::string A2500 = repeat("a", 2500);
 const std::string E150 = repeat("é", 150);  // two bytes each: the cuts count characters
 
 INSTANTIATE_TEST_SUITE_P(Operations, EventVocabulary,
-                         ::testing::Values(EventCase{"start_thinking_reset",
-                                                     [](OutputManager& m) { m.start_thinking(); },
-                                                     {{"thinking_start", {{"reset", "true"}}}}},
-                                           EventCase{
-                                               "start_thinking_continue",
-                                               [](OutputManager& m) { m.start_thinking(false); },
-                                               {{"thinking_start", {{"reset", "false"}}}}},
-                                           EventCase{
-                                               "thinking_chunk_cut_at_2000",
-                                               [](OutputManager& m) { m.feed_thinking(A2500); },
-                                               {{"thinking_chunk",
-                                                 {{"chunk", repeat("a", 2000)}}}}},
-                                           EventCase{
-                                               "peek_cut_at_120_characters",
-                                               [](OutputManager& m) { m.set_thinking_peek(E150); },
-                                               {{"thinking_peek", {{"text", repeat("é", 120)}}}}},
-                                           EventCase{
-                                               "thinking_done_cut_at_8000",
-                                               [](OutputManager& m) {
-                                                 m.thinking_done(repeat("x", 9000));
-                                               },
-                                               {{"thinking_done", {{"text", repeat("x", 8000)}}}}},
-                                           EventCase{"stage_cut_at_120",
-                                                     [](OutputManager& m) { m.set_stage(E150); },
-                                                     {{"stage", {{"stage", repeat("é", 120)}}}}},
-                                           EventCase{"stream_start_is_empty",
-                                                     [](OutputManager& m) { m.start_streaming(); },
-                                                     {{"stream_start", {}}}},
-                                           EventCase{
-                                               "first_chunk_starts_streaming_itself",
-                                               [](OutputManager& m) { m.stream("héllo"); },
-                                               {{"stream_start", {}},
-                                                {"content", {{"chunk", "héllo"}, {"chars", "5"}}}}},
-                                           EventCase{"long_chunk_goes_out_whole_in_pieces",
-                                                     [](OutputManager& m) {
-                                                       m.start_streaming();
-                                                       m.stream(repeat("é", 4001));
-                                                     },
-                                                     {{"stream_start", {}},
-                                                      {"content",
-                                                       {{"chunk", repeat("é", 2000)},
-                                                        {"chars", "2000"}}},
-                                                      {"content",
-                                                       {{"chunk", repeat("é", 2000)},
-                                                        {"chars", "2000"}}},
-                                                      {"content",
-                                                       {{"chunk", "é"}, {"chars", "1"}}}}},
-                                           EventCase{
-                                               "invalid_utf8_counts_one_per_bad_byte",
-                                               [](OutputManager& m) {
-                                                 m.start_streaming();
-                                                 m.stream(
-                                                     "a\xff\xfe"
-                                                     "b");
-                                               },
-                                               {{"stream_start", {}},
-                                                {"content",
-                                                 {{"chunk", "a\uFFFD\uFFFDb"}, {"chars", "4"}}}}},
-                                           EventCase{"tool_start_indexes_count_from_zero",
-                                                     [](OutputManager& m) {
-                                                       m.log_tool("grep", repeat("q", 250));
-                                                       m.log_tool("bash");
-                                                     },
-                                                     {{"tool_start",
-                                                       {{"name", "grep"},
-                                                        {"args", repeat("q", 200)},
-                                                        {"index", "0"}}},
-                                                      {"tool_start",
-                                                       {{"name", "bash"},
-                                                        {"args", ""},
-                                                        {"index", "1"}}}}},
-                                           EventCase{
-                                               "tool_result_out_of_range_has_empty_name_and_args",
-                                               [](OutputManager& m) { m.tool_result("ok"); },
-                                               {{"tool_result",
-                                                 {{"error", "false"},
-                                                  {"index", "-1"},
-                                                  {"result", "ok"},
-                                                  {"name", ""},
-                                                  {"args", ""}}}}},
-                                           EventCase{"tool_result_names_its_tool",
-                                                     [](OutputManager& m) {
-                                                       const int i = m.log_tool("read_file",
-                                                                                repeat("p", 300));
-                                                       m.tool_result(repeat("r", 4100), true, i);
-                                                     },
-                                                     {{"tool_start",
-                                                       {{"name", "read_file"},
-                                                        {"args", repeat("p", 200)},
-                                                        {"index", "0"}}},
-                                                      {"tool_result",
-                                                       {{"error", "true"},
-                                                        {"index", "0"},
-                                                        {"result", repeat("r", 4000)},
-                                                        {"name", "read_file"},
-                                                        {"args", repeat("p", 200)}}}}},
-                                           EventCase{
-                                               "tool_result_index_past_the_end",
-                                               [](OutputManager& m) {
-                                                 m.log_tool("bash", "ls");
-                                                 m.tool_result("x", false, 1);
-                                               },
-                                               {{"tool_start",
-                                                 {{"name", "bash"},
-                                                  {"args", "ls"},
-                                                  {"index", "0"}}},
-                                                {"tool_result",
-                                                 {{"error", "false"},
-                                                  {"index", "1"},
-                                                  {"result", "x"},
-                                                  {"name", ""},
-                                                  {"args", ""}}}}},
-                                           EventCase{"tool_result_reports_the_filtered_result",
-                                                     [](OutputManager& m) {
-                                                       m.tool_result(
-                                                           "a\nMallocStackLogging: x\nb\r\n", false,
-                                                           7);
-                                                     },
-                                                     {{"tool_result",
-                                                       {{"error", "false"},
-                                                        {"index", "7"},
-                                                        {"result", "a\nb"},
-                                                        {"name", ""},
-                                                        {"args", ""}}}}},
-                                           EventCase{"done_is_empty",
-                                                     [](OutputManager& m) { m.done(); },
-                                                     {{"done", {}}}},
-                                           EventCase{"error_message_cut_at_240",
-                                                     [](OutputManager& m) {
-                                                       m.set_error(repeat("m", 300));
-                                                     },
-                                                     {{"error", {{"message", repeat("m", 240)}}}}},
-                                           EventCase{"print_info_tells_filter_does_not",
-                                                     [](OutputManager& m) {
-                                                       m.print_info("note");
-                                                       (void)OutputManager::_filter_noise("x");
-                                                     },
-                                                     {{"info", {{"text", "note"}}}}}),
+                         ::
+                             testing::Values(EventCase{"start_thinking_reset",
+                                                       [](OutputManager& m) { m.start_thinking(); },
+                                                       {{"thinking_start", {{"reset", "true"}}}}},
+                                             EventCase{
+                                                 "start_thinking_continue",
+                                                 [](OutputManager& m) { m.start_thinking(false); },
+                                                 {{"thinking_start", {{"reset", "false"}}}}},
+                                             EventCase{
+                                                 "thinking_chunk_cut_at_2000",
+                                                 [](OutputManager& m) { m.feed_thinking(A2500); },
+                                                 {{"thinking_chunk",
+                                                   {{"chunk", repeat("a", 2000)}}}}},
+                                             EventCase{
+                                                 "peek_cut_at_120_characters",
+                                                 [](OutputManager& m) {
+                                                   m.set_thinking_peek(E150);
+                                                 },
+                                                 {{"thinking_peek", {{"text", repeat("é", 120)}}}}},
+                                             EventCase{"thinking_done_cut_at_8000",
+                                                       [](OutputManager& m) {
+                                                         m.thinking_done(repeat("x", 9000));
+                                                       },
+                                                       {{"thinking_done",
+                                                         {{"text", repeat("x", 8000)}}}}},
+                                             EventCase{"stage_cut_at_120",
+                                                       [](OutputManager& m) { m.set_stage(E150); },
+                                                       {{"stage", {{"stage", repeat("é", 120)}}}}},
+                                             EventCase{
+                                                 "stream_start_is_empty",
+                                                 [](OutputManager& m) { m.start_streaming(); },
+                                                 {{"stream_start", {}}}},
+                                             EventCase{"first_chunk_starts_streaming_itself",
+                                                       [](OutputManager& m) { m.stream("héllo"); },
+                                                       {{"stream_start", {}},
+                                                        {"content",
+                                                         {{"chunk", "héllo"}, {"chars", "5"}}}}},
+                                             EventCase{
+                                                 "long_chunk_goes_out_whole_in_pieces",
+                                                 [](OutputManager& m) {
+                                                   m.start_streaming();
+                                                   m.stream(repeat("é", 4001));
+                                                 },
+                                                 {{"stream_start", {}},
+                                                  {"content",
+                                                   {{"chunk", repeat("é", 2000)},
+                                                    {"chars", "2000"}}},
+                                                  {"content",
+                                                   {{"chunk", repeat("é", 2000)},
+                                                    {"chars", "2000"}}},
+                                                  {"content", {{"chunk", "é"}, {"chars", "1"}}}}},
+                                             EventCase{
+                                                 "invalid_utf8_counts_one_per_bad_byte",
+                                                 [](OutputManager& m) {
+                                                   m.start_streaming();
+                                                   m.stream(
+                                                       "a\xff\xfe"
+                                                       "b");
+                                                 },
+                                                 {{"stream_start", {}},
+                                                  {"content",
+                                                   {{"chunk", "a\uFFFD\uFFFDb"}, {"chars", "4"}}}}},
+                                             EventCase{"tool_start_indexes_count_from_zero",
+                                                       [](OutputManager& m) {
+                                                         m.log_tool("grep", repeat("q", 250));
+                                                         m.log_tool("bash");
+                                                       },
+                                                       {{"tool_start",
+                                                         {{"name", "grep"},
+                                                          {"args", repeat("q", 200)},
+                                                          {"index", "0"}}},
+                                                        {"tool_start",
+                                                         {{"name", "bash"},
+                                                          {"args", ""},
+                                                          {"index", "1"}}}}},
+                                             EventCase{
+                                                 "tool_result_out_of_range_has_empty_name_and_args",
+                                                 [](OutputManager& m) { m.tool_result("ok"); },
+                                                 {{"tool_result",
+                                                   {{"error", "false"},
+                                                    {"index", "-1"},
+                                                    {"result", "ok"},
+                                                    {"name", ""},
+                                                    {"args", ""}}}}},
+                                             EventCase{"tool_result_names_its_tool",
+                                                       [](OutputManager& m) {
+                                                         const int i = m.log_tool("read_file",
+                                                                                  repeat("p", 300));
+                                                         m.tool_result(repeat("r", 4100), true, i);
+                                                       },
+                                                       {{"tool_start",
+                                                         {{"name", "read_file"},
+                                                          {"args", repeat("p", 200)},
+                                                          {"index", "0"}}},
+                                                        {"tool_result",
+                                                         {{"error", "true"},
+                                                          {"index", "0"},
+                                                          {"result", repeat("r", 4000)},
+                                                          {"name", "read_file"},
+                                                          {"args", repeat("p", 200)}}}}},
+                                             EventCase{"tool_result_index_past_the_end",
+                                                       [](OutputManager& m) {
+                                                         m.log_tool("bash", "ls");
+                                                         m.tool_result("x", false, 1);
+                                                       },
+                                                       {{"tool_start",
+                                                         {{"name", "bash"},
+                                                          {"args", "ls"},
+                                                          {"index", "0"}}},
+                                                        {"tool_result",
+                                                         {{"error", "false"},
+                                                          {"index", "1"},
+                                                          {"result", "x"},
+                                                          {"name", ""},
+                                                          {"args", ""}}}}},
+                                             EventCase{"tool_result_reports_the_filtered_result",
+                                                       [](OutputManager& m) {
+                                                         m.tool_result(
+                                                             "a\nMallocStackLogging: x\nb\r\n",
+                                                             false, 7);
+                                                       },
+                                                       {{"tool_result",
+                                                         {{"error", "false"},
+                                                          {"index", "7"},
+                                                          {"result", "a\nb"},
+                                                          {"name", ""},
+                                                          {"args", ""}}}}},
+                                             EventCase{"done_is_empty",
+                                                       [](OutputManager& m) { m.done(); },
+                                                       {{"done", {}}}},
+                                             EventCase{"error_message_cut_at_240",
+                                                       [](OutputManager& m) {
+                                                         m.set_error(repeat("m", 300));
+                                                       },
+                                                       {{"error",
+                                                         {{"message", repeat("m", 240)}}}}},
+                                             EventCase{"print_info_tells_filter_does_not",
+                                                       [](OutputManager& m) {
+                                                         m.print_info("note");
+                                                         (void)OutputManager::_filter_noise("x");
+                                                       },
+                                                       {{"info", {{"text", "note"}}}}}),
                          [](const auto& info) { return info.param.name; });
 
 // One whole turn, used to compare runs with and without a (failing) callback.
