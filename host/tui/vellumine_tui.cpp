@@ -25,6 +25,7 @@ zell::output::OutputPorts silent_ports() {
   ports.out = std::make_shared<DiscardWriter>();
   ports.cols = [] { return 80; };
   ports.frame_period = std::chrono::hours(1);
+  ports.keep_chunks = false;  // the chat screen keeps the answer
   return ports;
 }
 

@@ -17,6 +17,7 @@
 
 #include "host/agent/agent.h"
 #include "host/agent/script.h"
+#include "host/agent/scripted_agent.h"
 #include "host/runtime/http_agent.h"
 #include "host/tui/agent_runner.h"
 #include "host/tui/event_window.h"

@@ -45,6 +45,9 @@ struct OutputPorts {
   std::function<double()> clock = wall_clock;
   std::function<int()> cols = _cols;
   std::chrono::nanoseconds frame_period = std::chrono::milliseconds(500);
+  // Whether `state.content_chunks` records the answer. A host whose event receiver keeps the
+  // answer itself (the full screen) turns it off rather than hold the text twice.
+  bool keep_chunks = true;
 };
 
 // Single output controller for the entire app.

@@ -97,7 +97,7 @@ void OutputManager::stream(std::string_view chunk) {
   std::shared_ptr<const EventCallback> callback;
   {
     const std::lock_guard guard(_lock);
-    state.content_chunks.emplace_back(chunk);
+    if (_ports.keep_chunks) state.content_chunks.emplace_back(chunk);
     state.tokens += estimate_tokens(chars);
     callback = _event_callback;  // taken here to spare this hot path a second lock
   }

@@ -249,7 +249,7 @@ TEST(EventCallback, ThrowingCallbackChangesNoOutputAndNoState) {
       throw std::runtime_error("receiver broke");
     });
   });
-  EXPECT_EQ(calls, 12);
+  EXPECT_EQ(calls, 13);
   EXPECT_EQ(failing.output, plain.output);
   EXPECT_EQ(failing.phase, plain.phase);
   EXPECT_EQ(failing.tokens, plain.tokens);
@@ -425,6 +425,39 @@ TEST_F(TurnState, StageIsClearedByTheOperationsThatEndIt) {
   m.print_info("i");
   m.feed_thinking("t");
   EXPECT_EQ(m.custom_stage(), "kept");
+}
+
+}  // namespace
+
+namespace {
+
+// A writer that throws everything away, counting what it was handed.
+class CountingDiscard final : public zell::output::Writer {
+ public:
+  void write(std::string_view bytes) override { bytes_ += bytes.size(); }
+  void flush() override {}
+  [[nodiscard]] bool discards() const override { return true; }
+  std::size_t bytes_ = 0;
+};
+
+TEST(FullScreenPorts, AnswerIsNeitherWrappedForADiscardingWriterNorKeptWhenTheHostKeepsIt) {
+  FakeClock clock;
+  auto out = std::make_shared<CountingDiscard>();
+  zell::output::OutputPorts ports = zell_test::recorded_ports(nullptr, clock);
+  ports.out = out;
+  ports.keep_chunks = false;
+  OutputManager m(ports);
+  std::string received;
+  m.set_event_callback([&](const std::string& type, std::shared_ptr<zell::Payload> p) {
+    if (type == "content") received += p->get("chunk");
+  });
+  m.start_streaming();
+  const std::size_t before = out->bytes_;
+  m.stream(repeat("word ", 1000));
+  EXPECT_EQ(out->bytes_, before);
+  EXPECT_EQ(received, repeat("word ", 1000));
+  EXPECT_TRUE(m.state.content_chunks.empty());
+  EXPECT_EQ(m.state.tokens, 1250);
 }
 
 }  // namespace
