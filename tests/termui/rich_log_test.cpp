@@ -111,6 +111,19 @@ TEST(RichLog, auto_scroll_follows_the_end_and_shows_the_last_rows) {
   EXPECT_EQ(pilot.lines()[2].substr(0, 5), "line9");
 }
 
+TEST(RichLog, auto_scroll_follows_only_while_the_view_is_at_the_end) {
+  LogApp app;
+  Pilot pilot(app, {10, 3});
+  for (int i = 0; i < 10; ++i) app.log().write(numbered("line", i));
+  pilot.pause();
+  app.log().scroll_relative(-2);  // the reader scrolls up
+  app.log().write("more");
+  EXPECT_EQ(app.log().scroll_offset().y, 5);
+  app.log().scroll_end();  // and back down: following again
+  app.log().write("again");
+  EXPECT_EQ(app.log().scroll_offset().y, app.log().max_scroll_y());
+}
+
 TEST(RichLog, without_auto_scroll_the_view_stays_at_the_top) {
   LogApp app(options(false, false));
   Pilot pilot(app, {10, 3});

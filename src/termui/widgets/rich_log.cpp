@@ -26,7 +26,7 @@ RichLog& RichLog::write(const styled::Renderable& content, std::optional<int> wi
     widest_ = std::max(widest_, static_cast<int>(line.cells));
     lines_.emplace_back(std::move(line));
   }
-  if (options_.auto_scroll) scroll_end();
+  if (options_.auto_scroll && pinned_to_end_) scroll_end();
   grew();
   return *this;
 }
@@ -41,7 +41,7 @@ void RichLog::append_strips(const Strip* first, std::size_t count) {
     widest_ = std::max(widest_, first[i].cell_length());
     lines_.push_back(first[i]);
   }
-  if (options_.auto_scroll) scroll_end();
+  if (options_.auto_scroll && pinned_to_end_) scroll_end();
   grew();
 }
 

@@ -15,9 +15,11 @@
 namespace termui {
 
 struct RichLogOptions {
-  bool wrap = false;        // wrap long lines at the render width, else crop them
-  bool auto_scroll = true;  // scroll to the end after each write
-  int min_width = 78;       // render width while the widget has no size yet
+  bool wrap = false;  // wrap long lines at the render width, else crop them
+  // Follow the end: a write scrolls to the end while the view was there (a reader who scrolled
+  // up keeps their place until they scroll back down).
+  bool auto_scroll = true;
+  int min_width = 78;  // render width while the widget has no size yet
   std::string id;
 };
 
@@ -32,14 +34,14 @@ class RichLog : public Widget {
   [[nodiscard]] std::vector<std::string_view> css_sources() const override { return {DEFAULT_CSS}; }
 
   // Renders `content` at `width` (else the content width, or min_width before the widget has
-  // a size), appends its lines padded to that width, and scrolls to the end with auto_scroll.
+  // a size), appends its lines padded to that width, and follows the end (auto_scroll).
   // Virtual so that a subclass can constrain every write (its own `write` then sees them all).
   virtual RichLog& write(const styled::Renderable& content,
                          std::optional<int> width = std::nullopt);
   // Plain text (no markup), for convenience.
   RichLog& write(std::string_view text, std::optional<int> width = std::nullopt);
   // Appends lines rendered earlier, unchanged (a redraw that reuses what it drew before), and
-  // scrolls to the end with auto_scroll.
+  // follows the end (auto_scroll).
   void append_strips(const Strip* first, std::size_t count);
   // Virtual so that a subclass can extend it and still be cleared through the base.
   virtual void clear();

@@ -51,7 +51,6 @@ void Scrollback::stream_token(std::string_view token) {
     _write_wrapped(stream_lines_.back());
   });
   _stream_text.assign(token.substr(nl + 1));
-  scroll_end(false);
 }
 
 void Scrollback::finish_stream(std::string_view full_text) {
@@ -67,7 +66,6 @@ void Scrollback::finish_stream(std::string_view full_text) {
     drawn_.emplace_back();
     entry_rows_.push_back(static_cast<int>(std::min(first_row, lines().size())));
   }
-  scroll_end(false);
 }
 
 void Scrollback::redraw_stream() {
