@@ -67,6 +67,7 @@ int Scrollback::_track_lines(int count) {
 }
 
 void Scrollback::_spacer() {
+  drop_provisional();
   _history.push_back({"spacer", {}, nullptr});
   drawn_.emplace_back();
   entry_rows_.push_back(static_cast<int>(lines().size()));
@@ -74,6 +75,9 @@ void Scrollback::_spacer() {
 }
 
 void Scrollback::append_entry(HistoryEntry entry) {
+  // An item drawn during a stream goes below what the stream has settled; the unfinished row
+  // shows again below the item with the next token.
+  drop_provisional();
   _history.push_back(std::move(entry));
   drawn_.emplace_back();
   draw_entry(_history.size() - 1);
@@ -185,6 +189,7 @@ void Scrollback::clear() {
   // The lines streamed so far are gone from the display; the stream itself goes on.
   stream_blank_shown_ = false;
   stream_lines_.clear();
+  reset_open_line();
   if (!_rerendering) {
     _history.clear();
     drawn_.clear();
@@ -212,6 +217,8 @@ void Scrollback::_rerender() {
   _thinking_line_map.clear();
   _line_counter = 0;
   for (std::size_t i = 0; i < _history.size(); ++i) draw_entry(i);
+  // An open stream is not in the history yet: its lines are filled again below it.
+  redraw_stream();
 }
 
 void Scrollback::on_resize() {
@@ -232,8 +239,6 @@ void Scrollback::rerender_for_resize() {
   const int within = known ? top - entry_rows_[top_entry] : 0;
 
   _rerender();
-  // The lines of an open stream are not in the history yet: they are filled again below it.
-  redraw_stream();
   if (at_end) {
     scroll_end(false);
   } else if (!known) {

@@ -130,6 +130,8 @@ class Scrollback : public termui::RichLog {
   ClipboardPorts clipboard_ports = ClipboardPorts::real();
 
   // ---- line tracking and redrawing ----
+  // Lines written since the last clear or redraw (write calls, not the rows they wrap into).
+  [[nodiscard]] int line_count() const { return _line_counter; }
   // Counts `count` written lines; returns the number of the first of them.
   int _track_lines(int count = 1);
   // Clears the display and draws every history entry again, keeping the scroll offset.
@@ -206,8 +208,17 @@ class Scrollback : public termui::RichLog {
   void render_entry(std::size_t i);
   // Redraws everything at the current width, keeping the reader's place and an open stream.
   void rerender_for_resize();
-  // Writes the open stream's lines again (after a redraw at a new width).
+  // Writes the open stream's lines again, below a redrawn history.
   void redraw_stream();
+  // Writes rows `from` on of filled text, each indented by two columns.
+  void write_filled_rows(std::string_view filled, std::size_t from);
+  // The unfinished line of the stream: shows its settled rows for good and the rest
+  // provisionally; takes the provisional rows away; writes what the line still lacks once it is
+  // complete (a blank line only when `keep_blank`); forgets what was shown of it.
+  void show_open_line();
+  void drop_provisional();
+  void end_open_line(std::string_view line, bool keep_blank);
+  void reset_open_line();
   // The approval's command in full, folded at the width, every character kept and visible.
   void write_whole_command(std::string_view command);
 
@@ -220,7 +231,18 @@ class Scrollback : public termui::RichLog {
   // The open stream's completed lines as they came, to fill them again at a new width.
   std::vector<std::string> stream_lines_;
   bool stream_blank_shown_ = false;  // its leading blank line is on display
-  int drawn_width_ = -1;             // widget width of the current drawing
+  // What is on display of the unfinished line.
+  struct OpenLine {
+    int width = 0;              // fill width, fixed while the line has settled rows shown
+    std::size_t base = 0;       // bytes of the line before the row filling restarts from
+    std::size_t fixed = 0;      // rows filled from `base` that are written for good
+    std::size_t committed = 0;  // rows of the whole line written for good
+    bool provisional_shown = false;
+    std::size_t provisional_row = 0;  // first display row of the provisional rows
+    int provisional_counter = 0;      // the line counter before them
+  };
+  OpenLine open_;
+  int drawn_width_ = -1;  // widget width of the current drawing
 };
 
 }  // namespace zell::tui::widgets
