@@ -132,16 +132,40 @@ TEST(Scrollback, markdown_answers_are_rendered_with_styles_and_end_in_an_indent_
   EXPECT_TRUE(bold);
 }
 
-TEST(Scrollback, answer_width_follows_the_terminal_with_a_minimum_of_forty) {
-  // Terminal 30: the fill width stays at 38 and the log wraps the longer rows again.
+TEST(Scrollback, answer_width_follows_the_terminal_and_never_outgrows_the_rows) {
+  // Terminal 30: 38 by the terminal's rule, but the rows hold 25 cells: filled at 23.
   Transcript narrow({30, 20});
   narrow.log().append_assistant(std::string(38, 'n'));
   EXPECT_EQ(narrow.texts()[1], "  " + std::string(23, 'n'));
-  EXPECT_EQ(narrow.texts()[2], std::string(15, 'n'));
+  EXPECT_EQ(narrow.texts()[2], "  " + std::string(15, 'n'));
 
   Scrollback detached;  // no terminal to read: 76 − 2 = 74
   detached.append_assistant(std::string(80, 'd'));
   EXPECT_EQ(detached.lines()[1].text().substr(0, 76), "  " + std::string(74, 'd'));
+}
+
+TEST(Scrollback, wrapped_rows_stay_under_their_text_at_any_width) {
+  const std::string cjk = "**注意**：" + [] {
+    std::string s;
+    for (int i = 0; i < 6; ++i) s += "中文段落测试，这是一个很长的段落，没有空格。";
+    return s;
+  }();
+  for (int terminal : {24, 30, 41, 47, 80, 101}) {
+    Transcript t({terminal, 60});
+    t.log().append_error(std::string("failed: ") + std::string(200, 'e') + " and more words");
+    const std::size_t error_rows = t.log().lines().size();
+    t.log().append_assistant(cjk);
+    t.pilot.pause();
+    const auto rows = t.texts();
+    ASSERT_GT(error_rows, 2u);
+    EXPECT_EQ(rows[0].rfind("  ✗ failed:", 0), 0u);
+    for (std::size_t i = 1; i < error_rows; ++i) {
+      EXPECT_EQ(rows[i].find_first_not_of(' '), 4u) << terminal << " error row " << i;
+    }
+    for (std::size_t i = error_rows + 1; i + 1 < rows.size(); ++i) {
+      EXPECT_EQ(rows[i].find_first_not_of(' '), 2u) << terminal << " answer row " << i;
+    }
+  }
 }
 
 TEST(Scrollback, streaming_writes_completed_lines_and_keeps_the_unfinished_one) {
@@ -154,8 +178,8 @@ TEST(Scrollback, streaming_writes_completed_lines_and_keeps_the_unfinished_one) 
   log.stream_token("rld\n");
   EXPECT_EQ(t.written(), (std::vector<std::string>{"", "  hello", "  world"}));
   log.stream_token("a\n\n   \nb");
-  EXPECT_EQ(t.written(), (std::vector<std::string>{"", "  hello", "  world", "  a", "  ",
-                                                   "     ", "  b"}));
+  EXPECT_EQ(t.written(),
+            (std::vector<std::string>{"", "  hello", "  world", "  a", "  ", "     ", "  b"}));
   EXPECT_TRUE(log._history.empty());
 
   log.finish_stream("hello\nworld\na\n\n   \nb");

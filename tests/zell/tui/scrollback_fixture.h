@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "styled/text.h"
 #include "termui/app.h"
 #include "termui/pilot.h"
 #include "termui/screen.h"
-#include "styled/text.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
 
 namespace zell::tui::widgets::testing {

@@ -66,11 +66,13 @@ const std::string stress_texts[] = {
     "漢字の段落はスペースなしで続きます。" + std::string(40, 'x') + " 漢字 漢字 漢字 " +
         paragraph(20),
     "  leading spaces and trailing ones   ",
-    "codes " + [] {
-      std::string s;
-      for (int i = 0; i < 60; ++i) s += "k9-";
-      return s;
-    }() + " after",
+    "codes " +
+        [] {
+          std::string s;
+          for (int i = 0; i < 60; ++i) s += "k9-";
+          return s;
+        }() +
+        " after",
     "ends with a blank tail\n    ",
 };
 

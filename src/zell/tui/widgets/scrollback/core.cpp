@@ -43,6 +43,20 @@ std::optional<int> Scrollback::app_width() const {
   return app().size().width;
 }
 
+int Scrollback::line_width() const {
+  const int w = size().width - 2;
+  if (w > 10) return w;
+  return std::max(1, size().width > 0 ? size().width : min_width());
+}
+
+int Scrollback::answer_width() const {
+  const std::optional<int> terminal = app_width();
+  const int filled = std::max(terminal ? *terminal - 6 : 76, 40) - 2;
+  // Never wider than the rows the log shows: a row it wrapped again would start at the margin
+  // instead of under the indented text.
+  return std::max(1, std::min(filled, line_width() - 2));
+}
+
 termui::RichLog& Scrollback::write(const styled::Renderable& content, std::optional<int> width) {
   if (!width) {
     const int w = size().width - 2;

@@ -180,6 +180,11 @@ class Scrollback : public termui::RichLog {
   void write_blank();
   // Records `entry` and draws it.
   void append_entry(HistoryEntry entry);
+  // The width a line written without a width is rendered at (see `write` and the base log).
+  [[nodiscard]] int line_width() const;
+  // Width an answer is filled at, streamed or redrawn: the terminal's less eight, at least 38,
+  // and no wider than the rows shown less the two-column indent.
+  [[nodiscard]] int answer_width() const;
   // The terminal width as the renderers read it; nullopt when it cannot be read.
   [[nodiscard]] std::optional<int> app_width() const;
 

@@ -87,8 +87,7 @@ std::size_t restart_offset(std::string_view text, std::string_view filled, std::
 }  // namespace
 
 int Scrollback::_stream_avail_width() const {
-  const std::optional<int> terminal = app_width();
-  return std::max(terminal ? *terminal - 6 : 76, 40) - 2;
+  return answer_width();
 }
 
 void Scrollback::_write_wrapped(std::string_view line) {
