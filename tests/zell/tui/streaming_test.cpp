@@ -123,5 +123,23 @@ TEST(Streaming, a_redraw_in_the_middle_of_a_stream_keeps_its_lines) {
   EXPECT_TRUE(std::equal(last.begin(), last.end(), after.end() - last.size()));
 }
 
+TEST(Streaming, a_finished_markdown_answer_is_drawn_rendered_in_place) {
+  const std::string answer = "Use `grep`:\n\n- fast\n- simple\n";
+  Transcript whole({80, 30});
+  whole.log().append_user("Explain");
+  whole.log().append_assistant(answer);
+  for (bool after_a_redraw : {false, true}) {
+    Transcript t({80, 30});
+    t.log().append_user("Explain");
+    t.log().stream_token(answer);
+    t.log().finish_stream(answer);
+    EXPECT_NE(t.texts()[3].find("`grep`"), std::string::npos);  // raw while streaming
+    if (after_a_redraw) t.log()._rerender();
+    t.log().render_finished_answer();
+    EXPECT_EQ(t.log().lines(), whole.log().lines());
+    EXPECT_EQ(t.log().line_count(), whole.log().line_count());
+  }
+}
+
 }  // namespace
 }  // namespace zell::tui::widgets

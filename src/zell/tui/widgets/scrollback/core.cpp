@@ -82,6 +82,7 @@ int Scrollback::_track_lines(int count) {
 
 void Scrollback::_spacer() {
   drop_provisional();
+  finished_answer_.reset();
   _history.push_back({"spacer", {}, nullptr});
   drawn_.emplace_back();
   entry_rows_.push_back(static_cast<int>(lines().size()));
@@ -92,6 +93,7 @@ void Scrollback::append_entry(HistoryEntry entry) {
   // An item drawn during a stream goes below what the stream has settled; the unfinished row
   // shows again below the item with the next token.
   drop_provisional();
+  finished_answer_.reset();
   _history.push_back(std::move(entry));
   drawn_.emplace_back();
   draw_entry(_history.size() - 1);
@@ -204,6 +206,7 @@ void Scrollback::clear() {
   stream_blank_shown_ = false;
   stream_lines_.clear();
   reset_open_line();
+  finished_answer_.reset();
   if (!_rerendering) {
     _history.clear();
     drawn_.clear();
@@ -225,6 +228,7 @@ void Scrollback::_rerender() {
     }
   };
   _rerendering = true;
+  finished_answer_.reset();
   Restore restore{*this, scroll_offset().y};
   RichLog::clear();
   entry_rows_.clear();

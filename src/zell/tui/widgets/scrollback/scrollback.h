@@ -101,6 +101,12 @@ class Scrollback : public termui::RichLog {
   void stream_token(std::string_view token);
   // The end of the answer: writes what is left and records `full_text` for later redraws.
   void finish_stream(std::string_view full_text = {});
+  // Whether an answer is streaming (its first token came and its end has not).
+  [[nodiscard]] bool stream_open() const { return _stream_started; }
+  // Draws the answer just ended by `finish_stream` again through the answer renderer (Markdown
+  // when it has markers) in place of its streamed lines; a full redraw when anything was drawn
+  // after it.
+  void render_finished_answer();
   // Empties the display and, unless a re-render is running, the history.
   void clear() override;
 
@@ -233,6 +239,14 @@ class Scrollback : public termui::RichLog {
   // the next full redraw).
   std::vector<int> entry_rows_;
   std::size_t stream_first_row_ = 0;  // where the open stream's lines begin
+  int stream_first_counter_ = 0;      // the line counter there
+  // Where the lines of the answer the last finish_stream recorded begin, while they are the last
+  // thing drawn.
+  struct FinishedAnswer {
+    std::size_t row;
+    int counter;
+  };
+  std::optional<FinishedAnswer> finished_answer_;
   // The open stream's completed lines as they came, to fill them again at a new width.
   std::vector<std::string> stream_lines_;
   bool stream_blank_shown_ = false;  // its leading blank line is on display

@@ -111,8 +111,10 @@ void Scrollback::write_filled_rows(std::string_view filled, std::size_t from) {
 }
 
 void Scrollback::stream_token(std::string_view token) {
+  finished_answer_.reset();
   if (!_stream_started) {
     stream_first_row_ = lines().size();
+    stream_first_counter_ = _line_counter;
     write_blank();
     _stream_started = true;
     stream_blank_shown_ = true;
@@ -204,6 +206,7 @@ void Scrollback::end_open_line(std::string_view line, bool keep_blank) {
 void Scrollback::finish_stream(std::string_view full_text) {
   // The entry starts where its streamed lines do, or here when nothing was streamed.
   const std::size_t first_row = _stream_started ? stream_first_row_ : lines().size();
+  const int first_counter = _stream_started ? stream_first_counter_ : _line_counter;
   end_open_line(_stream_text, false);
   _stream_text.clear();
   _stream_started = false;
@@ -214,13 +217,32 @@ void Scrollback::finish_stream(std::string_view full_text) {
     _history.push_back({"assistant", {std::string(full_text)}, nullptr});
     drawn_.emplace_back();
     entry_rows_.push_back(static_cast<int>(std::min(first_row, lines().size())));
+    finished_answer_ = FinishedAnswer{std::min(first_row, lines().size()), first_counter};
+  } else {
+    finished_answer_.reset();
   }
   scroll_end(false);
+}
+
+void Scrollback::render_finished_answer() {
+  const bool in_place = finished_answer_ && !_history.empty() &&
+                        entry_rows_.size() == _history.size() &&
+                        finished_answer_->row <= lines().size();
+  if (!in_place) {
+    _rerender();
+    return;
+  }
+  truncate(finished_answer_->row);
+  _line_counter = finished_answer_->counter;
+  entry_rows_.pop_back();
+  draw_entry(_history.size() - 1);
+  finished_answer_.reset();
 }
 
 void Scrollback::redraw_stream() {
   if (!_stream_started) return;
   stream_first_row_ = lines().size();
+  stream_first_counter_ = _line_counter;
   if (stream_blank_shown_) write_blank();
   for (const std::string& line : stream_lines_) _write_wrapped(line);
   reset_open_line();
