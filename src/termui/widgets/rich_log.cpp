@@ -5,6 +5,19 @@
 #include "styled/text.h"
 
 namespace termui {
+namespace {
+
+// A row as the log keeps it: nothing beyond its cells (the compositor fills the rest of the
+// row with the widget's background when it paints), and no spare capacity in its lists and
+// strings, which the renderers reserve for padding and prefixes that a kept row never gets.
+// A long log holds tens of thousands of these, so every byte counts.
+Strip kept_row(styled::Line& line) {
+  line.segments.shrink_to_fit();
+  for (auto& segment : line.segments) segment.text.shrink_to_fit();
+  return Strip(std::move(line));
+}
+
+}  // namespace
 
 RichLog::RichLog(RichLogOptions options) : Widget(options.id), options_(std::move(options)) {}
 
@@ -17,15 +30,13 @@ RichLog& RichLog::write(const styled::Renderable& content, std::optional<int> wi
     // Cropped rather than wrapped: render on one row per line, cut at the render width.
     styled::Text one = *text;
     one.set_no_wrap(true).set_overflow(styled::Overflow::crop);
-    rendered = _console.render_lines(one, render_width, true);
+    rendered = _console.render_lines(one, render_width, false);
   } else {
-    rendered = _console.render_lines(content, render_width, true);
+    rendered = _console.render_lines(content, render_width, false);
   }
   reserve_more(rendered.size());
-  for (auto& line : rendered) {
-    widest_ = std::max(widest_, static_cast<int>(line.cells));
-    lines_.emplace_back(std::move(line));
-  }
+  widest_ = std::max(widest_, render_width);
+  for (auto& line : rendered) lines_.push_back(kept_row(line));
   if (options_.auto_scroll) scroll_end();
   grew();
   return *this;

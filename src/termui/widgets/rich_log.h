@@ -32,7 +32,8 @@ class RichLog : public Widget {
   [[nodiscard]] std::vector<std::string_view> css_sources() const override { return {DEFAULT_CSS}; }
 
   // Renders `content` at `width` (else the content width, or min_width before the widget has
-  // a size), appends its lines padded to that width, and scrolls to the end with auto_scroll.
+  // a size), appends its lines (kept unpadded: the rest of a row is the widget's background,
+  // filled when it is painted), and scrolls to the end with auto_scroll.
   // Virtual so that a subclass can constrain every write (its own `write` then sees them all).
   virtual RichLog& write(const styled::Renderable& content,
                          std::optional<int> width = std::nullopt);
@@ -48,7 +49,7 @@ class RichLog : public Widget {
 
   [[nodiscard]] const std::vector<Strip>& lines() const { return lines_; }
   [[nodiscard]] Offset scroll_offset() const { return {0, scroll_y_}; }
-  // Width of the widest line and number of lines.
+  // The widest render width (or line appended) and the number of lines.
   [[nodiscard]] Size virtual_size() const;
   [[nodiscard]] int max_scroll_y() const;
   // Scrolls so that line `y` is at the top, clamped to the lines there are. `animate` is
