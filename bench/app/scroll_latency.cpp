@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/app/bench_app.h"
+#include "host/tui/chat_input.h"
 #include "termui/app.h"
 
 namespace {
@@ -68,8 +69,8 @@ std::vector<Action> actions() {
 
 // Word-sized chunks of prose with a line break after every 14 words.
 std::string chunk(int i) {
-  static constexpr std::string_view WORDS[] = {"the", "parser", "reads", "each",  "line",
-                                               "once", "and",   "keeps", "state", "it"};
+  static constexpr std::string_view WORDS[] = {"the",  "parser", "reads", "each",  "line",
+                                               "once", "and",    "keeps", "state", "it"};
   std::string out = i % 14 == 0 ? "" : " ";
   out += WORDS[static_cast<std::size_t>(i * 7) % std::size(WORDS)];
   if (i % 14 == 13) out += "\n";

@@ -125,8 +125,8 @@ double run_ms(const std::vector<const char*>& command) {
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   const auto t0 = Clock::now();
   pid_t pid = -1;
-  if (::posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv.data()), environ) !=
-      0) {
+  if (::posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv.data()),
+                    environ) != 0) {
     throw std::runtime_error(std::string("cannot start ") + argv[0]);
   }
   int status = 0;

@@ -5,19 +5,6 @@
 #include "styled/text.h"
 
 namespace termui {
-namespace {
-
-// A row as the log keeps it: nothing beyond its cells (the compositor fills the rest of the
-// row with the widget's background when it paints), and no spare capacity in its lists and
-// strings, which the renderers reserve for padding and prefixes that a kept row never gets.
-// A long log holds tens of thousands of these, so every byte counts.
-Strip kept_row(styled::Line& line) {
-  line.segments.shrink_to_fit();
-  for (auto& segment : line.segments) segment.text.shrink_to_fit();
-  return Strip(std::move(line));
-}
-
-}  // namespace
 
 RichLog::RichLog(RichLogOptions options) : Widget(options.id), options_(std::move(options)) {}
 
@@ -36,7 +23,8 @@ RichLog& RichLog::write(const styled::Renderable& content, std::optional<int> wi
   }
   reserve_more(rendered.size());
   widest_ = std::max(widest_, render_width);
-  for (auto& line : rendered) lines_.push_back(kept_row(line));
+  // Kept unpadded: the compositor fills the rest of a row with the background when it paints.
+  for (const auto& line : rendered) lines_.emplace_back(line);
   if (options_.auto_scroll) scroll_end();
   grew();
   return *this;
