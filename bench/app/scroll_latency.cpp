@@ -1,7 +1,8 @@
-// Keys and the wheel on a long transcript while an answer streams in: the real chat screen at
-// 120×40 holds the first N entries of a mixed transcript (bench/scrollback/make_entries.py), an
-// agent thread streams 1,000 chunks a second into the open turn, and keys and wheel steps are
-// written into the input pipe one at a time. The time runs from writing the bytes to the first
+// Keys and the wheel on a long transcript while a turn plays: the real chat screen at 120×40
+// holds the first N entries of a mixed transcript (bench/scrollback/make_entries.py), the
+// scripted agent plays a long turn (thinking streamed, tool calls and results, Markdown answers
+// with code streamed, again and again), and keys and wheel steps are written into the input
+// pipe one at a time. The time runs from writing the bytes to the first
 // frame that shows their effect: the typed character in the prompt, the view at the top after
 // Home, at the end after End, moved up or down after Page Up/Down and a wheel step.
 //
@@ -13,7 +14,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -34,11 +34,38 @@ using std::chrono::milliseconds;
 constexpr int ROUNDS = 30;
 constexpr double FRAME_MS = 1000.0 / termui::App::FRAME_RATE;
 
-// A turn that keeps the chat busy while the agent thread streams.
-constexpr std::string_view SCRIPT =
-    R"({"op": "user", "text": "Explain the parser, at length."}
-{"op": "sleep", "seconds": 3600}
-)";
+// A long turn: thinking, a tool call and a Markdown answer with code, all streamed, again and
+// again. JSON Lines for the scripted agent.
+std::string script() {
+  const std::string thought =
+      "The parser reads each line once and keeps the state it needs for the next one, so the "
+      "unit suffix must be looked at right after the number. I should read the table again. ";
+  const std::string answer =
+      "The loop compared `end[1]` instead of `end[0]`.\\n\\n```c\\nfor (size_t i = 0; i < N; "
+      "i++)\\n"
+      "    if (end[0] == UNITS[i].unit) return n * UNITS[i].factor;\\n```\\n\\nBoth **off-by-one** "
+      "errors are fixed, and the test passes again.\\n\\n";
+  std::string out = R"({"op": "user", "text": "Find the bug, at length."})"
+                    "\n";
+  for (int i = 0; i < 40; ++i) {
+    out += R"({"op": "start_thinking", "reset": false})"
+           "\n";
+    out += R"({"op": "think", "text": ")" + thought + thought +
+           R"(", "chunk_chars": 14, "delay": 0.01})"
+           "\n";
+    out += R"({"op": "log_tool", "name": "read_file", "args": "src/duration.c"})"
+           "\n";
+    out +=
+        R"({"op": "tool_result", "result": "long parse_duration(const char *text);\nreturn 0;\n"})"
+        "\n";
+    out += R"({"op": "say", "text": ")" + answer + answer +
+           R"(", "chunk_chars": 12, "delay": 0.01})"
+           "\n";
+  }
+  out += R"({"op": "done"})"
+         "\n";
+  return out;
+}
 
 // What an action does to the screen, checked on the UI thread when a frame goes out.
 struct Action {
@@ -67,16 +94,6 @@ std::vector<Action> actions() {
   };
 }
 
-// Word-sized chunks of prose with a line break after every 14 words.
-std::string chunk(int i) {
-  static constexpr std::string_view WORDS[] = {"the",  "parser", "reads", "each",  "line",
-                                               "once", "and",    "keeps", "state", "it"};
-  std::string out = i % 14 == 0 ? "" : " ";
-  out += WORDS[static_cast<std::size_t>(i * 7) % std::size(WORDS)];
-  if (i % 14 == 13) out += "\n";
-  return out;
-}
-
 // The measurement in flight, checked by the frame callback.
 struct Pending {
   const Action* action = nullptr;
@@ -100,7 +117,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  BenchApp app(SCRIPT, 1.0);
+  const std::string turn = script();
+  BenchApp app(turn, 1.0);
   FrameSink sink;
   std::mutex m;
   std::condition_variable cv;
@@ -126,22 +144,13 @@ int main(int argc, char** argv) {
     app.call([&] { busy = app.chat_screen().busy(); });
   }
 
-  std::atomic<bool> streaming{true};
-  zell::output::OutputManager& manager = app.output_manager();
-  std::thread agent([&] {
-    manager.start_streaming();
-    const Clock::time_point t0 = Clock::now();
-    for (int i = 0; streaming.load(); ++i) {
-      std::this_thread::sleep_until(t0 + std::chrono::microseconds(1000) * i);
-      manager.stream(chunk(i));
-    }
-  });
   std::this_thread::sleep_for(milliseconds(300));
 
   const std::vector<Action> all = actions();
   std::map<std::string, std::vector<double>> times;
   int missed = 0;
-  for (int round = 0; round < ROUNDS; ++round) {
+  bool busy = true;
+  for (int round = 0; round < ROUNDS && busy; ++round) {
     for (const Action& action : all) {
       {
         std::lock_guard lock(m);
@@ -150,6 +159,7 @@ int main(int argc, char** argv) {
       int top = 0;
       std::size_t typed = 0;
       app.call([&] {
+        busy = app.chat_screen().busy();
         top = log->scroll_offset().y;
         typed = app.chat_screen().input().value().size();
         if (typed > 60) {
@@ -157,6 +167,7 @@ int main(int argc, char** argv) {
           typed = 0;
         }
       });
+      if (!busy) break;                               // measured only while the turn plays
       std::this_thread::sleep_for(milliseconds(20));  // the change above is painted
       {
         std::lock_guard lock(m);
@@ -173,9 +184,9 @@ int main(int argc, char** argv) {
       pending.action = nullptr;
     }
   }
-  streaming = false;
-  agent.join();
-  app.call([&] { app.interrupt_turn(); });
+  app.call([&] {
+    if (app.chat_screen().busy()) app.interrupt_turn();
+  });
 
   double worst = 0;
   for (const Action& action : all) {
@@ -188,7 +199,7 @@ int main(int argc, char** argv) {
   }
   fmt::print(
       "ratio scroll_latency_{} = {:.2f} (one 60 Hz frame {:.1f} ms / slowest p99 {:.2f} ms of "
-      "key, Home, End, Page Up/Down and wheel at {} entries while 1,000 chunks/s stream; "
+      "key, Home, End, Page Up/Down and wheel at {} entries while a turn streams; "
       "{} actions never shown; goal >= 1)\n",
       wanted, missed > 0 ? 0.0 : FRAME_MS / worst, FRAME_MS, worst, wanted, missed);
   return missed > 0 ? 1 : 0;

@@ -37,6 +37,7 @@ RichLog& RichLog::write(std::string_view text, std::optional<int> width) {
 void RichLog::append_strips(const Strip* first, std::size_t count) {
   reserve_more(count);
   for (std::size_t i = 0; i < count; ++i) {
+    if (i + PREFETCH_AHEAD < count) first[i + PREFETCH_AHEAD].prefetch();
     widest_ = std::max(widest_, first[i].cell_length());
     lines_.push_back(first[i]);
   }
@@ -50,11 +51,22 @@ void RichLog::reserve_more(std::size_t more) {
 }
 
 void RichLog::clear() {
-  lines_.clear();
+  drop_lines(0);
   widest_ = 0;
   scroll_y_ = 0;
   pinned_to_end_ = true;
   grew();
+}
+
+void RichLog::drop_lines(std::size_t keep) {
+  // Released front to back with the rows ahead fetched: a redraw of a long log drops tens of
+  // thousands of rows at once.
+  const std::size_t n = lines_.size();
+  for (std::size_t i = keep; i < n; ++i) {
+    if (i + PREFETCH_AHEAD < n) lines_[i + PREFETCH_AHEAD].prefetch();
+    lines_[i] = Strip();
+  }
+  lines_.resize(keep);
 }
 
 void RichLog::grew() {
@@ -69,7 +81,7 @@ void RichLog::grew() {
 
 void RichLog::truncate(std::size_t count) {
   if (count >= lines_.size()) return;
-  lines_.resize(count);
+  drop_lines(count);
   scroll_y_ = std::min(scroll_y_, max_scroll_y());
   grew();
 }

@@ -82,6 +82,9 @@ class RichLog : public Widget {
 
  private:
   void grew();
+  // Drops the lines from `keep` on.
+  void drop_lines(std::size_t keep);
+  static constexpr std::size_t PREFETCH_AHEAD = 8;
   // Makes room for `more` lines, growing geometrically so that a long log is not moved on
   // every write.
   void reserve_more(std::size_t more);
