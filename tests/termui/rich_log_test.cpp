@@ -53,16 +53,17 @@ class LogApp : public App {
   std::string css_;
 };
 
-TEST(RichLog, write_appends_lines_padded_to_the_render_width) {
-  LogApp app;
+TEST(RichLog, write_keeps_rows_unpadded_and_paints_them_to_the_full_width) {
+  LogApp app(options(false), "RichLog { overflow-y: hidden; background: #101010; }");
   Pilot pilot(app, {20, 5});
   app.log().write("hello");
   app.log().write(styled::Text("two\nlines"));
   ASSERT_EQ(app.log().lines().size(), 3u);
-  EXPECT_EQ(app.log().lines()[0].text(), "hello" + std::string(15, ' '));
-  EXPECT_EQ(app.log().lines()[2].cell_length(), 20);
+  EXPECT_EQ(app.log().lines()[0].text(), "hello");
   pilot.pause();
   EXPECT_EQ(pilot.lines()[1], "two" + std::string(17, ' '));
+  // The cells beyond a row's text are the log's background, as a padded row drew them.
+  EXPECT_EQ(pilot.cell(15, 1).style.bg(), styled::Color::rgb(0x10, 0x10, 0x10));
 }
 
 TEST(RichLog, explicit_width_wins) {
@@ -91,7 +92,7 @@ TEST_P(RichLogWrap, long_lines_wrap_or_crop) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, RichLogWrap,
-                         ::testing::Values(WrapCase{true, {"one two   ", "three four"}},
+                         ::testing::Values(WrapCase{true, {"one two", "three four"}},
                                            WrapCase{false, {"one two th"}}));
 
 TEST(RichLog, before_layout_renders_at_min_width) {
