@@ -86,7 +86,11 @@ TEST(ModelChat, a_typed_prompt_streams_the_server_answer_into_the_transcript) {
 TEST(ModelChat, ctrl_c_closes_a_slow_answer_and_ends_the_turn_interrupted) {
   FakeChatServer server([](const nlohmann::json&) {
     ChatReply r;
-    r.pieces = {host_test::sse({host_test::delta_event({{"content", "partial "}})}, false)};
+    // Reasoning sent apart makes the untagged content answer at once (else it is held until
+    // it is known not to be reasoning).
+    r.pieces = {host_test::sse({host_test::delta_event({{"reasoning_content", "hm"}}),
+                                host_test::delta_event({{"content", "partial "}})},
+                               false)};
     r.then = ChatReply::Then::hold;
     return r;
   });
