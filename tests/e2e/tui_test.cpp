@@ -120,7 +120,14 @@ TEST_F(VellumineInTmux, PickAModePlayTheDemoAnswerCopyResizeAndQuitClean) {
   EXPECT_LT(command, question);
   EXPECT_NE(before.find("Press 1 to allow, 2 to deny"), std::string::npos) << before;
 
-  keys("x");  // ignored while the question is open
+  // Typed at once, the answer key goes into the prompt like the rest of the typing; once the
+  // question has been on screen a moment, and the typing has paused, it answers.
+  keys("x1");
+  ASSERT_TRUE(wait_for("❯ x1")) << pane();
+  EXPECT_EQ(pane().find("Allowed: bash"), std::string::npos);
+  keys("BSpace");
+  keys("BSpace");
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
   keys("1");
   ASSERT_TRUE(wait_for("Allowed: bash")) << pane();
   ASSERT_TRUE(wait_for("ok 1 - parse_duration")) << pane();
