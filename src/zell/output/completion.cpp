@@ -78,6 +78,9 @@ void OutputManager::print_info(std::string_view text) {
   _write("\x1b[2m  " + unicode::visible_text(text, unicode::Reveal::reordering) + "\x1b[0m\n");
   _flush();
   if (was_running) _start_indicator();
+  // Notices (an answer cut at the length limit, a tool call not run) belong in the full
+  // screen's transcript as much as on the terminal.
+  _emit_lazy("info", [&] { return Payload{{"text", unicode::cp_prefix(text, INFO_EVENT_CHARS)}}; });
 }
 
 }  // namespace zell::output
