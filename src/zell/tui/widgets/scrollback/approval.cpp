@@ -86,7 +86,9 @@ void Scrollback::_render_approval(std::string_view tool_name, std::string_view c
   // it, folded at the width with every character kept.
   const bool cut = longer_than(shown, max_w) ||
                    line.cell_length() > static_cast<std::size_t>(write_width(*this));
-  if (cut || command.find('\n') != std::string_view::npos) write_whole_command(command);
+  // So does a command whose width terminals disagree on: it may overflow where it looks whole.
+  if (cut || command.find('\n') != std::string_view::npos || unicode::widths_disagree(command))
+    write_whole_command(command);
 
   styled::Text hint;
   const styled::Style& dim = item_style("dim");
