@@ -35,6 +35,9 @@ class Writer {
   virtual ~Writer() = default;
   virtual void write(std::string_view bytes) = 0;
   virtual void flush() = 0;
+  // True for a writer that throws everything away: the manager then skips building the plain
+  // presentation's text where that costs something (wrapping streamed answers).
+  [[nodiscard]] virtual bool discards() const { return false; }
 };
 
 // Writes straight to a descriptor (standard output by default), unbuffered: every `write` is
