@@ -204,7 +204,8 @@ TurnResult HttpAgent::outcome(Exchange& x) {
     case TurnEnd::done:
       show_unrun_tool_calls(x.tool_calls);
       if (x.finish_reason == "length") {
-        m_.print_info("The answer stops here: the model reached its length limit.");
+        // The answer's last line may be open: the notice starts a line of its own.
+        m_.print_info("\n  The answer stops here: the model reached its length limit.");
       }
       if (result.completion_tokens) m_.state.tokens = *result.completion_tokens;
       m_.done();
