@@ -86,9 +86,8 @@ TEST(ModelChat, a_typed_prompt_streams_the_server_answer_into_the_transcript) {
 TEST(ModelChat, ctrl_c_closes_a_slow_answer_and_ends_the_turn_interrupted) {
   FakeChatServer server([](const nlohmann::json&) {
     ChatReply r;
-    // Reasoning sent apart makes the untagged content answer at once (else it is held until
-    // it is known not to be reasoning).
-    r.pieces = {host_test::sse({host_test::delta_event({{"reasoning_content", "hm"}}),
+    // Reasoning sent apart: the content that follows is answer, shown at once.
+    r.pieces = {host_test::sse({host_test::delta_event({{"reasoning_content", "Hm."}}),
                                 host_test::delta_event({{"content", "partial "}})},
                                false)};
     r.then = ChatReply::Then::hold;
