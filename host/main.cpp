@@ -101,6 +101,8 @@ std::optional<LoadedConfig> load_config(const Options& o) {
     loaded.store.emplace(o.config_path.empty() ? host::config::default_config_path()
                                                : std::filesystem::path(o.config_path));
     loaded.config = loaded.store->load();
+    for (const auto& w : loaded.config.warnings)
+      std::fprintf(stderr, "vellumine: warning: %s\n", w.c_str());
   } catch (const host::config::ConfigError& e) {
     std::fprintf(stderr, "vellumine: %s\n", e.what());
     return std::nullopt;

@@ -22,7 +22,15 @@ int run_plain_chat(runtime::HttpAgent& agent, std::istream& in, const PlainChatO
     if (unicode::is_blank(*options.prompt)) return 2;
     out->write(std::string(kPromptSign) + unicode::visible_controls(*options.prompt) + "\n");
     out->flush();
-    return ask(*options.prompt) ? 0 : 1;
+    switch (agent.run_turn(*options.prompt).end) {
+      case runtime::TurnEnd::done:
+        return 0;
+      case runtime::TurnEnd::interrupted:
+        return 130;  // what a shell expects of a command ended by SIGINT
+      case runtime::TurnEnd::error:
+        return 1;
+    }
+    return 1;
   }
 
   bool all_done = true;

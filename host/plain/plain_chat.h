@@ -24,7 +24,8 @@ struct PlainChatOptions {
 // Runs the chat; the agent shows each turn through its output manager. `out` is where the
 // chat's own lines (the prompt sign and the user's text) go: standard output in the program,
 // as the manager's. Blank lines ask nothing. Returns 0 when
-// every turn completed and 1 when one ended in an error or was interrupted; 2, writing nothing,
+// every turn completed and 1 when one ended in an error or was interrupted, except that a
+// `prompt` turn ended by Ctrl+C gives 130 as an interrupted program does; 2, writing nothing,
 // for a blank `prompt`. Errors of the output (a closed standard output) and zell::ExitRequest
 // reach the caller.
 int run_plain_chat(

@@ -7,6 +7,7 @@
 #include "styled/text.h"
 #include "unicode/line_scan.h"
 #include "unicode/text_ops.h"
+#include "unicode/visible_text.h"
 #include "unicode/word_fill.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
 #include "zell/tui/widgets/scrollback/markdown_markers.h"
@@ -59,13 +60,14 @@ void Scrollback::_render_error(std::string_view text) {
   if (width <= 4) {
     styled::Text line;
     line.append("  ✗ ", item_style("bold red"));
-    line.append(text, item_style("red"));
+    line.append(unicode::visible_text(text, unicode::Reveal::reordering), item_style("red"));
     write_line(line);
     return;
   }
   // Wrapped here rather than by the log, so that continuation rows line up under the text.
-  const styled::Lines rows =
-      console().render_lines(styled::Text(text, item_style("red")), width - 4, false);
+  const styled::Lines rows = console().render_lines(
+      styled::Text(unicode::visible_text(text, unicode::Reveal::reordering), item_style("red")),
+      width - 4, false);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     styled::Text line;
     if (i == 0) {

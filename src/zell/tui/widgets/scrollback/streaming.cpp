@@ -131,7 +131,6 @@ void Scrollback::stream_token(std::string_view token) {
   if (nl == std::string_view::npos) {
     _stream_text += token;
     show_open_line();
-    scroll_end(false);
     return;
   }
   _stream_text += token.substr(0, nl);
@@ -148,7 +147,6 @@ void Scrollback::stream_token(std::string_view token) {
   _stream_text.assign(token.substr(nl + 1));
   reset_open_line();
   show_open_line();
-  scroll_end(false);
 }
 
 void Scrollback::drop_provisional() {
@@ -221,7 +219,6 @@ void Scrollback::finish_stream(std::string_view full_text) {
   } else {
     finished_answer_.reset();
   }
-  scroll_end(false);
 }
 
 void Scrollback::render_finished_answer() {
