@@ -61,16 +61,19 @@ TEST(Scrollback, write_renders_at_the_widget_width_less_two_above_twelve_columns
     int terminal;
     int expected_cells;
   } cases[] = {{15, 12}, {16, 11}, {100, 95}};
+  // Rows are kept unpadded: the width shows in where a long word is folded.
+  const styled::Text word(std::string(200, 'x'));
   for (const auto& c : cases) {
     Transcript t({c.terminal, 10});
-    t.log().write(styled::Text("x"));
-    EXPECT_EQ(t.log().lines().back().cell_length(), c.expected_cells) << c.terminal;
-    t.log().write(styled::Text("y"), 5);  // the caller's width wins
-    EXPECT_EQ(t.log().lines().back().cell_length(), 5);
+    t.log().write(word);
+    EXPECT_EQ(t.log().lines().front().cell_length(), c.expected_cells) << c.terminal;
+    const std::size_t before = t.log().lines().size();
+    t.log().write(word, 5);  // the caller's width wins
+    EXPECT_EQ(t.log().lines()[before].cell_length(), 5);
   }
   Scrollback detached;  // not laid out: the base picks its minimum width
-  detached.write(styled::Text("z"));
-  EXPECT_EQ(detached.lines().back().cell_length(), 78);
+  detached.write(word);
+  EXPECT_EQ(detached.lines().front().cell_length(), 78);
 }
 
 TEST(Scrollback, message_renderers_draw_their_shapes_and_count_each_write) {
@@ -108,7 +111,7 @@ TEST(Scrollback, plain_answers_are_filled_and_indented) {
   auto& log = t.log();
   log.append_assistant("a\n\nb\n");
   EXPECT_EQ(t.texts(), (std::vector<std::string>{"", "  a", "", "  b", ""}));
-  EXPECT_EQ(log.lines()[2].text().substr(0, 3), "   ");  // two spaces, padded
+  EXPECT_EQ(log.lines()[2].text(), "  ");  // the blank line between paragraphs keeps its indent
   EXPECT_EQ(log._line_counter, 5);
 
   log.clear();
