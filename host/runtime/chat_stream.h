@@ -27,8 +27,9 @@ struct ToolCall {
 class ChatStream {
  public:
   // The most one answer may hold: its text (answer, thinking and tool calls), and a whole
-  // (non-streamed) answer's JSON. Long real answers are a few hundred kilobytes.
-  static constexpr std::size_t kMaxAnswerBytes = 16 * 1024 * 1024;
+  // (non-streamed) answer's JSON. Long real answers are a few hundred kilobytes; what is shown
+  // is held several times over (answer, output state, presentation), so the cap is the memory.
+  static constexpr std::size_t kMaxAnswerBytes = 8 * 1024 * 1024;
 
   // `where` names the endpoint in reasons ("http://host:8080/v1/chat/completions").
   // `untagged_may_think`: content may be reasoning closed by a lone </think> (ThinkTagSplitter).

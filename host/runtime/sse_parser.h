@@ -18,7 +18,7 @@ class SseParser {
 
   // An event larger than this is refused: a server that never ends an event must not be able
   // to fill the memory.
-  static constexpr std::size_t kMaxEventBytes = 16 * 1024 * 1024;
+  static constexpr std::size_t kMaxEventBytes = 8 * 1024 * 1024;
 
   // `on_error` receives the value of an "error" field, which some servers send instead of a
   // data line to report a failure, when the event that holds it ends.

@@ -417,8 +417,8 @@ TEST(HttpAgentVolume, AnAnswerPastTheLimitEndsTheTurn) {
   AgentHarness h(options_for(server.url(), "turbo"));
   const auto shown = h.turn("go");
   EXPECT_EQ(shown.result.reason,
-            "the answer from " + server.url() + "/v1/chat/completions is larger than 16 MB");
-  EXPECT_EQ(shown.answer.size(), 8 * piece.size());  // what fitted was shown
+            "the answer from " + server.url() + "/v1/chat/completions is larger than 8 MB");
+  EXPECT_EQ(shown.answer.size(), 4 * piece.size());  // what fitted was shown
 }
 
 TEST(HttpAgentVolume, LongAnswersAndThinkingArriveWhole) {
