@@ -14,10 +14,15 @@ constexpr std::string_view kPromptSign = "\n\x1b[1m❯\x1b[0m ";
 
 int run_plain_chat(runtime::HttpAgent& agent, std::istream& in, const PlainChatOptions& options,
                    std::shared_ptr<zell::output::Writer> out) {
-  const auto ask = [&](const std::string& text) {
-    return agent.run_turn(text).end == runtime::TurnEnd::done;
-  };
+  return run_plain_chat(
+      [&agent](const std::string& text) {
+        return agent.run_turn(text).end == runtime::TurnEnd::done;
+      },
+      in, options, std::move(out));
+}
 
+int run_plain_chat(const std::function<bool(const std::string&)>& ask, std::istream& in,
+                   const PlainChatOptions& options, std::shared_ptr<zell::output::Writer> out) {
   if (options.prompt) {
     if (unicode::is_blank(*options.prompt)) return 2;
     out->write(std::string(kPromptSign) + unicode::visible_controls(*options.prompt) + "\n");

@@ -38,6 +38,7 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
       bridge_(*this) {
   for (ScriptTurn& t : split_turns(options_.script)) script_turns_.push_back(std::move(t));
   if (options_.http) http_agent_ = std::make_unique<runtime::HttpAgent>(manager_, *options_.http);
+  if (options_.acp) acp_agent_ = std::make_unique<acp::AcpAgent>(manager_, *options_.acp);
   manager_.set_event_callback(
       [this](const std::string& type, std::shared_ptr<zell::Payload> payload) {
         if (events_.enter()) bridge_.on_event(type, std::move(payload));
@@ -79,13 +80,16 @@ VellumineTUI::~VellumineTUI() {
 void VellumineTUI::interrupt_turn() {
   worker_.interrupt();
   if (http_agent_) http_agent_->cancel();
+  if (acp_agent_) acp_agent_->cancel();
 }
 
 void VellumineTUI::shutdown() {
   interrupt_turn();
+  if (acp_agent_) acp_agent_->abandon();  // the worker does not wait for the agent's answer
   events_.close();
   bridge_.close();
   worker_.stop();
+  if (acp_agent_) acp_agent_->stop();  // no agent process outlives the app
 }
 
 void VellumineTUI::on_mount() {
@@ -110,6 +114,19 @@ std::optional<PendingTurn> VellumineTUI::next_scripted_turn() {
 }
 
 void VellumineTUI::start_turn(const PendingTurn& turn) {
+  if (acp_agent_ && !turn.steps) {
+    worker_.start([this, prompt = turn.prompt](StopSignal&) {
+      std::string failure;
+      std::optional<long long> tokens;
+      try {
+        tokens = acp_agent_->run_turn(prompt).completion_tokens;
+      } catch (const std::exception& e) {
+        failure = e.what();
+      }
+      post_message(std::make_unique<TurnFinished>(std::move(failure), tokens));
+    });
+    return;
+  }
   if (http_agent_ && !turn.steps) {
     // The mode picked on the start-up screen applies from the next turn on.
     http_agent_->set_mode(config_.runtime.laptop_26b_runtime_mode);

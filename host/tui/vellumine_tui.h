@@ -14,14 +14,15 @@
 #include <utility>
 #include <vector>
 
-#include "host/runtime/http_agent.h"
+#include "host/acp/acp_agent.h"
 #include "host/agent/script.h"
 #include "host/agent/scripted_agent.h"
+#include "host/runtime/http_agent.h"
 #include "host/tui/event_window.h"
 #include "host/tui/pending_turn.h"
 #include "host/tui/turn_worker.h"
-#include "zell/ports/tui_host_app.h"
 #include "zell/output/output_manager.h"
+#include "zell/ports/tui_host_app.h"
 #include "zell/tui/bridge/tui_bridge.h"
 
 namespace host::tui {
@@ -37,6 +38,8 @@ struct TuiOptions {
   std::string config_path;
   // Set when the configuration's backend is "http": typed prompts go to that model server.
   std::optional<runtime::HttpAgentOptions> http;
+  // Set for an Agent Client Protocol agent: typed prompts go to it.
+  std::optional<acp::AcpOptions> acp;
 };
 
 class VellumineTUI : public zell::ports::TuiHostApp {
@@ -96,6 +99,7 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   EventWindow events_{4096};
   TurnWorker worker_;
   std::unique_ptr<runtime::HttpAgent> http_agent_;  // null with the demo backend
+  std::unique_ptr<acp::AcpAgent> acp_agent_;        // null unless an ACP agent was given
   ChatScreen* chat_ = nullptr;
 };
 
