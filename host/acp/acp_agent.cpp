@@ -84,6 +84,10 @@ void AcpAgent::stop() {
   session_ready_ = false;
 }
 
+int AcpAgent::pid() const {
+  return child_ ? child_->pid() : -1;
+}
+
 std::vector<std::string> AcpAgent::stderr_lines() const {
   return stderr_ ? stderr_->lines() : std::vector<std::string>{};
 }

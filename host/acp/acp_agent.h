@@ -88,6 +88,8 @@ class AcpAgent {
 
   // The agent's slash commands, as it last announced them.
   [[nodiscard]] const std::vector<AvailableCommand>& available_commands() const;
+  // The agent's process id while it runs, else -1.
+  [[nodiscard]] int pid() const;
   // The last lines of the agent's standard error.
   [[nodiscard]] std::vector<std::string> stderr_lines() const;
   // Ends the agent (SIGTERM, then SIGKILL after the grace); safe to call more than once.
