@@ -20,6 +20,7 @@
 #include <string>
 
 #include "host/acp/acp_agent.h"
+#include "host/acp/acp_runner_agent.h"
 #include "host/agent/demo_script.h"
 #include "host/agent/script.h"
 #include "host/agent/scripted_agent.h"
@@ -114,6 +115,8 @@ std::optional<LoadedConfig> load_config(const Options& o) {
     loaded.store.emplace(o.config_path.empty() ? host::config::default_config_path()
                                                : std::filesystem::path(o.config_path));
     loaded.config = loaded.store->load();
+    for (const auto& w : loaded.config.warnings)
+      std::fprintf(stderr, "vellumine: warning: %s\n", w.c_str());
   } catch (const host::config::ConfigError& e) {
     std::fprintf(stderr, "vellumine: %s\n", e.what());
     return std::nullopt;
@@ -178,10 +181,7 @@ int run_plain_acp_chat(host::acp::AcpOptions options, const Options& o) {
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
     host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
     return host::run_plain_chat(
-        [&agent](const std::string& text) {
-          return agent.run_turn(text).end == host::acp::TurnEnd::done;
-        },
-        std::cin, chat);
+        [&agent](const std::string& text) { return agent.run_turn(text).end; }, std::cin, chat);
   });
 }
 
@@ -204,7 +204,9 @@ int run_full_screen(std::vector<host::Step> steps, const Options& o, LoadedConfi
   options.speed = o.speed;
   options.config_path = store->path().string();
   if (auto acp = acp_options(loaded, o)) {
-    options.acp = std::move(acp);
+    options.agent = [acp = std::move(*acp)](zell::output::OutputManager& manager) {
+      return std::make_unique<host::acp::AcpRunnerAgent>(manager, acp);
+    };
   } else if (uses_model_server(loaded, o)) {
     options.http = host::runtime::http_agent_options(config);
   } else {

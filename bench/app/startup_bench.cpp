@@ -2,12 +2,16 @@
 // 120×40 with a configuration file of its own, and the time runs from the fork to the moment
 // the end marker of its first synchronized-output frame arrives on the terminal. Beside it,
 // the same clock times the reference renderer's import alone: `/usr/bin/python3 -c "import
-// rich.markdown"` from the fork to its exit.
+// rich.markdown"` from the fork to its exit; `vellumine --version` and an empty C++ program
+// (the floor any program of ours starts from) from the fork to their exit. At the first frame
+// the libraries the program has mapped are counted, and the heavy ones it should not need
+// yet (ICU, boost, OpenSSL) are named.
 //
-//   app_startup_bench <vellumine> <runs>
+//   app_startup_bench <vellumine> <empty_program> <runs>
 //
-// Prints `startup first_frame_ms median=<x> min=<y>`, the reference's import, and
-// `ratio startup = <reference median / ours>` (goal >= 10).
+// Prints `startup first_frame_ms median=<x> min=<y>`, the reference's import, `--version` and
+// the empty program, the libraries, and `ratio startup = <reference median / ours>` (goal
+// >= 20).
 
 #include <fcntl.h>
 #include <fmt/format.h>
@@ -23,7 +27,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -45,8 +51,34 @@ double ms_since(Clock::time_point t0) {
   return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
-// Milliseconds from the fork to the end of the first frame; nullopt when none came in time.
-std::optional<double> first_frame_ms(const std::string& program, const fs::path& config) {
+// The shared libraries process `pid` has mapped.
+std::set<std::string> mapped_libraries(pid_t pid) {
+  std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+  std::set<std::string> out;
+  std::string line;
+  while (std::getline(maps, line)) {
+    const auto slash = line.rfind('/');
+    if (slash == std::string::npos || line.find(".so", slash) == std::string::npos) continue;
+    out.insert(line.substr(slash + 1));
+  }
+  return out;
+}
+
+// Libraries the first frame has no use for.
+std::string heavy_of(const std::set<std::string>& libraries) {
+  std::string out;
+  for (const std::string& lib : libraries) {
+    for (const char* heavy : {"libicu", "libboost", "libssl", "libcrypto", "libsource-highlight"}) {
+      if (lib.rfind(heavy, 0) == 0) out += (out.empty() ? "" : ",") + lib;
+    }
+  }
+  return out.empty() ? "none" : out;
+}
+
+// Milliseconds from the fork to the end of the first frame (nullopt when none came in time),
+// and the libraries mapped then.
+std::optional<double> first_frame_ms(const std::string& program, const fs::path& config,
+                                     std::set<std::string>* libraries = nullptr) {
   winsize size{};
   size.ws_row = static_cast<unsigned short>(bench_app::SCREEN.height);
   size.ws_col = static_cast<unsigned short>(bench_app::SCREEN.width);
@@ -76,6 +108,7 @@ std::optional<double> first_frame_ms(const std::string& program, const fs::path&
     seen.append(buf, static_cast<std::size_t>(got));
     if (seen.find(termui::FrameWriter::SYNC_END) != std::string::npos) result = ms_since(t0);
   }
+  if (result && libraries != nullptr) *libraries = mapped_libraries(pid);
   ::kill(pid, SIGKILL);
   int status = 0;
   ::waitpid(pid, &status, 0);
@@ -83,24 +116,25 @@ std::optional<double> first_frame_ms(const std::string& program, const fs::path&
   return result;
 }
 
-// Milliseconds from the fork to the exit of the reference renderer's import.
-double reference_import_ms() {
-  const char* argv[] = {"/usr/bin/python3", "-c", "import rich.markdown", nullptr};
+// Milliseconds from the fork to the exit of a program whose output is discarded.
+double run_ms(const std::vector<const char*>& command) {
+  std::vector<const char*> argv = command;
+  argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   const auto t0 = Clock::now();
   pid_t pid = -1;
-  if (::posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ) !=
-      0) {
-    throw std::runtime_error("cannot start /usr/bin/python3");
+  if (::posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv.data()),
+                    environ) != 0) {
+    throw std::runtime_error(std::string("cannot start ") + argv[0]);
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
   const double ms = ms_since(t0);
   posix_spawn_file_actions_destroy(&actions);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw std::runtime_error("python3 -c \"import rich.markdown\" failed");
+    throw std::runtime_error(std::string(argv[0]) + " failed");
   }
   return ms;
 }
@@ -108,28 +142,34 @@ double reference_import_ms() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s <vellumine> <runs>\n", argv[0]);
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s <vellumine> <empty_program> <runs>\n", argv[0]);
     return 2;
   }
   const std::string program = argv[1];
-  const int runs = std::atoi(argv[2]);
+  const std::string empty = argv[2];
+  const int runs = std::atoi(argv[3]);
   char dir_template[] = "/tmp/vellumine-startup-XXXXXX";
   if (!::mkdtemp(dir_template)) throw std::runtime_error("mkdtemp failed");
   const fs::path dir = dir_template;
 
-  std::vector<double> ours, reference;
+  std::vector<double> ours, reference, version, floor;
+  std::set<std::string> libraries;
   for (int i = 0; i < WARMUP + runs; ++i) {
-    const std::optional<double> ms = first_frame_ms(program, dir / "config.toml");
+    const std::optional<double> ms = first_frame_ms(program, dir / "config.toml", &libraries);
     if (!ms) {
       std::fprintf(stderr, "startup: no frame from %s within 10 s\n", program.c_str());
       fs::remove_all(dir);
       return 1;
     }
-    const double ref = reference_import_ms();
+    const double ref = run_ms({"/usr/bin/python3", "-c", "import rich.markdown"});
+    const double version_ms = run_ms({program.c_str(), "--version"});
+    const double floor_ms = run_ms({empty.c_str()});
     if (i >= WARMUP) {
       ours.push_back(*ms);
       reference.push_back(ref);
+      version.push_back(version_ms);
+      floor.push_back(floor_ms);
     }
   }
   fs::remove_all(dir);
@@ -141,9 +181,13 @@ int main(int argc, char** argv) {
              runs);
   fmt::print("startup reference_import_ms median={:.2f} min={:.2f} runs={}\n", ref_median, ref_min,
              runs);
+  fmt::print("startup version_ms median={:.2f} empty_program_ms median={:.2f} runs={}\n",
+             bench_app::percentile(version, 50), bench_app::percentile(floor, 50), runs);
+  fmt::print("startup libraries_at_first_frame={} not_needed_yet={}\n", libraries.size(),
+             heavy_of(libraries));
   fmt::print(
       "ratio startup = {:.1f} (import of the reference renderer {:.1f} ms / vellumine's first "
-      "frame {:.2f} ms on a 120x40 pty, medians of {}; goal >= 10)\n",
+      "frame {:.2f} ms on a 120x40 pty, medians of {}; goal >= 20)\n",
       ref_median / ours_median, ref_median, ours_median, runs);
   return 0;
 }

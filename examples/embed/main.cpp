@@ -80,6 +80,19 @@ int main() {
     std::fprintf(stderr, "embed: the answer was not drawn as Markdown\n");
     ++missing;
   }
+  // A code block is highlighted: the installed highlighter was found and loaded. Its tokens
+  // come in more than one colour.
+  std::string code;
+  styled::Console colour({.width = 60, .force_terminal = true, .file = &code});
+  colour.print(styled::Markdown("```python\ndef layers():\n    return 4  # four\n```\n"));
+  std::size_t colours = 0;
+  for (std::size_t at = code.find("38;"); at != std::string::npos; at = code.find("38;", at + 1)) {
+    ++colours;
+  }
+  if (colours < 2) {
+    std::fprintf(stderr, "embed: the code block was not highlighted\n");
+    ++missing;
+  }
   std::printf("embed: %zu events\n", events.size());
   return missing == 0 ? 0 : 1;
 }

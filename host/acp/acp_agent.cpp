@@ -362,7 +362,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     m_.set_error(reason);
     return TurnResult{end, std::move(reason), std::nullopt};
   };
-  if (abandoned_) return fail(TurnEnd::interrupted, "Interrupted");
+  if (abandoned_.exchange(false)) return fail(TurnEnd::interrupted, "Interrupted");
   if (gone_) return fail(TurnEnd::error, with_stderr("the agent is not running"));
   if (!session_ready_) {
     try {
@@ -381,6 +381,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     ~TurnOver() {
       const std::lock_guard lock(agent.state_mutex_);
       agent.turn_running_ = false;
+      agent.abandoned_ = false;  // it ended this turn only
     }
   } turn_over{*this};
 

@@ -82,8 +82,8 @@ class AcpAgent {
   // turn then ends with the agent's "cancelled" (or after cancel_grace without it). Returns
   // false when no turn runs or the cancel was already sent.
   bool cancel();
-  // From any thread: the running turn ends now, without waiting for the agent (the app is
-  // closing).
+  // From any thread: the running turn (or, between turns, the next one) ends now, without
+  // waiting for the agent: the app is closing, or the user interrupted twice.
   void abandon();
 
   // The agent's slash commands, as it last announced them.

@@ -13,9 +13,6 @@ namespace host {
 namespace {
 
 constexpr int DEFAULT_CHUNK_CHARS = 24;
-// An agent event carries the first 2000 characters of a chunk; larger chunks would reach the
-// full-screen transcript cut, so the script's chunks are never larger.
-constexpr int MAX_CHUNK_CHARS = 2000;
 constexpr double DEFAULT_DELAY = 0.03;
 
 // What the peek shows after a block of thinking: its last non-blank line.
@@ -88,9 +85,7 @@ bool ScriptedAgent::pause(double seconds) const {
 void ScriptedAgent::step(const Step& s) {
   const nlohmann::json& a = s.args;
   auto str = [&](const char* key) { return a.value(key, std::string()); };
-  auto chunk_chars = [&] {
-    return std::min(a.value("chunk_chars", DEFAULT_CHUNK_CHARS), MAX_CHUNK_CHARS);
-  };
+  auto chunk_chars = [&] { return a.value("chunk_chars", DEFAULT_CHUNK_CHARS); };
   auto delay = [&] { return a.value("delay", DEFAULT_DELAY); };
   const std::string& op = s.op;
   if (op == "start_thinking") {

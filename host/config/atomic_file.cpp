@@ -74,15 +74,26 @@ void write_all(int fd, std::string_view data, const fs::path& path) {
   }
 }
 
+// Where a chain of symbolic links at `path` ends, existing or not: a link to a file not yet made
+// is saved through as a live one is, the link kept and its target created.
+fs::path link_target(const fs::path& path) {
+  constexpr int kMaxHops = 40;  // as the kernel's own limit on links in one lookup
+  fs::path at = path;
+  for (int hop = 0; hop < kMaxHops; ++hop) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(at, ec))) return at;
+    const fs::path next = fs::read_symlink(at, ec);
+    if (ec) fail(path, fmt::format("cannot follow the link: {}", ec.message()));
+    at = next.is_absolute() ? next : at.parent_path() / next;
+  }
+  fail(path, "cannot follow the link: too many levels of symbolic links");
+}
+
 }  // namespace
 
 void replace_file_atomically(const fs::path& requested, std::string_view contents) {
   std::error_code ec;
-  fs::path path = requested;
-  if (fs::is_symlink(fs::symlink_status(requested, ec))) {
-    path = fs::weakly_canonical(requested, ec);
-    if (ec) fail(requested, fmt::format("cannot follow the link: {}", ec.message()));
-  }
+  const fs::path path = link_target(requested);
   fs::path folder = path.parent_path();
   if (folder.empty()) folder = ".";
   fs::create_directories(folder, ec);

@@ -9,7 +9,8 @@ namespace host::config {
 
 // Writes `contents` to a temporary file in `path`'s folder (created when missing), flushes it
 // to disk, renames it over `path` and flushes the folder. A symbolic link at `path` is followed,
-// so the file it points to is replaced and the link stays. The file keeps its permission bits
+// so the file it points to is replaced (or created, for a link whose target does not exist yet) and
+// the link stays. The file keeps its permission bits
 // (a new one gets 0644). A file or folder without any write permission bit counts as read-only,
 // even for root. Throws ConfigError naming the file and the reason; the old file is then
 // untouched and no temporary file is left behind.

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "host/config/toml_document.h"
 
@@ -19,6 +22,95 @@ std::string quoted(std::string_view value) {
   while (cut < value.size() && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) ++cut;
   return fmt::format("\"{}{}\"", escape_controls(value.substr(0, cut)),
                      cut < value.size() ? "…" : "");
+}
+
+// Whether `url` is http(s)://host[:port][/path]: a host of letters, digits and "-._~%" (or an
+// IPv6 address in brackets), a port of 1 to 65535, and nothing blank or control anywhere.
+bool is_http_url(std::string_view url) {
+  std::string_view rest;
+  if (url.starts_with("http://")) {
+    rest = url.substr(7);
+  } else if (url.starts_with("https://")) {
+    rest = url.substr(8);
+  } else {
+    return false;
+  }
+  for (const char c : rest) {
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) return false;
+  }
+  std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
+  if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
+    authority.remove_prefix(at + 1);  // user:password@ is the server's business
+  }
+  std::string_view host = authority;
+  std::string_view port;
+  if (authority.starts_with('[')) {
+    const auto close = authority.find(']');
+    if (close == std::string_view::npos || close == 1) return false;
+    host = authority.substr(1, close - 1);
+    if (host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string_view::npos) return false;
+    const std::string_view after = authority.substr(close + 1);
+    if (!after.empty() && !after.starts_with(':')) return false;
+    if (!after.empty()) port = after.substr(1);
+  } else {
+    const auto colon = authority.find(':');
+    host = authority.substr(0, colon);
+    if (colon != std::string_view::npos) port = authority.substr(colon + 1);
+    if (host.empty()) return false;
+    for (const char c : host) {
+      const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '-' || c == '.' || c == '_' || c == '~' || c == '%' ||
+                      static_cast<unsigned char>(c) >= 0x80;
+      if (!ok) return false;
+    }
+  }
+  if (authority.find(':') != std::string_view::npos && !authority.starts_with('[') &&
+      port.empty()) {
+    return false;
+  }
+  if (!port.empty()) {
+    if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string_view::npos) {
+      return false;
+    }
+    const int n = std::stoi(std::string(port));
+    if (n < 1 || n > 65535) return false;
+  }
+  return true;
+}
+
+// The sections and keys this build reads; anything else in the file draws a warning.
+struct KnownSection {
+  std::string_view name;
+  std::vector<std::string_view> keys;
+};
+const KnownSection kKnown[] = {
+    {"runtime", {"laptop_26b_runtime_mode", "backend", "base_url", "timeout_s", "model"}},
+    {"agent", {"system_prompt", "idle_timeout_s"}},
+};
+
+// Warnings "source:line: unknown …" for every key and section that no build of ours reads, so
+// that a misspelt one is noticed; a newer file's keys are not an error.
+std::vector<std::string> unknown_keys(const toml::table& doc, std::string_view source) {
+  std::vector<std::string> warnings;
+  const auto warn = [&](const toml::node& node, std::string_view what, std::string_view name) {
+    warnings.push_back(fmt::format("{}:{}: unknown {} {} (ignored)", source,
+                                   node.source().begin.line, what, escape_controls(name)));
+  };
+  for (const auto& [key, node] : doc) {
+    const auto known = std::find_if(std::begin(kKnown), std::end(kKnown),
+                                    [&](const KnownSection& k) { return k.name == key.str(); });
+    if (known == std::end(kKnown)) {
+      warn(node, node.is_table() ? "section" : "key", key.str());
+      continue;
+    }
+    if (!node.is_table()) continue;  // reported as an error by the reader
+    for (const auto& [inner, value] : *node.as_table()) {
+      if (std::find(known->keys.begin(), known->keys.end(), inner.str()) == known->keys.end()) {
+        warn(value, "key", fmt::format("{}.{}", key.str(), inner.str()));
+      }
+    }
+  }
+  return warnings;
 }
 
 class Reader {
@@ -96,13 +188,10 @@ void read_runtime(const Reader& r, const toml::table& t, HostConfig& config) {
     config.runtime.backend = *backend == "http" ? Backend::http : Backend::demo;
   }
   if (auto url = r.string(t, s, "base_url")) {
-    const std::string_view v = *url;
-    const bool http = v.starts_with("http://") && v.size() > 7;
-    const bool https = v.starts_with("https://") && v.size() > 8;
-    if (!http && !https) {
+    if (!is_http_url(*url)) {
       r.fail(
           *t.get("base_url"),
-          fmt::format("runtime.base_url must start with http:// or https://, not {}", quoted(v)));
+          fmt::format("runtime.base_url must be an http:// or https:// URL, not {}", quoted(*url)));
     }
     config.runtime.base_url = *url;
   }
@@ -142,6 +231,7 @@ HostConfig parse_config(std::string_view text, std::string_view source) {
   HostConfig config;
   if (const auto* runtime = reader.section(doc, "runtime")) read_runtime(reader, *runtime, config);
   if (const auto* agent = reader.section(doc, "agent")) read_agent(reader, *agent, config);
+  config.warnings = unknown_keys(doc, source);
   return config;
 }
 

@@ -13,9 +13,10 @@ namespace host::config {
 inline constexpr double kMaxSeconds = 86400.0;
 
 // Parses the text of a configuration file; `source` names it in errors. Unknown sections and
-// keys are ignored (they belong to other tools or later versions). Throws ConfigError
-// "source:line:column: what is wrong" for a syntax error, a value of the wrong type, an
-// unknown mode or backend, a base_url that is not http(s), or a number of seconds out of range.
+// keys are ignored (they may belong to later versions) but listed in `warnings`. Throws
+// ConfigError "source:line:column: what is wrong" for a syntax error, keys nested too deeply,
+// a value of the wrong type, an unknown mode or backend, a base_url that is not an http(s) URL,
+// or a number of seconds out of range.
 [[nodiscard]] HostConfig parse_config(std::string_view text, std::string_view source);
 
 }  // namespace host::config

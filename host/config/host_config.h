@@ -50,6 +50,9 @@ struct HostConfig {
   zell::ports::ZellConfig zell;
   RuntimeSettings runtime;
   AgentSettings agent;
+  // "file:line: unknown key …" for keys and sections this build does not read: shown to the
+  // user, never fatal (a newer version's file may hold them).
+  std::vector<std::string> warnings;
 };
 
 }  // namespace host::config

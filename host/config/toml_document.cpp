@@ -3,10 +3,12 @@
 #include <fmt/format.h>
 
 #include "host/config/host_config.h"
+#include "host/config/toml_depth.h"
 
 namespace host::config {
 
 toml::table parse_toml(std::string_view text, std::string_view source) {
+  check_toml_depth(text, source);
   try {
     return toml::parse(text, source);
   } catch (const toml::parse_error& e) {

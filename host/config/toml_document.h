@@ -7,7 +7,8 @@
 
 namespace host::config {
 
-// Parses `text`; throws ConfigError "source:line:column: description" when it is not TOML.
+// Parses `text`; throws ConfigError "source:line:column: description" when it is not TOML or
+// nests deeper than kMaxTomlDepth.
 [[nodiscard]] toml::table parse_toml(std::string_view text, std::string_view source);
 
 // `text` with C0 and C1 controls written as \uXXXX, so that text from a file cannot drive the

@@ -14,20 +14,25 @@ constexpr std::string_view kPromptSign = "\n\x1b[1m❯\x1b[0m ";
 
 int run_plain_chat(runtime::HttpAgent& agent, std::istream& in, const PlainChatOptions& options,
                    std::shared_ptr<zell::output::Writer> out) {
-  return run_plain_chat(
-      [&agent](const std::string& text) {
-        return agent.run_turn(text).end == runtime::TurnEnd::done;
-      },
-      in, options, std::move(out));
+  return run_plain_chat([&agent](const std::string& text) { return agent.run_turn(text).end; }, in,
+                        options, std::move(out));
 }
 
-int run_plain_chat(const std::function<bool(const std::string&)>& ask, std::istream& in,
+int run_plain_chat(const std::function<runtime::TurnEnd(const std::string&)>& ask, std::istream& in,
                    const PlainChatOptions& options, std::shared_ptr<zell::output::Writer> out) {
   if (options.prompt) {
     if (unicode::is_blank(*options.prompt)) return 2;
     out->write(std::string(kPromptSign) + unicode::visible_controls(*options.prompt) + "\n");
     out->flush();
-    return ask(*options.prompt) ? 0 : 1;
+    switch (ask(*options.prompt)) {
+      case runtime::TurnEnd::done:
+        return 0;
+      case runtime::TurnEnd::interrupted:
+        return 130;  // what a shell expects of a command ended by SIGINT
+      case runtime::TurnEnd::error:
+        return 1;
+    }
+    return 1;
   }
 
   bool all_done = true;
@@ -46,7 +51,7 @@ int run_plain_chat(const std::function<bool(const std::string&)>& ask, std::istr
       out->flush();
     }
     if (unicode::is_blank(line)) continue;
-    all_done = ask(line) && all_done;
+    all_done = ask(line) == runtime::TurnEnd::done && all_done;
   }
   return all_done ? 0 : 1;
 }

@@ -25,16 +25,17 @@ struct PlainChatOptions {
 // Runs the chat; the agent shows each turn through its output manager. `out` is where the
 // chat's own lines (the prompt sign and the user's text) go: standard output in the program,
 // as the manager's. Blank lines ask nothing. Returns 0 when
-// every turn completed and 1 when one ended in an error or was interrupted; 2, writing nothing,
+// every turn completed and 1 when one ended in an error or was interrupted, except that a
+// `prompt` turn ended by Ctrl+C gives 130 as an interrupted program does; 2, writing nothing,
 // for a blank `prompt`. Errors of the output (a closed standard output) and zell::ExitRequest
 // reach the caller.
 int run_plain_chat(
     runtime::HttpAgent& agent, std::istream& in, const PlainChatOptions& options,
     std::shared_ptr<zell::output::Writer> out = std::make_shared<zell::output::FdWriter>(1));
 
-// The same chat for any agent: `ask` runs one turn and says whether it completed.
+// The same chat for any agent: `ask` runs one turn and says how it ended.
 int run_plain_chat(
-    const std::function<bool(const std::string&)>& ask, std::istream& in,
+    const std::function<runtime::TurnEnd(const std::string&)>& ask, std::istream& in,
     const PlainChatOptions& options,
     std::shared_ptr<zell::output::Writer> out = std::make_shared<zell::output::FdWriter>(1));
 

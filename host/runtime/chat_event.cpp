@@ -42,8 +42,33 @@ std::optional<long long> completion_tokens_of(const json& event) {
   return std::nullopt;
 }
 
+// `tool_calls: [{index, function: {name, arguments}}]`; a whole completion's calls carry no
+// index and count in order.
+void read_tool_calls(const json& message, ChatDelta& delta) {
+  const auto calls = message.find("tool_calls");
+  if (calls == message.end() || !calls->is_array()) return;
+  long long order = 0;
+  for (const json& call : *calls) {
+    if (!call.is_object()) continue;
+    ToolCallPiece piece;
+    const auto index = call.find("index");
+    piece.index =
+        index != call.end() && index->is_number_integer() ? index->get<long long>() : order;
+    ++order;
+    if (const auto f = call.find("function"); f != call.end() && f->is_object()) {
+      if (const auto* name = string_at(*f, "name")) piece.name = *name;
+      if (const auto a = f->find("arguments"); a != f->end()) {
+        // Some servers send the arguments as an object rather than JSON text.
+        piece.arguments = a->is_string() ? a->get<std::string>() : a->is_null() ? "" : a->dump();
+      }
+    }
+    delta.tool_calls.push_back(std::move(piece));
+  }
+}
+
 void read_message(const json& message, ChatDelta& delta) {
   if (!message.is_object()) return;
+  read_tool_calls(message, delta);
   if (const auto* reasoning = string_at(message, "reasoning_content")) {
     delta.reasoning = *reasoning;
   } else if (const auto* other = string_at(message, "reasoning")) {
@@ -69,6 +94,7 @@ std::optional<ChatDelta> parse_chat_event(std::string_view data) {
   if (choices != event.end() && choices->is_array() && !choices->empty()) {
     const json& choice = choices->front();
     if (choice.is_object()) {
+      if (const auto* reason = string_at(choice, "finish_reason")) delta.finish_reason = *reason;
       if (const auto d = choice.find("delta"); d != choice.end()) {
         read_message(*d, delta);
       } else if (const auto m = choice.find("message"); m != choice.end()) {

@@ -15,11 +15,18 @@ constexpr std::size_t kExcerptChars = 60;
 
 }  // namespace
 
-ChatStream::ChatStream(TurnOutput& out, std::string where)
+ChatStream::ChatStream(TurnOutput& out, std::string where, bool untagged_may_think)
     : out_(out),
-      splitter_(out),
-      parser_([this](std::string_view data) { return event(data); }),
+      splitter_(out, untagged_may_think),
+      parser_([this](std::string_view data) { return event(data); },
+              [this](std::string_view value) { return error_field(value); }),
       where_(std::move(where)) {}
+
+std::vector<ToolCall> ChatStream::tool_calls() const {
+  std::vector<ToolCall> calls;
+  for (const auto& [index, call] : tool_calls_) calls.push_back(call);
+  return calls;
+}
 
 void ChatStream::fail(std::string reason) {
   if (!failure_) failure_ = std::move(reason);
@@ -40,9 +47,8 @@ bool ChatStream::feed(std::string_view bytes) {
     form_ = bytes[first] == '{' ? Form::whole_json : Form::events;
   }
   if (form_ == Form::whole_json) {
-    if (body_.size() + bytes.size() > kMaxWholeAnswerBytes) {
-      fail(fmt::format("the answer from {} is larger than {} MB", where_,
-                       kMaxWholeAnswerBytes >> 20));
+    if (body_.size() + bytes.size() > kMaxAnswerBytes) {
+      fail(fmt::format("the answer from {} is larger than {} MB", where_, kMaxAnswerBytes >> 20));
       return false;
     }
     body_.append(bytes);
@@ -71,8 +77,36 @@ bool ChatStream::event(std::string_view data) {
     fail(one_line(*delta->error, kMaxMessageChars));
     return false;
   }
-  if (!delta->reasoning.empty()) out_.thinking(delta->reasoning);
-  if (!delta->content.empty()) splitter_.feed(delta->content);
+  return take(*delta);
+}
+
+bool ChatStream::error_field(std::string_view value) {
+  // Older servers: "error: {json}" in place of a data line, then [DONE].
+  fail(server_message(value).value_or("the server reported an error"));
+  return false;
+}
+
+bool ChatStream::take(const ChatDelta& delta) {
+  std::size_t added = delta.reasoning.size() + delta.content.size();
+  for (const ToolCallPiece& piece : delta.tool_calls) {
+    added += piece.name.size() + piece.arguments.size();
+  }
+  if (text_bytes_ + added > kMaxAnswerBytes) {
+    fail(fmt::format("the answer from {} is larger than {} MB", where_, kMaxAnswerBytes >> 20));
+    return false;
+  }
+  text_bytes_ += added;
+  if (delta.finish_reason) finish_reason_ = delta.finish_reason;
+  for (const ToolCallPiece& piece : delta.tool_calls) {
+    ToolCall& call = tool_calls_[piece.index];
+    call.name += piece.name;
+    call.arguments += piece.arguments;
+  }
+  if (!delta.reasoning.empty()) {
+    splitter_.untagged_is_answer();
+    out_.thinking(delta.reasoning);
+  }
+  if (!delta.content.empty()) splitter_.feed(delta.content);
   return true;
 }
 
@@ -88,9 +122,7 @@ void ChatStream::show_whole_answer() {
     return;
   }
   tokens_ = answer->completion_tokens;
-  if (!answer->reasoning.empty()) out_.thinking(answer->reasoning);
-  if (!answer->content.empty()) splitter_.feed(answer->content);
-  complete_ = true;
+  if (take(*answer)) complete_ = true;
 }
 
 void ChatStream::finish() {
@@ -99,6 +131,11 @@ void ChatStream::finish() {
   if (form_ == Form::whole_json && !failure_) show_whole_answer();
   splitter_.finish();
   out_.finish_thinking();
+  // A server that said why the model stopped has sent the whole answer, even if it then hangs
+  // up without [DONE]; and a [DONE] whose line break never came is still the end.
+  if (!failure_ && (finish_reason_ || is_done_marker(parser_.unfinished_data().value_or("")))) {
+    complete_ = true;
+  }
   if (!complete_) {
     fail(parser_.in_event()
              ? fmt::format("the stream from {} was cut off in the middle of an event", where_)

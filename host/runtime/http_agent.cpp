@@ -15,6 +15,7 @@
 #include "host/runtime/request_watch.h"
 #include "host/runtime/server_message.h"
 #include "host/runtime/turn_output.h"
+#include "unicode/utf8.h"
 #include "zell/errors.h"
 
 namespace host::runtime {
@@ -117,6 +118,8 @@ struct HttpAgent::Exchange {
   explicit Exchange(zell::output::OutputManager& m) : out(m) {}
   TurnOutput out;
   TurnResult result;
+  std::vector<ToolCall> tool_calls;
+  std::string finish_reason;
 };
 
 HttpAgent::HttpAgent(zell::output::OutputManager& manager, HttpAgentOptions options)
@@ -160,30 +163,49 @@ TurnResult HttpAgent::run_turn(std::string_view prompt) {
     throw;
   }
 
+  return outcome(x);
+}
+
+TurnResult HttpAgent::outcome(Exchange& x) {
   TurnResult& result = x.result;
+  // Whatever ends the turn, the conversation keeps the answer as far as the user saw it, so
+  // that the next request means what the screen shows; with nothing shown the prompt goes too,
+  // so that user and assistant messages still alternate.
+  if (result.end != TurnEnd::done && x.out.shown_answer().empty()) {
+    messages_.pop_back();
+  } else {
+    messages_.push_back({"assistant", x.out.shown_answer()});
+  }
   switch (result.end) {
     case TurnEnd::done:
-      messages_.push_back({"assistant", x.out.shown_answer()});
+      show_unrun_tool_calls(x.tool_calls);
+      if (x.finish_reason == "length") {
+        m_.print_info("The answer stops here: the model reached its length limit.");
+      }
       if (result.completion_tokens) m_.state.tokens = *result.completion_tokens;
       m_.done();
       break;
     case TurnEnd::interrupted:
-      // The answer stays as far as the user saw it; with nothing shown the prompt goes too, so
-      // that user and assistant messages still alternate.
-      if (x.out.shown_answer().empty()) {
-        messages_.pop_back();
-      } else {
-        messages_.push_back({"assistant", x.out.shown_answer()});
-      }
       result.reason = "Interrupted";
       m_.set_error(result.reason);
       break;
     case TurnEnd::error:
-      messages_.pop_back();
       m_.set_error(result.reason);
       break;
   }
   return result;
+}
+
+void HttpAgent::show_unrun_tool_calls(const std::vector<ToolCall>& calls) {
+  // No tools are offered, yet some models ask for one anyway: the user sees what was asked,
+  // and that nothing ran.
+  constexpr std::size_t kHeaderArgsChars = 80;  // what the tool header shows of the arguments
+  for (const ToolCall& call : calls) {
+    const int index = m_.log_tool(call.name.empty() ? "(unnamed tool)" : call.name, call.arguments);
+    std::string note = "not run: this agent offers the model no tools";
+    if (unicode::cp_count(call.arguments) > kHeaderArgsChars) note += "\n" + call.arguments;
+    m_.tool_result(note, /*error=*/true, index);
+  }
 }
 
 void HttpAgent::exchange(Exchange& x) {
@@ -258,7 +280,7 @@ void HttpAgent::exchange(Exchange& x) {
   }
 
   const std::string url = base->url(kChatPath);
-  ChatStream stream(x.out, url);
+  ChatStream stream(x.out, url, untagged_may_think_ && options_.mode != "turbo");
   const auto post = [&] {
     httplib::Request request;
     request.method = "POST";
@@ -292,8 +314,14 @@ void HttpAgent::exchange(Exchange& x) {
     }
   }
   if (answer.status == 200) stream.finish();  // completes the thinking, whatever happens next
+  x.tool_calls = stream.tool_calls();
+  x.finish_reason = stream.finish_reason().value_or("");
+  if (stream.saw_lone_close()) untagged_may_think_ = true;
   if (answer.status == 200 && stream.complete()) {
     x.result = {TurnEnd::done, "", stream.completion_tokens()};
+    // A model that answered without tags and without a lone </think> does not use a template
+    // that opens the thinking in the prompt: later answers stream at once.
+    if (!stream.saw_lone_close()) untagged_may_think_ = false;
     return;
   }
   if (auto r = watch_reason(fired)) return void(x.result = *r);

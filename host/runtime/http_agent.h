@@ -12,6 +12,7 @@
 
 #include "host/config/host_config.h"
 #include "host/runtime/chat_request.h"
+#include "host/runtime/chat_stream.h"
 #include "zell/output/output_manager.h"
 
 namespace host::runtime {
@@ -52,11 +53,13 @@ class HttpAgent {
 
   // One turn for the user's `prompt`: start_thinking, then thinking and answer as they stream,
   // then done() (the turn's token count is the server's `usage.completion_tokens` when it sent
-  // one) or set_error() with a one-line reason. The conversation gains the prompt and the answer
-  // when the turn completes; a cancelled turn keeps the answer as far as it was shown (when any
-  // was); a failed turn leaves the conversation as it was. Errors of the output itself (a closed
-  // standard output) and zell::ExitRequest reach the caller after the request is closed;
-  // zell::Interrupt raised by an event callback ends the turn as a cancel does.
+  // one) or set_error() with a one-line reason. Tool calls the model asks for are shown as not
+  // run (no tools are offered), and an answer cut by the model's length limit gets a notice.
+  // The conversation gains the prompt and the answer as far as it was shown, however the turn
+  // ended: a failed or cancelled turn keeps the partial answer the user read, as the next
+  // request should mean what the screen shows (with nothing shown, the prompt goes too). Errors of
+  // the output itself (a closed standard output) and zell::ExitRequest reach the caller after the
+  // request is closed; zell::Interrupt raised by an event callback ends the turn as a cancel does.
   TurnResult run_turn(std::string_view prompt);
 
   // From any thread: aborts the running turn's request at once (the connection is closed, not
@@ -73,11 +76,16 @@ class HttpAgent {
   struct Exchange;
 
   void exchange(Exchange& x);
+  TurnResult outcome(Exchange& x);
+  void show_unrun_tool_calls(const std::vector<ToolCall>& calls);
 
   zell::output::OutputManager& m_;
   HttpAgentOptions options_;
   std::optional<std::string> model_;
   bool send_reasoning_effort_ = true;  // until a server refuses the field
+  // Until the model has answered without tags: its content may open in the middle of reasoning
+  // whose <think> the template put into the prompt (see ThinkTagSplitter).
+  bool untagged_may_think_ = true;
   std::vector<ChatMessage> messages_;
 
   // What cancel() reaches: whether a turn runs, and the watch of its request while one is open.

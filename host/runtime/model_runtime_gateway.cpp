@@ -65,7 +65,7 @@ std::string model_ids(std::string_view body) {
 }  // namespace
 
 ModelRuntimeGateway::ModelRuntimeGateway(zell::ports::RuntimeConfig runtime,
-                                       config::RuntimeSettings settings)
+                                         config::RuntimeSettings settings)
     : runtime_(std::move(runtime)), settings_(std::move(settings)) {}
 
 zell::ports::Health ModelRuntimeGateway::healthcheck() {

@@ -5,8 +5,32 @@
 
 namespace host::runtime {
 
-SseParser::SseParser(OnEvent on_event, std::size_t max_event_bytes)
-    : on_event_(std::move(on_event)), max_event_bytes_(max_event_bytes) {}
+namespace {
+
+// The name and value of a field line ("name: value", "name:value" or a bare "name").
+std::pair<std::string_view, std::string_view> field_of(std::string_view line) {
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return {line, {}};
+  std::string_view value = line.substr(colon + 1);
+  if (value.starts_with(' ')) value.remove_prefix(1);
+  return {line.substr(0, colon), value};
+}
+
+}  // namespace
+
+SseParser::SseParser(OnEvent on_event, OnEvent on_error, std::size_t max_event_bytes)
+    : on_event_(std::move(on_event)),
+      on_error_(std::move(on_error)),
+      max_event_bytes_(max_event_bytes) {}
+
+std::optional<std::string> SseParser::unfinished_data() const {
+  std::optional<std::string> data;
+  if (has_data_) data = data_;
+  if (const auto [name, value] = field_of(line_); !line_.empty() && name == "data") {
+    data = data ? *data + "\n" + std::string(value) : std::string(value);
+  }
+  return data;
+}
 
 bool SseParser::feed(std::string_view bytes) {
   std::size_t pos = 0;
@@ -50,28 +74,33 @@ bool SseParser::feed(std::string_view bytes) {
 bool SseParser::line(std::string_view text) {
   if (text.empty()) {
     // A blank line ends the event; one without data lines is dispatched as nothing.
-    if (has_data_) {
-      has_data_ = false;
-      if (!on_event_(data_)) stopped_ = true;
-      data_.clear();
+    if (!error_.empty()) {
+      const std::string error = std::move(error_);
+      error_.clear();
+      if (on_error_ && !on_error_(error)) stopped_ = true;
     }
+    if (has_data_ && !stopped_) {
+      if (!on_event_(data_)) stopped_ = true;
+    }
+    has_data_ = false;
+    data_.clear();
     return !stopped_;
   }
-  // Only the "data" field matters here; "event", "id", "retry" and comments (":") are skipped.
-  constexpr std::string_view kData = "data";
-  if (!text.starts_with(kData)) return true;
-  std::string_view value = text.substr(kData.size());
-  if (!value.empty()) {
-    if (value.front() != ':') return true;  // another field whose name begins with "data"
-    value.remove_prefix(1);
-    if (value.starts_with(' ')) value.remove_prefix(1);
-  }
-  if (data_.size() + value.size() + 1 > max_event_bytes_) {
+  // "data" and "error" matter here; "event", "id", "retry" and comments (":") are skipped.
+  const auto [name, value] = field_of(text);
+  if (name != "data" && name != "error") return true;
+  std::string& into = name == "data" ? data_ : error_;
+  if (data_.size() + error_.size() + value.size() + 1 > max_event_bytes_) {
     too_large_ = stopped_ = true;
     return false;
   }
-  if (has_data_) data_ += '\n';
-  data_.append(value);
+  if (name == "error") {
+    if (!error_.empty()) error_ += '\n';
+    error_.append(value);
+    return true;
+  }
+  if (has_data_) into += '\n';
+  into.append(value);
   has_data_ = true;
   return true;
 }

@@ -31,6 +31,9 @@ void ThinkTagSplitter::feed(std::string_view content) {
     case State::inside:
       inside(content);
       break;
+    case State::undecided:
+      undecided(content);
+      break;
     case State::answer:
       sink_.answer(content);
       break;
@@ -51,10 +54,35 @@ void ThinkTagSplitter::open(std::string_view content) {
     inside(after);
     return;
   }
+  if (untagged_may_think_) {
+    state_ = State::undecided;
+    const std::string text = std::move(held_);
+    held_.clear();
+    undecided(text);
+    return;
+  }
   state_ = State::answer;
   const std::string answer = std::move(held_);
   held_.clear();
   sink_.answer(answer);
+}
+
+void ThinkTagSplitter::undecided(std::string_view content) {
+  // Only the new bytes and the end of the old ones can complete the tag.
+  const std::size_t from = held_.size() - std::min(held_.size(), kClose.size() - 1);
+  held_.append(content);
+  const std::size_t close = held_.find(kClose, from);
+  if (close == std::string::npos) {
+    sink_.undecided(held_);
+    return;
+  }
+  saw_lone_close_ = true;
+  state_ = State::answer;
+  const std::string text = std::move(held_);
+  held_.clear();
+  if (close > 0) sink_.thinking(std::string_view(text).substr(0, close));
+  const std::string_view after = std::string_view(text).substr(close + kClose.size());
+  if (!after.empty()) sink_.answer(after);
 }
 
 void ThinkTagSplitter::inside(std::string_view content) {

@@ -15,6 +15,7 @@ bool is_blank_byte(char c) {
 
 void TurnOutput::thinking(std::string_view text) {
   if (text.empty()) return;
+  if (undecided_) reset_thinking();  // the undecided text comes again, as thinking
   thinking_.append(text);
   if (!thinking_open_) {
     // Nothing goes out until the thinking says something: some templates open and close an
@@ -23,9 +24,25 @@ void TurnOutput::thinking(std::string_view text) {
     thinking_open_ = true;
     text = thinking_;
   }
-  // Follow the lines, so that the peek costs only the new bytes whatever the block's length.
+  const bool new_line = follow_lines(text.size());
+  m_.feed_thinking(text);
+  if (new_line) peek_full_ = false;
+  if (!peek_full_) update_peek();
+}
+
+void TurnOutput::undecided(std::string_view text) {
+  if (!undecided_) finish_thinking();  // reasoning sent apart is over
+  undecided_ = true;
+  const std::size_t added = text.size() - thinking_.size();
+  thinking_.append(text.substr(thinking_.size()));
+  if (follow_lines(added)) peek_full_ = false;
+  if (!peek_full_) update_peek();
+}
+
+bool TurnOutput::follow_lines(std::size_t added) {
+  // Following the lines keeps the peek's cost to the new bytes, whatever the block's length.
   bool new_line = false;
-  for (std::size_t i = thinking_.size() - text.size(); i < thinking_.size(); ++i) {
+  for (std::size_t i = thinking_.size() - added; i < thinking_.size(); ++i) {
     const char c = thinking_[i];
     if (c == '\n') {
       if (line_text_ != std::string::npos) {
@@ -39,9 +56,7 @@ void TurnOutput::thinking(std::string_view text) {
       new_line = true;
     }
   }
-  m_.feed_thinking(text);
-  if (new_line) peek_full_ = false;
-  if (!peek_full_) update_peek();
+  return new_line;
 }
 
 void TurnOutput::update_peek() {
@@ -62,13 +77,13 @@ void TurnOutput::update_peek() {
 }
 
 void TurnOutput::finish_thinking() {
-  if (!thinking_open_) {
-    thinking_.clear();
-    return;
-  }
-  m_.thinking_done(unicode::strip(thinking_));
+  if (thinking_open_) m_.thinking_done(unicode::strip(thinking_));
+  reset_thinking();
+}
+
+void TurnOutput::reset_thinking() {
   thinking_.clear();
-  thinking_open_ = false;
+  thinking_open_ = undecided_ = false;
   line_text_ = last_text_ = std::string::npos;
   peek_.clear();
   peek_full_ = false;

@@ -23,6 +23,8 @@ class TurnOutput final : public ThinkTagSplitter::Sink {
   // Answer text: closes any open thinking, then streams (white space before the first
   // visible character of the answer is dropped).
   void answer(std::string_view text) override;
+  // Text not yet known to be thinking or answer (all of it so far): shown only as the peek.
+  void undecided(std::string_view text) override;
   // The stream is over: an open thinking block is completed.
   void finish_thinking();
 
@@ -30,11 +32,15 @@ class TurnOutput final : public ThinkTagSplitter::Sink {
   [[nodiscard]] const std::string& shown_answer() const noexcept { return answer_; }
 
  private:
+  // Follows the lines of the last `added` bytes of `thinking_`; true when a line began.
+  bool follow_lines(std::size_t added);
   void update_peek();
+  void reset_thinking();
 
   zell::output::OutputManager& m_;
   std::string thinking_;  // the open thinking block, whole
   bool thinking_open_ = false;
+  bool undecided_ = false;  // `thinking_` holds undecided text, not thinking
   // The peek's source: the current line of `thinking_` from its first visible byte, else the
   // last line before it that had one (as offsets into `thinking_`, npos for none).
   std::size_t line_text_ = std::string::npos;

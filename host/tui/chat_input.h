@@ -1,7 +1,7 @@
 #pragma once
-// The prompt field of the chat screen: the framework's Input behind "❯ ", with a gate the
-// screen puts in front of it. The gate sees every key and paste first and may take it (keys
-// that scroll the transcript, the answer keys of an open approval question, Ctrl+C).
+// The prompt field of the chat screen: the framework's Input behind "❯ ". It tells the screen
+// when the user types into it (a key or a paste), so that an approval question can tell a
+// deliberate answer from a burst of typing.
 
 #include <functional>
 
@@ -13,17 +13,15 @@ class ChatInput : public termui::Input {
  public:
   explicit ChatInput(std::string id = "chat-input");
 
-  // Returns true when it took the key.
-  std::function<bool(const termui::KeyEvent&)> key_gate;
-  // Returns true when pasting is blocked.
-  std::function<bool()> paste_blocked;
+  // Called for every key and paste that reaches the field, before it is applied.
+  std::function<void()> on_typed;
 
   bool on_key(const termui::KeyEvent& key) override {
-    if (key_gate && key_gate(key)) return true;
+    if (on_typed) on_typed();
     return Input::on_key(key);
   }
   void on_paste(const termui::PasteEvent& paste) override {
-    if (paste_blocked && paste_blocked()) return;
+    if (on_typed) on_typed();
     Input::on_paste(paste);
   }
 };

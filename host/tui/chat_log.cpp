@@ -5,7 +5,6 @@ namespace {
 
 zell::tui::widgets::ScrollbackOptions options(std::string id) {
   zell::tui::widgets::ScrollbackOptions o;
-  o.auto_scroll = false;  // following the end is decided in settle()
   o.id = std::move(id);
   return o;
 }
@@ -14,16 +13,13 @@ zell::tui::widgets::ScrollbackOptions options(std::string id) {
 
 ChatLog::ChatLog(std::string id) : Scrollback(options(std::move(id))) {}
 
-void ChatLog::settle(bool follow, int top, std::size_t rows_before) {
-  if (follow) {
-    scroll_end(false);
-    return;
-  }
-  scroll_to(top, false);
-  if (lines().size() != rows_before && !new_below_) {
+termui::RichLog& ChatLog::write(const styled::Renderable& content, std::optional<int> width) {
+  termui::RichLog& self = Scrollback::write(content, width);
+  if (!new_below_ && !_rerendering && !resizing_ && !at_end()) {
     new_below_ = true;
     if (on_view_changed) on_view_changed();
   }
+  return self;
 }
 
 void ChatLog::scrolled() {
@@ -45,7 +41,9 @@ bool ChatLog::on_key(const termui::KeyEvent& key) {
 }
 
 void ChatLog::on_resize() {
+  resizing_ = true;
   Scrollback::on_resize();
+  resizing_ = false;
   scrolled();
 }
 

@@ -1,22 +1,25 @@
 #pragma once
 // The chat screen: the transcript filling the screen, a status line while the agent works,
-// and the prompt field at the bottom. It pairs the agent's events with the transcript's
-// operations, keeps the prompts typed while a turn runs in a queue, asks the user about
-// approvals, and interrupts or quits on Ctrl+C.
+// and the prompt field at the bottom. It shows the agent's events through the transcript's
+// operations and the turn controller's decisions (queue, interrupt, approval) on screen.
 //
-// Keys: Enter sends the prompt (queued while a turn runs); while an approval question is
-// open, 1 allows and 2 denies and other keys are ignored; Page Up/Down, Home/End, Up/Down and
-// the wheel scroll the transcript (Ctrl+A/Ctrl+E move to the ends of the prompt); Ctrl+C stops
-// a running turn, or quits when there is none.
+// Keys: Enter sends the prompt (queued while a turn runs; on an empty prompt it sends the
+// prompts held after an interrupt); while an approval question is open, 1 allows and 2 denies
+// once the question has been on screen a moment and the key is not part of a burst of typing
+// (otherwise the key is typed into the prompt like any other); Page Up/Down, Home/End,
+// Up/Down and the wheel scroll the transcript (Ctrl+A/Ctrl+E move to the ends of the prompt);
+// Ctrl+C stops a running turn, or quits when there is none. These screen keys are priority
+// bindings: they are taken before the prompt field sees them.
 
 #include <cstddef>
-#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "host/agent/agent_events.h"
 #include "host/tui/pending_turn.h"
+#include "host/tui/turn_controller.h"
 #include "host/tui/turn_tracker.h"
 #include "termui/screen.h"
 #include "termui/timers.h"
@@ -41,35 +44,31 @@ class ChatScreen : public termui::Screen {
   [[nodiscard]] std::vector<std::string_view> css_sources() const override {
     return {DEFAULT_CSS, Screen::DEFAULT_CSS};
   }
+  [[nodiscard]] const std::vector<termui::Binding>& bindings() const override;
+  bool check_action(std::string_view name) override;
 
   std::vector<std::unique_ptr<termui::Widget>> compose() override;
   void on_mount() override;
 
   // ---- what the application hands over (UI thread) ----
-  void on_agent_event(const zell::tui::AgentEvent& event);
+  void on_agent_event(const events::TypedEvent& event);
   void on_approval_request(const zell::tui::ApprovalRequest& request);
   void on_turn_finished(const TurnFinished& finished);
   // A prompt as if typed and sent.
   void submit(std::string_view text);
 
   // ---- state, for the status line and for tests ----
-  [[nodiscard]] bool busy() const { return busy_; }
-  [[nodiscard]] std::size_t queued() const { return queue_.size(); }
-  [[nodiscard]] bool approval_open() const { return question_.has_value(); }
+  [[nodiscard]] bool busy() const { return turns_.busy(); }
+  [[nodiscard]] std::size_t queued() const { return turns_.queued(); }
+  [[nodiscard]] bool holding() const { return turns_.holding(); }
+  [[nodiscard]] bool approval_open() const { return turns_.question().has_value(); }
   [[nodiscard]] ChatLog& log() { return *log_; }
   [[nodiscard]] StatusLine& status() { return *status_; }
   [[nodiscard]] ChatInput& input() { return *input_; }
 
  private:
-  struct Question {
-    std::string tool;
-    std::string command;
-  };
-
-  bool gate_key(const termui::KeyEvent& key);
-  void run(PendingTurn turn);
-  void run_next();
-  void answer(bool approved);
+  void start(const PendingTurn& turn);
+  void answered(bool approved, const std::string& tool);
   void interrupt_or_quit();
   void refresh_status();
 
@@ -78,12 +77,9 @@ class ChatScreen : public termui::Screen {
   StatusLine* status_ = nullptr;
   ChatInput* input_ = nullptr;
 
-  std::deque<PendingTurn> queue_;
-  bool busy_ = false;
-  bool interrupting_ = false;
+  TurnController turns_;
   // Set when the agent said "done": the elapsed time its summary line shows at the turn's end.
   std::optional<double> summary_elapsed_;
-  std::optional<Question> question_;
   TurnTracker turn_;
   termui::Timer ticker_;
   long long tick_ = 0;

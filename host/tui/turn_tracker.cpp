@@ -4,20 +4,14 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
+#include <variant>
 
 #include "unicode/text_ops.h"
-#include "unicode/utf8.h"
 
 namespace host::tui {
 namespace {
 
 constexpr std::array<std::string_view, 3> GLYPHS{"·", "▲", "◆"};
-
-std::string_view value_of(const zell::Payload& payload, std::string_view key) {
-  const std::string* v = payload.find(key);
-  return v ? std::string_view(*v) : std::string_view();
-}
 
 long long chunk_tokens(long long chars) {
   return std::max(1LL, chars / 4);
@@ -38,34 +32,28 @@ void TurnTracker::begin(Clock::time_point now) {
   started_ = now;
 }
 
-void TurnTracker::on_event(std::string_view type, const zell::Payload& payload) {
-  if (type == "thinking_start") {
-    stage_.clear();
-    peek_.clear();
-    streaming_ = false;
-  } else if (type == "thinking_chunk") {
-    tokens_ += chunk_tokens(static_cast<long long>(unicode::cp_count(value_of(payload, "chunk"))));
-  } else if (type == "thinking_peek") {
-    peek_ = one_line(value_of(payload, "text"));
-  } else if (type == "stage") {
-    stage_ = one_line(value_of(payload, "stage"));
-  } else if (type == "stream_start") {
-    streaming_ = true;
-  } else if (type == "content") {
-    streaming_ = true;
-    const std::string_view chunk = value_of(payload, "chunk");
-    answer_ += chunk;
-    // The payload cuts long chunks; "chars" is the whole chunk's length.
-    long long chars = 0;
-    const std::string_view text = value_of(payload, "chars");
-    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), chars);
-    if (ec != std::errc() || ptr != text.data() + text.size() || chars < 0) {
-      chars = static_cast<long long>(unicode::cp_count(chunk));
-    }
-    tokens_ += chunk_tokens(chars);
-  } else if (type == "tool_start") {
-    tools_.emplace_back(value_of(payload, "name"));
-  }
+void TurnTracker::on_event(const events::TypedEvent& event) {
+  std::visit(
+      events::Overloaded{[&](const events::ThinkingStart&) {
+                           stage_.clear();
+                           peek_.clear();
+                           streaming_ = false;
+                         },
+                         [&](const events::ThinkingChunk& e) { tokens_ += chunk_tokens(e.chars); },
+                         [&](const events::ThinkingPeek& e) { peek_ = one_line(e.text); },
+                         [&](const events::Stage& e) { stage_ = one_line(e.stage); },
+                         [&](const events::StreamStart&) { streaming_ = true; },
+                         [&](const events::Content& e) {
+                           streaming_ = true;
+                           answer_ += e.chunk;
+                           tokens_ += chunk_tokens(e.chars);
+                         },
+                         [&](const events::ToolStart& e) { tools_.push_back(e.name); },
+                         // The rest changes nothing the status line or the summary shows.
+                         [](const events::ThinkingDone&) {}, [](const events::ToolResult&) {},
+                         [](const events::Done&) {}, [](const events::Error&) {},
+                         [](const events::Info&) {}},
+      event);
 }
 
 double TurnTracker::elapsed(Clock::time_point now) const {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "zell/payload.h"
+#include "host/agent/agent_events.h"
 
 namespace host::tui {
 
@@ -19,11 +19,12 @@ class TurnTracker {
 
   void begin(Clock::time_point now);
   // Takes in one agent event.
-  void on_event(std::string_view type, const zell::Payload& payload);
+  void on_event(const events::TypedEvent& event);
 
   [[nodiscard]] double elapsed(Clock::time_point now) const;
   [[nodiscard]] const std::vector<std::string>& tools() const { return tools_; }
-  // The answer as streamed so far, chunks joined.
+  // The answer as streamed so far, chunks joined. The full screen's one copy of it: the
+  // transcript shows it as it streams and records it from here when it ends.
   [[nodiscard]] const std::string& answer() const { return answer_; }
   // Hands the answer over to the transcript, once: the next answer starts empty.
   [[nodiscard]] std::string take_answer() { return std::exchange(answer_, {}); }

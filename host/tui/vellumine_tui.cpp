@@ -3,6 +3,7 @@
 #include <chrono>
 #include <exception>
 
+#include "host/agent/demo_agent.h"
 #include "host/tui/chat_screen.h"
 #include "zell/tui/bridge/messages.h"
 #include "zell/tui/screens/preflight/preflight_screen.h"
@@ -16,6 +17,7 @@ class DiscardWriter final : public zell::output::Writer {
  public:
   void write(std::string_view) override {}
   void flush() override {}
+  [[nodiscard]] bool discards() const override { return true; }
 };
 
 zell::output::OutputPorts silent_ports() {
@@ -23,7 +25,33 @@ zell::output::OutputPorts silent_ports() {
   ports.out = std::make_shared<DiscardWriter>();
   ports.cols = [] { return 80; };
   ports.frame_period = std::chrono::hours(1);
+  ports.keep_chunks = false;  // the chat screen keeps the answer
   return ports;
+}
+
+// The model-server agent behind the runner's interface.
+class HttpTurnAgent final : public Agent {
+ public:
+  HttpTurnAgent(zell::output::OutputManager& manager, runtime::HttpAgentOptions options)
+      : agent_(manager, std::move(options)) {}
+  TurnOutcome run_turn(std::string_view prompt, StopSignal&) override {
+    // The agent ends every turn through the manager (done, or an error line), so the
+    // transcript hears of errors and interruptions from its events.
+    return {{}, agent_.run_turn(prompt).completion_tokens};
+  }
+  void cancel() override { agent_.cancel(); }
+  void set_mode(std::string_view mode) override { agent_.set_mode(std::string(mode)); }
+
+ private:
+  runtime::HttpAgent agent_;
+};
+
+std::unique_ptr<Agent> typed_agent(zell::output::OutputManager& manager,
+                                   const TuiOptions& options) {
+  if (options.agent) return options.agent(manager);
+  if (options.http) return std::make_unique<HttpTurnAgent>(manager, *options.http);
+  return std::make_unique<DemoAgent>(manager, options.config_path, options.speed,
+                                     std::make_shared<DiscardWriter>());
 }
 
 }  // namespace
@@ -35,10 +63,13 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
       gateways_(std::move(gateways)),
       options_(std::move(options)),
       manager_(silent_ports()),
-      bridge_(*this) {
+      bridge_(*this),
+      runner_(manager_, typed_agent(manager_, options_), options_.speed,
+              std::make_shared<DiscardWriter>(), [this](TurnOutcome outcome) {
+                post_message(
+                    std::make_unique<TurnFinished>(std::move(outcome.failure), outcome.tokens));
+              }) {
   for (ScriptTurn& t : split_turns(options_.script)) script_turns_.push_back(std::move(t));
-  if (options_.http) http_agent_ = std::make_unique<runtime::HttpAgent>(manager_, *options_.http);
-  if (options_.acp) acp_agent_ = std::make_unique<acp::AcpAgent>(manager_, *options_.acp);
   manager_.set_event_callback(
       [this](const std::string& type, std::shared_ptr<zell::Payload> payload) {
         if (events_.enter()) bridge_.on_event(type, std::move(payload));
@@ -48,7 +79,9 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
   });
   on<zell::tui::AgentEvent>([this](zell::tui::AgentEvent& e) {
     events_.leave();
-    if (chat_) chat_->on_agent_event(e);
+    if (!chat_) return;
+    // Decoded once, here: everything past this point takes the typed event.
+    if (auto typed = events::decode(e.event_type, *e.payload)) chat_->on_agent_event(*typed);
   });
   on<zell::tui::ApprovalRequest>([this](zell::tui::ApprovalRequest& r) {
     // Every request is answered: without a chat to ask in, the answer is no.
@@ -78,18 +111,14 @@ VellumineTUI::~VellumineTUI() {
 }
 
 void VellumineTUI::interrupt_turn() {
-  worker_.interrupt();
-  if (http_agent_) http_agent_->cancel();
-  if (acp_agent_) acp_agent_->cancel();
+  runner_.interrupt();
 }
 
 void VellumineTUI::shutdown() {
   interrupt_turn();
-  if (acp_agent_) acp_agent_->abandon();  // the worker does not wait for the agent's answer
   events_.close();
   bridge_.close();
-  worker_.stop();
-  if (acp_agent_) acp_agent_->stop();  // no agent process outlives the app
+  runner_.stop();
 }
 
 void VellumineTUI::on_mount() {
@@ -114,53 +143,7 @@ std::optional<PendingTurn> VellumineTUI::next_scripted_turn() {
 }
 
 void VellumineTUI::start_turn(const PendingTurn& turn) {
-  if (acp_agent_ && !turn.steps) {
-    worker_.start([this, prompt = turn.prompt](StopSignal&) {
-      std::string failure;
-      std::optional<long long> tokens;
-      try {
-        tokens = acp_agent_->run_turn(prompt).completion_tokens;
-      } catch (const std::exception& e) {
-        failure = e.what();
-      }
-      post_message(std::make_unique<TurnFinished>(std::move(failure), tokens));
-    });
-    return;
-  }
-  if (http_agent_ && !turn.steps) {
-    // The mode picked on the start-up screen applies from the next turn on.
-    http_agent_->set_mode(config_.runtime.laptop_26b_runtime_mode);
-    worker_.start([this, prompt = turn.prompt](StopSignal&) {
-      std::string failure;
-      std::optional<long long> tokens;
-      try {
-        // The agent ends every turn through the manager (done, or an error line), so the
-        // transcript hears of errors and interruptions from its events.
-        tokens = http_agent_->run_turn(prompt).completion_tokens;
-      } catch (const std::exception& e) {
-        failure = e.what();
-      }
-      post_message(std::make_unique<TurnFinished>(std::move(failure), tokens));
-    });
-    return;
-  }
-  auto steps =
-      turn.steps
-          ? turn.steps
-          : std::make_shared<const std::vector<Step>>(demo_runtime_reply(options_.config_path));
-  worker_.start([this, steps = std::move(steps)](StopSignal& stop) {
-    std::string failure;
-    try {
-      ScriptedAgent agent(manager_, {}, AgentOptions{options_.speed, &stop},
-                          std::make_shared<DiscardWriter>());
-      agent.play(*steps);
-    } catch (const std::exception& e) {
-      failure = e.what();
-    } catch (...) {
-      failure = "the agent stopped on an unknown error";
-    }
-    post_message(std::make_unique<TurnFinished>(std::move(failure)));
-  });
+  runner_.start(turn, config_.runtime.laptop_26b_runtime_mode);
 }
 
 }  // namespace host::tui

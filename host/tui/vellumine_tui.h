@@ -1,26 +1,27 @@
 #pragma once
 // VellumineTUI: the full-screen application. It owns the output manager the agent calls, the
-// bridge that carries the manager's events to the UI thread, the agent's worker thread, and
-// the screens: the mode picker first (unless skipped), then "chat".
+// bridge that carries the manager's events to the UI thread, the agent runner, and the screens: the
+// mode picker first (unless skipped), then "chat".
 //
 // Shutting down (destructor, or `shutdown` once `run` has returned) closes the bridge, which
 // denies an approval the agent is waiting for, and stops the agent's thread before anything
 // it uses is destroyed.
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "host/acp/acp_agent.h"
+#include "host/agent/agent.h"
 #include "host/agent/script.h"
 #include "host/agent/scripted_agent.h"
 #include "host/runtime/http_agent.h"
+#include "host/tui/agent_runner.h"
 #include "host/tui/event_window.h"
 #include "host/tui/pending_turn.h"
-#include "host/tui/turn_worker.h"
 #include "zell/output/output_manager.h"
 #include "zell/ports/tui_host_app.h"
 #include "zell/tui/bridge/tui_bridge.h"
@@ -38,8 +39,9 @@ struct TuiOptions {
   std::string config_path;
   // Set when the configuration's backend is "http": typed prompts go to that model server.
   std::optional<runtime::HttpAgentOptions> http;
-  // Set for an Agent Client Protocol agent: typed prompts go to it.
-  std::optional<acp::AcpOptions> acp;
+  // Another agent for typed prompts, built on the application's output manager; used when
+  // set (before `http`).
+  std::function<std::unique_ptr<Agent>(zell::output::OutputManager&)> agent;
 };
 
 class VellumineTUI : public zell::ports::TuiHostApp {
@@ -97,9 +99,7 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   zell::tui::TUIBridge bridge_;
   // Agent events on their way to the UI thread, at most this many at a time.
   EventWindow events_{4096};
-  TurnWorker worker_;
-  std::unique_ptr<runtime::HttpAgent> http_agent_;  // null with the demo backend
-  std::unique_ptr<acp::AcpAgent> acp_agent_;        // null unless an ACP agent was given
+  AgentRunner runner_;
   ChatScreen* chat_ = nullptr;
 };
 

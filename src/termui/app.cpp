@@ -269,9 +269,10 @@ bool App::run_action(std::string_view name) {
   return true;
 }
 
-bool App::run_binding(const std::vector<Binding>& bindings, const std::string& key) {
+bool App::run_binding(const std::vector<Binding>& bindings, const std::string& key, bool priority) {
   for (const Binding& b : bindings) {
-    if (key_matches(b.key, key) && run_action(b.action)) return true;
+    if (b.priority != priority || !key_matches(b.key, key)) continue;
+    if (screen().check_action(b.action) && run_action(b.action)) return true;
   }
   return false;
 }
@@ -295,12 +296,13 @@ void App::dispatch(InputEvent event) {
 void App::dispatch_key(const KeyEvent& key) {
   Screen& s = screen();
   if (!s.focused()) s.set_focus(first_focusable(s));
+  if (run_binding(s.bindings(), key.key, true) || run_binding(bindings(), key.key, true)) return;
   for (Widget* w = s.focused(); w && w != &s; w = w->parent()) {
     if (w->on_key(key)) return;
   }
   if (s.on_key(key)) return;
-  if (run_binding(s.bindings(), key.key)) return;
-  run_binding(bindings(), key.key);
+  if (run_binding(s.bindings(), key.key, false)) return;
+  run_binding(bindings(), key.key, false);
 }
 
 Widget* App::widget_at(Widget& root, int x, int y) {

@@ -83,6 +83,7 @@ class App {
   // The clock timers are set from and run at (and key timeouts measured with): steady time
   // unless a test that drives the App with a Pilot hands in its own before scheduling.
   void set_clock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
+  [[nodiscard]] Clock::time_point now() const { return now_(); }
 
   // App-wide console for rendering text into lines.
   [[nodiscard]] styled::Console& console();
@@ -139,7 +140,9 @@ class App {
   void dispatch_key(const KeyEvent& key);
   void dispatch_mouse(MouseEvent mouse);
   Widget* widget_at(Widget& root, int x, int y);
-  bool run_binding(const std::vector<Binding>& bindings, const std::string& key);
+  // Runs the first of `bindings` (priority ones, or the others) for `key` whose action the
+  // screen allows now.
+  bool run_binding(const std::vector<Binding>& bindings, const std::string& key, bool priority);
 
   Driver* driver_ = nullptr;
   Size size_{80, 24};

@@ -117,11 +117,11 @@ void compose_widget(Widget& w, CellBuffer& cells, const Region& clip_in, bool fo
       if (!force) cells.fill({content.x, y, content.width, 1}, base);
       mark(y, 1);
       drew = true;
+      // A row shorter than the content area leaves the rest in the background filled above.
       int x = w.content_region().x;
-      for (const auto& seg : strip.segments()) {
-        if (x >= limit) break;
-        x = cells.put_text(x, y, seg.text, base + seg.style, limit);
-      }
+      strip.for_each_segment([&](std::string_view text, const styled::Style& style) {
+        if (x < limit) x = cells.put_text(x, y, text, base + style, limit);
+      });
       drawn = std::move(strip);
     }
   }

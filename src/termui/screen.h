@@ -29,6 +29,9 @@ class Screen : public Widget {
 
   // Runs the action named `name`; false when the screen has none by that name.
   bool run_action(std::string_view name);
+  // Whether the action named `name` may run now. A binding whose action may not is passed
+  // over, and the key goes on as if the binding did not exist.
+  virtual bool check_action(std::string_view /*name*/) { return true; }
 
   [[nodiscard]] Widget* focused() const { return focused_; }
   void set_focus(Widget* w) { focused_ = w; }

@@ -3,6 +3,7 @@
 #include <utf8proc.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "unicode/utf8.h"
 
@@ -18,11 +19,58 @@ int cp_width(char32_t cp) noexcept {
 
 namespace {
 
+std::atomic<WidthMode> g_mode{WidthMode::code_points};
+
 constexpr bool is_regional_indicator(char32_t cp) {
   return cp >= 0x1F1E6 && cp <= 0x1F1FF;
 }
 
+// Cells a terminal that does not cluster gives one code point: wcwidth's rule, which differs
+// from utf8proc's on spacing marks (one cell, not none) and on Hangul vowel and final jamo
+// (none, as they join the syllable before them).
+int terminal_cp_width(char32_t cp) noexcept {
+  if ((cp >= 0x1160 && cp <= 0x11FF) || (cp >= 0xD7B0 && cp <= 0xD7FF)) return 0;
+  const int w = cp_width(cp);
+  if (w == 0 && cp >= 0x300 &&
+      utf8proc_category(static_cast<utf8proc_int32_t>(cp)) == UTF8PROC_CATEGORY_MC) {
+    return 1;
+  }
+  return w;
+}
+
+bool is_combining_only(char32_t cp) noexcept {
+  if ((cp >= 0xFE00 && cp <= 0xFE0F) || (cp >= 0xE0100 && cp <= 0xE01EF)) return false;
+  const auto cat = utf8proc_category(static_cast<utf8proc_int32_t>(cp));
+  return cat == UTF8PROC_CATEGORY_MN || cat == UTF8PROC_CATEGORY_ME;
+}
+
 }  // namespace
+
+void set_width_mode(WidthMode mode) noexcept {
+  g_mode.store(mode, std::memory_order_relaxed);
+}
+
+WidthMode width_mode() noexcept {
+  return g_mode.load(std::memory_order_relaxed);
+}
+
+bool widths_disagree(std::string_view s) noexcept {
+  utf8proc_int32_t state = 0;
+  char32_t prev = 0;
+  bool first = true;
+  for (std::size_t pos = 0; pos < s.size();) {
+    const Decoded d = decode_at(s, pos);
+    pos += d.len;
+    const bool joins =
+        !first && !(prev == REPLACEMENT || d.cp == REPLACEMENT) &&
+        !utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(prev),
+                                          static_cast<utf8proc_int32_t>(d.cp), &state);
+    if (joins && !is_combining_only(d.cp)) return true;
+    prev = d.cp;
+    first = false;
+  }
+  return false;
+}
 
 Grapheme grapheme_at(std::string_view s, std::size_t pos) noexcept {
   const auto b0 = static_cast<unsigned char>(s[pos]);
@@ -31,8 +79,9 @@ Grapheme grapheme_at(std::string_view s, std::size_t pos) noexcept {
       (pos + 1 == s.size() || static_cast<unsigned char>(s[pos + 1]) < 0x80)) {
     return {1, 1};
   }
+  const bool per_code_point = width_mode() == WidthMode::code_points;
   const Decoded first = decode_at(s, pos);
-  int width = cp_width(first.cp);
+  int width = per_code_point ? terminal_cp_width(first.cp) : cp_width(first.cp);
   std::size_t len = first.len;
   utf8proc_int32_t state = 0;
   char32_t prev = first.cp;
@@ -44,6 +93,12 @@ Grapheme grapheme_at(std::string_view s, std::size_t pos) noexcept {
     if (utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(prev),
                                          static_cast<utf8proc_int32_t>(d.cp), &state)) {
       break;
+    }
+    if (per_code_point) {
+      if (terminal_cp_width(d.cp) > 0) break;  // drawn on cells of its own
+      len += d.len;
+      prev = d.cp;
+      continue;
     }
     if (d.cp == 0xFE0F && width == 1) width = 2;
     if (is_regional_indicator(d.cp)) ++regional;

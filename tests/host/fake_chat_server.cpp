@@ -96,6 +96,12 @@ json delta_event(json delta) {
           {"choices", {{{"index", 0}, {"delta", std::move(delta)}, {"finish_reason", nullptr}}}}};
 }
 
+json finish_event(const char* reason) {
+  json event = delta_event(json::object());
+  event["choices"][0]["finish_reason"] = reason;
+  return event;
+}
+
 json usage_event(long long completion_tokens) {
   return {{"id", "chatcmpl-1"},
           {"object", "chat.completion.chunk"},

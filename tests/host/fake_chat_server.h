@@ -65,6 +65,8 @@ class FakeChatServer {
 
 // One streamed event of a chat completion whose first choice has this delta.
 [[nodiscard]] nlohmann::json delta_event(nlohmann::json delta);
+// The event that ends a choice: an empty delta with the reason the model stopped.
+[[nodiscard]] nlohmann::json finish_event(const char* reason);
 // The last event of a stream with usage: no choices, the completion's token count.
 [[nodiscard]] nlohmann::json usage_event(long long completion_tokens);
 // The events as a server-sent event stream, ending in [DONE] when asked.

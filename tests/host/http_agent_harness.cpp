@@ -10,6 +10,8 @@ AgentHarness::AgentHarness(host::runtime::HttpAgentOptions options)
       if (type == "thinking_peek") shown_.peek = p->get("text");
       if (type == "thinking_done") ++shown_.thinking_blocks;
       if (type == "content") shown_.answer += p->get("chunk");
+      if (type == "tool_start") shown_.tools += p->get("name") + " " + p->get("args");
+      if (type == "tool_result") shown_.tools += " => " + p->get("result") + "\n";
     }
     cv_.notify_all();
   });

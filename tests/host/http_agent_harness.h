@@ -18,6 +18,7 @@ struct Shown {
   int thinking_blocks = 0;
   std::string peek;      // the last peek
   std::string answer;    // every streamed chunk, joined
+  std::string tools;     // "name args => result" for each tool call shown, one a line
   long long tokens = 0;  // the manager's count for the turn
 };
 

@@ -53,16 +53,17 @@ class LogApp : public App {
   std::string css_;
 };
 
-TEST(RichLog, write_appends_lines_padded_to_the_render_width) {
-  LogApp app;
+TEST(RichLog, write_keeps_rows_unpadded_and_paints_them_to_the_full_width) {
+  LogApp app(options(false), "RichLog { overflow-y: hidden; background: #101010; }");
   Pilot pilot(app, {20, 5});
   app.log().write("hello");
   app.log().write(styled::Text("two\nlines"));
   ASSERT_EQ(app.log().lines().size(), 3u);
-  EXPECT_EQ(app.log().lines()[0].text(), "hello" + std::string(15, ' '));
-  EXPECT_EQ(app.log().lines()[2].cell_length(), 20);
+  EXPECT_EQ(app.log().lines()[0].text(), "hello");
   pilot.pause();
   EXPECT_EQ(pilot.lines()[1], "two" + std::string(17, ' '));
+  // The cells beyond a row's text are the log's background, as a padded row drew them.
+  EXPECT_EQ(pilot.cell(15, 1).style.bg(), styled::Color::rgb(0x10, 0x10, 0x10));
 }
 
 TEST(RichLog, explicit_width_wins) {
@@ -91,7 +92,7 @@ TEST_P(RichLogWrap, long_lines_wrap_or_crop) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, RichLogWrap,
-                         ::testing::Values(WrapCase{true, {"one two   ", "three four"}},
+                         ::testing::Values(WrapCase{true, {"one two", "three four"}},
                                            WrapCase{false, {"one two th"}}));
 
 TEST(RichLog, before_layout_renders_at_min_width) {
@@ -109,6 +110,19 @@ TEST(RichLog, auto_scroll_follows_the_end_and_shows_the_last_rows) {
   EXPECT_EQ(app.log().scroll_offset().y, 7);
   EXPECT_EQ(pilot.lines()[0].substr(0, 5), "line7");
   EXPECT_EQ(pilot.lines()[2].substr(0, 5), "line9");
+}
+
+TEST(RichLog, auto_scroll_follows_only_while_the_view_is_at_the_end) {
+  LogApp app;
+  Pilot pilot(app, {10, 3});
+  for (int i = 0; i < 10; ++i) app.log().write(numbered("line", i));
+  pilot.pause();
+  app.log().scroll_relative(-2);  // the reader scrolls up
+  app.log().write("more");
+  EXPECT_EQ(app.log().scroll_offset().y, 5);
+  app.log().scroll_end();  // and back down: following again
+  app.log().write("again");
+  EXPECT_EQ(app.log().scroll_offset().y, app.log().max_scroll_y());
 }
 
 TEST(RichLog, without_auto_scroll_the_view_stays_at_the_top) {

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "styled/console.h"
-#include "styled/syntax/syntax_highlighter.h"
-#include "styled/syntax/syntax_registry.h"
+#include "styled/syntax/syntax_engine.h"
 
 namespace styled {
 
@@ -51,14 +50,18 @@ Syntax::Syntax(std::string code, std::string_view language, std::string_view the
       padding_(std::max(padding, 0)) {}
 
 std::string Syntax::resolve_language(std::string_view language) {
-  return syntax_registry::find(language).file;
+  const syntax_engine::Engine* engine = syntax_engine::engine();
+  return engine != nullptr ? engine->resolve_language(language) : std::string();
 }
 
 Text Syntax::highlight() const {
-  const auto highlighter = language_.empty() ? nullptr : syntax_registry::load(language_);
-  if (!highlighter) return Text(code_);
+  // Plain code never loads the engine.
+  const syntax_engine::Engine* engine = language_.empty() ? nullptr : syntax_engine::engine();
+  if (engine == nullptr) return Text(code_);
   try {
-    return highlighter->highlight(code_, *theme_);
+    Text out;
+    if (!engine->highlight(language_, code_, *theme_, out)) return Text(code_);
+    return out;
   } catch (const std::runtime_error&) {
     // The regular expression library gives up on some lines (it runs out of its matching
     // stack where a pattern backtracks over a long run); the code is then drawn unhighlighted,

@@ -17,16 +17,15 @@ RichLog& RichLog::write(const styled::Renderable& content, std::optional<int> wi
     // Cropped rather than wrapped: render on one row per line, cut at the render width.
     styled::Text one = *text;
     one.set_no_wrap(true).set_overflow(styled::Overflow::crop);
-    rendered = _console.render_lines(one, render_width, true);
+    rendered = _console.render_lines(one, render_width, false);
   } else {
-    rendered = _console.render_lines(content, render_width, true);
+    rendered = _console.render_lines(content, render_width, false);
   }
   reserve_more(rendered.size());
-  for (auto& line : rendered) {
-    widest_ = std::max(widest_, static_cast<int>(line.cells));
-    lines_.emplace_back(std::move(line));
-  }
-  if (options_.auto_scroll) scroll_end();
+  widest_ = std::max(widest_, render_width);
+  // Kept unpadded: the compositor fills the rest of a row with the background when it paints.
+  for (const auto& line : rendered) lines_.emplace_back(line);
+  if (options_.auto_scroll && pinned_to_end_) scroll_end();
   grew();
   return *this;
 }
@@ -38,10 +37,11 @@ RichLog& RichLog::write(std::string_view text, std::optional<int> width) {
 void RichLog::append_strips(const Strip* first, std::size_t count) {
   reserve_more(count);
   for (std::size_t i = 0; i < count; ++i) {
+    if (i + PREFETCH_AHEAD < count) first[i + PREFETCH_AHEAD].prefetch();
     widest_ = std::max(widest_, first[i].cell_length());
     lines_.push_back(first[i]);
   }
-  if (options_.auto_scroll) scroll_end();
+  if (options_.auto_scroll && pinned_to_end_) scroll_end();
   grew();
 }
 
@@ -51,11 +51,22 @@ void RichLog::reserve_more(std::size_t more) {
 }
 
 void RichLog::clear() {
-  lines_.clear();
+  drop_lines(0);
   widest_ = 0;
   scroll_y_ = 0;
   pinned_to_end_ = true;
   grew();
+}
+
+void RichLog::drop_lines(std::size_t keep) {
+  // Released front to back with the rows ahead fetched: a redraw of a long log drops tens of
+  // thousands of rows at once.
+  const std::size_t n = lines_.size();
+  for (std::size_t i = keep; i < n; ++i) {
+    if (i + PREFETCH_AHEAD < n) lines_[i + PREFETCH_AHEAD].prefetch();
+    lines_[i] = Strip();
+  }
+  lines_.resize(keep);
 }
 
 void RichLog::grew() {
@@ -70,7 +81,7 @@ void RichLog::grew() {
 
 void RichLog::truncate(std::size_t count) {
   if (count >= lines_.size()) return;
-  lines_.resize(count);
+  drop_lines(count);
   scroll_y_ = std::min(scroll_y_, max_scroll_y());
   grew();
 }

@@ -15,9 +15,11 @@
 namespace termui {
 
 struct RichLogOptions {
-  bool wrap = false;        // wrap long lines at the render width, else crop them
-  bool auto_scroll = true;  // scroll to the end after each write
-  int min_width = 78;       // render width while the widget has no size yet
+  bool wrap = false;  // wrap long lines at the render width, else crop them
+  // Follow the end: a write scrolls to the end while the view was there (a reader who scrolled
+  // up keeps their place until they scroll back down).
+  bool auto_scroll = true;
+  int min_width = 78;  // render width while the widget has no size yet
   std::string id;
 };
 
@@ -32,14 +34,15 @@ class RichLog : public Widget {
   [[nodiscard]] std::vector<std::string_view> css_sources() const override { return {DEFAULT_CSS}; }
 
   // Renders `content` at `width` (else the content width, or min_width before the widget has
-  // a size), appends its lines padded to that width, and scrolls to the end with auto_scroll.
+  // a size), appends its lines (kept unpadded: the rest of a row is the widget's background,
+  // filled when it is painted), and follows the end (auto_scroll) while the view is there.
   // Virtual so that a subclass can constrain every write (its own `write` then sees them all).
   virtual RichLog& write(const styled::Renderable& content,
                          std::optional<int> width = std::nullopt);
   // Plain text (no markup), for convenience.
   RichLog& write(std::string_view text, std::optional<int> width = std::nullopt);
   // Appends lines rendered earlier, unchanged (a redraw that reuses what it drew before), and
-  // scrolls to the end with auto_scroll.
+  // follows the end (auto_scroll).
   void append_strips(const Strip* first, std::size_t count);
   // Virtual so that a subclass can extend it and still be cleared through the base.
   virtual void clear();
@@ -48,7 +51,7 @@ class RichLog : public Widget {
 
   [[nodiscard]] const std::vector<Strip>& lines() const { return lines_; }
   [[nodiscard]] Offset scroll_offset() const { return {0, scroll_y_}; }
-  // Width of the widest line and number of lines.
+  // The widest render width (or line appended) and the number of lines.
   [[nodiscard]] Size virtual_size() const;
   [[nodiscard]] int max_scroll_y() const;
   // Scrolls so that line `y` is at the top, clamped to the lines there are. `animate` is
@@ -81,6 +84,9 @@ class RichLog : public Widget {
 
  private:
   void grew();
+  // Drops the lines from `keep` on.
+  void drop_lines(std::size_t keep);
+  static constexpr std::size_t PREFETCH_AHEAD = 8;
   // Makes room for `more` lines, growing geometrically so that a long log is not moved on
   // every write.
   void reserve_more(std::size_t more);

@@ -9,6 +9,7 @@
 
 #include "unicode/text_ops.h"
 #include "unicode/utf8.h"
+#include "unicode/visible_text.h"
 #include "zell/output/output_manager.h"
 
 namespace zell::output {
@@ -66,16 +67,20 @@ void OutputManager::set_error(std::string_view msg) {
     _custom_stage.clear();
   }
   _emit_lazy("error", [&] { return Payload{{"message", unicode::cp_prefix(msg, 240)}}; });
-  _write("\n\x1b[31m▪ Error: " + unicode::visible_controls(msg) + "\x1b[0m\n\n");
+  _write("\n\x1b[31m▪ Error: " + unicode::visible_text(msg, unicode::Reveal::reordering) +
+         "\x1b[0m\n\n");
   _flush();
 }
 
 void OutputManager::print_info(std::string_view text) {
   const bool was_running = _indicator_running.load();
   if (was_running) _stop_indicator();
-  _write("\x1b[2m  " + unicode::visible_controls(text) + "\x1b[0m\n");
+  _write("\x1b[2m  " + unicode::visible_text(text, unicode::Reveal::reordering) + "\x1b[0m\n");
   _flush();
   if (was_running) _start_indicator();
+  // Notices (an answer cut at the length limit, a tool call not run) belong in the full
+  // screen's transcript as much as on the terminal.
+  _emit_lazy("info", [&] { return Payload{{"text", unicode::cp_prefix(text, INFO_EVENT_CHARS)}}; });
 }
 
 }  // namespace zell::output

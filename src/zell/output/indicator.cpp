@@ -5,6 +5,8 @@
 // frame, not the rest of the half second. Each started thread has its own stop/drawing/done
 // record, so a thread still on its way out can never be mistaken for, or revived by, the next.
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "zell/output/indicator_frame.h"
@@ -18,7 +20,19 @@ constexpr auto STOP_WAIT = std::chrono::seconds(1);
 
 }  // namespace
 
+namespace {
+
+// The indicator redraws one line in place: into a file or a pipe its frames would only be
+// noise. Writers other than a descriptor (the full screen's, tests') always get frames.
+bool draws_frames(const Writer& out) {
+  const auto* fd_writer = dynamic_cast<const FdWriter*>(&out);
+  return fd_writer == nullptr || ::isatty(fd_writer->fd()) == 1;
+}
+
+}  // namespace
+
 void OutputManager::_start_indicator() {
+  if (!draws_frames(*_ports.out)) return;
   std::vector<std::thread> ended;
   auto run = std::make_shared<IndicatorRun>();
   {

@@ -21,11 +21,11 @@
 #include <utility>
 #include <vector>
 
-#include "zell/ports/input_field.h"
 #include "zell/output/state.h"
 #include "zell/output/terminal.h"
 #include "zell/output/tool_headers.h"
 #include "zell/payload.h"
+#include "zell/ports/input_field.h"
 
 namespace zell::output {
 
@@ -45,6 +45,9 @@ struct OutputPorts {
   std::function<double()> clock = wall_clock;
   std::function<int()> cols = _cols;
   std::chrono::nanoseconds frame_period = std::chrono::milliseconds(500);
+  // Whether `state.content_chunks` records the answer. A host whose event receiver keeps the
+  // answer itself (the full screen) turns it off rather than hold the text twice.
+  bool keep_chunks = true;
 };
 
 // Single output controller for the entire app.
@@ -143,6 +146,14 @@ class OutputManager {
 
   void _write(std::string_view bytes) { _ports.out->write(bytes); }
   void _flush() { _ports.out->flush(); }
+
+  // The longest answer piece one "content" event carries. A longer chunk goes out as several
+  // events, cut between code points, so that the receiver gets every character of it.
+  static constexpr std::size_t CONTENT_EVENT_CHARS = 2000;
+  // The longest notice an "info" event carries.
+  static constexpr std::size_t INFO_EVENT_CHARS = 2000;
+  // Delivers `chunk` as "content" events of at most CONTENT_EVENT_CHARS characters each.
+  static void _emit_content(const EventCallback& callback, std::string_view chunk);
 
   // Builds the soft-wrapped, control-safe text of an answer chunk in `_stream_buffer`,
   // advancing the output column `col` from where the chunk starts; returns the chunk's length

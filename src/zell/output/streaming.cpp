@@ -59,6 +59,25 @@ std::size_t OutputManager::_wrap_chunk(std::string_view chunk, long long wrap_at
   return chars;
 }
 
+void OutputManager::_emit_content(const EventCallback& callback, std::string_view chunk) {
+  if (chunk.empty()) {
+    _deliver(callback, "content", Payload{{"chunk", ""}, {"chars", "0"}});
+    return;
+  }
+  std::size_t start = 0;
+  std::size_t chars = 0;
+  for (std::size_t pos = 0; pos < chunk.size();) {
+    pos += unicode::decode_at(chunk, pos).len;
+    if (++chars == CONTENT_EVENT_CHARS || pos == chunk.size()) {
+      _deliver(callback, "content",
+               Payload{{"chunk", unicode::sanitize(chunk.substr(start, pos - start))},
+                       {"chars", std::to_string(chars)}});
+      start = pos;
+      chars = 0;
+    }
+  }
+}
+
 void OutputManager::stream(std::string_view chunk) {
   // Only this thread writes the phase, so reading it without the lock is race-free.
   if (state.phase != Phase::STREAMING) {
@@ -68,22 +87,22 @@ void OutputManager::stream(std::string_view chunk) {
   // A hard break at the column limit: every character but a line feed takes one column, and
   // the last terminal column stays empty. The position carries over to the next chunk. The
   // wrapped text is built first because the same pass counts the characters; the column it
-  // reaches is kept only once the "content" event is delivered, so an interrupt raised there
-  // leaves the column where this chunk found it.
+  // reaches is kept only once the "content" events are delivered, so an interrupt raised there
+  // leaves the column where this chunk found it. A writer that discards everything (the full
+  // screen's) is spared the wrapping.
+  const bool shown = !_ports.out->discards();
   const long long wrap_at = static_cast<long long>(_ports.cols()) - 1;
   long long col = _col_pos;
-  const std::size_t chars = _wrap_chunk(chunk, wrap_at, col);
+  const std::size_t chars = shown ? _wrap_chunk(chunk, wrap_at, col) : unicode::cp_count(chunk);
   std::shared_ptr<const EventCallback> callback;
   {
     const std::lock_guard guard(_lock);
-    state.content_chunks.emplace_back(chunk);
+    if (_ports.keep_chunks) state.content_chunks.emplace_back(chunk);
     state.tokens += estimate_tokens(chars);
     callback = _event_callback;  // taken here to spare this hot path a second lock
   }
-  if (callback) {
-    _deliver(*callback, "content",
-             Payload{{"chunk", unicode::cp_prefix(chunk, 2000)}, {"chars", std::to_string(chars)}});
-  }
+  if (callback) _emit_content(*callback, chunk);
+  if (!shown) return;
   _col_pos = col;
   _write(_stream_buffer);
   _flush();

@@ -35,6 +35,9 @@ class Writer {
   virtual ~Writer() = default;
   virtual void write(std::string_view bytes) = 0;
   virtual void flush() = 0;
+  // True for a writer that throws everything away: the manager then skips building the plain
+  // presentation's text where that costs something (wrapping streamed answers).
+  [[nodiscard]] virtual bool discards() const { return false; }
 };
 
 // Writes straight to a descriptor (standard output by default), unbuffered: every `write` is
@@ -45,6 +48,7 @@ class FdWriter final : public Writer {
   explicit FdWriter(int fd = 1) noexcept : fd_(fd) {}
   void write(std::string_view bytes) override;
   void flush() override {}
+  [[nodiscard]] int fd() const noexcept { return fd_; }
 
  private:
   int fd_;

@@ -8,6 +8,7 @@
 
 #include "unicode/text_ops.h"
 #include "unicode/utf8.h"
+#include "unicode/visible_text.h"
 #include "zell/output/output_manager.h"
 
 namespace zell::output {
@@ -34,8 +35,11 @@ int OutputManager::log_tool(std::string_view name, std::string_view args) {
                    {"args", unicode::cp_prefix(args, EVENT_ARGS_CHARS)},
                    {"index", std::to_string(index)}};
   });
-  _write("\n\x1b[1m▪ " + unicode::visible_controls(tool_header(name)) + "\x1b[0m \x1b[36m" +
-         unicode::visible_controls(unicode::cp_prefix(args, HEADER_ARGS_CHARS)) + "\x1b[0m\n");
+  _write("\n\x1b[1m▪ " + unicode::visible_text(tool_header(name), unicode::Reveal::invisible) +
+         "\x1b[0m \x1b[36m" +
+         unicode::visible_text(unicode::cp_prefix(args, HEADER_ARGS_CHARS),
+                               unicode::Reveal::invisible) +
+         "\x1b[0m\n");
   _flush();
   _start_indicator();
   return index;
@@ -84,7 +88,8 @@ void OutputManager::tool_result(std::string_view result, bool error, int idx) {
   const std::string_view open = error ? "\x1b[31m  └ " : "\x1b[2m  └ ";
   for (std::size_t i = 0; i < shown; ++i) {
     std::string line(open);
-    line += unicode::visible_controls(unicode::cp_prefix(lines[i], SHOWN_LINE_CHARS));
+    line += unicode::visible_text(unicode::cp_prefix(lines[i], SHOWN_LINE_CHARS),
+                                  unicode::Reveal::reordering);
     line += "\x1b[0m\n";
     _write(line);
   }

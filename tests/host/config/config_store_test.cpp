@@ -11,6 +11,7 @@
 
 #include "host/config/config_file.h"
 #include "host/config/config_path.h"
+#include "host/config/toml_depth.h"
 #include "host/temp_folder.h"
 
 namespace {
@@ -71,6 +72,8 @@ idle_timeout_s = 90
   EXPECT_EQ(config.runtime.model, "qwen3");
   EXPECT_EQ(config.agent.system_prompt, "Be brief.");
   EXPECT_EQ(config.agent.idle_timeout_s, 90.0);
+  EXPECT_EQ(config.warnings,
+            std::vector<std::string>{"c.toml:8: unknown key runtime.future_key (ignored)"});
 }
 
 struct BadFile {
@@ -103,6 +106,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"[runtime]\ntimeout_s = 1e300\n", "c.toml:2:13: runtime.timeout_s must be"},
         BadFile{"[runtime]\ntimeout_s = \"2\"\n", "c.toml:2:13: runtime.timeout_s must be"},
         BadFile{"[runtime]\nbase_url = \"ftp://x\"\n", "c.toml:2:12: runtime.base_url must"},
+        BadFile{"[runtime]\nbase_url = \"http://exa mple\"\n", "c.toml:2:12: runtime.base_url"},
+        BadFile{"[runtime]\nbase_url = \"http://:8080\"\n", "c.toml:2:12: runtime.base_url"},
+        BadFile{"[runtime]\nbase_url = \"http://h:99999\"\n", "c.toml:2:12: runtime.base_url"},
+        BadFile{"[runtime]\nbase_url = \"https://\"\n", "c.toml:2:12: runtime.base_url"},
         BadFile{"[runtime]\nmodel = 7\n", "c.toml:2:9: runtime.model must be a string"},
         BadFile{"runtime = 3\n", "c.toml:1:11: runtime must be a table"},
         BadFile{"[agent]\nidle_timeout_s = 0\n", "c.toml:2:18: agent.idle_timeout_s must be"},
@@ -110,6 +117,37 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"[runtime]\nbackend = \"\\u001b[2J\"\n",
                 "c.toml:2:11: runtime.backend must be \"demo\" or \"http\", not "
                 "\"\\u001B[2J\""}));
+
+// Nesting the TOML library would recurse into until the stack overflows is refused first.
+TEST(ConfigFile, RefusesDeepNestingBeforeParsing) {
+  std::string dotted = "[runtime]\na";
+  for (int i = 0; i < 40'000; ++i) dotted += ".a";
+  const std::string deep[] = {dotted + " = 1\n", "[a" + dotted.substr(11) + "]\n",
+                              "x = " + std::string(40'000, '[') + "\n",
+                              "x = {" + std::string(20'000, ' ') + "y = {z = {}}}\n" + dotted};
+  for (const auto& text : deep) {
+    const std::string error =
+        config_error_of([&] { (void)host::config::parse_config(text, "c.toml"); });
+    EXPECT_NE(error.find("nest deeper than"), std::string::npos) << error.substr(0, 80);
+  }
+  // Within the bound, and dots inside strings, values and comments, are not nesting.
+  std::string fine = "a";
+  for (int i = 1; i < host::config::kMaxTomlDepth; ++i) fine += ".a";
+  fine += " = 1.5 # " + std::string(200, '.') + "\n\"" + std::string(200, '.') + "\" = '" +
+          std::string(200, '.') + "'\nm = \"\"\"\n" + std::string(200, '.') + "\"\"\"\n";
+  EXPECT_EQ(config_error_of([&] { (void)host::config::parse_config(fine, "c.toml"); }), "");
+}
+
+TEST(ConfigFile, UnknownKeysAndSectionsWarnWithTheirLine) {
+  const auto config = host::config::parse_config(
+      "[runtim]\nbackend = \"http\"\n[runtime]\nbakend = \"http\"\nmodel = \"m\"\n"
+      "[agent]\nsystem_prompt = \"x\"\n",
+      "c.toml");
+  EXPECT_EQ(config.runtime.backend, Backend::demo);
+  EXPECT_EQ(config.warnings,
+            (std::vector<std::string>{"c.toml:1: unknown section runtim (ignored)",
+                                      "c.toml:4: unknown key runtime.bakend (ignored)"}));
+}
 
 TEST(ConfigPath, FollowsTheXdgRule) {
   using host::config::resolve_config_path;
@@ -190,6 +228,14 @@ TEST_F(ConfigStore, SavesThroughASymbolicLink) {
   store.save_config(with_mode("turbo"));
   EXPECT_TRUE(fs::is_symlink(file));
   EXPECT_EQ(slurp(target), "x = 1\n\n[runtime]\nlaptop_26b_runtime_mode = \"turbo\"\n");
+}
+
+TEST_F(ConfigStore, SavesThroughADanglingSymbolicLink) {
+  const fs::path target = folder.path() / "dotfiles" / "vellumine.toml";
+  fs::create_symlink("../dotfiles/vellumine.toml", file);
+  store.save_config(with_mode("turbo"));
+  EXPECT_TRUE(fs::is_symlink(file));
+  EXPECT_EQ(slurp(target), "[runtime]\nlaptop_26b_runtime_mode = \"turbo\"\n");
 }
 
 struct Edit {

@@ -28,6 +28,7 @@ TEST(InterruptRelay, CtrlCCancelsTheTurnElseReachesTheEarlierHandler) {
   });
   host::runtime::HttpAgentOptions options;
   options.base_url = server.url();
+  options.mode = "turbo";  // thinking off: untagged content is answer at once
   host_test::AgentHarness h(options);
   earlier_handler_calls = 0;
   const auto earlier = std::signal(SIGINT, count_interrupt);

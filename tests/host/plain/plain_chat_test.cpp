@@ -1,11 +1,13 @@
 // The plain presentation's chat over a pipe: one turn from --prompt, and a conversation from
-// lines of standard input, compared byte for byte (indicator frames filtered out).
+// lines of standard input, compared byte for byte (a pipe gets no indicator frames).
 
 #include "host/plain/plain_chat.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
+#include <thread>
 
 #include "host/fake_chat_server.h"
 #include "zell/output/capture.h"
@@ -17,10 +19,8 @@ using host_test::delta_event;
 using nlohmann::json;
 
 const std::string kSign = "\n\x1b[1m❯\x1b[0m ";
-const std::string kErase = "\x1b[?25h\r\x1b[J";
-
 std::string answered(const std::string& text) {
-  return kErase + "\r\x1b[K\n\n  " + text + "\n\x1b[2m  Done in 0.0s\x1b[0m\n";
+  return "\r\x1b[K\n\n  " + text + "\n\x1b[2m  Done in 0.0s\x1b[0m\n";
 }
 
 // Answers "You said: …" after a little reasoning; "fail" gets an HTTP error.
@@ -45,7 +45,9 @@ struct Chat {
   std::string output;
 };
 
-Chat chat(const std::string& url, const std::string& input, host::PlainChatOptions options) {
+// `during`, when given, runs on a thread beside the chat with its agent.
+Chat chat(const std::string& url, const std::string& input, host::PlainChatOptions options,
+          const std::function<void(host::runtime::HttpAgent&)>& during = {}) {
   zell_test::FakeClock clock;
   zell::output::OutputPorts ports;
   ports.clock = [&clock] { return clock.now(); };
@@ -57,9 +59,12 @@ Chat chat(const std::string& url, const std::string& input, host::PlainChatOptio
     agent_options.base_url = url;
     host::runtime::HttpAgent agent(manager, agent_options);
     std::istringstream in(input);
+    std::thread beside;
+    if (during) beside = std::thread([&] { during(agent); });
     c.status = host::run_plain_chat(agent, in, options);
+    if (beside.joinable()) beside.join();
   }
-  c.output = zell_test::without_frames(capture->finish());
+  c.output = capture->finish();
   return c;
 }
 
@@ -71,10 +76,24 @@ TEST(PlainChat, PromptRunsOneTurn) {
 
   const Chat failed = chat(server.url(), "", {.prompt = "fail"});
   EXPECT_EQ(failed.status, 1);
-  EXPECT_EQ(failed.output, kSign + "fail\n" + kErase + "\n\x1b[31m▪ Error: HTTP 500 from " +
-                               server.url() + "/v1/chat/completions: broken\x1b[0m\n\n");
+  EXPECT_EQ(failed.output, kSign + "fail\n" + "\n\x1b[31m▪ Error: HTTP 500 from " + server.url() +
+                               "/v1/chat/completions: broken\x1b[0m\n\n");
 
   EXPECT_EQ(chat(server.url(), "", {.prompt = " "}).status, 2);
+}
+
+TEST(PlainChat, PromptEndedByCtrlCExits130) {
+  const host_test::FakeChatServer server([](const json&) {
+    ChatReply r;
+    r.then = ChatReply::Then::hold;
+    return r;
+  });
+  const Chat c = chat(server.url(), "", {.prompt = "wait"}, [&](host::runtime::HttpAgent& agent) {
+    while (server.requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    agent.cancel();  // what the interrupt relay does on Ctrl+C
+  });
+  EXPECT_EQ(c.status, 130);
+  EXPECT_EQ(c.output, kSign + "wait\n\n\x1b[31m▪ Error: Interrupted\x1b[0m\n\n");
 }
 
 TEST(PlainChat, LinesOfInputAreAConversation) {
@@ -83,9 +102,9 @@ TEST(PlainChat, LinesOfInputAreAConversation) {
   EXPECT_EQ(c.status, 1);                                                // one turn failed
   EXPECT_EQ(c.output, kSign + "first\n" + answered("You said: first") +  //
                           kSign + "\n" + kSign + "  \n" +                //
-                          kSign + "fail\n" + kErase + "\n\x1b[31m▪ Error: HTTP 500 from " +
-                          server.url() + "/v1/chat/completions: broken\x1b[0m\n\n" +  //
-                          kSign + "second\n" + answered("You said: second") +         //
+                          kSign + "fail\n" + "\n\x1b[31m▪ Error: HTTP 500 from " + server.url() +
+                          "/v1/chat/completions: broken\x1b[0m\n\n" +          //
+                          kSign + "second\n" + answered("You said: second") +  //
                           kSign + "third\n" + answered("You said: third") + kSign + "\n");
   // The failed turn left no trace in what the model was sent next.
   EXPECT_EQ(server.requests().back()["messages"].size(), 5U);

@@ -11,6 +11,7 @@
 
 #include "host/fake_chat_server.h"
 #include "host/http_agent_harness.h"
+#include "unicode/text_ops.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ using host_test::AgentHarness;
 using host_test::ChatReply;
 using host_test::delta_event;
 using host_test::FakeChatServer;
+using host_test::finish_event;
 using host_test::random_pieces;
 using host_test::sse;
 using host_test::usage_event;
@@ -56,9 +58,11 @@ struct ShapeCase {
   std::string body;
   std::string content_type;
   std::string thinking;  // "" for no thinking block
-  std::string peek;
+  std::string peek;      // of the thinking, or of content not yet known to be answer
   std::string answer;
   std::optional<long long> tokens;
+  // The mode asks for neither by default: the model's template decides whether it thinks.
+  std::string mode = "";
 };
 
 class StreamShapes : public testing::TestWithParam<ShapeCase> {};
@@ -72,7 +76,7 @@ TEST_P(StreamShapes, ShowThinkingAndAnswerWhateverThePieces) {
       r.pieces = random_pieces(c.body, seed);
       return r;
     });
-    AgentHarness h(options_for(server.url()));
+    AgentHarness h(options_for(server.url(), c.mode));
     const auto shown = h.turn("hi");
     ASSERT_EQ(shown.result.end, TurnEnd::done) << shown.result.reason;
     EXPECT_EQ(shown.thinking, c.thinking);
@@ -114,13 +118,27 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"CrLfCommentsAndOtherFields",
                   ": ping\r\nevent: message\r\nid: 4\r\ndata:" + content("A\\nB").dump() +
                       "\r\n\r\n" + "data: " + content(" é").dump() + "\r\n\r\ndata: [DONE]\r\n\r\n",
-                  "text/event-stream", "", "", "A\\nB é", std::nullopt},
+                  "text/event-stream", "", "A\\nB é", "A\\nB é", std::nullopt},
         ShapeCase{"NullContentAndNoChoices",
                   sse({delta_event({{"content", nullptr}}), json{{"choices", json::array()}},
                        json{{"object", "chat.completion.chunk"}}, content("x")}),
-                  "text/event-stream", "", "", "x", std::nullopt},
+                  "text/event-stream", "", "x", "x", std::nullopt},
         ShapeCase{"InvalidUtf8ShowsAReplacementCharacter", kInvalidUtf8 + "data: [DONE]\n\n",
-                  "text/event-stream", "", "", "caf\xEF\xBF\xBD", std::nullopt},
+                  "text/event-stream", "", "caf\xEF\xBF\xBD", "caf\xEF\xBF\xBD", std::nullopt},
+        // The template opened the block in the prompt: the content starts mid-thought.
+        ShapeCase{"LoneCloseTagEndsTheReasoning",
+                  sse({content("Okay, the user"), content(" greets.\n</th"),
+                       content("ink>\n\nHello!"), finish_event("stop")}),
+                  "text/event-stream", "Okay, the user greets.", "Okay, the user greets.", "Hello!",
+                  std::nullopt},
+        // Complete answers whatever the end of the stream looks like.
+        ShapeCase{"FinishReasonThenCloseWithoutDone",
+                  sse({content("Hi"), finish_event("stop"), usage_event(2)}, false),
+                  "text/event-stream", "", "", "Hi", 2, "turbo"},
+        ShapeCase{"DoneWithoutItsBlankLine", sse({content("Hi")}, false) + "data: [DONE]",
+                  "text/event-stream", "", "", "Hi", std::nullopt, "turbo"},
+        ShapeCase{"DoneWithOneLineBreak", sse({content("Hi")}, false) + "data: [DONE]\r\n",
+                  "text/event-stream", "", "", "Hi", std::nullopt, "turbo"},
         ShapeCase{"WholeJsonFromAServerThatDidNotStream",
                   json{{"choices",
                         {{{"message", {{"content", "Whole."}, {"reasoning_content", "Why."}}}}}},
@@ -192,7 +210,7 @@ struct FailureCase {
 
 class TurnFailures : public testing::TestWithParam<FailureCase> {};
 
-TEST_P(TurnFailures, EndTheTurnWithAReasonAndKeepTheConversation) {
+TEST_P(TurnFailures, EndTheTurnWithAReasonAndKeepWhatWasShown) {
   const FailureCase& c = GetParam();
   const FakeChatServer server(
       [&](const json& request) {
@@ -217,7 +235,12 @@ TEST_P(TurnFailures, EndTheTurnWithAReasonAndKeepTheConversation) {
   EXPECT_EQ(shown.result.reason, reason);
   EXPECT_EQ(h.manager.state.error, reason);
   EXPECT_EQ(shown.answer, c.answer);
-  EXPECT_EQ(h.agent.conversation(), before);
+  auto after = before;
+  if (!c.answer.empty()) {
+    after.push_back({"user", "two"});
+    after.push_back({"assistant", c.answer});
+  }
+  EXPECT_EQ(h.agent.conversation(), after);
 }
 
 const std::string kPartial =
@@ -249,6 +272,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "partial"},
         FailureCase{"MalformedJson", reply({kPartial + "data: {\"choices\": [oops\n\n"}),
                     "malformed JSON in an event from the server: {\"choices\": [oops", "partial"},
+        FailureCase{
+            "ErrorFieldThenDone",  // older servers' error report
+            reply({kPartial + "error: {\"code\":500,\"message\":\"slot unavailable\",\"type\":"
+                              "\"server_error\"}\n\ndata: [DONE]\n\n"}),
+            "slot unavailable", "partial"},
         FailureCase{"ErrorEventInTheStream",
                     reply({kPartial + "data: {\"error\":{\"message\":\"out of memory\"}}\n\n"}),
                     "out of memory", "partial"},
@@ -259,6 +287,45 @@ INSTANTIATE_TEST_SUITE_P(
                     "the [runtime] section",
                     "", R"({"data":[]})"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HttpAgentAnswerEnds, LengthLimitGetsANoticeAfterTheAnswer) {
+  const FakeChatServer server([](const json&) {
+    return reply({sse({content("Once upon a"), finish_event("length"), usage_event(3)})});
+  });
+  AgentHarness h(options_for(server.url(), "turbo"));
+  const auto shown = h.turn("story");
+  ASSERT_EQ(shown.result.end, TurnEnd::done) << shown.result.reason;
+  const std::string out = h.out->agent_output();
+  const auto answer = out.find("Once upon a");
+  const auto notice = out.find("the model reached its length limit");
+  ASSERT_NE(notice, std::string::npos) << out;
+  EXPECT_LT(answer, notice);
+  EXPECT_LT(notice, out.find("Done in"));
+}
+
+TEST(HttpAgentAnswerEnds, ToolCallsAreShownAndNotRun) {
+  // No tools are offered, yet the model asks for two: one streamed in pieces, one whole.
+  const std::string evil_args = "{\"path\": \"a\x1b[2Jb\"}";
+  const FakeChatServer server([&](const json&) {
+    const auto call = [](json function, int index) {
+      return delta_event({{"tool_calls", {{{"index", index}, {"function", std::move(function)}}}}});
+    };
+    return reply({sse(
+        {delta_event({{"role", "assistant"}, {"content", ""}}),
+         call({{"name", "get_weather"}, {"arguments", ""}}, 0),
+         call({{"arguments", "{\"city\": "}}, 0), call({{"arguments", "\"Paris\"}"}}, 0),
+         call({{"name", "read_file"}, {"arguments", evil_args}}, 1), finish_event("tool_calls")})});
+  });
+  AgentHarness h(options_for(server.url(), "turbo"));
+  const auto shown = h.turn("weather?");
+  ASSERT_EQ(shown.result.end, TurnEnd::done) << shown.result.reason;
+  const std::string not_run = " => not run: this agent offers the model no tools\n";
+  EXPECT_EQ(shown.tools,
+            "get_weather {\"city\": \"Paris\"}" + not_run + "read_file " + evil_args + not_run);
+  const std::string out = h.out->agent_output();
+  EXPECT_EQ(out.find("\x1b[2J"), std::string::npos) << "controls reach the terminal";
+  EXPECT_NE(out.find(unicode::visible_controls(evil_args)), std::string::npos) << out;
+}
 
 TEST(HttpAgentFailures, ConnectionRefused) {
   std::string url;
@@ -281,7 +348,8 @@ TEST(HttpAgentCancel, ClosesTheConnectionAtOnceAndKeepsThePartialAnswer) {
     r.gap = std::chrono::milliseconds(5);
     return r;
   });
-  AgentHarness h(options_for(server.url()));
+  // Thinking asked off: untagged content is answer at once, not held as possible reasoning.
+  AgentHarness h(options_for(server.url(), "turbo"));
   host_test::Shown shown;
   std::thread worker([&] { shown = h.turn("story"); });
   ASSERT_TRUE(h.wait_for_content());

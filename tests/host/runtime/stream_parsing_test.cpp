@@ -16,11 +16,15 @@ using host::runtime::ThinkTagSplitter;
 
 std::vector<std::string> events_of(const std::vector<std::string>& pieces,
                                    std::size_t limit = SseParser::kMaxEventBytes,
-                                   bool* in_event = nullptr) {
+                                   bool* in_event = nullptr, std::string* unfinished = nullptr) {
   std::vector<std::string> events;
   SseParser parser(
       [&](std::string_view data) {
         events.emplace_back(data);
+        return true;
+      },
+      [&](std::string_view error) {
+        events.push_back("error " + std::string(error));
         return true;
       },
       limit);
@@ -28,6 +32,7 @@ std::vector<std::string> events_of(const std::vector<std::string>& pieces,
     if (!parser.feed(piece)) events.emplace_back("<stopped>");
   }
   if (in_event != nullptr) *in_event = parser.in_event();
+  if (unfinished != nullptr) *unfinished = parser.unfinished_data().value_or("<none>");
   return events;
 }
 
@@ -46,19 +51,23 @@ std::vector<std::vector<std::string>> splits_of(const std::string& text) {
 TEST(SseParser, EventsAreTheSameAtEveryByteBoundary) {
   const std::string stream =
       ": comment\n"
-      "data: {\"a\":\"é€😀\"}\n\n"            // multi-byte characters, split anywhere
-      "data:first\r\ndata:  second\r\n\r\n"  // two data lines; one space is taken off
-      "event: x\rdata: cr only\r\r"          // CR alone ends lines
-      "id: 3\ndatax: skipped\n\n"            // no data: no event
-      "data\n\n"                             // a data field with no value
+      "data: {\"a\":\"é€😀\"}\n\n"             // multi-byte characters, split anywhere
+      "data:first\r\ndata:  second\r\n\r\n"   // two data lines; one space is taken off
+      "event: x\rdata: cr only\r\r"           // CR alone ends lines
+      "id: 3\ndatax: skipped\n\n"             // no data: no event
+      "data\n\n"                              // a data field with no value
+      "error: {\"message\":\"no slot\"}\n\n"  // an error field (older servers)
       "data: [DONE]\n\n"
-      "data: unfinished";
-  const std::vector<std::string> expected{"{\"a\":\"é€😀\"}", "first\n second", "cr only", "",
-                                          "[DONE]"};
+      "data: one\ndata: unfinished";
+  const std::vector<std::string> expected{
+      "{\"a\":\"é€😀\"}", "first\n second", "cr only", "", "error {\"message\":\"no slot\"}",
+      "[DONE]"};
   for (const auto& pieces : splits_of(stream)) {
     bool in_event = false;
-    EXPECT_EQ(events_of(pieces, SseParser::kMaxEventBytes, &in_event), expected);
+    std::string unfinished;
+    EXPECT_EQ(events_of(pieces, SseParser::kMaxEventBytes, &in_event, &unfinished), expected);
     EXPECT_TRUE(in_event);  // "data: unfinished" never ended
+    EXPECT_EQ(unfinished, "one\nunfinished");
   }
 }
 
@@ -91,13 +100,19 @@ struct Split final : ThinkTagSplitter::Sink {
   std::string out;
 };
 
-class ThinkTags : public testing::TestWithParam<std::pair<std::string, std::string>> {};
+struct TagCase {
+  std::string content;
+  std::string expected;
+  bool untagged_may_think = false;
+};
+
+class ThinkTags : public testing::TestWithParam<TagCase> {};
 
 TEST_P(ThinkTags, SplitTheSameAtEveryByteBoundary) {
-  const auto& [content, expected] = GetParam();
+  const auto& [content, expected, untagged_may_think] = GetParam();
   for (const auto& pieces : splits_of(content)) {
     Split sink;
-    ThinkTagSplitter splitter(sink);
+    ThinkTagSplitter splitter(sink, untagged_may_think);
     for (const auto& piece : pieces) splitter.feed(piece);
     splitter.finish();
     EXPECT_EQ(sink.joined(), expected) << "pieces: " << pieces.size();
@@ -106,10 +121,15 @@ TEST_P(ThinkTags, SplitTheSameAtEveryByteBoundary) {
 
 INSTANTIATE_TEST_SUITE_P(
     Contents, ThinkTags,
-    testing::Values(std::pair{"<think>plan</think>answer", "[plan]answer"},
-                    std::pair{"\n <think>a</thin</think>b</think>", "[a</thin]b</think>"},
-                    std::pair{"<think>never closed </th", "[never closed </th]"},
-                    std::pair{"<thin", "<thin"}, std::pair{"<thinking>x", "<thinking>x"},
-                    std::pair{"text <think>later</think>", "text <think>later</think>"}));
+    testing::Values(TagCase{"<think>plan</think>answer", "[plan]answer"},
+                    TagCase{"\n <think>a</thin</think>b</think>", "[a</thin]b</think>"},
+                    TagCase{"<think>never closed </th", "[never closed </th]"},
+                    TagCase{"<thin", "<thin"}, TagCase{"<thinking>x", "<thinking>x"},
+                    TagCase{"text <think>later</think>", "text <think>later</think>"},
+                    // A template that opened the block in the prompt: a lone closing tag.
+                    TagCase{"Okay, the user </thin greets.\n</think>\n\nHi</think>",
+                            "[Okay, the user </thin greets.\n]\n\nHi</think>", true},
+                    TagCase{"<think>a</think>b", "[a]b", true},
+                    TagCase{"An answer without tags </th", "An answer without tags </th", true}));
 
 }  // namespace

@@ -6,16 +6,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_log.h"
 #include "host/tui/status_line.h"
 #include "host/tui/vellumine_tui.h"
+#include "termui/input_parser.h"
 #include "termui/pilot.h"
 
 namespace {
@@ -39,7 +44,15 @@ struct Chat {
       : app(
             config, store, [](const auto&) { return std::make_unique<Ready>(); },
             options(script, speed)),
-        pilot(app, size) {}
+        pilot(app, size) {
+    app.set_clock([this] { return now; });
+  }
+
+  // Moves the application's clock on (answer keys count only after a moment).
+  void later(double seconds) {
+    now += std::chrono::duration_cast<termui::App::Clock::duration>(
+        std::chrono::duration<double>(seconds));
+  }
 
   static host::tui::TuiOptions options(const std::string& script, double speed) {
     host::tui::TuiOptions o;
@@ -79,6 +92,7 @@ struct Chat {
     return entry < h.size() && i < h[entry].fields.size() ? h[entry].fields[i] : "";
   }
 
+  termui::App::Clock::time_point now = termui::App::Clock::now();
   zell::ports::ZellConfig config;
   NoStore store;
   VellumineTUI app;
@@ -128,7 +142,7 @@ TEST(ChatScreen, AScriptedTurnBecomesTranscriptItemsInOrder) {
   EXPECT_FALSE(chat.screen().status().shown());
 }
 
-TEST(ChatScreen, ApprovalKeysAnswerAndOtherKeysAreIgnored) {
+TEST(ChatScreen, ApprovalKeysAnswerOnceTheQuestionHasBeenReadAndOtherKeysAreTyped) {
   struct Case {
     std::string key;
     std::string info;
@@ -141,11 +155,13 @@ TEST(ChatScreen, ApprovalKeysAnswerAndOtherKeysAreIgnored) {
     ASSERT_TRUE(chat.settle([&] { return chat.screen().approval_open(); }));
     EXPECT_EQ(chat.kinds().back(), "approval");
     chat.pilot.type("xy3");
-    chat.pilot.paste("pasted");
-    EXPECT_EQ(chat.screen().input().value(), "");
+    chat.pilot.paste(" pasted");
+    EXPECT_EQ(chat.screen().input().value(), "xy3 pasted");
     EXPECT_TRUE(chat.screen().approval_open());
+    chat.later(1.0);
     chat.pilot.press(c.key);
     EXPECT_FALSE(chat.screen().approval_open());
+    EXPECT_EQ(chat.screen().input().value(), "xy3 pasted");
     ASSERT_TRUE(chat.idle());
     const auto kinds = chat.kinds();
     const auto approval = std::find(kinds.begin(), kinds.end(), "approval") - kinds.begin();
@@ -155,6 +171,57 @@ TEST(ChatScreen, ApprovalKeysAnswerAndOtherKeysAreIgnored) {
   }
 }
 
+TEST(ChatScreen, TypeAheadNeverAnswersAQuestion) {
+  struct Case {
+    std::string name;
+    std::function<void(Chat&)> before;  // what happens between the question and the "1"
+    std::string prompt;                 // the prompt field afterwards
+  };
+  const std::vector<Case> cases{
+      {"pressed as the question opens", [](Chat&) {}, "1"},
+      {"pressed a moment too soon", [](Chat& c) { c.later(0.3); }, "1"},
+      {"the end of a burst of typing",
+       [](Chat& c) {
+         c.later(2.0);
+         c.pilot.type("rm -rf ");
+       },
+       "rm -rf 1"},
+      {"right after a paste",
+       [](Chat& c) {
+         c.later(2.0);
+         c.pilot.paste("ls ");
+       },
+       "ls 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Chat chat(APPROVAL);
+    ASSERT_TRUE(chat.settle([&] { return chat.screen().approval_open(); }));
+    c.before(chat);
+    chat.pilot.press("1");
+    EXPECT_TRUE(chat.screen().approval_open());
+    EXPECT_EQ(chat.screen().input().value(), c.prompt);
+    chat.later(1.0);  // the same key, once the user has read the question, answers it
+    chat.pilot.press("2");
+    EXPECT_FALSE(chat.screen().approval_open());
+  }
+}
+
+TEST(ChatScreen, APasteThatEndsItsOwnMarkerEarlyDoesNotAnswer) {
+  // A pasted text holding the paste-end marker and then "1": the terminal ends the paste at
+  // the first marker, so the "1" arrives as a key, in the same read as the paste.
+  Chat chat(APPROVAL);
+  ASSERT_TRUE(chat.settle([&] { return chat.screen().approval_open(); }));
+  chat.later(2.0);
+  termui::InputParser parser;
+  for (termui::InputEvent& e : parser.feed("\x1b[200~ls\x1b[201~1\x1b[201~")) {
+    if (auto* paste = std::get_if<termui::PasteEvent>(&e)) chat.pilot.paste(paste->text);
+    if (auto* key = std::get_if<termui::KeyEvent>(&e)) chat.pilot.press(key->key);
+  }
+  EXPECT_TRUE(chat.screen().approval_open());
+  EXPECT_EQ(chat.screen().input().value(), "ls1");
+}
+
 TEST(ChatScreen, PromptsSentWhileBusyQueueAndRunInOrder) {
   Chat chat(APPROVAL);
   ASSERT_TRUE(chat.settle([&] { return chat.screen().approval_open(); }));
@@ -162,6 +229,7 @@ TEST(ChatScreen, PromptsSentWhileBusyQueueAndRunInOrder) {
   chat.screen().submit("second");
   chat.screen().submit("   ");  // blank prompts are not sent
   EXPECT_EQ(chat.screen().queued(), 2U);
+  chat.later(1.0);
   chat.pilot.press("1");
   ASSERT_TRUE(chat.settle([&] { return !chat.screen().busy() && chat.screen().queued() == 0; }));
   std::vector<std::string> prompts;
@@ -194,6 +262,63 @@ TEST(ChatScreen, CtrlCStopsARunningTurnAndQuitsAnIdleApp) {
   EXPECT_EQ(chat.field(chat.kinds().size() - 1), "Interrupted");
   chat.pilot.press("ctrl+c");
   EXPECT_TRUE(chat.app.exiting());
+}
+
+TEST(ChatScreen, PromptsQueuedBeforeCtrlCWaitUntilTheUserSendsAgain) {
+  Chat chat(R"({"op": "user", "text": "wait"}
+{"op": "start_thinking"}
+{"op": "sleep", "seconds": 3600}
+{"op": "done"}
+)",
+            {100, 30}, 1.0);
+  ASSERT_TRUE(chat.settle([&] { return chat.screen().busy(); }));
+  chat.screen().submit("first");
+  chat.screen().submit("second");
+  chat.pilot.press("ctrl+c");
+  ASSERT_TRUE(chat.idle());
+  EXPECT_TRUE(chat.screen().holding());
+  EXPECT_EQ(chat.screen().queued(), 2U);
+  EXPECT_EQ(chat.kinds().back(), "error");  // "Interrupted", and no new turn after it
+  EXPECT_NE(chat.screen().status().text().find("2 queued"), std::string::npos);
+
+  chat.pilot.press("enter");  // on the empty prompt: the queue goes
+  EXPECT_TRUE(chat.screen().busy());
+  EXPECT_EQ(chat.screen().queued(), 1U);
+  EXPECT_EQ(chat.kinds().back(), "user");
+  EXPECT_EQ(chat.field(chat.kinds().size() - 1), "first");
+}
+
+TEST(ChatScreen, AnAnswerInOneHugePieceReachesTheTranscriptWhole) {
+  // 50,000 characters in a single chunk: lines of 60 letters, drawn one row each.
+  std::string answer;
+  std::vector<std::string> lines;
+  for (int i = 0; answer.size() < 50000; ++i) {
+    std::string line;
+    for (int j = 0; j < 60; ++j) line += static_cast<char>('a' + (i * 7 + j) % 26);
+    lines.push_back(line);
+    answer += line + "\n";
+  }
+  nlohmann::json stream{{"op", "stream"}, {"chunk", answer}};
+  Chat chat("{\"op\": \"user\", \"text\": \"long\"}\n{\"op\": \"start_thinking\"}\n" +
+                stream.dump() + "\n{\"op\": \"done\"}\n",
+            {100, 30});
+  ASSERT_TRUE(chat.idle());
+  const auto kinds = chat.kinds();
+  const auto at = std::find(kinds.begin(), kinds.end(), "assistant") - kinds.begin();
+  ASSERT_LT(at, static_cast<long>(kinds.size()));
+  EXPECT_EQ(chat.field(at), answer);
+  // Every line is on display, in order.
+  std::vector<std::string> shown;
+  for (int y = 0; y < static_cast<int>(chat.log().lines().size()); ++y) {
+    const std::string row = chat.log().lines()[y].text();
+    const auto first = row.find_first_not_of(' ');
+    if (first == std::string::npos || row.size() - first < 60) continue;
+    const std::string text = row.substr(first, 60);
+    if (std::all_of(text.begin(), text.end(), [](char ch) { return ch >= 'a' && ch <= 'z'; })) {
+      shown.push_back(text);
+    }
+  }
+  EXPECT_EQ(shown, lines);
 }
 
 TEST(ChatScreen, TheViewFollowsTheEndOnlyWhileItIsThere) {

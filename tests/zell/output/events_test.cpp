@@ -59,139 +59,148 @@ const std::string A2500 = repeat("a", 2500);
 const std::string E150 = repeat("é", 150);  // two bytes each: the cuts count characters
 
 INSTANTIATE_TEST_SUITE_P(Operations, EventVocabulary,
-                         ::testing::Values(EventCase{"start_thinking_reset",
-                                                     [](OutputManager& m) { m.start_thinking(); },
-                                                     {{"thinking_start", {{"reset", "true"}}}}},
-                                           EventCase{
-                                               "start_thinking_continue",
-                                               [](OutputManager& m) { m.start_thinking(false); },
-                                               {{"thinking_start", {{"reset", "false"}}}}},
-                                           EventCase{
-                                               "thinking_chunk_cut_at_2000",
-                                               [](OutputManager& m) { m.feed_thinking(A2500); },
-                                               {{"thinking_chunk",
-                                                 {{"chunk", repeat("a", 2000)}}}}},
-                                           EventCase{
-                                               "peek_cut_at_120_characters",
-                                               [](OutputManager& m) { m.set_thinking_peek(E150); },
-                                               {{"thinking_peek", {{"text", repeat("é", 120)}}}}},
-                                           EventCase{
-                                               "thinking_done_cut_at_8000",
-                                               [](OutputManager& m) {
-                                                 m.thinking_done(repeat("x", 9000));
-                                               },
-                                               {{"thinking_done", {{"text", repeat("x", 8000)}}}}},
-                                           EventCase{"stage_cut_at_120",
-                                                     [](OutputManager& m) { m.set_stage(E150); },
-                                                     {{"stage", {{"stage", repeat("é", 120)}}}}},
-                                           EventCase{"stream_start_is_empty",
-                                                     [](OutputManager& m) { m.start_streaming(); },
-                                                     {{"stream_start", {}}}},
-                                           EventCase{
-                                               "first_chunk_starts_streaming_itself",
-                                               [](OutputManager& m) { m.stream("héllo"); },
-                                               {{"stream_start", {}},
-                                                {"content", {{"chunk", "héllo"}, {"chars", "5"}}}}},
-                                           EventCase{"content_cut_but_counted_whole",
-                                                     [](OutputManager& m) {
-                                                       m.start_streaming();
-                                                       m.stream(A2500);
-                                                     },
-                                                     {{"stream_start", {}},
-                                                      {"content",
-                                                       {{"chunk", repeat("a", 2000)},
-                                                        {"chars", "2500"}}}}},
-                                           EventCase{
-                                               "invalid_utf8_counts_one_per_bad_byte",
-                                               [](OutputManager& m) {
-                                                 m.start_streaming();
-                                                 m.stream(
-                                                     "a\xff\xfe"
-                                                     "b");
-                                               },
-                                               {{"stream_start", {}},
-                                                {"content",
-                                                 {{"chunk", "a\uFFFD\uFFFDb"}, {"chars", "4"}}}}},
-                                           EventCase{"tool_start_indexes_count_from_zero",
-                                                     [](OutputManager& m) {
-                                                       m.log_tool("grep", repeat("q", 250));
-                                                       m.log_tool("bash");
-                                                     },
-                                                     {{"tool_start",
-                                                       {{"name", "grep"},
-                                                        {"args", repeat("q", 200)},
-                                                        {"index", "0"}}},
-                                                      {"tool_start",
-                                                       {{"name", "bash"},
-                                                        {"args", ""},
-                                                        {"index", "1"}}}}},
-                                           EventCase{
-                                               "tool_result_out_of_range_has_empty_name_and_args",
-                                               [](OutputManager& m) { m.tool_result("ok"); },
-                                               {{"tool_result",
-                                                 {{"error", "false"},
-                                                  {"index", "-1"},
-                                                  {"result", "ok"},
-                                                  {"name", ""},
-                                                  {"args", ""}}}}},
-                                           EventCase{"tool_result_names_its_tool",
-                                                     [](OutputManager& m) {
-                                                       const int i = m.log_tool("read_file",
-                                                                                repeat("p", 300));
-                                                       m.tool_result(repeat("r", 4100), true, i);
-                                                     },
-                                                     {{"tool_start",
-                                                       {{"name", "read_file"},
-                                                        {"args", repeat("p", 200)},
-                                                        {"index", "0"}}},
-                                                      {"tool_result",
-                                                       {{"error", "true"},
-                                                        {"index", "0"},
-                                                        {"result", repeat("r", 4000)},
-                                                        {"name", "read_file"},
-                                                        {"args", repeat("p", 200)}}}}},
-                                           EventCase{
-                                               "tool_result_index_past_the_end",
-                                               [](OutputManager& m) {
-                                                 m.log_tool("bash", "ls");
-                                                 m.tool_result("x", false, 1);
-                                               },
-                                               {{"tool_start",
-                                                 {{"name", "bash"},
-                                                  {"args", "ls"},
-                                                  {"index", "0"}}},
-                                                {"tool_result",
-                                                 {{"error", "false"},
-                                                  {"index", "1"},
-                                                  {"result", "x"},
-                                                  {"name", ""},
-                                                  {"args", ""}}}}},
-                                           EventCase{"tool_result_reports_the_filtered_result",
-                                                     [](OutputManager& m) {
-                                                       m.tool_result(
-                                                           "a\nMallocStackLogging: x\nb\r\n", false,
-                                                           7);
-                                                     },
-                                                     {{"tool_result",
-                                                       {{"error", "false"},
-                                                        {"index", "7"},
-                                                        {"result", "a\nb"},
-                                                        {"name", ""},
-                                                        {"args", ""}}}}},
-                                           EventCase{"done_is_empty",
-                                                     [](OutputManager& m) { m.done(); },
-                                                     {{"done", {}}}},
-                                           EventCase{"error_message_cut_at_240",
-                                                     [](OutputManager& m) {
-                                                       m.set_error(repeat("m", 300));
-                                                     },
-                                                     {{"error", {{"message", repeat("m", 240)}}}}},
-                                           EventCase{"print_info_and_filter_emit_nothing",
-                                                     [](OutputManager& m) {
-                                                       m.print_info("note");
-                                                       (void)OutputManager::_filter_noise("x");
-                                                     },
-                                                     {}}),
+                         ::
+                             testing::Values(EventCase{"start_thinking_reset",
+                                                       [](OutputManager& m) { m.start_thinking(); },
+                                                       {{"thinking_start", {{"reset", "true"}}}}},
+                                             EventCase{
+                                                 "start_thinking_continue",
+                                                 [](OutputManager& m) { m.start_thinking(false); },
+                                                 {{"thinking_start", {{"reset", "false"}}}}},
+                                             EventCase{
+                                                 "thinking_chunk_cut_at_2000",
+                                                 [](OutputManager& m) { m.feed_thinking(A2500); },
+                                                 {{"thinking_chunk",
+                                                   {{"chunk", repeat("a", 2000)}}}}},
+                                             EventCase{
+                                                 "peek_cut_at_120_characters",
+                                                 [](OutputManager& m) {
+                                                   m.set_thinking_peek(E150);
+                                                 },
+                                                 {{"thinking_peek", {{"text", repeat("é", 120)}}}}},
+                                             EventCase{"thinking_done_cut_at_8000",
+                                                       [](OutputManager& m) {
+                                                         m.thinking_done(repeat("x", 9000));
+                                                       },
+                                                       {{"thinking_done",
+                                                         {{"text", repeat("x", 8000)}}}}},
+                                             EventCase{"stage_cut_at_120",
+                                                       [](OutputManager& m) { m.set_stage(E150); },
+                                                       {{"stage", {{"stage", repeat("é", 120)}}}}},
+                                             EventCase{
+                                                 "stream_start_is_empty",
+                                                 [](OutputManager& m) { m.start_streaming(); },
+                                                 {{"stream_start", {}}}},
+                                             EventCase{"first_chunk_starts_streaming_itself",
+                                                       [](OutputManager& m) { m.stream("héllo"); },
+                                                       {{"stream_start", {}},
+                                                        {"content",
+                                                         {{"chunk", "héllo"}, {"chars", "5"}}}}},
+                                             EventCase{
+                                                 "long_chunk_goes_out_whole_in_pieces",
+                                                 [](OutputManager& m) {
+                                                   m.start_streaming();
+                                                   m.stream(repeat("é", 4001));
+                                                 },
+                                                 {{"stream_start", {}},
+                                                  {"content",
+                                                   {{"chunk", repeat("é", 2000)},
+                                                    {"chars", "2000"}}},
+                                                  {"content",
+                                                   {{"chunk", repeat("é", 2000)},
+                                                    {"chars", "2000"}}},
+                                                  {"content", {{"chunk", "é"}, {"chars", "1"}}}}},
+                                             EventCase{
+                                                 "invalid_utf8_counts_one_per_bad_byte",
+                                                 [](OutputManager& m) {
+                                                   m.start_streaming();
+                                                   m.stream(
+                                                       "a\xff\xfe"
+                                                       "b");
+                                                 },
+                                                 {{"stream_start", {}},
+                                                  {"content",
+                                                   {{"chunk", "a\uFFFD\uFFFDb"}, {"chars", "4"}}}}},
+                                             EventCase{"tool_start_indexes_count_from_zero",
+                                                       [](OutputManager& m) {
+                                                         m.log_tool("grep", repeat("q", 250));
+                                                         m.log_tool("bash");
+                                                       },
+                                                       {{"tool_start",
+                                                         {{"name", "grep"},
+                                                          {"args", repeat("q", 200)},
+                                                          {"index", "0"}}},
+                                                        {"tool_start",
+                                                         {{"name", "bash"},
+                                                          {"args", ""},
+                                                          {"index", "1"}}}}},
+                                             EventCase{
+                                                 "tool_result_out_of_range_has_empty_name_and_args",
+                                                 [](OutputManager& m) { m.tool_result("ok"); },
+                                                 {{"tool_result",
+                                                   {{"error", "false"},
+                                                    {"index", "-1"},
+                                                    {"result", "ok"},
+                                                    {"name", ""},
+                                                    {"args", ""}}}}},
+                                             EventCase{"tool_result_names_its_tool",
+                                                       [](OutputManager& m) {
+                                                         const int i = m.log_tool("read_file",
+                                                                                  repeat("p", 300));
+                                                         m.tool_result(repeat("r", 4100), true, i);
+                                                       },
+                                                       {{"tool_start",
+                                                         {{"name", "read_file"},
+                                                          {"args", repeat("p", 200)},
+                                                          {"index", "0"}}},
+                                                        {"tool_result",
+                                                         {{"error", "true"},
+                                                          {"index", "0"},
+                                                          {"result", repeat("r", 4000)},
+                                                          {"name", "read_file"},
+                                                          {"args", repeat("p", 200)}}}}},
+                                             EventCase{"tool_result_index_past_the_end",
+                                                       [](OutputManager& m) {
+                                                         m.log_tool("bash", "ls");
+                                                         m.tool_result("x", false, 1);
+                                                       },
+                                                       {{"tool_start",
+                                                         {{"name", "bash"},
+                                                          {"args", "ls"},
+                                                          {"index", "0"}}},
+                                                        {"tool_result",
+                                                         {{"error", "false"},
+                                                          {"index", "1"},
+                                                          {"result", "x"},
+                                                          {"name", ""},
+                                                          {"args", ""}}}}},
+                                             EventCase{"tool_result_reports_the_filtered_result",
+                                                       [](OutputManager& m) {
+                                                         m.tool_result(
+                                                             "a\nMallocStackLogging: x\nb\r\n",
+                                                             false, 7);
+                                                       },
+                                                       {{"tool_result",
+                                                         {{"error", "false"},
+                                                          {"index", "7"},
+                                                          {"result", "a\nb"},
+                                                          {"name", ""},
+                                                          {"args", ""}}}}},
+                                             EventCase{"done_is_empty",
+                                                       [](OutputManager& m) { m.done(); },
+                                                       {{"done", {}}}},
+                                             EventCase{"error_message_cut_at_240",
+                                                       [](OutputManager& m) {
+                                                         m.set_error(repeat("m", 300));
+                                                       },
+                                                       {{"error",
+                                                         {{"message", repeat("m", 240)}}}}},
+                                             EventCase{"print_info_tells_filter_does_not",
+                                                       [](OutputManager& m) {
+                                                         m.print_info("note");
+                                                         (void)OutputManager::_filter_noise("x");
+                                                       },
+                                                       {{"info", {{"text", "note"}}}}}),
                          [](const auto& info) { return info.param.name; });
 
 // One whole turn, used to compare runs with and without a (failing) callback.
@@ -240,7 +249,7 @@ TEST(EventCallback, ThrowingCallbackChangesNoOutputAndNoState) {
       throw std::runtime_error("receiver broke");
     });
   });
-  EXPECT_EQ(calls, 12);
+  EXPECT_EQ(calls, 13);
   EXPECT_EQ(failing.output, plain.output);
   EXPECT_EQ(failing.phase, plain.phase);
   EXPECT_EQ(failing.tokens, plain.tokens);
@@ -416,6 +425,39 @@ TEST_F(TurnState, StageIsClearedByTheOperationsThatEndIt) {
   m.print_info("i");
   m.feed_thinking("t");
   EXPECT_EQ(m.custom_stage(), "kept");
+}
+
+}  // namespace
+
+namespace {
+
+// A writer that throws everything away, counting what it was handed.
+class CountingDiscard final : public zell::output::Writer {
+ public:
+  void write(std::string_view bytes) override { bytes_ += bytes.size(); }
+  void flush() override {}
+  [[nodiscard]] bool discards() const override { return true; }
+  std::size_t bytes_ = 0;
+};
+
+TEST(FullScreenPorts, AnswerIsNeitherWrappedForADiscardingWriterNorKeptWhenTheHostKeepsIt) {
+  FakeClock clock;
+  auto out = std::make_shared<CountingDiscard>();
+  zell::output::OutputPorts ports = zell_test::recorded_ports(nullptr, clock);
+  ports.out = out;
+  ports.keep_chunks = false;
+  OutputManager m(ports);
+  std::string received;
+  m.set_event_callback([&](const std::string& type, std::shared_ptr<zell::Payload> p) {
+    if (type == "content") received += p->get("chunk");
+  });
+  m.start_streaming();
+  const std::size_t before = out->bytes_;
+  m.stream(repeat("word ", 1000));
+  EXPECT_EQ(out->bytes_, before);
+  EXPECT_EQ(received, repeat("word ", 1000));
+  EXPECT_TRUE(m.state.content_chunks.empty());
+  EXPECT_EQ(m.state.tokens, 1250);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // and status line, and how it ends on output errors.
 
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -227,9 +228,9 @@ TEST_F(Indicator, ClosedStreamEndsTheThreadAndIsRaisedByTheErase) {
 }
 
 TEST_F(Indicator, ClosedStandardOutputEndsTheThread) {
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  ::close(fds[0]);  // nobody will read: writes fail with EPIPE
+  int fds[2];  // a terminal whose other side has gone: writes fail with EIO
+  ASSERT_EQ(::openpty(&fds[0], &fds[1], nullptr, nullptr, nullptr), 0);
+  ::close(fds[0]);
   zell::output::OutputPorts ports = zell_test::recorded_ports(out, clock);
   ports.out = std::make_shared<zell::output::FdWriter>(fds[1]);
   ports.frame_period = std::chrono::milliseconds(1);

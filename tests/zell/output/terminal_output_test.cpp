@@ -183,9 +183,9 @@ struct LineCase {
 
 class PlainLines : public ::testing::TestWithParam<LineCase> {};
 
-TEST_P(PlainLines, WriteExactBytesThroughAPipe) {
+TEST_P(PlainLines, WriteExactBytesToATerminal) {
   FakeClock clock(1000.0);
-  auto cap = StdoutCapture::pipe();
+  auto cap = StdoutCapture::pty(80);  // a terminal, so that the indicator runs
   {
     OutputManager m(fd_ports(clock));
     GetParam().run(m, clock);

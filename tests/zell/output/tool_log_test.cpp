@@ -73,6 +73,17 @@ TEST_F(ToolLog, UnknownToolsShowTheirNameAndControlsAreVisible) {
                                      "\n\x1b[1m▪ evil␛]0;x␇\x1b[0m \x1b[36m\x1b[0m\n");
 }
 
+TEST_F(ToolLog, ReordersAndHiddenCharactersAreRevealed) {
+  m.log_tool("t\u202E", "a\u00AD\u2066b");
+  m.tool_result("r\u202Bs", true, 0);
+  m.set_error("e\u200F");
+  const std::string shown = out->agent_output();
+  for (const char* part :
+       {"▪ t<U+202E>", "a<U+00AD><U+2066>b", "└ r<U+202B>s", "Error: e<U+200F>"}) {
+    EXPECT_NE(shown.find(part), std::string::npos) << part << " in " << shown;
+  }
+}
+
 struct ResultCase {
   std::string name;
   std::string result;

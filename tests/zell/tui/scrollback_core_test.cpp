@@ -124,7 +124,7 @@ TEST(Scrollback, markdown_answers_are_rendered_with_styles_and_end_in_an_indent_
   const auto texts = t.texts();
   ASSERT_EQ(texts.size(), 3u);
   EXPECT_EQ(texts[1], "  Some bold text");
-  EXPECT_EQ(texts[2], "");
+  EXPECT_EQ(t.written().back(), "  ");  // the indent alone, exactly
   bool bold = false;
   for (const auto& seg : t.log().lines()[1].segments()) {
     if (seg.text == "bold") bold = seg.style.has(styled::Attr::bold);
@@ -132,31 +132,54 @@ TEST(Scrollback, markdown_answers_are_rendered_with_styles_and_end_in_an_indent_
   EXPECT_TRUE(bold);
 }
 
-TEST(Scrollback, answer_width_follows_the_terminal_with_a_minimum_of_forty) {
-  // Terminal 30: the fill width stays at 38 and the log wraps the longer rows again.
+TEST(Scrollback, answer_width_follows_the_terminal_and_never_outgrows_the_rows) {
+  // Terminal 30: 38 by the terminal's rule, but the rows hold 25 cells: filled at 23.
   Transcript narrow({30, 20});
   narrow.log().append_assistant(std::string(38, 'n'));
   EXPECT_EQ(narrow.texts()[1], "  " + std::string(23, 'n'));
-  EXPECT_EQ(narrow.texts()[2], std::string(15, 'n'));
+  EXPECT_EQ(narrow.texts()[2], "  " + std::string(15, 'n'));
 
   Scrollback detached;  // no terminal to read: 76 − 2 = 74
   detached.append_assistant(std::string(80, 'd'));
   EXPECT_EQ(detached.lines()[1].text().substr(0, 76), "  " + std::string(74, 'd'));
 }
 
+TEST(Scrollback, wrapped_rows_stay_under_their_text_at_any_width) {
+  const std::string cjk = "**注意**：" + [] {
+    std::string s;
+    for (int i = 0; i < 6; ++i) s += "中文段落测试，这是一个很长的段落，没有空格。";
+    return s;
+  }();
+  for (int terminal : {24, 30, 41, 47, 80, 101}) {
+    Transcript t({terminal, 60});
+    t.log().append_error(std::string("failed: ") + std::string(200, 'e') + " and more words");
+    const std::size_t error_rows = t.log().lines().size();
+    t.log().append_assistant(cjk);
+    t.pilot.pause();
+    const auto rows = t.texts();
+    ASSERT_GT(error_rows, 2u);
+    EXPECT_EQ(rows[0].rfind("  ✗ failed:", 0), 0u);
+    for (std::size_t i = 1; i < error_rows; ++i) {
+      EXPECT_EQ(rows[i].find_first_not_of(' '), 4u) << terminal << " error row " << i;
+    }
+    for (std::size_t i = error_rows + 1; i + 1 < rows.size(); ++i) {
+      EXPECT_EQ(rows[i].find_first_not_of(' '), 2u) << terminal << " answer row " << i;
+    }
+  }
+}
+
 TEST(Scrollback, streaming_writes_completed_lines_and_keeps_the_unfinished_one) {
   Transcript t;
   auto& log = t.log();
   log.stream_token("hel");
-  EXPECT_EQ(t.texts(), std::vector<std::string>{""});
+  EXPECT_EQ(t.written(), (std::vector<std::string>{"", "  hel"}));  // shown provisionally
   log.stream_token("lo\nwo");
-  EXPECT_EQ(t.texts(), (std::vector<std::string>{"", "  hello"}));
-  EXPECT_EQ(log._stream_text, "wo");
+  EXPECT_EQ(t.written(), (std::vector<std::string>{"", "  hello", "  wo"}));
   log.stream_token("rld\n");
-  EXPECT_EQ(log._stream_text, "");
+  EXPECT_EQ(t.written(), (std::vector<std::string>{"", "  hello", "  world"}));
   log.stream_token("a\n\n   \nb");
-  EXPECT_EQ(t.texts(), (std::vector<std::string>{"", "  hello", "  world", "  a", "", ""}));
-  EXPECT_EQ(log.lines()[5].text().substr(0, 5), "     ");  // two spaces and its own three
+  EXPECT_EQ(t.written(),
+            (std::vector<std::string>{"", "  hello", "  world", "  a", "  ", "     ", "  b"}));
   EXPECT_TRUE(log._history.empty());
 
   log.finish_stream("hello\nworld\na\n\n   \nb");
@@ -166,7 +189,8 @@ TEST(Scrollback, streaming_writes_completed_lines_and_keeps_the_unfinished_one) 
   EXPECT_FALSE(log._stream_started);
 
   log.stream_token("next");  // a new stream starts with its own blank line
-  EXPECT_EQ(t.texts().back(), "");
+  EXPECT_EQ(t.texts().back(), "  next");
+  EXPECT_EQ(t.texts()[t.texts().size() - 2], "");
   log.finish_stream("   ");  // blank answers are not recorded; a blank tail is not written
   EXPECT_EQ(log._history.size(), 1u);
   EXPECT_EQ(t.texts().back(), "  next");
@@ -259,8 +283,9 @@ TEST(Scrollback, resizing_redraws_at_the_new_width_and_keeps_an_open_stream) {
   for (const auto& line : log.lines()) EXPECT_LE(line.cell_length(), 47);
   const auto texts = t.texts();
   EXPECT_EQ(texts[1], "  " + std::string(42, 'a'));  // 50 − 6 = 44, filled at 42
-  EXPECT_EQ(texts.back(), "  streamed line");
-  EXPECT_EQ(texts[texts.size() - 2], "");  // the stream's own blank line
+  EXPECT_EQ(texts.back(), "  unfinished");
+  EXPECT_EQ(texts[texts.size() - 2], "  streamed line");
+  EXPECT_EQ(texts[texts.size() - 3], "");  // the stream's own blank line
   log.stream_token(" now\n");
   EXPECT_EQ(t.texts().back(), "  unfinished now");
   log.finish_stream(std::string(150, 'a'));

@@ -4,8 +4,10 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "styled/text.h"
 #include "termui/app.h"
 #include "termui/pilot.h"
 #include "termui/screen.h"
@@ -13,11 +15,38 @@
 
 namespace zell::tui::widgets::testing {
 
+// A transcript that also keeps the plain text of every line it writes, exactly (the drawn rows
+// are padded to the width, which hides trailing spaces), for as long as the line is on display.
+class RecordingScrollback : public Scrollback {
+ public:
+  termui::RichLog& write(const styled::Renderable& content,
+                         std::optional<int> width = std::nullopt) override {
+    const std::size_t row = lines().size();
+    // Lines at or below this row were taken away (a provisional row, a clear, a redraw).
+    while (!records_.empty() && records_.back().first >= row) records_.pop_back();
+    const auto* text = dynamic_cast<const styled::Text*>(&content);
+    records_.emplace_back(row, text ? text->plain() : std::string("<renderable>"));
+    return Scrollback::write(content, width);
+  }
+  // The lines written that are still on display (redraws that copy rows unchanged do not
+  // write them again and are not seen here).
+  std::vector<std::string> written() const {
+    std::vector<std::string> out;
+    for (const auto& [row, text] : records_) {
+      if (row < lines().size()) out.push_back(text);
+    }
+    return out;
+  }
+
+ private:
+  std::vector<std::pair<std::size_t, std::string>> records_;
+};
+
 class TranscriptScreen : public termui::Screen {
  public:
   std::vector<std::unique_ptr<termui::Widget>> compose() override {
     std::vector<std::unique_ptr<termui::Widget>> out;
-    out.push_back(std::make_unique<Scrollback>());
+    out.push_back(std::make_unique<RecordingScrollback>());
     return out;
   }
 };
@@ -25,13 +54,15 @@ class TranscriptScreen : public termui::Screen {
 class TranscriptApp : public termui::App {
  public:
   void on_mount() override { push_screen(std::make_unique<TranscriptScreen>()); }
-  Scrollback& log() { return screen().query_one<Scrollback>("Scrollback"); }
+  RecordingScrollback& log() { return screen().query_one<RecordingScrollback>("Scrollback"); }
 };
 
 // An App on a headless terminal of the given size, with the transcript laid out.
 struct Transcript {
   explicit Transcript(termui::Size size = {100, 30}) : pilot(app, size) { pilot.pause(); }
-  Scrollback& log() { return app.log(); }
+  RecordingScrollback& log() { return app.log(); }
+  // The plain text of every line written that is still shown, trailing spaces kept.
+  std::vector<std::string> written() { return app.log().written(); }
   // The text of every line the log holds, trailing spaces removed.
   std::vector<std::string> texts() {
     std::vector<std::string> out;

@@ -85,6 +85,18 @@ INSTANTIATE_TEST_SUITE_P(
                    {"(\xEF\xBF\xBD"
                     "1m)",
                     "dim"}}}},
+        // What reorders a line is revealed everywhere, what hides itself in the arguments.
+        ToolCase{"bidi_and_invisible_revealed",
+                 [](Scrollback& l) {
+                   l.append_tool("x\u202E", "rm\u2063 -rf\U000E0041");
+                   l.append_tool_done("y", "", "ok\u2067");
+                   l.append_tool_result("no\u202Dpe", true);
+                   l.append_error("fail\u200F");
+                 },
+                 {{{"  ● x<U+202E>", BLUE}, {"(rm<U+2063> -rf<U+E0041>)", "dim"}},
+                  {{"  ✓ y", GREEN}, {"  ok<U+2067>", "dim #32cd32"}},
+                  {{"    ⎿ ", "dim"}, {"no<U+202D>pe", "bold red"}},
+                  {{"  ✗ ", "bold red"}, {"fail<U+200F>", "red"}}}},
         ToolCase{"done",
                  [](Scrollback& l) {
                    l.append_tool_done("edit_file", "src/app.txt", "3 lines changed");

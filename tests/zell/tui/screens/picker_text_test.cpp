@@ -21,8 +21,9 @@ TEST(OneLineReason, keeps_eighty_characters_on_one_line) {
       {long_text, expected},
       {"a\r\nb\rc\u2028d\x0b"
        "e",
-       "a b c d e"},                    // every line break is one space
-      {"red \x1b[31m!", "red ␛[31m!"},  // no escape reaches the terminal
+       "a b c d e"},                                   // every line break is one space
+      {"red \x1b[31m!", "red ␛[31m!"},                 // no escape reaches the terminal
+      {"down \u202Egnp.exe", "down <U+202E>gnp.exe"},  // nor a character that reorders it
       {"bad \xff byte", "bad \uFFFD byte"},
       {std::string(100, 'x'), std::string(80, 'x')},
       {"", ""},

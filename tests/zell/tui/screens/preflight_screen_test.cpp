@@ -100,7 +100,7 @@ class PickerApp : public ports::TuiHostApp {
 
  private:
   ports::RuntimeGatewayFactory factory_ =
-      [this](const host::RuntimeConfig& runtime) -> std::unique_ptr<ports::RuntimeGateway> {
+      [this](const ports::RuntimeConfig& runtime) -> std::unique_ptr<ports::RuntimeGateway> {
     gateway_modes.push_back(runtime.laptop_26b_runtime_mode);
     if (gateway.build_error) throw std::runtime_error(*gateway.build_error);
     if (gateway.missing) return nullptr;

@@ -5,6 +5,7 @@
 #include "styled/style.h"
 #include "unicode/text_ops.h"
 #include "unicode/utf8.h"
+#include "unicode/visible_text.h"
 
 namespace zell::tui::screens {
 
@@ -33,7 +34,7 @@ std::string one_line_reason(std::string_view text) {
       unicode::append_utf8(out, d.cp);
     }
   }
-  return unicode::visible_controls(out);
+  return unicode::visible_text(out, unicode::Reveal::reordering);
 }
 
 styled::Text problem_text(const std::vector<PickerProblem>& problems, bool server_starting) {

@@ -43,6 +43,20 @@ std::optional<int> Scrollback::app_width() const {
   return app().size().width;
 }
 
+int Scrollback::line_width() const {
+  const int w = size().width - 2;
+  if (w > 10) return w;
+  return std::max(1, size().width > 0 ? size().width : min_width());
+}
+
+int Scrollback::answer_width() const {
+  const std::optional<int> terminal = app_width();
+  const int filled = std::max(terminal ? *terminal - 6 : 76, 40) - 2;
+  // Never wider than the rows the log shows: a row it wrapped again would start at the margin
+  // instead of under the indented text.
+  return std::max(1, std::min(filled, line_width() - 2));
+}
+
 termui::RichLog& Scrollback::write(const styled::Renderable& content, std::optional<int> width) {
   if (!width) {
     const int w = size().width - 2;
@@ -67,6 +81,8 @@ int Scrollback::_track_lines(int count) {
 }
 
 void Scrollback::_spacer() {
+  drop_provisional();
+  finished_answer_.reset();
   _history.push_back({"spacer", {}, nullptr});
   drawn_.emplace_back();
   entry_rows_.push_back(static_cast<int>(lines().size()));
@@ -74,6 +90,10 @@ void Scrollback::_spacer() {
 }
 
 void Scrollback::append_entry(HistoryEntry entry) {
+  // An item drawn during a stream goes below what the stream has settled; the unfinished row
+  // shows again below the item with the next token.
+  drop_provisional();
+  finished_answer_.reset();
   _history.push_back(std::move(entry));
   drawn_.emplace_back();
   draw_entry(_history.size() - 1);
@@ -185,6 +205,8 @@ void Scrollback::clear() {
   // The lines streamed so far are gone from the display; the stream itself goes on.
   stream_blank_shown_ = false;
   stream_lines_.clear();
+  reset_open_line();
+  finished_answer_.reset();
   if (!_rerendering) {
     _history.clear();
     drawn_.clear();
@@ -206,12 +228,15 @@ void Scrollback::_rerender() {
     }
   };
   _rerendering = true;
+  finished_answer_.reset();
   Restore restore{*this, scroll_offset().y};
   RichLog::clear();
   entry_rows_.clear();
   _thinking_line_map.clear();
   _line_counter = 0;
   for (std::size_t i = 0; i < _history.size(); ++i) draw_entry(i);
+  // An open stream is not in the history yet: its lines are filled again below it.
+  redraw_stream();
 }
 
 void Scrollback::on_resize() {
@@ -232,8 +257,6 @@ void Scrollback::rerender_for_resize() {
   const int within = known ? top - entry_rows_[top_entry] : 0;
 
   _rerender();
-  // The lines of an open stream are not in the history yet: they are filled again below it.
-  redraw_stream();
   if (at_end) {
     scroll_end(false);
   } else if (!known) {

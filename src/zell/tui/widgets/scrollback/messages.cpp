@@ -6,6 +6,7 @@
 #include "styled/markdown/markdown.h"
 #include "styled/text.h"
 #include "unicode/text_ops.h"
+#include "unicode/visible_text.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
 #include "zell/tui/widgets/scrollback/line_scan.h"
 #include "zell/tui/widgets/scrollback/markdown_markers.h"
@@ -55,16 +56,32 @@ void Scrollback::_render_info(std::string_view text) {
 }
 
 void Scrollback::_render_error(std::string_view text) {
-  styled::Text line;
-  line.append("  ✗ ", item_style("bold red"));
-  line.append(text, item_style("red"));
-  write_line(line);
+  const int width = line_width();
+  if (width <= 4) {
+    styled::Text line;
+    line.append("  ✗ ", item_style("bold red"));
+    line.append(unicode::visible_text(text, unicode::Reveal::reordering), item_style("red"));
+    write_line(line);
+    return;
+  }
+  // Wrapped here rather than by the log, so that continuation rows line up under the text.
+  const styled::Lines rows =
+      console().render_lines(styled::Text(unicode::visible_text(text, unicode::Reveal::reordering), item_style("red")), width - 4, false);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    styled::Text line;
+    if (i == 0) {
+      line.append("  ✗ ", item_style("bold red"));
+    } else {
+      line.append("    ");
+    }
+    for (const auto& seg : rows[i].segments) line.append(seg.text, seg.style);
+    write_line(line);
+  }
 }
 
 void Scrollback::_render_assistant(std::string_view text) {
   write_blank();
-  const std::optional<int> terminal = app_width();
-  const int avail_w = std::max(terminal ? *terminal - 6 : 76, 40);
+  const int avail_w = answer_width() + 2;
   if (has_markdown(text)) {
     // Rendered by a console of its own (no transcript theme), as ANSI, then read back into
     // styles line by line.

@@ -101,6 +101,12 @@ class Scrollback : public termui::RichLog {
   void stream_token(std::string_view token);
   // The end of the answer: writes what is left and records `full_text` for later redraws.
   void finish_stream(std::string_view full_text = {});
+  // Whether an answer is streaming (its first token came and its end has not).
+  [[nodiscard]] bool stream_open() const { return _stream_started; }
+  // Draws the answer just ended by `finish_stream` again through the answer renderer (Markdown
+  // when it has markers) in place of its streamed lines; a full redraw when anything was drawn
+  // after it.
+  void render_finished_answer();
   // Empties the display and, unless a re-render is running, the history.
   void clear() override;
 
@@ -130,6 +136,8 @@ class Scrollback : public termui::RichLog {
   ClipboardPorts clipboard_ports = ClipboardPorts::real();
 
   // ---- line tracking and redrawing ----
+  // Lines written since the last clear or redraw (write calls, not the rows they wrap into).
+  [[nodiscard]] int line_count() const { return _line_counter; }
   // Counts `count` written lines; returns the number of the first of them.
   int _track_lines(int count = 1);
   // Clears the display and draws every history entry again, keeping the scroll offset.
@@ -178,6 +186,11 @@ class Scrollback : public termui::RichLog {
   void write_blank();
   // Records `entry` and draws it.
   void append_entry(HistoryEntry entry);
+  // The width a line written without a width is rendered at (see `write` and the base log).
+  [[nodiscard]] int line_width() const;
+  // Width an answer is filled at, streamed or redrawn: the terminal's less eight, at least 38,
+  // and no wider than the rows shown less the two-column indent.
+  [[nodiscard]] int answer_width() const;
   // The terminal width as the renderers read it; nullopt when it cannot be read.
   [[nodiscard]] std::optional<int> app_width() const;
 
@@ -206,8 +219,17 @@ class Scrollback : public termui::RichLog {
   void render_entry(std::size_t i);
   // Redraws everything at the current width, keeping the reader's place and an open stream.
   void rerender_for_resize();
-  // Writes the open stream's lines again (after a redraw at a new width).
+  // Writes the open stream's lines again, below a redrawn history.
   void redraw_stream();
+  // Writes rows `from` on of filled text, each indented by two columns.
+  void write_filled_rows(std::string_view filled, std::size_t from);
+  // The unfinished line of the stream: shows its settled rows for good and the rest
+  // provisionally; takes the provisional rows away; writes what the line still lacks once it is
+  // complete (a blank line only when `keep_blank`); forgets what was shown of it.
+  void show_open_line();
+  void drop_provisional();
+  void end_open_line(std::string_view line, bool keep_blank);
+  void reset_open_line();
   // The approval's command in full, folded at the width, every character kept and visible.
   void write_whole_command(std::string_view command);
 
@@ -217,10 +239,29 @@ class Scrollback : public termui::RichLog {
   // the next full redraw).
   std::vector<int> entry_rows_;
   std::size_t stream_first_row_ = 0;  // where the open stream's lines begin
+  int stream_first_counter_ = 0;      // the line counter there
+  // Where the lines of the answer the last finish_stream recorded begin, while they are the last
+  // thing drawn.
+  struct FinishedAnswer {
+    std::size_t row;
+    int counter;
+  };
+  std::optional<FinishedAnswer> finished_answer_;
   // The open stream's completed lines as they came, to fill them again at a new width.
   std::vector<std::string> stream_lines_;
   bool stream_blank_shown_ = false;  // its leading blank line is on display
-  int drawn_width_ = -1;             // widget width of the current drawing
+  // What is on display of the unfinished line.
+  struct OpenLine {
+    int width = 0;              // fill width, fixed while the line has settled rows shown
+    std::size_t base = 0;       // bytes of the line before the row filling restarts from
+    std::size_t fixed = 0;      // rows filled from `base` that are written for good
+    std::size_t committed = 0;  // rows of the whole line written for good
+    bool provisional_shown = false;
+    std::size_t provisional_row = 0;  // first display row of the provisional rows
+    int provisional_counter = 0;      // the line counter before them
+  };
+  OpenLine open_;
+  int drawn_width_ = -1;  // widget width of the current drawing
 };
 
 }  // namespace zell::tui::widgets

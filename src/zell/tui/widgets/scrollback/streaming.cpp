@@ -1,30 +1,109 @@
-// Answer text as it arrives: every completed line is written at once, filled like a plain answer
-// and indented by two columns; the unfinished line waits for its line break.
+// Answer text as it arrives, filled like a plain answer and indented by two columns. Completed
+// lines are written at once. The unfinished line is shown too: the rows of it that no later text
+// can change are written for good as soon as word filling has fixed them, and the row still
+// growing is shown provisionally, replaced by every token, so a long paragraph appears as it
+// streams and ends exactly as if it had been filled whole.
 
 #include <algorithm>
 
 #include "styled/text.h"
 #include "unicode/text_ops.h"
+#include "unicode/utf8.h"
+#include "zell/tui/widgets/scrollback/concat.h"
 #include "zell/tui/widgets/scrollback/line_scan.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
 #include "zell/tui/widgets/scrollback/word_fill.h"
 
 namespace zell::tui::widgets {
+namespace {
+
+// The white space that separates words when filling (other spaces belong to words there).
+bool is_fill_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The part of an unfinished line whose filling later text cannot change: up to the end of the
+// last word that white space follows. The word still arriving may yet grow, gain a hyphen that
+// breaks it, or outgrow a row and be cut into the one before; the white space before it may yet
+// grow and no longer fit.
+std::string_view settled_part(std::string_view open) {
+  std::size_t end = open.size();
+  while (end > 0 && !is_fill_space(open[end - 1])) --end;
+  while (end > 0 && is_fill_space(open[end - 1])) --end;
+  return open.substr(0, end);
+}
+
+std::size_t row_count(std::string_view filled) {
+  return filled.empty()
+             ? 0
+             : static_cast<std::size_t>(std::count(filled.begin(), filled.end(), '\n')) + 1;
+}
+
+// The byte offset in `text` where row `rows` of `filled` (its filling) begins, when filling the
+// text from there gives the same rows as the rows that follow in the whole: the row starts a
+// word after white space, or continues a long word without hyphens that the row before was cut
+// from. npos when the rows do not line up with the text or filling cannot restart there. Tabs
+// are not allowed in `text` (they widen by their column in the whole line).
+std::size_t restart_offset(std::string_view text, std::string_view filled, std::size_t rows) {
+  std::size_t pos = 0;
+  std::size_t row = 0;
+  bool matched = true;
+  for_each_piece(filled, [&](std::string_view piece) {
+    if (!matched || row++ >= rows) return;
+    // Rows after the first drop the white space they start with.
+    if (!piece.empty() && piece[0] != ' ') {
+      while (pos < text.size() && is_fill_space(text[pos])) ++pos;
+    }
+    for (std::size_t r = 0; r < piece.size();) {
+      if (pos >= text.size()) {
+        matched = false;
+        return;
+      }
+      const unicode::Decoded want = unicode::decode_at(piece, r);
+      const unicode::Decoded got = unicode::decode_at(text, pos);
+      const char32_t shown = got.len == 1 && is_fill_space(text[pos]) ? U' ' : got.cp;
+      if (shown != want.cp) {
+        matched = false;
+        return;
+      }
+      r += want.len;
+      pos += got.len;
+    }
+  });
+  if (!matched) return std::string_view::npos;
+  while (pos < text.size() && is_fill_space(text[pos])) ++pos;
+  if (pos == 0 || pos >= text.size()) return std::string_view::npos;
+  if (!is_fill_space(text[pos - 1])) {
+    std::size_t word_end = pos;
+    while (word_end < text.size() && !is_fill_space(text[word_end])) ++word_end;
+    if (word_end == text.size() ||
+        text.substr(pos, word_end - pos).find('-') != std::string_view::npos) {
+      return std::string_view::npos;
+    }
+  }
+  return pos;
+}
+
+}  // namespace
 
 int Scrollback::_stream_avail_width() const {
-  const std::optional<int> terminal = app_width();
-  return std::max(terminal ? *terminal - 6 : 76, 40) - 2;
+  return answer_width();
 }
 
 void Scrollback::_write_wrapped(std::string_view line) {
   const int avail = _stream_avail_width();
-  std::string row = "  ";
   if (unicode::is_blank(line)) {
-    row += line;
-    write_line(styled::Text(row));
+    write_line(styled::Text(concat({"  ", line})));
     return;
   }
-  for_each_piece(word_fill(line, avail), [&](std::string_view piece) {
+  write_filled_rows(word_fill(line, avail), 0);
+}
+
+void Scrollback::write_filled_rows(std::string_view filled, std::size_t from) {
+  std::string row = "  ";
+  std::size_t i = 0;
+  for_each_piece(filled, [&](std::string_view piece) {
+    if (i++ < from) return;
     row.resize(2);
     row += piece;
     write_line(styled::Text(row));
@@ -32,49 +111,139 @@ void Scrollback::_write_wrapped(std::string_view line) {
 }
 
 void Scrollback::stream_token(std::string_view token) {
+  finished_answer_.reset();
   if (!_stream_started) {
     stream_first_row_ = lines().size();
+    stream_first_counter_ = _line_counter;
     write_blank();
     _stream_started = true;
     stream_blank_shown_ = true;
     stream_lines_.clear();
+    reset_open_line();
   }
-  // Only the unfinished tail is kept; a token without a line break costs an append.
+  if (token.empty()) return;
+  if (token.find('\t') != std::string_view::npos) {
+    // Filling cannot restart inside a line with tabs: it goes on from the line's start.
+    open_.fixed = open_.committed;
+    open_.base = 0;
+  }
   const std::size_t nl = token.rfind('\n');
   if (nl == std::string_view::npos) {
     _stream_text += token;
+    show_open_line();
     return;
   }
   _stream_text += token.substr(0, nl);
-  for_each_piece(_stream_text, [this](std::string_view line) {
+  bool first = true;
+  for_each_piece(_stream_text, [&](std::string_view line) {
     stream_lines_.emplace_back(line);
-    _write_wrapped(stream_lines_.back());
+    if (first) {
+      end_open_line(stream_lines_.back(), true);
+      first = false;
+    } else {
+      _write_wrapped(stream_lines_.back());
+    }
   });
   _stream_text.assign(token.substr(nl + 1));
-  scroll_end(false);
+  reset_open_line();
+  show_open_line();
+}
+
+void Scrollback::drop_provisional() {
+  if (!open_.provisional_shown) return;
+  truncate(open_.provisional_row);
+  _line_counter = open_.provisional_counter;
+  open_.provisional_shown = false;
+}
+
+void Scrollback::reset_open_line() {
+  open_ = OpenLine{};
+}
+
+void Scrollback::show_open_line() {
+  drop_provisional();
+  if (open_.committed == 0) open_.width = _stream_avail_width();
+  if (unicode::is_blank(_stream_text)) return;  // blank so far: nothing to show yet
+  const std::string_view rest = std::string_view(_stream_text).substr(open_.base);
+  const std::string settled = word_fill(settled_part(rest), open_.width);
+  const std::size_t fixed = std::max<std::size_t>(row_count(settled), 1) - 1;
+  const std::string filled = word_fill(rest, open_.width);
+  if (fixed > open_.fixed) {
+    std::string_view fixed_rows = filled;
+    std::size_t cut = 0;
+    for (std::size_t i = 0; i < fixed; ++i) cut = fixed_rows.find('\n', cut) + 1;
+    write_filled_rows(fixed_rows.substr(0, cut - 1), open_.fixed);
+    open_.committed += fixed - open_.fixed;
+    open_.fixed = fixed;
+  }
+  open_.provisional_row = lines().size();
+  open_.provisional_counter = _line_counter;
+  open_.provisional_shown = true;
+  write_filled_rows(filled, fixed);
+  // Later tokens fill only from the first unsettled row on, so a long paragraph costs a row per
+  // token, not the whole paragraph.
+  if (fixed > 0 && _stream_text.find('\t') == std::string::npos) {
+    const std::size_t offset = restart_offset(rest, settled, fixed);
+    if (offset != std::string_view::npos) {
+      open_.base += offset;
+      open_.fixed = 0;
+    }
+  }
+}
+
+void Scrollback::end_open_line(std::string_view line, bool keep_blank) {
+  drop_provisional();
+  if (unicode::is_blank(line)) {
+    if (keep_blank) write_line(styled::Text(concat({"  ", line})));
+    return;
+  }
+  const int width = open_.committed > 0 ? open_.width : _stream_avail_width();
+  write_filled_rows(word_fill(line.substr(open_.base), width), open_.fixed);
 }
 
 void Scrollback::finish_stream(std::string_view full_text) {
   // The entry starts where its streamed lines do, or here when nothing was streamed.
   const std::size_t first_row = _stream_started ? stream_first_row_ : lines().size();
-  if (!unicode::is_blank(_stream_text)) _write_wrapped(_stream_text);
+  const int first_counter = _stream_started ? stream_first_counter_ : _line_counter;
+  end_open_line(_stream_text, false);
   _stream_text.clear();
   _stream_started = false;
   stream_blank_shown_ = false;
   stream_lines_.clear();
+  reset_open_line();
   if (!unicode::is_blank(full_text)) {
     _history.push_back({"assistant", {std::string(full_text)}, nullptr});
     drawn_.emplace_back();
     entry_rows_.push_back(static_cast<int>(std::min(first_row, lines().size())));
+    finished_answer_ = FinishedAnswer{std::min(first_row, lines().size()), first_counter};
+  } else {
+    finished_answer_.reset();
   }
-  scroll_end(false);
+}
+
+void Scrollback::render_finished_answer() {
+  const bool in_place = finished_answer_ && !_history.empty() &&
+                        entry_rows_.size() == _history.size() &&
+                        finished_answer_->row <= lines().size();
+  if (!in_place) {
+    _rerender();
+    return;
+  }
+  truncate(finished_answer_->row);
+  _line_counter = finished_answer_->counter;
+  entry_rows_.pop_back();
+  draw_entry(_history.size() - 1);
+  finished_answer_.reset();
 }
 
 void Scrollback::redraw_stream() {
   if (!_stream_started) return;
   stream_first_row_ = lines().size();
+  stream_first_counter_ = _line_counter;
   if (stream_blank_shown_) write_blank();
   for (const std::string& line : stream_lines_) _write_wrapped(line);
+  reset_open_line();
+  show_open_line();
 }
 
 }  // namespace zell::tui::widgets

@@ -7,6 +7,7 @@
 
 #include "styled/text.h"
 #include "unicode/utf8.h"
+#include "unicode/visible_text.h"
 #include "zell/tui/widgets/scrollback/concat.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
 #include "zell/tui/widgets/scrollback/line_scan.h"
@@ -25,7 +26,7 @@ constexpr std::size_t ERROR_CHARS = 200;
 std::string args_short(std::string_view args, std::size_t max_chars) {
   std::string s = unicode::cp_prefix(strip_view(args), max_chars);
   std::replace(s.begin(), s.end(), '\n', ' ');
-  return s;
+  return unicode::visible_text(s, unicode::Reveal::invisible);
 }
 
 }  // namespace
@@ -50,7 +51,7 @@ void Scrollback::_render_tool(std::string_view name, std::string_view args) {
   // A plain text: a long header wraps onto further rows and still counts as one line.
   styled::Text header;
   header.append("  ● ", accent);
-  header.append(header_info(name).first, accent);
+  header.append(unicode::visible_text(header_info(name).first, unicode::Reveal::invisible), accent);
   // Tested before stripping: arguments of white space only still show "()".
   if (!args.empty()) header.append(concat({"(", args_short(args, 60), ")"}), item_style("dim"));
   write_line(header);
@@ -61,11 +62,13 @@ void Scrollback::_render_tool_done(std::string_view name, std::string_view args,
   const styled::Style& green = item_style("bold #32cd32");
   styled::Text line = styled::Text::one_line();
   line.append("  ✓ ", green);
-  line.append(header_info(name).first, green);
+  line.append(unicode::visible_text(header_info(name).first, unicode::Reveal::invisible), green);
   if (!args.empty()) line.append(concat({"(", args_short(args, 40), ")"}), item_style("#32cd32"));
   // The summary is shown as it comes, neither stripped nor freed of line breaks.
   if (!summary.empty())
-    line.append(concat({"  ", unicode::cp_prefix(summary, 60)}), item_style("dim #32cd32"));
+    line.append(concat({"  ", unicode::visible_text(unicode::cp_prefix(summary, 60),
+                                                    unicode::Reveal::reordering)}),
+                item_style("dim #32cd32"));
   write_line(line);
 }
 
@@ -73,7 +76,9 @@ void Scrollback::_render_tool_result(std::string_view result, bool error) {
   if (error) {
     styled::Text line;
     line.append("    ⎿ ", item_style("dim"));
-    line.append(unicode::cp_prefix(result, ERROR_CHARS), item_style("bold red"));
+    line.append(
+        unicode::visible_text(unicode::cp_prefix(result, ERROR_CHARS), unicode::Reveal::reordering),
+        item_style("bold red"));
     write_line(line);
     return;
   }

@@ -1,0 +1,73 @@
+#pragma once
+// The agent events as typed records: each event's payload decoded once, where it arrives, so
+// that everything downstream takes a `TypedEvent` and `std::visit` checks that every kind is
+// handled. Agents that do not speak through the output manager may build these directly.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "zell/payload.h"
+
+namespace host::events {
+
+struct ThinkingStart {
+  bool reset = true;
+};
+struct ThinkingChunk {
+  std::string chunk;
+  long long chars = 0;  // code points of `chunk`
+};
+struct ThinkingPeek {
+  std::string text;
+};
+struct ThinkingDone {
+  std::string text;
+};
+struct Stage {
+  std::string stage;
+};
+struct StreamStart {};
+// A piece of the answer, whole: the manager never sends a piece longer than an event carries.
+struct Content {
+  std::string chunk;
+  long long chars = 0;  // code points of `chunk`
+};
+struct ToolStart {
+  std::string name;
+  std::string args;
+  int index = -1;
+};
+struct ToolResult {
+  bool error = false;
+  int index = -1;
+  std::string result;
+  std::string name;
+  std::string args;
+};
+struct Done {};
+struct Error {
+  std::string message;
+};
+// A notice for the user ("the answer was cut at the length limit").
+struct Info {
+  std::string text;
+};
+
+using TypedEvent = std::variant<ThinkingStart, ThinkingChunk, ThinkingPeek, ThinkingDone, Stage,
+                                StreamStart, Content, ToolStart, ToolResult, Done, Error, Info>;
+
+// The typed form of an agent event; nullopt for a type outside the vocabulary. Missing keys
+// take the record's defaults; numbers that do not parse do too.
+[[nodiscard]] std::optional<TypedEvent> decode(std::string_view type, const zell::Payload& payload);
+
+// For `std::visit` with one lambda per kind.
+template <typename... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+template <typename... F>
+Overloaded(F...) -> Overloaded<F...>;
+
+}  // namespace host::events
