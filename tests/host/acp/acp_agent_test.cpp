@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "host/acp/process_alive.h"
 #include "host/temp_folder.h"
 
 namespace {
@@ -23,12 +24,6 @@ class NullWriter final : public zell::output::Writer {
   void write(std::string_view) override {}
   void flush() override {}
 };
-
-bool alive(int pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string pid_field, name, state;
-  return stat >> pid_field >> name >> state && state != "Z";
-}
 
 // The agent with an output manager whose events are recorded as "type:key=value" lines.
 class Session {
@@ -266,9 +261,9 @@ TEST(AcpAgent, AnAgentThatIgnoresEndOfInputAndSigtermIsStillEnded) {
   Session s({"--ignore-eof", "--ignore-term"});
   s.agent().start();
   const int pid = s.agent().pid();
-  ASSERT_TRUE(alive(pid));
+  ASSERT_TRUE(host_test::process_alive(pid));
   s.agent().stop();
-  EXPECT_FALSE(alive(pid));
+  EXPECT_FALSE(host_test::process_alive(pid));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "host/acp/file_service.h"
 #include "host/acp/launcher.h"
+#include "host/acp/process_alive.h"
 #include "host/acp/terminal_service.h"
 #include "host/temp_folder.h"
 
@@ -18,13 +19,6 @@ namespace {
 
 using namespace host::acp;
 using namespace std::chrono_literals;
-
-// Running (a zombie waiting for its parent to collect it counts as gone).
-bool alive(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string pid_field, name, state;
-  return stat >> pid_field >> name >> state && state != "Z";
-}
 
 SpawnOptions run(std::vector<std::string> argv, std::string cwd = {}) {
   SpawnOptions o;
@@ -71,10 +65,11 @@ TEST(ChildProcess, AChildThatIgnoresSigtermIsKilledWithItsGroup) {
     const ExitStatus s = child.terminate(100ms);
     EXPECT_EQ(s.signal, SIGKILL) << describe(s);
   }
-  EXPECT_FALSE(alive(pid));
+  EXPECT_FALSE(host_test::process_alive(pid));
   // The grandchild may linger as a zombie of init for a moment; it must not keep running.
-  for (int i = 0; i < 200 && alive(grandchild); ++i) std::this_thread::sleep_for(10ms);
-  EXPECT_FALSE(alive(grandchild));
+  for (int i = 0; i < 200 && host_test::process_alive(grandchild); ++i)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_FALSE(host_test::process_alive(grandchild));
 }
 
 struct TailCase {
