@@ -21,6 +21,7 @@
 
 #include "host/acp/acp_agent.h"
 #include "host/acp/acp_runner_agent.h"
+#include "host/acp/plain_permission.h"
 #include "host/agent/demo_script.h"
 #include "host/agent/script.h"
 #include "host/agent/scripted_agent.h"
@@ -174,9 +175,10 @@ int run_plain_model_chat(const LoadedConfig& c, const Options& o) {
 int run_plain_acp_chat(host::acp::AcpOptions options, const Options& o) {
   return plain_session([&] {
     zell::output::OutputManager manager;
-    manager.set_approval_callback(host::make_plain_approval(
-        manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
-    host::acp::AcpAgent agent(manager, std::move(options));
+    host::acp::AcpAgent agent(
+        manager, std::move(options),
+        host::acp::make_plain_permission_asker(
+            manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
     agent.start();
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
     host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
