@@ -181,22 +181,20 @@ std::vector<Entry> conversation(std::size_t n) {
 
 void append_entries(host::tui::ChatLog& log, const std::vector<Entry>& entries, std::size_t n) {
   n = std::min(n, entries.size());
-  log.change([&] {
-    for (std::size_t i = 0; i < n; ++i) {
-      const Entry& e = entries[i];
-      if (e.kind == "user") {
-        log.append_user(e.text);
-      } else if (e.kind == "assistant") {
-        log.append_assistant(e.text);
-      } else if (e.kind == "info") {
-        log.append_info(e.text);
-      } else if (e.kind == "error") {
-        log.append_error(e.text);
-      } else {
-        throw std::runtime_error("unknown entry kind: " + e.kind);
-      }
+  for (std::size_t i = 0; i < n; ++i) {
+    const Entry& e = entries[i];
+    if (e.kind == "user") {
+      log.append_user(e.text);
+    } else if (e.kind == "assistant") {
+      log.append_assistant(e.text);
+    } else if (e.kind == "info") {
+      log.append_info(e.text);
+    } else if (e.kind == "error") {
+      log.append_error(e.text);
+    } else {
+      throw std::runtime_error("unknown entry kind: " + e.kind);
     }
-  });
+  }
 }
 
 // ---- clocks and statistics ----

@@ -7,7 +7,6 @@
 // delta on top of receiving and parsing against the 2 µs goal; then, with the server pacing the
 // deltas, the time from a delta leaving the server to its "content" event against one frame.
 
-#include <httplib.h>
 #include <time.h>
 
 #include <algorithm>
@@ -19,6 +18,7 @@
 #include "host/fake_chat_server.h"
 #include "host/runtime/chat_event.h"
 #include "host/runtime/http_agent.h"
+#include "host/runtime/http_transfer.h"
 #include "host/runtime/sse_parser.h"
 #include "zell/output/output_manager.h"
 
@@ -105,21 +105,18 @@ std::size_t run_ours(const std::string& url, std::vector<Clock::time_point>* con
   return out->written + events;
 }
 
+// The same transport (libcurl through HttpTransfer) with nothing done to the body.
 std::size_t run_bare(const std::string& url) {
-  httplib::Client client(url);
+  host::runtime::HttpRequest request;
+  request.url = url + "/v1/chat/completions";
+  request.post_body = R"({"model":"fake-model","messages":[{"role":"user","content":"go"}]})";
+  request.headers = {"Content-Type: application/json"};
   std::size_t received = 0;
-  httplib::Request request;
-  request.method = "POST";
-  request.path = "/v1/chat/completions";
-  request.body = R"({"model":"fake-model","messages":[{"role":"user","content":"go"}]})";
-  request.set_header("Content-Type", "application/json");
-  request.content_receiver = [&](const char*, std::size_t n, std::uint64_t, std::uint64_t) {
-    received += n;
+  host::runtime::HttpTransfer transfer;
+  transfer.run(request, {}, [&](std::string_view bytes) {
+    received += bytes.size();
     return true;
-  };
-  httplib::Response response;
-  httplib::Error error;
-  client.send(request, response, error);
+  });
   return received;
 }
 

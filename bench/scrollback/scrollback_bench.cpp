@@ -7,6 +7,9 @@
 //       seconds per drawing of one answer by the assistant renderer
 //   scrollback_bench stream <entries> <terminal_width> <tokens>
 //       nanoseconds per streamed token with an empty transcript, then with the entries above
+//   scrollback_bench resize <entries> <terminal_width> <runs>
+//       seconds per resize of the drawn entries to 80 % of the width and back (the median of
+//       the runs, each a resize the transcript has not drawn at before)
 
 #include <algorithm>
 #include <chrono>
@@ -150,11 +153,30 @@ int stream(const char* file, int width, int count) {
   return 0;
 }
 
+int resize(const char* file, int width, int runs) {
+  const auto entries = read_entries(file);
+  std::vector<double> seconds;
+  for (int i = 0; i < runs; ++i) {
+    Transcript t(width);
+    t.app.log()._history = entries;
+    t.app.log()._rerender();
+    t.pilot.pause();
+    const auto start = Clock::now();
+    t.pilot.resize({width * 4 / 5, 40});
+    t.pilot.pause();
+    seconds.push_back(seconds_since(start));
+  }
+  std::sort(seconds.begin(), seconds.end());
+  std::printf("%.9f\n", seconds[seconds.size() / 2]);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::fprintf(stderr, "usage: scrollback_bench rerender|assistant|stream <file> <width> <n>\n");
+    std::fprintf(stderr,
+                 "usage: scrollback_bench rerender|assistant|stream|resize <file> <width> <n>\n");
     return 2;
   }
   const std::string mode = argv[1];
@@ -162,6 +184,7 @@ int main(int argc, char** argv) {
   if (mode == "rerender") return rerender(argv[2], width, std::atof(argv[4]));
   if (mode == "assistant") return assistant(argv[2], width, std::atof(argv[4]));
   if (mode == "stream") return stream(argv[2], width, std::atoi(argv[4]));
+  if (mode == "resize") return resize(argv[2], width, std::atoi(argv[4]));
   std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
   return 2;
 }

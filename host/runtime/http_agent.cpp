@@ -1,7 +1,6 @@
 #include "host/runtime/http_agent.h"
 
 #include <fmt/format.h>
-#include <httplib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +11,7 @@
 #include "host/config/config_file.h"
 #include "host/runtime/base_url.h"
 #include "host/runtime/chat_stream.h"
+#include "host/runtime/http_transfer.h"
 #include "host/runtime/request_watch.h"
 #include "host/runtime/server_message.h"
 #include "host/runtime/turn_output.h"
@@ -20,15 +20,20 @@
 
 namespace host::runtime {
 
+// What a request got back.
+struct Answered {
+  int status = 0;  // 0: no answer arrived
+  HttpError error = HttpError::none;
+  std::string detail;      // the client's words for HttpError::other
+  std::string error_body;  // the start of a body that came with a status other than 200
+};
+
 namespace {
 
 constexpr std::string_view kChatPath = "/v1/chat/completions";
 constexpr std::string_view kModelsPath = "/v1/models";
 constexpr std::size_t kMaxErrorBodyBytes = 64 * 1024;
 constexpr std::size_t kMaxModelsBodyBytes = 1024 * 1024;
-// The client's own read and write timeouts only back up the watch, which ends a silent
-// server on time; they come a little later so that the watch is the one to say why.
-constexpr std::chrono::seconds kFallbackSlack{1};
 
 // Seconds from settings made in code (the file's checks do not apply) as a clock duration
 // that stays in range.
@@ -38,41 +43,37 @@ std::chrono::steady_clock::duration seconds(double s, double fallback) {
       std::chrono::duration<double>(checked));
 }
 
-struct Answered {
-  int status = 0;  // 0: no answer arrived
-  httplib::Error error = httplib::Error::Success;
-  std::string error_body;  // the start of a body that came with a status other than 200
-};
-
 // Sends `request` under the watch. The body of a 200 answer goes to `on_body` (false stops
 // reading); any other answer's body is kept, up to a limit, for its message. An exception
 // thrown by `on_body` stops the request and is kept in `pending`.
-Answered send_watched(httplib::Client& client, RequestWatch& watch, httplib::Request request,
+Answered send_watched(HttpTransfer& transfer, RequestWatch& watch, const HttpRequest& request,
                       const std::function<bool(std::string_view)>& on_body,
                       std::exception_ptr& pending) {
   Answered answer;
-  request.response_handler = [&](const httplib::Response& response) {
+  const auto on_status = [&](int status) {
     watch.touch();
-    answer.status = response.status;
+    answer.status = status;
     return !watch.cancelled();
   };
-  request.content_receiver = [&](const char* data, std::size_t size, std::uint64_t, std::uint64_t) {
+  const auto receive = [&](std::string_view bytes) {
     watch.touch();
     if (watch.cancelled()) return false;
     if (answer.status != 200) {
-      answer.error_body.append(data, std::min(size, kMaxErrorBodyBytes - answer.error_body.size()));
+      answer.error_body.append(bytes.substr(0, kMaxErrorBodyBytes - answer.error_body.size()));
       return answer.error_body.size() < kMaxErrorBodyBytes;
     }
     try {
-      return on_body(std::string_view(data, size));
+      return on_body(bytes);
     } catch (...) {
       pending = std::current_exception();
       return false;
     }
   };
   watch.touch();
-  httplib::Response response;
-  client.send(request, response, answer.error);
+  watch.touch_text();
+  const HttpOutcome outcome = transfer.run(request, on_status, receive);
+  answer.error = outcome.error;
+  answer.detail = outcome.detail;
   return answer;
 }
 
@@ -84,19 +85,26 @@ std::string http_reason(const Answered& answer, const std::string& url) {
 }
 
 // Why a request that got no answer failed.
-std::string transport_reason(httplib::Error error, const BaseUrl& base, const std::string& url,
+std::string transport_reason(const Answered& answer, const BaseUrl& base, const std::string& url,
                              double connect_timeout_s) {
-  switch (error) {
-    case httplib::Error::Connection:
+  switch (answer.error) {
+    case HttpError::invalid_url:
+      return fmt::format("invalid base_url {}", base.url());
+    case HttpError::refused:
       return fmt::format("connection refused at {}", base.url());
-    case httplib::Error::ConnectionTimeout:
+    case HttpError::connect_timeout:
       return fmt::format("timed out after {:g} s connecting to {}", connect_timeout_s, base.url());
-    case httplib::Error::Read:
+    case HttpError::closed:
       return fmt::format("{} closed the connection without an answer", url);
-    case httplib::Error::Write:
+    case HttpError::send:
       return fmt::format("could not send the request to {}", url);
+    case HttpError::headers_too_large:
+      return fmt::format("the headers of the answer from {} are larger than {} KB", url,
+                         HttpTransfer::kMaxHeaderBytes >> 10);
+    case HttpError::other:
+      return fmt::format("no valid answer from {} ({})", url, answer.detail);
     default:
-      return fmt::format("no valid answer from {} ({})", url, httplib::to_string(error));
+      return fmt::format("no valid answer from {}", url);
   }
 }
 
@@ -116,10 +124,26 @@ HttpAgentOptions http_agent_options(const config::HostConfig& config) {
 // One turn's request: what the turn shows, and how it ended.
 struct HttpAgent::Exchange {
   explicit Exchange(zell::output::OutputManager& m) : out(m) {}
+
+  // Ends the turn with `reason`; false, for the steps that stop there.
+  bool fail(std::string reason) {
+    result = {TurnEnd::error, std::move(reason), std::nullopt};
+    return false;
+  }
+  [[nodiscard]] double connect_s() const { return std::chrono::duration<double>(connect).count(); }
+  [[nodiscard]] std::optional<TurnResult> watch_result(RequestWatch::Fired fired) const;
+  [[nodiscard]] HttpRequest request(std::string_view path) const;
+
   TurnOutput out;
   TurnResult result;
   std::vector<ToolCall> tool_calls;
   std::string finish_reason;
+  // The endpoint, its time limits, and the client shared by the turn's requests.
+  std::optional<BaseUrl> base;
+  std::chrono::steady_clock::duration idle{};
+  std::chrono::steady_clock::duration connect{};
+  HttpTransfer transfer;
+  std::exception_ptr pending;  // thrown by the output while the body was read
 };
 
 HttpAgent::HttpAgent(zell::output::OutputManager& manager, HttpAgentOptions options)
@@ -180,7 +204,8 @@ TurnResult HttpAgent::outcome(Exchange& x) {
     case TurnEnd::done:
       show_unrun_tool_calls(x.tool_calls);
       if (x.finish_reason == "length") {
-        m_.print_info("The answer stops here: the model reached its length limit.");
+        // The answer's last line may be open: the notice starts a line of its own.
+        m_.print_info("\n  The answer stops here: the model reached its length limit.");
       }
       if (result.completion_tokens) m_.state.tokens = *result.completion_tokens;
       m_.done();
@@ -209,24 +234,8 @@ void HttpAgent::show_unrun_tool_calls(const std::vector<ToolCall>& calls) {
 }
 
 void HttpAgent::exchange(Exchange& x) {
-  const auto fail = [&x](std::string reason) {
-    x.result = {TurnEnd::error, std::move(reason), std::nullopt};
-  };
-  auto base = parse_base_url(options_.base_url);
-  if (!base) return fail(fmt::format("invalid base_url {}", options_.base_url));
-  // A base_url written for other OpenAI clients often ends in /v1 already.
-  if (base->path_prefix.ends_with("/v1")) base->path_prefix.resize(base->path_prefix.size() - 3);
-
-  httplib::Client client(base->origin);
-  if (!client.is_valid()) return fail(fmt::format("invalid base_url {}", options_.base_url));
-  const auto idle = seconds(options_.idle_timeout_s, config::kDefaultIdleTimeoutS);
-  const auto connect = seconds(options_.connect_timeout_s, config::kDefaultTimeoutS);
-  client.set_connection_timeout(connect);
-  client.set_read_timeout(idle + kFallbackSlack);
-  client.set_write_timeout(idle + kFallbackSlack);
-  client.set_keep_alive(false);
-
-  RequestWatch watch([&client] { client.stop(); }, idle);
+  if (!set_up_endpoint(x)) return;
+  RequestWatch watch([&x] { x.transfer.stop(); }, x.idle);
   // cancel() reaches the watch only while it is registered here.
   struct Registration {
     HttpAgent& agent;
@@ -241,57 +250,95 @@ void HttpAgent::exchange(Exchange& x) {
     }
   } registration(*this, watch);
 
+  if (!model_ && !discover_model(x, watch)) return;
+  ChatStream stream(x.out, x.base->url(kChatPath), untagged_may_think_ && options_.mode != "turbo");
+  const Answered answer = post_chat(x, watch, stream);
+  conclude(x, watch.finish(), answer, stream);
+}
+
+bool HttpAgent::set_up_endpoint(Exchange& x) {
+  x.base = parse_base_url(options_.base_url);
+  if (!x.base) {
+    x.fail(fmt::format("invalid base_url {}", options_.base_url));
+    return false;
+  }
+  // A base_url written for other OpenAI clients often ends in /v1 already.
+  if (x.base->path_prefix.ends_with("/v1"))
+    x.base->path_prefix.resize(x.base->path_prefix.size() - 3);
+  x.idle = seconds(options_.idle_timeout_s, config::kDefaultIdleTimeoutS);
+  x.connect = seconds(options_.connect_timeout_s, config::kDefaultTimeoutS);
+  return true;
+}
+
+std::optional<TurnResult> HttpAgent::Exchange::watch_result(RequestWatch::Fired fired) const {
   const double idle_s = std::chrono::duration<double>(idle).count();
-  const double connect_s = std::chrono::duration<double>(connect).count();
-  const auto watch_reason = [&](RequestWatch::Fired fired) -> std::optional<TurnResult> {
-    if (fired == RequestWatch::Fired::cancelled) {
+  switch (fired) {
+    case RequestWatch::Fired::cancelled:
       return TurnResult{TurnEnd::interrupted, "Interrupted", std::nullopt};
-    }
-    if (fired == RequestWatch::Fired::idle) {
+    case RequestWatch::Fired::idle:
       return TurnResult{TurnEnd::error,
                         fmt::format("{} sent nothing for {:g} s", base->url(), idle_s),
                         std::nullopt};
-    }
-    return std::nullopt;
-  };
-  std::exception_ptr pending;
-
-  if (!model_) {
-    const std::string url = base->url(kModelsPath);
-    httplib::Request request;
-    request.method = "GET";
-    request.path = base->path_prefix + std::string(kModelsPath);
-    request.headers = {{"Accept", "application/json"}};
-    std::string body;
-    const Answered answer = send_watched(
-        client, watch, std::move(request),
-        [&body](std::string_view bytes) {
-          body.append(bytes.substr(0, kMaxModelsBodyBytes - body.size()));
-          return body.size() < kMaxModelsBodyBytes;
-        },
-        pending);
-    if (auto r = watch_reason(watch.fired())) return void(x.result = *r);
-    if (answer.status == 0) return fail(transport_reason(answer.error, *base, url, connect_s));
-    if (answer.status != 200) return fail(http_reason(answer, url));
-    model_ = first_model_id(body);
-    if (!model_) {
-      return fail(fmt::format("{} lists no model: set model in the [runtime] section", url));
-    }
+    case RequestWatch::Fired::stalled:
+      return TurnResult{TurnEnd::error,
+                        fmt::format("{} sent no answer text for {:g} s", base->url(), idle_s),
+                        std::nullopt};
+    case RequestWatch::Fired::no:
+      break;
   }
+  return std::nullopt;
+}
 
-  const std::string url = base->url(kChatPath);
-  ChatStream stream(x.out, url, untagged_may_think_ && options_.mode != "turbo");
+HttpRequest HttpAgent::Exchange::request(std::string_view path) const {
+  HttpRequest request;
+  request.url = base->url(path);
+  request.connect_timeout = std::chrono::duration_cast<std::chrono::milliseconds>(connect);
+  return request;
+}
+
+bool HttpAgent::discover_model(Exchange& x, RequestWatch& watch) {
+  HttpRequest request = x.request(kModelsPath);
+  request.headers = {"Accept: application/json"};
+  std::string body;
+  const Answered answer = send_watched(
+      x.transfer, watch, request,
+      [&](std::string_view bytes) {
+        watch.touch_text();  // the list is what this request waits for
+        body.append(bytes.substr(0, kMaxModelsBodyBytes - body.size()));
+        return body.size() < kMaxModelsBodyBytes;
+      },
+      x.pending);
+  if (auto r = x.watch_result(watch.fired())) {
+    x.result = *r;
+    return false;
+  }
+  if (answer.status == 0)
+    return x.fail(transport_reason(answer, *x.base, request.url, x.connect_s()));
+  if (answer.status != 200) return x.fail(http_reason(answer, request.url));
+  model_ = first_model_id(body);
+  if (!model_) {
+    return x.fail(
+        fmt::format("{} lists no model: set model in the [runtime] section", request.url));
+  }
+  return true;
+}
+
+Answered HttpAgent::post_chat(Exchange& x, RequestWatch& watch, ChatStream& stream) {
   const auto post = [&] {
-    httplib::Request request;
-    request.method = "POST";
-    request.path = base->path_prefix + std::string(kChatPath);
-    request.headers = {{"Accept", "text/event-stream"}, {"Accept-Encoding", "identity"}};
-    request.set_header("Content-Type", "application/json");
-    request.body = chat_request_body(*model_, options_.system_prompt, messages_, options_.mode,
-                                     send_reasoning_effort_);
+    HttpRequest request = x.request(kChatPath);
+    request.headers = {"Accept: text/event-stream", "Accept-Encoding: identity",
+                       "Content-Type: application/json"};
+    request.post_body = chat_request_body(*model_, options_.system_prompt, messages_, options_.mode,
+                                          send_reasoning_effort_);
     return send_watched(
-        client, watch, std::move(request),
-        [&stream](std::string_view bytes) { return stream.feed(bytes); }, pending);
+        x.transfer, watch, request,
+        [&](std::string_view bytes) {
+          const std::size_t before = stream.text_bytes();
+          const bool more = stream.feed(bytes);
+          if (stream.text_bytes() != before) watch.touch_text();
+          return more;
+        },
+        x.pending);
   };
   Answered answer = post();
   // Some servers check `reasoning_effort` against a list of their own and refuse the request;
@@ -303,16 +350,20 @@ void HttpAgent::exchange(Exchange& x) {
     send_reasoning_effort_ = false;
     answer = post();
   }
-  const RequestWatch::Fired fired = watch.finish();
+  return answer;
+}
 
-  if (pending) {
+void HttpAgent::conclude(Exchange& x, RequestWatch::Fired fired, const Answered& answer,
+                         ChatStream& stream) {
+  if (x.pending) {
     try {
-      std::rethrow_exception(pending);
+      std::rethrow_exception(x.pending);
     } catch (const zell::Interrupt&) {
       x.result = {TurnEnd::interrupted, "Interrupted", std::nullopt};
       return;
     }
   }
+  const std::string url = x.base->url(kChatPath);
   if (answer.status == 200) stream.finish();  // completes the thinking, whatever happens next
   x.tool_calls = stream.tool_calls();
   x.finish_reason = stream.finish_reason().value_or("");
@@ -324,10 +375,11 @@ void HttpAgent::exchange(Exchange& x) {
     if (!stream.saw_lone_close()) untagged_may_think_ = false;
     return;
   }
-  if (auto r = watch_reason(fired)) return void(x.result = *r);
-  if (answer.status == 0) return fail(transport_reason(answer.error, *base, url, connect_s));
-  if (answer.status != 200) return fail(http_reason(answer, url));
-  fail(stream.failure().value_or(fmt::format("the stream from {} ended early", url)));
+  if (auto r = x.watch_result(fired)) return void(x.result = *r);
+  if (answer.status == 0)
+    return void(x.fail(transport_reason(answer, *x.base, url, x.connect_s())));
+  if (answer.status != 200) return void(x.fail(http_reason(answer, url)));
+  x.fail(stream.failure().value_or(fmt::format("the stream from {} ended early", url)));
 }
 
 }  // namespace host::runtime

@@ -13,11 +13,12 @@
 #include "host/config/host_config.h"
 #include "host/runtime/chat_request.h"
 #include "host/runtime/chat_stream.h"
+#include "host/runtime/request_watch.h"
 #include "zell/output/output_manager.h"
 
 namespace host::runtime {
 
-class RequestWatch;
+struct Answered;
 
 struct HttpAgentOptions {
   std::string base_url = config::kDefaultBaseUrl;
@@ -75,7 +76,13 @@ class HttpAgent {
  private:
   struct Exchange;
 
+  // A turn's request: the endpoint set-up, the model (asked of the server once), the post of
+  // the conversation, and what its answer amounts to.
   void exchange(Exchange& x);
+  bool set_up_endpoint(Exchange& x);
+  bool discover_model(Exchange& x, RequestWatch& watch);
+  Answered post_chat(Exchange& x, RequestWatch& watch, ChatStream& stream);
+  void conclude(Exchange& x, RequestWatch::Fired fired, const Answered& answer, ChatStream& stream);
   TurnResult outcome(Exchange& x);
   void show_unrun_tool_calls(const std::vector<ToolCall>& calls);
 

@@ -1,5 +1,6 @@
 #include "host/runtime/request_watch.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace host::runtime {
@@ -12,7 +13,10 @@ constexpr std::chrono::milliseconds kRestopPeriod{10};
 }  // namespace
 
 RequestWatch::RequestWatch(std::function<void()> stop, Clock::duration idle)
-    : stop_(std::move(stop)), idle_(idle), last_activity_(Clock::now().time_since_epoch().count()) {
+    : stop_(std::move(stop)),
+      idle_(idle),
+      last_activity_(Clock::now().time_since_epoch().count()),
+      last_text_(last_activity_.load()) {
   thread_ = std::thread([this] { run(); });
 }
 
@@ -59,11 +63,15 @@ void RequestWatch::run() {
       if (cancelled_.load()) {
         fired_ = Fired::cancelled;
       } else {
-        const Clock::time_point last{Clock::duration(last_activity_.load())};
-        const Clock::time_point deadline = last + idle_;
-        if (Clock::now() >= deadline) {
+        const Clock::time_point bytes{Clock::duration(last_activity_.load())};
+        const Clock::time_point text{Clock::duration(last_text_.load())};
+        const Clock::time_point now = Clock::now();
+        if (now >= bytes + idle_) {
           fired_ = Fired::idle;
+        } else if (now >= text + idle_) {
+          fired_ = Fired::stalled;
         } else {
+          const Clock::time_point deadline = std::min(bytes, text) + idle_;
           wake_.wait_until(lock, deadline, [this] { return done_ || cancelled_.load(); });
           continue;
         }

@@ -1,7 +1,8 @@
 #pragma once
-// Ends an HTTP request from outside: at once when the user cancels it, or when the server has
-// sent nothing for the idle time. The client's own timeouts cannot do either: they apply to each
-// read on its own, and nothing else interrupts a blocked read.
+// Ends an HTTP request from outside: at once when the user cancels it, when the server has
+// sent nothing for the idle time, or when it has sent bytes but no answer text for that long (a
+// server that trickles a byte at a time or sends only keep-alive comments must not hold a turn
+// for ever).
 
 #include <atomic>
 #include <chrono>
@@ -15,11 +16,10 @@ namespace host::runtime {
 class RequestWatch {
  public:
   using Clock = std::chrono::steady_clock;
-  enum class Fired { no, cancelled, idle };
+  enum class Fired { no, cancelled, idle, stalled };
 
-  // `stop` aborts the request (httplib's Client::stop: shuts the socket down, so the blocked
-  // read returns and the connection is closed rather than drained). It is called again every
-  // few milliseconds until finish(), in case the request had not reached its socket yet.
+  // `stop` aborts the request (HttpTransfer::stop: the connection is closed rather than
+  // drained). It is called again every few milliseconds until finish().
   RequestWatch(std::function<void()> stop, Clock::duration idle);
   RequestWatch(const RequestWatch&) = delete;
   RequestWatch& operator=(const RequestWatch&) = delete;
@@ -28,6 +28,10 @@ class RequestWatch {
   // Data arrived: the idle time starts again. Cheap enough for every read.
   void touch() noexcept {
     last_activity_.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
+  }
+  // Answer text grew: the stall time starts again.
+  void touch_text() noexcept {
+    last_text_.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
   }
   // Any thread.
   void cancel();
@@ -44,6 +48,7 @@ class RequestWatch {
   std::function<void()> stop_;
   Clock::duration idle_;
   std::atomic<Clock::rep> last_activity_;
+  std::atomic<Clock::rep> last_text_;
   std::atomic<bool> cancelled_{false};
   std::mutex mutex_;
   std::condition_variable wake_;

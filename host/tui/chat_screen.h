@@ -18,8 +18,9 @@
 #include <vector>
 
 #include "host/agent/agent_events.h"
-#include "host/tui/pending_turn.h"
+#include "host/agent/pending_turn.h"
 #include "host/tui/turn_controller.h"
+#include "host/tui/turn_finished.h"
 #include "host/tui/turn_tracker.h"
 #include "termui/screen.h"
 #include "termui/timers.h"

@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/tui/pending_turn.h"
+#include "host/agent/pending_turn.h"
 
 namespace host::tui {
 

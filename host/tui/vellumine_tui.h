@@ -16,12 +16,13 @@
 #include <vector>
 
 #include "host/agent/agent.h"
+#include "host/agent/agent_runner.h"
+#include "host/agent/pending_turn.h"
 #include "host/agent/script.h"
 #include "host/agent/scripted_agent.h"
 #include "host/runtime/http_agent.h"
-#include "host/tui/agent_runner.h"
 #include "host/tui/event_window.h"
-#include "host/tui/pending_turn.h"
+#include "host/tui/turn_finished.h"
 #include "zell/output/output_manager.h"
 #include "zell/ports/tui_host_app.h"
 #include "zell/tui/bridge/tui_bridge.h"

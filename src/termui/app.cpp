@@ -438,10 +438,13 @@ void App::loop() {
       }
     }
     for (auto& e : parser_.flush(now)) dispatch(std::move(e));
+    for (const auto& r : parser_.take_mode_reports()) {
+      if (driver_->on_mode_report(r.mode, r.value)) handle_resize(size_);  // widths changed
+    }
     if (n > 0 && (fds[1].revents & POLLIN)) {
       driver_->drain_resize();
       const Size s = driver_->size();
-      if (s != size_) handle_resize(s);
+      if (driver_->take_redraw() || s != size_) handle_resize(s);
     }
     if (n > 0 && (fds[2].revents & POLLIN)) process_messages();
     run_timers();

@@ -23,6 +23,11 @@ class Driver {
   [[nodiscard]] virtual Size size() = 0;
   // Writes a whole frame; throws std::system_error when the terminal is gone.
   virtual void write(std::string_view bytes) = 0;
+  // The terminal's answer to a mode query (DECRQM): true when text must be measured again.
+  virtual bool on_mode_report(int /*mode*/, int /*value*/) { return false; }
+  // After `resize_fd` became readable: whether everything must be drawn again whatever the size
+  // (the terminal was handed back after a suspension). Clears the request.
+  virtual bool take_redraw() { return false; }
 };
 
 }  // namespace termui

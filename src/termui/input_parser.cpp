@@ -374,6 +374,11 @@ InputParser::Step InputParser::parse_csi(std::vector<InputEvent>& out, bool forc
     if (n.size() == 3) out.emplace_back(mouse_event(n[0], n[1], n[2], final == 'm'));
     return Step::done;
   }
+  if (final == 'y' && params.size() > 2 && params.front() == '?' && params.back() == '$') {
+    const std::vector<int> n = numbers(params.substr(1, params.size() - 2));
+    if (n.size() == 2) mode_reports_.push_back({n[0], n[1]});
+    return Step::done;
+  }
   if (!params.empty() && (params[0] < '0' || params[0] > ';')) return Step::done;  // private
   const std::vector<int> n = numbers(params);
   const int mod = n.size() > 1 ? n[1] : 0;

@@ -34,6 +34,14 @@ class InputParser {
   // When `flush` has something to resolve: the moment held bytes time out.
   [[nodiscard]] std::optional<Clock::time_point> deadline() const;
 
+  // The terminal's replies to mode queries (DECRPM, CSI ? mode ; value $ y) parsed since the
+  // last call; they are never delivered as keys.
+  struct ModeReport {
+    int mode;
+    int value;
+  };
+  [[nodiscard]] std::vector<ModeReport> take_mode_reports() { return std::move(mode_reports_); }
+
  private:
   enum class Step { done, incomplete };
   void parse(std::vector<InputEvent>& out, bool force);
@@ -48,6 +56,7 @@ class InputParser {
   std::string paste_;
   Clock::time_point held_since_{};
   Clock::time_point last_bytes_{};
+  std::vector<ModeReport> mode_reports_;
 };
 
 }  // namespace termui

@@ -3,10 +3,11 @@
 // is immutable and shared, so that copying a strip (a log redrawing lines it drew before, the
 // compositor keeping what it painted) costs a reference count, not the segments.
 //
-// A long log keeps tens of thousands of rows, so a row is stored packed in one allocation: a
-// small header, each segment's style and end, then the text. Painting, comparing and text()
+// A long log keeps hundreds of thousands of rows, so a row is stored packed in one allocation:
+// a 16-byte header, each segment's end in the text and its style (a 2-byte number in a table
+// of the styles seen, shared by every row), then the text. Painting, comparing and text()
 // read that directly; line() and segments() build the row as a styled::Line the first time
-// they are asked and keep it with the row.
+// they are asked, kept while the row lives.
 
 #include <atomic>
 #include <cstdint>
@@ -17,6 +18,14 @@
 #include "styled/segment.h"
 
 namespace termui {
+
+namespace strip_styles {
+// Numbers for styles, one per distinct style, never reused; WIDE when the table is full.
+inline constexpr std::uint16_t WIDE = 0xffff;
+[[nodiscard]] std::uint16_t number(const styled::Style& style);
+// The style with `number`, as returned by number() (in this or any other thread).
+[[nodiscard]] const styled::Style& style(std::uint16_t number);
+}  // namespace strip_styles
 
 class Strip {
  public:
@@ -34,17 +43,18 @@ class Strip {
   // The concatenation of the segments' texts.
   [[nodiscard]] std::string text() const;
   [[nodiscard]] const styled::Line& line() const;
-  [[nodiscard]] std::size_t segment_count() const { return rep_ ? rep_->count : 0; }
+  [[nodiscard]] std::size_t segment_count() const { return rep_ ? rep_->count() : 0; }
   // Calls fn(std::string_view text, const styled::Style& style) for each segment, in order.
   template <typename Fn>
   void for_each_segment(Fn&& fn) const {
     if (!rep_) return;
-    const Piece* pieces = rep_->pieces();
+    const std::uint32_t n = rep_->count();
+    const std::uint32_t* ends = rep_->ends();
     const char* text = rep_->text();
     std::uint32_t begin = 0;
-    for (std::uint32_t i = 0; i < rep_->count; ++i) {
-      fn(std::string_view(text + begin, pieces[i].end - begin), pieces[i].style);
-      begin = pieces[i].end;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      fn(std::string_view(text + begin, ends[i] - begin), rep_->style(i));
+      begin = ends[i];
     }
   }
 
@@ -61,23 +71,45 @@ class Strip {
   friend bool operator==(const Strip& a, const Strip& b);
 
  private:
-  struct Piece {
-    std::uint32_t end;  // byte offset of the segment's end in the text
-    styled::Style style;
-  };
+  // Header, then ends[count] (uint32), then the styles (uint16 numbers, or whole Styles when
+  // one of them had no number), then the text.
   struct Rep {
+    static constexpr std::uint32_t WIDE_STYLES = 1u << 31;  // styles stored whole
+    static constexpr std::uint32_t HAS_LINE = 1u << 30;     // line() was built for it
+    static constexpr std::uint32_t COUNT = HAS_LINE - 1;
+
     std::atomic<std::uint32_t> refs{1};
     std::uint32_t cells = 0;
-    std::uint32_t count = 0;                         // segments
-    std::uint32_t bytes = 0;                         // text
-    std::atomic<const styled::Line*> line{nullptr};  // built on first use
+    std::atomic<std::uint32_t> flags_count{0};
+    std::uint32_t bytes = 0;  // text
 
-    [[nodiscard]] const Piece* pieces() const { return reinterpret_cast<const Piece*>(this + 1); }
+    [[nodiscard]] std::uint32_t count() const {
+      return flags_count.load(std::memory_order_relaxed) & COUNT;
+    }
+    [[nodiscard]] bool wide() const {
+      return (flags_count.load(std::memory_order_relaxed) & WIDE_STYLES) != 0;
+    }
+    [[nodiscard]] const std::uint32_t* ends() const {
+      return reinterpret_cast<const std::uint32_t*>(this + 1);
+    }
+    [[nodiscard]] const unsigned char* styles() const {
+      return reinterpret_cast<const unsigned char*>(ends() + count());
+    }
+    [[nodiscard]] styled::Style style(std::uint32_t i) const {
+      if (wide()) {
+        styled::Style s;
+        __builtin_memcpy(&s, styles() + i * sizeof(styled::Style), sizeof(styled::Style));
+        return s;
+      }
+      std::uint16_t number;
+      __builtin_memcpy(&number, styles() + i * sizeof(number), sizeof(number));
+      return strip_styles::style(number);
+    }
     [[nodiscard]] const char* text() const {
-      return reinterpret_cast<const char*>(pieces() + count);
+      return reinterpret_cast<const char*>(styles()) +
+             count() * (wide() ? sizeof(styled::Style) : sizeof(std::uint16_t));
     }
   };
-  static_assert(alignof(Piece) <= alignof(Rep));
 
   void retain() const {
     if (rep_) rep_->refs.fetch_add(1, std::memory_order_relaxed);

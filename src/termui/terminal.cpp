@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "unicode/width.h"
+
 namespace termui {
 namespace {
 
@@ -19,7 +21,29 @@ namespace {
 // async-signal-safe operations (atomics, write, tcsetattr) touch it from a handler.
 std::atomic<int> g_tty_fd{-1};  // >= 0 while the terminal is in application mode
 termios g_saved{};
+termios g_raw{};
 std::atomic<int> g_winch_fd{-1};
+std::atomic<bool> g_graphemes_set{false};  // we switched grapheme clustering on
+std::atomic<bool> g_redraw{false};         // the terminal was taken over again after a stop
+
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+
+void write_raw(int fd, std::string_view bytes) noexcept {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// Gives the terminal back as it was: modes off, line discipline restored.
+void leave(int fd) noexcept {
+  if (g_graphemes_set.load()) write_raw(fd, Terminal::RESET_GRAPHEMES);
+  write_raw(fd, Terminal::LEAVE);
+  ::tcsetattr(fd, TCSANOW, &g_saved);
+}
 
 constexpr int EXIT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int FATAL_SIGNALS[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
@@ -28,15 +52,39 @@ struct sigaction g_old_actions[NSIG];
 void restore_now() noexcept {
   const int fd = g_tty_fd.exchange(-1);
   if (fd < 0) return;
-  const std::string_view leave = Terminal::LEAVE;
-  std::size_t done = 0;
-  while (done < leave.size()) {
-    const ssize_t n = ::write(fd, leave.data() + done, leave.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
+  leave(fd);
+}
+
+// Ctrl+Z: the terminal is given back, the process stops as it would have by default, and once
+// continued it takes the terminal over again and asks for a full redraw (whatever the shell
+// drew meanwhile is gone from the alternate screen, which is cleared).
+void on_suspend(int sig) {
+  const int saved_errno = errno;
+  const int fd = g_tty_fd.load();
+  if (fd >= 0) leave(fd);
+  ::signal(sig, SIG_DFL);
+  sigset_t only{};
+  sigemptyset(&only);
+  sigaddset(&only, sig);
+  sigset_t before{};
+  ::raise(sig);  // held while this handler runs; delivered, and stopping us, on unblocking
+  ::pthread_sigmask(SIG_UNBLOCK, &only, &before);
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  struct sigaction again {};
+  again.sa_handler = on_suspend;
+  sigemptyset(&again.sa_mask);
+  ::sigaction(sig, &again, nullptr);
+  if (fd >= 0 && g_tty_fd.load() == fd) {
+    ::tcsetattr(fd, TCSANOW, &g_raw);
+    write_raw(fd, Terminal::ENTER);
+    if (g_graphemes_set.load()) write_raw(fd, Terminal::SET_GRAPHEMES);
+    g_redraw.store(true);
+    if (const int wake = g_winch_fd.load(); wake >= 0) {
+      const char byte = 'c';
+      [[maybe_unused]] const ssize_t n = ::write(wake, &byte, 1);
+    }
   }
-  ::tcsetattr(fd, TCSANOW, &g_saved);
+  errno = saved_errno;
 }
 
 void on_exit_signal(int sig) {
@@ -124,7 +172,10 @@ void Terminal::start() {
   raw.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
   raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   raw.c_cflag |= CS8;
-  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN | ISIG);
+  // Signals stay on for the suspend key alone: Ctrl+C and Ctrl+\\ arrive as keys.
+  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN);
+  raw.c_cc[VINTR] = _POSIX_VDISABLE;
+  raw.c_cc[VQUIT] = _POSIX_VDISABLE;
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
 
@@ -134,6 +185,12 @@ void Terminal::start() {
   for (int sig : EXIT_SIGNALS) install(sig, on_exit_signal);
   for (int sig : FATAL_SIGNALS) install(sig, on_exit_signal);
   install(SIGWINCH, on_winch);
+  // A shell without job control starts us with the suspend signal ignored: then Ctrl+Z is too.
+  struct sigaction current {};
+  ::sigaction(SIGTSTP, nullptr, &current);
+  suspend_handled_ = current.sa_handler != SIG_IGN;
+  if (suspend_handled_) install(SIGTSTP, on_suspend);
+  g_raw = raw;
 
   if (::tcsetattr(in_fd_, TCSANOW, &raw) != 0) {
     throw std::system_error(errno, std::generic_category(), "tcsetattr");
@@ -141,6 +198,7 @@ void Terminal::start() {
   g_tty_fd.store(out_fd_);
   started_ = true;
   write_all(out_fd_, ENTER);
+  write_all(out_fd_, QUERY_GRAPHEMES);
 }
 
 void Terminal::stop() {
@@ -150,7 +208,26 @@ void Terminal::stop() {
   for (int sig : EXIT_SIGNALS) uninstall(sig);
   for (int sig : FATAL_SIGNALS) uninstall(sig);
   uninstall(SIGWINCH);
+  if (suspend_handled_) uninstall(SIGTSTP);
   g_winch_fd.store(-1);
+  g_graphemes_set.store(false);
+  unicode::set_width_mode(unicode::WidthMode::code_points);
+}
+
+bool Terminal::on_mode_report(int mode, int value) {
+  // DECRPM values: 1 set, 2 reset, 3 permanently set, 4 permanently reset, 0 not recognised.
+  if (mode != 2027 || !started_ || (value != 1 && value != 2 && value != 3)) return false;
+  if (value == 2) {
+    g_graphemes_set.store(true);
+    write_all(out_fd_, SET_GRAPHEMES);
+  }
+  if (unicode::width_mode() == unicode::WidthMode::graphemes) return false;
+  unicode::set_width_mode(unicode::WidthMode::graphemes);
+  return true;
+}
+
+bool Terminal::take_redraw() {
+  return g_redraw.exchange(false);
 }
 
 void Terminal::drain_resize() {

@@ -2,7 +2,12 @@
 // The real terminal: raw mode, alternate screen, hidden cursor, SGR mouse reporting (press,
 // drag motion, release, wheel), bracketed paste, SIGWINCH through a self-pipe. The terminal is
 // put back on every way out: `stop`, the destructor, exit(), SIGINT/SIGTERM/SIGHUP/SIGQUIT and
-// fatal signals (the signal path uses only async-signal-safe calls, then re-raises).
+// fatal signals (the signal path uses only async-signal-safe calls, then re-raises). Ctrl+Z
+// (SIGTSTP) puts it back too before the process stops; SIGCONT takes it over again and asks
+// the App, through the resize pipe, to redraw everything.
+//
+// At start it asks whether the terminal clusters graphemes (DECRQM for mode 2027); when the
+// answer comes, the process-wide width mode follows it (see unicode/width.h).
 
 #include <termios.h>
 
@@ -25,12 +30,18 @@ class Terminal final : public Driver {
   void drain_resize() override;
   [[nodiscard]] Size size() override;
   void write(std::string_view bytes) override;
+  bool on_mode_report(int mode, int value) override;
+  bool take_redraw() override;
 
   // The bytes that switch every mode on and back off, in the order they are written.
   static constexpr std::string_view ENTER =
       "\x1b[?1049h\x1b[?25l\x1b[?1000h\x1b[?1002h\x1b[?1006h\x1b[?2004h\x1b[H\x1b[2J";
   static constexpr std::string_view LEAVE =
       "\x1b[?2026l\x1b[?2004l\x1b[?1006l\x1b[?1002l\x1b[?1000l\x1b[0m\x1b[?25h\x1b[?1049l";
+  // Asks for the state of grapheme clustering (mode 2027), then sets, then resets it.
+  static constexpr std::string_view QUERY_GRAPHEMES = "\x1b[?2027$p";
+  static constexpr std::string_view SET_GRAPHEMES = "\x1b[?2027h";
+  static constexpr std::string_view RESET_GRAPHEMES = "\x1b[?2027l";
 
  private:
   int in_fd_ = -1;
@@ -38,6 +49,7 @@ class Terminal final : public Driver {
   int own_fd_ = -1;  // /dev/tty when we opened it
   int winch_pipe_[2] = {-1, -1};
   bool started_ = false;
+  bool suspend_handled_ = false;
 };
 
 // Writes all of `bytes` to `fd`, retrying on EINTR and short writes; throws std::system_error.

@@ -130,10 +130,12 @@ const std::string TURN =
     "\"chunk_chars\": 7}\n"
     "{\"op\": \"done\"}\n";
 
-std::string turn_output(const std::string& answer) {
-  return "\n\x1b[1m❯\x1b[0m why is the build red?\n" + ERASE +
-         "\n\x1b[1m▪ Read\x1b[0m \x1b[36mbuild.log\x1b[0m\n" + ERASE +
-         "\x1b[2m  └ error: missing ;\x1b[0m\n" + "\x1b[2m  └ ␛[31mfailed␛[0m\x1b[0m\n" + ERASE +
+// On a terminal the indicator runs, and each stop erases it; a pipe gets no indicator at all.
+std::string turn_output(const std::string& answer, bool terminal) {
+  const std::string erase = terminal ? ERASE : "";
+  return "\n\x1b[1m❯\x1b[0m why is the build red?\n" + erase +
+         "\n\x1b[1m▪ Read\x1b[0m \x1b[36mbuild.log\x1b[0m\n" + erase +
+         "\x1b[2m  └ error: missing ;\x1b[0m\n" + "\x1b[2m  └ ␛[31mfailed␛[0m\x1b[0m\n" + erase +
          "\r\x1b[K\n\n  " + answer + "\n\x1b[2m  Done in Ns — tools: read_file\x1b[0m\n";
 }
 
@@ -143,7 +145,7 @@ TEST(PlainEndToEnd, ScriptThroughAPipe) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(normalised(r.out),
-            turn_output("A semicolon is missing on line 12 of main.c.\n  Add it."));
+            turn_output("A semicolon is missing on line 12 of main.c.\n  Add it.", false));
 }
 
 TEST(PlainEndToEnd, ScriptThroughANarrowTerminalWithTheIndicatorDrawing) {
@@ -154,7 +156,7 @@ TEST(PlainEndToEnd, ScriptThroughANarrowTerminalWithTheIndicatorDrawing) {
   const Finished r = run(l);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(normalised(r.out),
-            turn_output("A semicolon is mi\n  ssing on line 12 \n  of main.c.\n  Add it."));
+            turn_output("A semicolon is mi\n  ssing on line 12 \n  of main.c.\n  Add it.", true));
   // A frame of the tool's run: its stage, and rules of the 24-dash minimum for 20 columns.
   std::string rule = "\n\x1b[2m  ";
   for (int i = 0; i < 24; ++i) rule += "─";

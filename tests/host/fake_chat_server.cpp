@@ -21,6 +21,7 @@ FakeChatServer::FakeChatServer(Responder responder, std::string models_body)
     }
     auto reply = std::make_shared<ChatReply>(responder_(request));
     res.status = reply->status;
+    for (const auto& [name, value] : reply->headers) res.set_header(name, value);
     if (reply->status != 200 && reply->then == ChatReply::Then::end) {
       std::string body;
       for (const auto& p : reply->pieces) body += p;

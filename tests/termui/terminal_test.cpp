@@ -15,6 +15,7 @@
 #include <string>
 
 #include "termui/app.h"
+#include "unicode/width.h"
 
 namespace termui {
 namespace {
@@ -132,6 +133,49 @@ TEST(Terminal, leave_sequence_switches_every_mode_off) {
               std::string_view::npos)
         << mode;
   }
+}
+
+}  // namespace
+}  // namespace termui
+
+namespace termui {
+namespace {
+
+// A terminal that says it can cluster graphemes (mode 2027 reset, value 2) gets it switched on,
+// widths follow, and leaving switches it off again and widths go back to code points.
+TEST(Terminal, grapheme_clustering_is_asked_for_used_once_confirmed_and_reset) {
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    Terminal t;
+    t.start();
+    const bool ignored = t.on_mode_report(2027, 4);  // permanently reset: not available
+    const bool changed = t.on_mode_report(2027, 2);
+    const bool graphemes = unicode::width_mode() == unicode::WidthMode::graphemes;
+    t.stop();
+    const bool back = unicode::width_mode() == unicode::WidthMode::code_points;
+    std::_Exit(!ignored && changed && graphemes && back ? 0 : 3);
+  }
+  std::string out;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;) {
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(master);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::size_t query = out.find(Terminal::QUERY_GRAPHEMES);
+  const std::size_t set = out.find(Terminal::SET_GRAPHEMES);
+  const std::size_t reset = out.find(Terminal::RESET_GRAPHEMES);
+  ASSERT_NE(query, std::string::npos);
+  ASSERT_NE(set, std::string::npos);
+  ASSERT_NE(reset, std::string::npos);
+  EXPECT_LT(out.find(Terminal::ENTER), query);
+  EXPECT_LT(query, set);
+  EXPECT_LT(set, reset);
+  EXPECT_LT(reset, out.rfind(Terminal::LEAVE));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 namespace styled::syntax_engine {
 namespace {
 
+#ifndef VELLUMINE_SYNTAX_ENGINE_LINKED
 const Engine* entry_of(void* module) {
   if (module == nullptr) return nullptr;
   using Entry = const Engine* (*)();
@@ -34,6 +35,7 @@ std::string own_folder() {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
+#endif
 
 const Engine* load() {
 #ifdef VELLUMINE_SYNTAX_ENGINE_LINKED

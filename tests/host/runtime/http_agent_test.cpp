@@ -246,6 +246,21 @@ TEST_P(TurnFailures, EndTheTurnWithAReasonAndKeepWhatWasShown) {
 const std::string kPartial =
     "data: " + content("par").dump() + "\n\ndata: " + content("tial").dump() + "\n\n";
 
+// After the partial answer, `drip` every few milliseconds for ever.
+ChatReply dripping(std::vector<std::string> pieces, std::string drip) {
+  ChatReply r = reply(std::move(pieces), ChatReply::Then::drip);
+  r.drip_piece = std::move(drip);
+  r.gap = std::chrono::milliseconds(10);
+  return r;
+}
+
+ChatReply with_huge_headers() {
+  ChatReply r = reply({sse({content("never read")})});
+  for (int i = 0; i < 40; ++i)
+    r.headers.emplace_back("X-Pad-" + std::to_string(i), std::string(4000, 'h'));
+  return r;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, TurnFailures,
     testing::Values(
@@ -282,6 +297,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "out of memory", "partial"},
         FailureCase{"SilentServer", reply({kPartial}, ChatReply::Then::hold),
                     "{url} sent nothing for 0.2 s", "partial"},
+        // What a server can make the client hold, or wait for, is bounded.
+        FailureCase{"HeadersPastTheLimit", with_huge_headers(),
+                    "the headers of the answer from {url}/v1/chat/completions are larger than "
+                    "64 KB",
+                    ""},
+        FailureCase{"OnlyKeepAliveComments", dripping({kPartial}, ": keep-alive\n\n"),
+                    "{url} sent no answer text for 0.2 s", "partial"},
+        FailureCase{"AByteAtATime",
+                    dripping({kPartial, "data: {\"choices\":[{\"delta\":{\"content\":\""}, "a"),
+                    "{url} sent no answer text for 0.2 s", "partial"},
         FailureCase{"NoModelListed", reply({}),
                     "{url}/v1/models lists no model: set model in "
                     "the [runtime] section",
@@ -299,7 +324,7 @@ TEST(HttpAgentAnswerEnds, LengthLimitGetsANoticeAfterTheAnswer) {
   const auto answer = out.find("Once upon a");
   const auto notice = out.find("the model reached its length limit");
   ASSERT_NE(notice, std::string::npos) << out;
-  EXPECT_LT(answer, notice);
+  EXPECT_LT(answer, out.rfind('\n', notice));  // on a line of its own
   EXPECT_LT(notice, out.find("Done in"));
 }
 
@@ -381,6 +406,19 @@ TEST(HttpAgentCancel, BeforeAnyAnswerDropsThePrompt) {
   worker.join();
   EXPECT_EQ(shown.result.end, TurnEnd::interrupted);
   EXPECT_TRUE(h.agent.conversation().empty());
+}
+
+TEST(HttpAgentVolume, AnAnswerPastTheLimitEndsTheTurn) {
+  const std::string piece(2 * 1024 * 1024, 'x');
+  const std::string event = "data: " + content(piece.c_str()).dump() + "\n\n";
+  const FakeChatServer server([&](const json&) {
+    return reply(std::vector<std::string>(10, event));  // 20 MB in all
+  });
+  AgentHarness h(options_for(server.url(), "turbo"));
+  const auto shown = h.turn("go");
+  EXPECT_EQ(shown.result.reason,
+            "the answer from " + server.url() + "/v1/chat/completions is larger than 16 MB");
+  EXPECT_EQ(shown.answer.size(), 8 * piece.size());  // what fitted was shown
 }
 
 TEST(HttpAgentVolume, LongAnswersAndThinkingArriveWhole) {

@@ -86,7 +86,10 @@ TEST(ModelChat, a_typed_prompt_streams_the_server_answer_into_the_transcript) {
 TEST(ModelChat, ctrl_c_closes_a_slow_answer_and_ends_the_turn_interrupted) {
   FakeChatServer server([](const nlohmann::json&) {
     ChatReply r;
-    r.pieces = {host_test::sse({host_test::delta_event({{"content", "partial "}})}, false)};
+    // Reasoning sent apart: the content that follows is answer, shown at once.
+    r.pieces = {host_test::sse({host_test::delta_event({{"reasoning_content", "Hm."}}),
+                                host_test::delta_event({{"content", "partial "}})},
+                               false)};
     r.then = ChatReply::Then::hold;
     return r;
   });

@@ -9,7 +9,7 @@
 
 namespace {
 
-using host::tui::PendingTurn;
+using host::PendingTurn;
 using host::tui::TurnController;
 using namespace std::chrono_literals;
 

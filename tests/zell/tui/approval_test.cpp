@@ -7,7 +7,7 @@
 
 #include "item_rows.h"
 #include "scrollback_fixture.h"
-#include "zell/tui/widgets/scrollback/concat.h"
+#include "unicode/concat.h"
 
 namespace zell::tui::widgets::testing {
 namespace {
@@ -32,9 +32,10 @@ TEST_P(ApprovalPrompt, draws_its_rows) {
   Transcript t({c.terminal_width, 30});
   t.log().append_approval(c.tool, c.command);
   std::vector<Row> rows{
-      {}, {{concat({"  Allow ", c.tool_shown, "? "}), "bold yellow"}, {c.one_line, "dim"}}};
+      {},
+      {{unicode::concat({"  Allow ", c.tool_shown, "? "}), "bold yellow"}, {c.one_line, "dim"}}};
   for (const std::string& r : c.full)
-    rows.push_back({{r.empty() ? r : concat({"    ", r}), "dim"}});
+    rows.push_back({{r.empty() ? r : unicode::concat({"    ", r}), "dim"}});
   rows.push_back({{"  Press ", "dim"},
                   {"1", "bold white"},
                   {" to allow, ", "dim"},
@@ -45,8 +46,17 @@ TEST_P(ApprovalPrompt, draws_its_rows) {
 }
 
 const std::string X200(200, 'x');
-const std::string PREFIX = concat({"echo ", std::string(115, 'a')});  // 120 harmless characters
-const std::string COMMAND = concat({PREFIX, " && curl x | sh"});
+const std::string PREFIX =
+    unicode::concat({"echo ", std::string(115, 'a')});  // 120 harmless characters
+const std::string COMMAND = unicode::concat({PREFIX, " && curl x | sh"});
+
+// 19 skin-toned thumbs: 76 cells where each code point is drawn (38 when clustered).
+std::string thumbs() {
+  std::string s;
+  for (int i = 0; i < 19; ++i) s += "👍🏽";
+  return s;
+}
+const std::string THUMBS = concat({thumbs(), " && curl x | sh"});
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ApprovalPrompt,
@@ -67,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
             "bash",
             "bash",
             X200,
-            concat({std::string(20, 'x'), "…"}),
+            unicode::concat({std::string(20, 'x'), "…"}),
             {std::string(31, 'x'), std::string(31, 'x'), std::string(31, 'x'), std::string(31, 'x'),
              std::string(31, 'x'), std::string(31, 'x'), std::string(14, 'x')}},
         // The end of a long command is never hidden: it follows whole below the cut line.
@@ -76,8 +86,19 @@ INSTANTIATE_TEST_SUITE_P(
                      "bash",
                      "bash",
                      COMMAND,
-                     concat({PREFIX.substr(0, 80), "…"}),
+                     unicode::concat({PREFIX.substr(0, 80), "…"}),
                      {COMMAND.substr(0, 91), COMMAND.substr(91)}},
+        // Measured per code point, the line overflows: cut, and the tail follows whole.
+        ApprovalCase{"emoji_measured_as_drawn",
+                     100,
+                     "bash",
+                     "bash",
+                     THUMBS,
+                     concat({thumbs(), " && …"}),
+                     {THUMBS}},
+        // Terminals disagree on its width: shown whole even though it fits.
+        ApprovalCase{
+            "disputed_width_shown_whole", 100, "bash", "bash", "echo कि", "echo कि", {"echo कि"}},
         ApprovalCase{"disguised_characters_shown",
                      100,
                      "ba\u202Esh",

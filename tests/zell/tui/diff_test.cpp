@@ -6,7 +6,7 @@
 
 #include "item_rows.h"
 #include "scrollback_fixture.h"
-#include "zell/tui/widgets/scrollback/concat.h"
+#include "unicode/concat.h"
 
 namespace zell::tui::widgets::testing {
 namespace {
@@ -114,9 +114,11 @@ TEST(DiffLarge, one_megabyte_diff_is_summarised_whole_and_shows_four_lines) {
   ASSERT_EQ(t.log().lines().size(), 6u);
   const std::string count = std::to_string(pairs);
   EXPECT_EQ(t.log().lines()[0].text().find(
-                concat({"    ⎿ Added ", count, " lines, removed ", count, " lines"})),
+                unicode::concat({"    ⎿ Added ", count, " lines, removed ", count, " lines"})),
             0u);
-  EXPECT_EQ(t.log().lines()[5].text().find(concat({"      … +", std::to_string(lines - 4)})), 0u);
+  EXPECT_EQ(
+      t.log().lines()[5].text().find(unicode::concat({"      … +", std::to_string(lines - 4)})),
+      0u);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include "item_rows.h"
 #include "scrollback_fixture.h"
 #include "styled/text.h"
-#include "zell/tui/widgets/scrollback/concat.h"
+#include "unicode/concat.h"
 
 namespace zell::tui::widgets::testing {
 namespace {
@@ -132,7 +132,7 @@ TEST(LargeInput, a_megabyte_command_is_shown_whole_below_its_cut_line) {
   const auto rows = t.texts();
   const std::size_t full_rows = (command.size() + 90) / 91;  // rows of 91 cells
   ASSERT_EQ(rows.size(), 3 + full_rows);
-  EXPECT_EQ(rows[2], concat({"    ", std::string(91, 'a')}));
+  EXPECT_EQ(rows[2], unicode::concat({"    ", std::string(91, 'a')}));
   EXPECT_EQ(rows.back(), "  Press 1 to allow, 2 to deny");
 }
 

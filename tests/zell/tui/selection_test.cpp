@@ -18,11 +18,16 @@
 #include <gtest/gtest.h>
 
 #include "styled/text.h"
+#include "termui/clipboard.h"
 #include "zell/tui/scrollback_fixture.h"
 
 namespace zell::tui::widgets {
 namespace {
 
+using termui::base64_encode;
+using termui::ClipboardError;
+using termui::osc52_sequence;
+using termui::write_terminal_device;
 using testing::Transcript;
 
 // A transcript 60 columns wide: content from screen column 1 (padding), 57 cells wide, the

@@ -6,9 +6,9 @@
 #include <random>
 
 #include "scrollback_fixture.h"
+#include "unicode/line_scan.h"
 #include "unicode/text_ops.h"
-#include "zell/tui/widgets/scrollback/line_scan.h"
-#include "zell/tui/widgets/scrollback/word_fill.h"
+#include "unicode/word_fill.h"
 
 namespace zell::tui::widgets {
 namespace {
@@ -18,7 +18,7 @@ using testing::Transcript;
 // Rows a plain answer `text` shows once filled at `width`, each indented by two columns.
 std::vector<std::string> filled_rows(std::string_view text, int width) {
   std::vector<std::string> rows;
-  for_each_piece(word_fill(text, width), [&](std::string_view row) {
+  unicode::for_each_piece(unicode::word_fill(text, width), [&](std::string_view row) {
     std::string r = "  " + std::string(row);
     r.erase(r.find_last_not_of(' ') + 1);
     rows.push_back(r);

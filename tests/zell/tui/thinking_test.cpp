@@ -8,15 +8,15 @@
 #include "item_rows.h"
 #include "scrollback_fixture.h"
 #include "styled/text.h"
+#include "unicode/concat.h"
 #include "zell/errors.h"
-#include "zell/tui/widgets/scrollback/concat.h"
 
 namespace zell::tui::widgets::testing {
 namespace {
 
 std::string numbered_lines(int n) {
   std::string s;
-  for (int i = 1; i <= n; ++i) s += concat({"line ", std::to_string(i), "\n"});
+  for (int i = 1; i <= n; ++i) s += unicode::concat({"line ", std::to_string(i), "\n"});
   return s;
 }
 
@@ -49,10 +49,11 @@ std::vector<Row> expanded_numbered(int n) {
   std::vector<Row> rows{
       {},
       {{"  ▼ ", "cyan"},
-       {concat({"thinking (", std::to_string(n), " lines)"}), "dim italic cyan"}}};
+       {unicode::concat({"thinking (", std::to_string(n), " lines)"}), "dim italic cyan"}}};
   for (int i = 1; i <= 30; ++i)
-    rows.push_back({{concat({"    line ", std::to_string(i)}), "dim italic"}});
-  rows.push_back({{concat({"    … +", std::to_string(n - 30), " more lines"}), "dim italic"}});
+    rows.push_back({{unicode::concat({"    line ", std::to_string(i)}), "dim italic"}});
+  rows.push_back(
+      {{unicode::concat({"    … +", std::to_string(n - 30), " more lines"}), "dim italic"}});
   rows.push_back({});
   return rows;
 }
@@ -197,7 +198,7 @@ TEST_F(ThinkingClick, the_upper_of_two_headers_in_the_window_wins) {
 TEST_F(ThinkingClick, glyph_without_header_flips_the_lowest_known_state) {
   for (int i = 0; i < 8; ++i) {
     if (i == 3 || i == 7) {
-      log().append_thinking(concat({"block ", std::to_string(i)}), i == 7);
+      log().append_thinking(unicode::concat({"block ", std::to_string(i)}), i == 7);
     } else {
       log().append_info("filler");
     }

@@ -7,14 +7,14 @@
 
 #include "item_rows.h"
 #include "scrollback_fixture.h"
-#include "zell/tui/widgets/scrollback/concat.h"
+#include "unicode/concat.h"
 
 namespace zell::tui::widgets::testing {
 namespace {
 
 std::string lines_of(int n) {
   std::string s;
-  for (int i = 1; i <= n; ++i) s += concat({"r", std::to_string(i), "\n"});
+  for (int i = 1; i <= n; ++i) s += unicode::concat({"r", std::to_string(i), "\n"});
   return s;
 }
 
@@ -26,8 +26,8 @@ const char* const CONNECTOR = "dim #5f87ff";
 std::vector<Row> result_rows(int shown) {
   std::vector<Row> rows;
   for (int i = 1; i <= shown; ++i) {
-    rows.push_back(
-        {{i < shown ? "    │ " : "    ⎿ ", CONNECTOR}, {concat({"r", std::to_string(i)}), "dim"}});
+    rows.push_back({{i < shown ? "    │ " : "    ⎿ ", CONNECTOR},
+                    {unicode::concat({"r", std::to_string(i)}), "dim"}});
   }
   return rows;
 }
@@ -172,7 +172,7 @@ TEST(ToolResultLarge, twenty_megabytes_fold_to_seven_rows) {
   t.log().append_tool_result(big);
   ASSERT_EQ(t.log().lines().size(), 7u);
   EXPECT_EQ(t.log().lines()[6].text().find(
-                concat({"      … +", std::to_string(total - 6), " more lines"})),
+                unicode::concat({"      … +", std::to_string(total - 6), " more lines"})),
             0u);
 }
 

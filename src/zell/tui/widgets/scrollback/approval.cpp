@@ -5,11 +5,11 @@
 #include <string>
 
 #include "styled/text.h"
+#include "unicode/line_scan.h"
 #include "unicode/utf8.h"
 #include "unicode/visible_command.h"
 #include "unicode/width.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
-#include "zell/tui/widgets/scrollback/line_scan.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
 
 namespace zell::tui::widgets {
@@ -36,7 +36,7 @@ std::string one_line_command(std::string_view command) {
       s += c;
     }
   }
-  return std::string(strip_view(s));
+  return std::string(unicode::strip_view(s));
 }
 
 // Tabs as spaces up to the next multiple of 8 cells of the line, so that the rows below can
@@ -84,9 +84,11 @@ void Scrollback::_render_approval(std::string_view tool_name, std::string_view c
   // The user approves every character: when the line above was cut (by its limit or by the
   // width) or turned line breaks into arrows, the command follows whole, one row per line of
   // it, folded at the width with every character kept.
-  const bool cut = longer_than(shown, max_w) ||
+  const bool cut = unicode::longer_than(shown, max_w) ||
                    line.cell_length() > static_cast<std::size_t>(write_width(*this));
-  if (cut || command.find('\n') != std::string_view::npos) write_whole_command(command);
+  // So does a command whose width terminals disagree on: it may overflow where it looks whole.
+  if (cut || command.find('\n') != std::string_view::npos || unicode::widths_disagree(command))
+    write_whole_command(command);
 
   styled::Text hint;
   const styled::Style& dim = item_style("dim");
@@ -107,7 +109,7 @@ void Scrollback::write_whole_command(std::string_view command) {
     write_line(styled::Text(row.empty() ? std::string() : std::string(INDENT) + row, dim));
     row.clear();
   };
-  for_each_piece(command, [&](std::string_view piece) {
+  unicode::for_each_piece(command, [&](std::string_view piece) {
     const std::string line = expand_tabs(unicode::visible_command(piece));
     std::size_t cells = 0;
     for (std::size_t pos = 0; pos < line.size();) {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "styled/text.h"
+#include "unicode/concat.h"
+#include "unicode/line_scan.h"
 #include "unicode/text_ops.h"
-#include "zell/tui/widgets/scrollback/concat.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
-#include "zell/tui/widgets/scrollback/line_scan.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
 
 namespace zell::tui::widgets {
@@ -78,7 +78,7 @@ std::string summary_text(std::size_t added, std::size_t removed) {
 }  // namespace
 
 bool _is_diff(std::string_view text) {
-  LineReader reader(strip_view(text));
+  unicode::LineReader reader(unicode::strip_view(text));
   int markers = 0;
   std::string_view line;
   for (std::size_t i = 0; i < DETECTION_LINES && reader.next(line); ++i) {
@@ -99,7 +99,7 @@ void Scrollback::_render_diff(std::string_view diff_text) {
   std::uint64_t new_line = 0;
   std::vector<styled::Text> shown;
   std::size_t lines_read_when_full = 0;
-  LineReader reader(strip_view(diff_text));
+  unicode::LineReader reader(unicode::strip_view(diff_text));
   for (std::string_view dl; reader.next(dl);) {
     ++total;
     if (starts(dl, "+") && !starts(dl, "+++")) ++added;
@@ -149,9 +149,9 @@ void Scrollback::_render_diff(std::string_view diff_text) {
   // The fold counts every line not shown, skipped headers and blank lines included, and is
   // written only when some line follows the last one shown.
   if (shown.size() == MAX_DIFF_LINES && total > lines_read_when_full) {
-    write_line(
-        styled::Text(concat({"      … +", std::to_string(total - shown.size()), " more lines"}),
-                     item_style("dim italic")));
+    write_line(styled::Text(
+        unicode::concat({"      … +", std::to_string(total - shown.size()), " more lines"}),
+        item_style("dim italic")));
   }
 }
 

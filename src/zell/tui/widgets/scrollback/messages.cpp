@@ -5,13 +5,13 @@
 #include "styled/console.h"
 #include "styled/markdown/markdown.h"
 #include "styled/text.h"
+#include "unicode/line_scan.h"
 #include "unicode/text_ops.h"
 #include "unicode/visible_text.h"
+#include "unicode/word_fill.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
-#include "zell/tui/widgets/scrollback/line_scan.h"
 #include "zell/tui/widgets/scrollback/markdown_markers.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
-#include "zell/tui/widgets/scrollback/word_fill.h"
 
 namespace zell::tui::widgets {
 namespace {
@@ -65,8 +65,9 @@ void Scrollback::_render_error(std::string_view text) {
     return;
   }
   // Wrapped here rather than by the log, so that continuation rows line up under the text.
-  const styled::Lines rows =
-      console().render_lines(styled::Text(unicode::visible_text(text, unicode::Reveal::reordering), item_style("red")), width - 4, false);
+  const styled::Lines rows = console().render_lines(
+      styled::Text(unicode::visible_text(text, unicode::Reveal::reordering), item_style("red")),
+      width - 4, false);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     styled::Text line;
     if (i == 0) {
@@ -91,16 +92,16 @@ void Scrollback::_render_assistant(std::string_view text) {
                              .color_system = styled::ColorSystem::truecolor,
                              .file = &rendered});
     console.print(styled::Markdown(text, "monokai"));
-    for_each_piece(rendered, [this](std::string_view line) {
+    unicode::for_each_piece(rendered, [this](std::string_view line) {
       write_line(styled::Text::from_ansi(indented(line)));
     });
     return;
   }
-  for_each_piece(text, [this, avail_w](std::string_view paragraph) {
+  unicode::for_each_piece(text, [this, avail_w](std::string_view paragraph) {
     const std::string wrapped =
-        unicode::is_blank(paragraph) ? std::string() : word_fill(paragraph, avail_w - 2);
-    for_each_piece(wrapped,
-                   [this](std::string_view line) { write_line(styled::Text(indented(line))); });
+        unicode::is_blank(paragraph) ? std::string() : unicode::word_fill(paragraph, avail_w - 2);
+    unicode::for_each_piece(
+        wrapped, [this](std::string_view line) { write_line(styled::Text(indented(line))); });
   });
 }
 

@@ -9,7 +9,7 @@
 // error lines), thinking.cpp (thinking blocks and their click toggle), tools.cpp (tool calls and
 // results), diff.cpp (diff-shaped results), approval.cpp (the approval prompt),
 // turn_summary.cpp (the turn summary), selection.cpp (mouse selection and its highlight) and
-// clipboard.cpp (copying the selection out).
+// termui's clipboard (copying the selection out).
 //
 // UI thread only: agent events reach the widget as messages handled on that thread.
 
@@ -24,8 +24,8 @@
 
 #include "styled/renderable.h"
 #include "styled/theme.h"
+#include "termui/clipboard.h"
 #include "termui/widgets/rich_log.h"
-#include "zell/tui/widgets/scrollback/clipboard.h"
 
 namespace zell::tui::widgets {
 
@@ -45,7 +45,8 @@ struct HistoryEntry {
 };
 
 // A normalised selection: first line and column, last line and column, (y1, x1) not after
-// (y2, x2). Columns count characters of the line's text; x2 is exclusive.
+// (y2, x2); x2 is exclusive. Columns count characters of the line's text, or screen cells where
+// said.
 struct SelectionRange {
   int y1 = 0;
   int x1 = 0;
@@ -129,11 +130,11 @@ class Scrollback : public termui::RichLog {
   [[nodiscard]] std::string get_selection() const;
   // The base row with the selected characters on the highlight background.
   [[nodiscard]] termui::Strip render_line(int y) override;
-  // Puts `text` on the clipboard; throws ClipboardError when no way out worked.
+  // Puts `text` on the clipboard; throws termui::ClipboardError when no way out worked.
   void _set_clipboard_osc52(std::string_view text);
 
   // How the clipboard writer leaves the process; tests put their own in.
-  ClipboardPorts clipboard_ports = ClipboardPorts::real();
+  termui::ClipboardPorts clipboard_ports = termui::ClipboardPorts::real();
 
   // ---- line tracking and redrawing ----
   // Lines written since the last clear or redraw (write calls, not the rows they wrap into).
@@ -208,10 +209,7 @@ class Scrollback : public termui::RichLog {
   };
 
   // The selection's two ends as (content line, screen cell), the earlier first.
-  struct CellRange {
-    int y1, x1, y2, x2;
-  };
-  [[nodiscard]] std::optional<CellRange> selection_cells() const;
+  [[nodiscard]] std::optional<SelectionRange> selection_cells() const;
 
   // Draws history entry i at the end of the display, from its cache when the layout matches.
   void draw_entry(std::size_t i);

@@ -77,7 +77,7 @@ std::string_view without_padding(std::string_view text) {
 
 }  // namespace
 
-std::optional<Scrollback::CellRange> Scrollback::selection_cells() const {
+std::optional<SelectionRange> Scrollback::selection_cells() const {
   if (!_sel_start || !_sel_end) return std::nullopt;
   // Positions are (column, line); ordered by line, then column.
   auto [x1, y1] = *_sel_start;
@@ -86,7 +86,7 @@ std::optional<Scrollback::CellRange> Scrollback::selection_cells() const {
     std::swap(x1, x2);
     std::swap(y1, y2);
   }
-  return CellRange{y1, x1, y2, x2};
+  return SelectionRange{y1, x1, y2, x2};
 }
 
 namespace {
@@ -209,6 +209,10 @@ void Scrollback::on_mouse_up(termui::MouseEvent& event) {
   } catch (const std::exception& e) {
     append_error(std::string("Could not copy the selection: ") + e.what());
   }
+}
+
+void Scrollback::_set_clipboard_osc52(std::string_view text) {
+  termui::set_clipboard(clipboard_ports, text);
 }
 
 }  // namespace zell::tui::widgets

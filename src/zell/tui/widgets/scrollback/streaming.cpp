@@ -7,12 +7,12 @@
 #include <algorithm>
 
 #include "styled/text.h"
+#include "unicode/concat.h"
+#include "unicode/line_scan.h"
 #include "unicode/text_ops.h"
 #include "unicode/utf8.h"
-#include "zell/tui/widgets/scrollback/concat.h"
-#include "zell/tui/widgets/scrollback/line_scan.h"
+#include "unicode/word_fill.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
-#include "zell/tui/widgets/scrollback/word_fill.h"
 
 namespace zell::tui::widgets {
 namespace {
@@ -48,7 +48,7 @@ std::size_t restart_offset(std::string_view text, std::string_view filled, std::
   std::size_t pos = 0;
   std::size_t row = 0;
   bool matched = true;
-  for_each_piece(filled, [&](std::string_view piece) {
+  unicode::for_each_piece(filled, [&](std::string_view piece) {
     if (!matched || row++ >= rows) return;
     // Rows after the first drop the white space they start with.
     if (!piece.empty() && piece[0] != ' ') {
@@ -93,16 +93,16 @@ int Scrollback::_stream_avail_width() const {
 void Scrollback::_write_wrapped(std::string_view line) {
   const int avail = _stream_avail_width();
   if (unicode::is_blank(line)) {
-    write_line(styled::Text(concat({"  ", line})));
+    write_line(styled::Text(unicode::concat({"  ", line})));
     return;
   }
-  write_filled_rows(word_fill(line, avail), 0);
+  write_filled_rows(unicode::word_fill(line, avail), 0);
 }
 
 void Scrollback::write_filled_rows(std::string_view filled, std::size_t from) {
   std::string row = "  ";
   std::size_t i = 0;
-  for_each_piece(filled, [&](std::string_view piece) {
+  unicode::for_each_piece(filled, [&](std::string_view piece) {
     if (i++ < from) return;
     row.resize(2);
     row += piece;
@@ -135,7 +135,7 @@ void Scrollback::stream_token(std::string_view token) {
   }
   _stream_text += token.substr(0, nl);
   bool first = true;
-  for_each_piece(_stream_text, [&](std::string_view line) {
+  unicode::for_each_piece(_stream_text, [&](std::string_view line) {
     stream_lines_.emplace_back(line);
     if (first) {
       end_open_line(stream_lines_.back(), true);
@@ -165,9 +165,9 @@ void Scrollback::show_open_line() {
   if (open_.committed == 0) open_.width = _stream_avail_width();
   if (unicode::is_blank(_stream_text)) return;  // blank so far: nothing to show yet
   const std::string_view rest = std::string_view(_stream_text).substr(open_.base);
-  const std::string settled = word_fill(settled_part(rest), open_.width);
+  const std::string settled = unicode::word_fill(settled_part(rest), open_.width);
   const std::size_t fixed = std::max<std::size_t>(row_count(settled), 1) - 1;
-  const std::string filled = word_fill(rest, open_.width);
+  const std::string filled = unicode::word_fill(rest, open_.width);
   if (fixed > open_.fixed) {
     std::string_view fixed_rows = filled;
     std::size_t cut = 0;
@@ -194,11 +194,11 @@ void Scrollback::show_open_line() {
 void Scrollback::end_open_line(std::string_view line, bool keep_blank) {
   drop_provisional();
   if (unicode::is_blank(line)) {
-    if (keep_blank) write_line(styled::Text(concat({"  ", line})));
+    if (keep_blank) write_line(styled::Text(unicode::concat({"  ", line})));
     return;
   }
   const int width = open_.committed > 0 ? open_.width : _stream_avail_width();
-  write_filled_rows(word_fill(line.substr(open_.base), width), open_.fixed);
+  write_filled_rows(unicode::word_fill(line.substr(open_.base), width), open_.fixed);
 }
 
 void Scrollback::finish_stream(std::string_view full_text) {

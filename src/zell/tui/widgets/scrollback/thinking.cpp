@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "styled/text.h"
+#include "unicode/concat.h"
+#include "unicode/line_scan.h"
 #include "unicode/text_ops.h"
 #include "unicode/utf8.h"
+#include "unicode/word_fill.h"
 #include "zell/errors.h"
-#include "zell/tui/widgets/scrollback/concat.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
-#include "zell/tui/widgets/scrollback/line_scan.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
-#include "zell/tui/widgets/scrollback/word_fill.h"
 
 namespace zell::tui::widgets {
 namespace {
@@ -32,7 +32,7 @@ void Scrollback::append_thinking(std::string_view text, bool expanded) {
 }
 
 void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist_idx) {
-  LineReader reader(strip_view(text));
+  unicode::LineReader reader(unicode::strip_view(text));
   // At most the lines shown are kept; the rest is only counted.
   std::vector<std::string_view> shown;
   for (std::string_view line;
@@ -54,13 +54,14 @@ void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist
     const std::size_t max_preview =
         static_cast<std::size_t>(std::max(terminal ? *terminal - 28 : 50, 30));
     std::string preview = unicode::cp_prefix(shown.front(), max_preview);
-    if (total > 1 || longer_than(shown.front(), max_preview)) {
+    if (total > 1 || unicode::longer_than(shown.front(), max_preview)) {
       preview = unicode::rstrip(preview);
       preview += "…";
     }
     header.append(preview, item_style("dim italic"));
     if (total > 1) {
-      header.append(concat({"  (+", std::to_string(total - 1), " lines)"}), item_style("dim cyan"));
+      header.append(unicode::concat({"  (+", std::to_string(total - 1), " lines)"}),
+                    item_style("dim cyan"));
     }
     write_line(header);
     return;
@@ -68,7 +69,7 @@ void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist
 
   styled::Text header;
   header.append("  ▼ ", item_style("cyan"));
-  header.append(concat({"thinking (", std::to_string(total), " lines)"}),
+  header.append(unicode::concat({"thinking (", std::to_string(total), " lines)"}),
                 item_style("dim italic cyan"));
   write_line(header);
 
@@ -77,14 +78,16 @@ void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist
   for (std::string_view line : shown) {
     // A blank line gives one empty row, without the indentation.
     const std::string wrapped =
-        unicode::is_blank(line) ? std::string() : word_fill(line, avail_w - 8);
-    for_each_piece(wrapped, [&](std::string_view piece) {
-      write_line(styled::Text(piece.empty() ? std::string() : concat({"    ", piece}), body_style));
+        unicode::is_blank(line) ? std::string() : unicode::word_fill(line, avail_w - 8);
+    unicode::for_each_piece(wrapped, [&](std::string_view piece) {
+      write_line(styled::Text(piece.empty() ? std::string() : unicode::concat({"    ", piece}),
+                              body_style));
     });
   }
   if (total > shown.size()) {
     write_line(styled::Text(
-        concat({"    … +", std::to_string(total - shown.size()), " more lines"}), body_style));
+        unicode::concat({"    … +", std::to_string(total - shown.size()), " more lines"}),
+        body_style));
   }
   write_blank();
 }

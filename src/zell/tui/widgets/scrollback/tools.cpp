@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "styled/text.h"
+#include "unicode/concat.h"
+#include "unicode/line_scan.h"
 #include "unicode/utf8.h"
 #include "unicode/visible_text.h"
-#include "zell/tui/widgets/scrollback/concat.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
-#include "zell/tui/widgets/scrollback/line_scan.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
 #include "zell/tui/widgets/scrollback/tool_headers.h"
 
@@ -24,7 +24,7 @@ constexpr std::size_t ERROR_CHARS = 200;
 // Arguments as a header shows them: stripped, line feeds as spaces, cut to `max_chars`. The
 // cut comes first: swapping one character for one gives the same text and reads no further.
 std::string args_short(std::string_view args, std::size_t max_chars) {
-  std::string s = unicode::cp_prefix(strip_view(args), max_chars);
+  std::string s = unicode::cp_prefix(unicode::strip_view(args), max_chars);
   std::replace(s.begin(), s.end(), '\n', ' ');
   return unicode::visible_text(s, unicode::Reveal::invisible);
 }
@@ -53,7 +53,8 @@ void Scrollback::_render_tool(std::string_view name, std::string_view args) {
   header.append("  ● ", accent);
   header.append(unicode::visible_text(header_info(name).first, unicode::Reveal::invisible), accent);
   // Tested before stripping: arguments of white space only still show "()".
-  if (!args.empty()) header.append(concat({"(", args_short(args, 60), ")"}), item_style("dim"));
+  if (!args.empty())
+    header.append(unicode::concat({"(", args_short(args, 60), ")"}), item_style("dim"));
   write_line(header);
 }
 
@@ -63,11 +64,12 @@ void Scrollback::_render_tool_done(std::string_view name, std::string_view args,
   styled::Text line = styled::Text::one_line();
   line.append("  ✓ ", green);
   line.append(unicode::visible_text(header_info(name).first, unicode::Reveal::invisible), green);
-  if (!args.empty()) line.append(concat({"(", args_short(args, 40), ")"}), item_style("#32cd32"));
+  if (!args.empty())
+    line.append(unicode::concat({"(", args_short(args, 40), ")"}), item_style("#32cd32"));
   // The summary is shown as it comes, neither stripped nor freed of line breaks.
   if (!summary.empty())
-    line.append(concat({"  ", unicode::visible_text(unicode::cp_prefix(summary, 60),
-                                                    unicode::Reveal::reordering)}),
+    line.append(unicode::concat({"  ", unicode::visible_text(unicode::cp_prefix(summary, 60),
+                                                             unicode::Reveal::reordering)}),
                 item_style("dim #32cd32"));
   write_line(line);
 }
@@ -82,7 +84,7 @@ void Scrollback::_render_tool_result(std::string_view result, bool error) {
     write_line(line);
     return;
   }
-  LineReader reader(strip_view(result));
+  unicode::LineReader reader(unicode::strip_view(result));
   std::string_view line_text;
   std::vector<std::string_view> shown;
   while (shown.size() < MAX_RESULT_LINES && reader.next(line_text)) shown.push_back(line_text);
@@ -102,9 +104,9 @@ void Scrollback::_render_tool_result(std::string_view result, bool error) {
     write_line(line);
   }
   if (total > shown.size()) {
-    write_line(
-        styled::Text(concat({"      … +", std::to_string(total - shown.size()), " more lines"}),
-                     item_style("dim italic")));
+    write_line(styled::Text(
+        unicode::concat({"      … +", std::to_string(total - shown.size()), " more lines"}),
+        item_style("dim italic")));
   }
 }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "styled/text.h"
-#include "zell/tui/widgets/scrollback/concat.h"
+#include "unicode/concat.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
 #include "zell/tui/widgets/scrollback/tool_headers.h"
@@ -31,7 +31,7 @@ std::string fixed(double value, int decimals) {
 std::string duration(double elapsed) {
   // Not a number reads as no time; past the 64-bit range the seconds stop growing.
   if (std::isnan(elapsed)) elapsed = 0.0;
-  if (elapsed < 60) return concat({fixed(elapsed, 1), "s"});
+  if (elapsed < 60) return unicode::concat({fixed(elapsed, 1), "s"});
   constexpr double LIMIT = 9.2e18;  // below 2^63
   const std::int64_t whole = elapsed >= LIMIT ? std::numeric_limits<std::int64_t>::max()
                                               : static_cast<std::int64_t>(elapsed);
@@ -76,11 +76,12 @@ void Scrollback::append_turn_summary(double elapsed, const std::vector<std::stri
   parts.push_back(duration(elapsed));
   if (!tools.empty()) parts.push_back(tool_counts(tools));
   if (tokens_out != 0) {
-    parts.push_back(tokens_out >= 1000
-                        ? concat({fixed(static_cast<double>(tokens_out) / 1000, 1), "k tokens"})
-                        : concat({std::to_string(tokens_out), " tokens"}));
+    parts.push_back(
+        tokens_out >= 1000
+            ? unicode::concat({fixed(static_cast<double>(tokens_out) / 1000, 1), "k tokens"})
+            : unicode::concat({std::to_string(tokens_out), " tokens"}));
   }
-  if (cost_saved > 0) parts.push_back(concat({"$", fixed(cost_saved, 3), " saved"}));
+  if (cost_saved > 0) parts.push_back(unicode::concat({"$", fixed(cost_saved, 3), " saved"}));
   std::string text;
   for (const std::string& part : parts) {
     if (!text.empty()) text += " · ";

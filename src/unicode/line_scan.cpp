@@ -1,9 +1,9 @@
-#include "zell/tui/widgets/scrollback/line_scan.h"
+#include "unicode/line_scan.h"
 
 #include "unicode/text_ops.h"
 #include "unicode/utf8.h"
 
-namespace zell::tui::widgets {
+namespace unicode {
 
 std::string_view rstrip_view(std::string_view s) noexcept {
   // Stepping back over at most three continuation bytes finds the lead byte of the last
@@ -83,4 +83,4 @@ bool longer_than(std::string_view s, std::size_t n) noexcept {
   return false;
 }
 
-}  // namespace zell::tui::widgets
+}  // namespace unicode

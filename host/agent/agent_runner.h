@@ -9,11 +9,11 @@
 #include <string>
 
 #include "host/agent/agent.h"
-#include "host/tui/pending_turn.h"
-#include "host/tui/turn_worker.h"
+#include "host/agent/pending_turn.h"
+#include "host/agent/turn_worker.h"
 #include "zell/output/output_manager.h"
 
-namespace host::tui {
+namespace host {
 
 class AgentRunner {
  public:
@@ -46,4 +46,4 @@ class AgentRunner {
   TurnWorker worker_;
 };
 
-}  // namespace host::tui
+}  // namespace host

@@ -1,10 +1,10 @@
-#include "host/tui/agent_runner.h"
+#include "host/agent/agent_runner.h"
 
 #include <exception>
 
 #include "host/agent/scripted_agent.h"
 
-namespace host::tui {
+namespace host {
 
 AgentRunner::AgentRunner(zell::output::OutputManager& manager, std::unique_ptr<Agent> typed,
                          double speed, std::shared_ptr<zell::output::Writer> out, Finished finished)
@@ -48,4 +48,4 @@ void AgentRunner::stop() {
   worker_.stop();
 }
 
-}  // namespace host::tui
+}  // namespace host

@@ -1,22 +1,12 @@
 #pragma once
-// A prompt waiting for the agent, and the message that says a turn has ended.
+// The message that says a turn has ended.
 
-#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "host/agent/script.h"
 #include "termui/message.h"
 
 namespace host::tui {
-
-struct PendingTurn {
-  std::string prompt;
-  bool show_prompt = true;
-  // The steps a script plays for this prompt; null for a prompt the user typed.
-  std::shared_ptr<const std::vector<Step>> steps;
-};
 
 // Posted by the worker thread once the agent has returned from a turn. `failure` is the
 // error that ended it early, empty when it ran to its end (or was interrupted, which the

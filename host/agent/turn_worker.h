@@ -7,7 +7,7 @@
 
 #include "host/agent/stop_signal.h"
 
-namespace host::tui {
+namespace host {
 
 class TurnWorker {
  public:
@@ -35,4 +35,4 @@ class TurnWorker {
   std::thread thread_;
 };
 
-}  // namespace host::tui
+}  // namespace host

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace zell::tui::widgets {
+namespace unicode {
 
 // Fills `paragraph` into lines of at most `width` characters joined by "\n":
 // - tabs expand to the next multiple of 8 columns, then tab, LF, VT, FF and CR become spaces;
@@ -19,4 +19,4 @@ namespace zell::tui::widgets {
 // Invalid UTF-8 reads as U+FFFD.
 [[nodiscard]] std::string word_fill(std::string_view paragraph, int width);
 
-}  // namespace zell::tui::widgets
+}  // namespace unicode

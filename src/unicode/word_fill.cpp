@@ -1,4 +1,4 @@
-#include "zell/tui/widgets/scrollback/word_fill.h"
+#include "unicode/word_fill.h"
 
 #include <utf8proc.h>
 
@@ -8,7 +8,7 @@
 #include "unicode/text_ops.h"
 #include "unicode/utf8.h"
 
-namespace zell::tui::widgets {
+namespace unicode {
 namespace {
 
 // The character classes of the chunking rule. "Space" here is only the six ASCII white-space
@@ -185,4 +185,4 @@ std::string word_fill(std::string_view paragraph, int width_arg) {
   return filled;
 }
 
-}  // namespace zell::tui::widgets
+}  // namespace unicode

@@ -1,6 +1,6 @@
 // The clipboard writer: OSC 52 to the controlling terminal, clipboard commands as the fallback.
 
-#include "zell/tui/widgets/scrollback/clipboard.h"
+#include "termui/clipboard.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -11,11 +11,9 @@
 #include <cerrno>
 #include <system_error>
 
-#include "zell/tui/widgets/scrollback/scrollback.h"
-
 extern char** environ;
 
-namespace zell::tui::widgets {
+namespace termui {
 
 namespace {
 
@@ -160,22 +158,22 @@ ClipboardPorts ClipboardPorts::real() {
           &run_command_with_input};
 }
 
-void Scrollback::_set_clipboard_osc52(std::string_view text) {
+void set_clipboard(const ClipboardPorts& ports, std::string_view text) {
   // Built whole before anything is written, so that it can go out in one write.
   const std::string sequence = osc52_sequence(text);
   std::string terminal_error;
   try {
-    clipboard_ports.write_terminal(sequence);
+    ports.write_terminal(sequence);
     return;
   } catch (const std::system_error& e) {
     terminal_error = e.what();
   }
   // The commands get the text itself, not the escape sequence.
   for (const auto& command : clipboard_commands()) {
-    if (clipboard_ports.run_command(command, text)) return;
+    if (ports.run_command(command, text)) return;
   }
   throw ClipboardError("the terminal could not be written (" + terminal_error +
                        ") and no clipboard command worked (pbcopy, wl-copy, xclip, xsel)");
 }
 
-}  // namespace zell::tui::widgets
+}  // namespace termui

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace zell::tui::widgets {
+namespace unicode {
 
 [[nodiscard]] inline std::string concat(std::initializer_list<std::string_view> pieces) {
   std::size_t size = 0;
@@ -17,4 +17,4 @@ namespace zell::tui::widgets {
   return s;
 }
 
-}  // namespace zell::tui::widgets
+}  // namespace unicode

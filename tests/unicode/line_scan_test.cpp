@@ -1,6 +1,6 @@
 // Line reading without copies must split and strip exactly as the copying text operations do.
 
-#include "zell/tui/widgets/scrollback/line_scan.h"
+#include "unicode/line_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "unicode/text_ops.h"
 #include "unicode/utf8.h"
 
-namespace zell::tui::widgets {
+namespace unicode {
 namespace {
 
 std::vector<std::string> read_all(std::string_view s) {
@@ -45,4 +45,4 @@ TEST(LineScan, splits_and_strips_as_the_text_operations) {
 }
 
 }  // namespace
-}  // namespace zell::tui::widgets
+}  // namespace unicode

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace zell::tui::widgets {
+namespace unicode {
 
 // `s` without the white space at both ends / at the end.
 [[nodiscard]] std::string_view strip_view(std::string_view s) noexcept;
@@ -58,4 +58,4 @@ void for_each_piece(std::string_view s, F&& f) {
 // n + 1 of them.
 [[nodiscard]] bool longer_than(std::string_view s, std::size_t n) noexcept;
 
-}  // namespace zell::tui::widgets
+}  // namespace unicode

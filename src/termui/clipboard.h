@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zell::tui::widgets {
+namespace termui {
 
 // Standard Base64 (RFC 4648 alphabet, with padding).
 [[nodiscard]] std::string base64_encode(std::string_view bytes);
@@ -49,4 +49,8 @@ class ClipboardError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-}  // namespace zell::tui::widgets
+// Puts `text` on the clipboard: the OSC 52 sequence to the terminal in one write, else the text
+// itself to the first clipboard command that takes it. Throws ClipboardError when none did.
+void set_clipboard(const ClipboardPorts& ports, std::string_view text);
+
+}  // namespace termui

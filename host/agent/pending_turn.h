@@ -1,0 +1,19 @@
+#pragma once
+// A prompt waiting for the agent: typed by the user, or one turn of a script with its steps.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/agent/script.h"
+
+namespace host {
+
+struct PendingTurn {
+  std::string prompt;
+  bool show_prompt = true;
+  // The steps a script plays for this prompt; null for a prompt the user typed.
+  std::shared_ptr<const std::vector<Step>> steps;
+};
+
+}  // namespace host
