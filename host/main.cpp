@@ -19,16 +19,19 @@
 #include <sstream>
 #include <string>
 
+#include "host/acp/acp_agent.h"
+#include "host/acp/acp_runner_agent.h"
+#include "host/acp/plain_permission.h"
+#include "host/agent/demo_script.h"
+#include "host/agent/script.h"
+#include "host/agent/scripted_agent.h"
 #include "host/config/config_path.h"
 #include "host/config/config_store.h"
-#include "host/agent/demo_script.h"
 #include "host/plain/interrupt_relay.h"
 #include "host/plain/plain_approval.h"
 #include "host/plain/plain_chat.h"
 #include "host/runtime/http_agent.h"
 #include "host/runtime/model_runtime_gateway.h"
-#include "host/agent/script.h"
-#include "host/agent/scripted_agent.h"
 #include "host/tui/vellumine_tui.h"
 #include "zell/errors.h"
 #include "zell/output/output_manager.h"
@@ -65,6 +68,7 @@ struct Options {
   std::string config_path;
   std::optional<std::string> prompt;
   double speed = 1.0;
+  std::vector<std::string> agent_command;  // everything after --agent
 };
 
 const char* const CONFIG_HELP =
@@ -87,7 +91,18 @@ const char* const CONFIG_HELP =
     "With backend = \"http\", the full-screen chat sends every prompt to the server and shows its\n"
     "reasoning as a thinking block; --plain reads prompts line by line from standard input\n"
     "(\"❯ \" prompt, until end of input), and --prompt TEXT runs one turn and exits: 0 when it\n"
-    "completed, 1 when it ended in an error. Ctrl+C stops the running answer.\n";
+    "completed, 1 when it ended in an error. Ctrl+C stops the running answer.\n"
+    "\n"
+    "Any agent that speaks the Agent Client Protocol can drive it instead, started as a child\n"
+    "process (no shell): `vellumine --agent opencode acp`, or in the configuration\n"
+    "\n"
+    "  [agent]\n"
+    "  command = [\"opencode\", \"acp\"]\n"
+    "  # cwd = \"/path/to/project\"         # the session's folder (default: the current one)\n"
+    "  # env = { OPENCODE_LOG = \"warn\" }\n"
+    "\n"
+    "The agent may read and write files and run commands only inside the session's folder; its\n"
+    "permission requests are asked (1 allow once, 2 deny). Ctrl+C cancels its turn.\n";
 
 // The configuration, or the reason it cannot be used (exit status 2 before anything is shown).
 struct LoadedConfig {
@@ -110,8 +125,22 @@ std::optional<LoadedConfig> load_config(const Options& o) {
   return loaded;
 }
 
+// The ACP agent to run: --agent's argv, else [agent] command (unless a script was asked for).
+std::optional<host::acp::AcpOptions> acp_options(const LoadedConfig& c, const Options& o) {
+  if (o.scripted) return std::nullopt;
+  host::acp::AcpOptions options;
+  options.command = o.agent_command.empty() ? c.config.agent.command : o.agent_command;
+  if (options.command.empty()) return std::nullopt;
+  if (o.agent_command.empty()) {
+    options.cwd = c.config.agent.cwd.value_or("");
+    options.env = c.config.agent.env;
+  }
+  return options;
+}
+
 bool uses_model_server(const LoadedConfig& c, const Options& o) {
-  return c.config.runtime.backend == host::config::Backend::http && !o.scripted;
+  return c.config.runtime.backend == host::config::Backend::http && !o.scripted &&
+         !acp_options(c, o);
 }
 
 // Runs the plain presentation's agent: the exit status it gives, 130 after Ctrl+C, 1 with the
@@ -143,6 +172,21 @@ int run_plain_model_chat(const LoadedConfig& c, const Options& o) {
   });
 }
 
+int run_plain_acp_chat(host::acp::AcpOptions options, const Options& o) {
+  return plain_session([&] {
+    zell::output::OutputManager manager;
+    host::acp::AcpAgent agent(
+        manager, std::move(options),
+        host::acp::make_plain_permission_asker(
+            manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
+    agent.start();
+    const host::InterruptRelay relay([&agent] { return agent.cancel(); });
+    host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
+    return host::run_plain_chat(
+        [&agent](const std::string& text) { return agent.run_turn(text).end; }, std::cin, chat);
+  });
+}
+
 int run_plain(std::vector<host::Step> steps, const Options& o) {
   return plain_session([&] {
     zell::output::OutputManager manager;
@@ -161,7 +205,11 @@ int run_full_screen(std::vector<host::Step> steps, const Options& o, LoadedConfi
   options.preflight = o.preflight;
   options.speed = o.speed;
   options.config_path = store->path().string();
-  if (uses_model_server(loaded, o)) {
+  if (auto acp = acp_options(loaded, o)) {
+    options.agent = [acp = std::move(*acp)](zell::output::OutputManager& manager) {
+      return std::make_unique<host::acp::AcpRunnerAgent>(manager, acp);
+    };
+  } else if (uses_model_server(loaded, o)) {
     options.http = host::runtime::http_agent_options(config);
   } else {
     options.script = std::move(steps);
@@ -179,6 +227,20 @@ int run_full_screen(std::vector<host::Step> steps, const Options& o, LoadedConfi
 int main(int argc, char** argv) {
   // A closed pipe on standard output is an error to report, not a reason to die silently.
   std::signal(SIGPIPE, SIG_IGN);
+
+  // Everything after --agent is the agent's own command line, options and all.
+  std::vector<std::string> agent_command;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) != "--agent") continue;
+    agent_command.assign(argv + i + 1, argv + argc);
+    if (agent_command.empty()) {
+      std::fprintf(stderr,
+                   "vellumine: --agent needs the agent's command, e.g. --agent opencode acp\n");
+      return 2;
+    }
+    argc = i;
+    break;
+  }
 
   CLI::App cli{
       "vellumine: the terminal presentation of a local coding agent.\n"
@@ -215,8 +277,14 @@ int main(int argc, char** argv) {
                "open the chat at once, without the runtime mode picker");
   cli.add_flag("--yes", o.yes, "plain presentation: approve every command without asking");
   cli.add_option("--prompt", o.prompt,
-                 "with backend = \"http\": run this one prompt in the plain presentation and exit")
+                 "with backend = \"http\" or an ACP agent: run this one prompt in the plain "
+                 "presentation and exit")
       ->type_name("TEXT");
+  // Taken out of the arguments above; listed here for --help.
+  bool agent_listed = false;
+  cli.add_flag("--agent", agent_listed,
+               "run an Agent Client Protocol agent: everything after --agent is its "
+               "command, e.g. vellumine --agent opencode acp");
 
   try {
     cli.parse(argc, argv);
@@ -229,17 +297,22 @@ int main(int argc, char** argv) {
     return 2;
   }
   o.preflight = !no_preflight;
+  o.agent_command = std::move(agent_command);
   o.scripted = demo || !o.script_path.empty();
   if (::isatty(STDOUT_FILENO) != 1 || o.prompt) o.plain = true;
 
   // Everything that can be wrong with the configuration is reported before anything is shown.
   std::optional<LoadedConfig> loaded = load_config(o);
   if (!loaded) return 2;
-  if (o.prompt && !uses_model_server(*loaded, o)) {
-    std::fprintf(stderr, "vellumine: --prompt needs a model server: set backend = \"http\" in %s\n",
+  const std::optional<host::acp::AcpOptions> acp = acp_options(*loaded, o);
+  if (o.prompt && !uses_model_server(*loaded, o) && !acp) {
+    std::fprintf(stderr,
+                 "vellumine: --prompt needs a model server or an agent: set backend = \"http\" "
+                 "in %s, or give --agent CMD\n",
                  loaded->store->path().c_str());
     return 2;
   }
+  if (o.plain && acp) return run_plain_acp_chat(*acp, o);
   if (o.plain && uses_model_server(*loaded, o)) return run_plain_model_chat(*loaded, o);
 
   std::vector<host::Step> steps;

@@ -203,6 +203,24 @@ void read_agent(const Reader& r, const toml::table& t, HostConfig& config) {
   constexpr std::string_view s = "agent";
   config.agent.system_prompt = r.string(t, s, "system_prompt");
   if (auto idle = r.seconds(t, s, "idle_timeout_s")) config.agent.idle_timeout_s = *idle;
+  if (const toml::node* node = t.get("command")) {
+    const toml::array* argv = node->as_array();
+    if (argv == nullptr || argv->empty()) {
+      r.fail(*node, "agent.command must be a list of strings, the program first");
+    }
+    for (const toml::node& part : *argv) {
+      if (!part.is_string()) r.fail(part, "agent.command must be a list of strings");
+      config.agent.command.push_back(part.as_string()->get());
+    }
+  }
+  config.agent.cwd = r.string(t, s, "cwd");
+  if (const toml::node* node = t.get("env")) {
+    if (!node->is_table()) r.fail(*node, "agent.env must be a table of strings");
+    for (const auto& [name, value] : *node->as_table()) {
+      if (!value.is_string()) r.fail(value, "agent.env values must be strings");
+      config.agent.env.emplace_back(std::string(name.str()), value.as_string()->get());
+    }
+  }
 }
 
 }  // namespace

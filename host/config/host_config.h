@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zell/ports/config.h"
@@ -33,10 +34,14 @@ struct RuntimeSettings {
   std::optional<std::string> model;
 };
 
-// The [agent] section, read by the agent that talks to a model server.
+// The [agent] section, read by the agent that talks to a model server; `command` (with `cwd`
+// and `env`) names an Agent Client Protocol agent to run instead.
 struct AgentSettings {
   std::optional<std::string> system_prompt;
   double idle_timeout_s = kDefaultIdleTimeoutS;
+  std::vector<std::string> command;  // argv; empty: no ACP agent
+  std::optional<std::string> cwd;
+  std::vector<std::pair<std::string, std::string>> env;
 };
 
 struct HostConfig {

@@ -14,15 +14,17 @@ constexpr std::string_view kPromptSign = "\n\x1b[1m❯\x1b[0m ";
 
 int run_plain_chat(runtime::HttpAgent& agent, std::istream& in, const PlainChatOptions& options,
                    std::shared_ptr<zell::output::Writer> out) {
-  const auto ask = [&](const std::string& text) {
-    return agent.run_turn(text).end == runtime::TurnEnd::done;
-  };
+  return run_plain_chat([&agent](const std::string& text) { return agent.run_turn(text).end; }, in,
+                        options, std::move(out));
+}
 
+int run_plain_chat(const std::function<runtime::TurnEnd(const std::string&)>& ask, std::istream& in,
+                   const PlainChatOptions& options, std::shared_ptr<zell::output::Writer> out) {
   if (options.prompt) {
     if (unicode::is_blank(*options.prompt)) return 2;
     out->write(std::string(kPromptSign) + unicode::visible_controls(*options.prompt) + "\n");
     out->flush();
-    switch (agent.run_turn(*options.prompt).end) {
+    switch (ask(*options.prompt)) {
       case runtime::TurnEnd::done:
         return 0;
       case runtime::TurnEnd::interrupted:
@@ -49,7 +51,7 @@ int run_plain_chat(runtime::HttpAgent& agent, std::istream& in, const PlainChatO
       out->flush();
     }
     if (unicode::is_blank(line)) continue;
-    all_done = ask(line) && all_done;
+    all_done = ask(line) == runtime::TurnEnd::done && all_done;
   }
   return all_done ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 // per turn, each turn shown through the output manager, until the input ends; or one turn for
 // a prompt given on the command line.
 
+#include <functional>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -30,6 +31,12 @@ struct PlainChatOptions {
 // reach the caller.
 int run_plain_chat(
     runtime::HttpAgent& agent, std::istream& in, const PlainChatOptions& options,
+    std::shared_ptr<zell::output::Writer> out = std::make_shared<zell::output::FdWriter>(1));
+
+// The same chat for any agent: `ask` runs one turn and says how it ended.
+int run_plain_chat(
+    const std::function<runtime::TurnEnd(const std::string&)>& ask, std::istream& in,
+    const PlainChatOptions& options,
     std::shared_ptr<zell::output::Writer> out = std::make_shared<zell::output::FdWriter>(1));
 
 }  // namespace host

@@ -249,3 +249,39 @@ TEST_F(VellumineInTmux, TheTailOfAnEmojiCommandIsVisible) {
 }
 
 }  // namespace
+
+// An Agent Client Protocol agent (the project's scripted one) drives the full screen: a file
+// written through the client, a command's approval denied with its escapes shown, a turn
+// cancelled by Ctrl+C, and no agent process left once the app has quit.
+TEST_F(VellumineInTmux, AnAcpAgentWritesAsksIsCancelledAndEndsWithTheApp) {
+  const std::string marker = "acp-marker-" + std::to_string(::getpid());
+  // A pattern that matches the agent's command line but not the shell that runs pgrep.
+  const std::string agents = "pgrep -f '[a]cp-marker-" + std::to_string(::getpid()) + "'";
+  std::ofstream(config_) << "[agent]\ncommand = [\"" << FAKE_ACP_AGENT << "\", \"--stderr\", \""
+                         << marker << "\"]\ncwd = \"" << dir_.string() << "\"\n";
+  start("--no-preflight");
+  ASSERT_TRUE(wait_for("Type a prompt")) << pane();
+
+  keys("'write notes.txt hello there' Enter");
+  ASSERT_TRUE(wait_for("written")) << pane();
+  EXPECT_EQ(slurp(dir_ / "notes.txt"), "hello there");
+  EXPECT_NE(pane().find("+ hello there"), std::string::npos) << pane();  // shown as a diff
+
+  keys("perm Enter");
+  ASSERT_TRUE(wait_for("Allow Run rm?")) << pane();
+  EXPECT_NE(pane().find("rm -rf build␛]0;owned␇"), std::string::npos) << pane();
+  // An answer counts once the question has been on screen a moment (type-ahead never answers).
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  keys("2");
+  ASSERT_TRUE(wait_for("permission: selected no")) << pane();
+
+  keys("hang Enter");
+  ASSERT_TRUE(wait_for("waiting")) << pane();
+  keys("C-c");
+  ASSERT_TRUE(wait_for("Interrupted")) << pane();
+  EXPECT_FALSE(run(agents).empty());  // the agent lives on for the next turn
+
+  keys("C-c");
+  ASSERT_TRUE(wait_for("EXIT=0")) << pane();
+  EXPECT_EQ(run(agents), "");
+}

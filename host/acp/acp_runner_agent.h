@@ -1,0 +1,31 @@
+#pragma once
+// The ACP agent behind the full screen's agent runner. The first interrupt of a turn sends
+// session/cancel and lets the agent end it; another one (a second Ctrl+C, or the app closing)
+// stops waiting for the agent at once. The agent process ends with this object.
+
+#include <memory>
+#include <string_view>
+
+#include "host/acp/acp_agent.h"
+#include "host/agent/agent.h"
+
+namespace host::acp {
+
+class AcpRunnerAgent final : public host::Agent {
+ public:
+  AcpRunnerAgent(zell::output::OutputManager& manager, AcpOptions options)
+      : agent_(manager, std::move(options)) {}
+
+  TurnOutcome run_turn(std::string_view prompt, StopSignal& /*stop*/) override {
+    // The agent ends every turn through the manager (done, or a line saying why).
+    return {{}, agent_.run_turn(prompt).completion_tokens};
+  }
+  void cancel() override {
+    if (!agent_.cancel()) agent_.abandon();
+  }
+
+ private:
+  AcpAgent agent_;
+};
+
+}  // namespace host::acp

@@ -1,0 +1,52 @@
+#pragma once
+// The agent's permission requests (session/request_permission) as a question for the user: the
+// tool call's title, what will run or change (the command, or the diff) in full, and the
+// options the agent offers, numbered so that 1 is "allow once" and 2 "reject once" when those
+// are offered, the "always" options next, anything else after them.
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/acp/json_rpc.h"
+#include "host/acp/tool_call_state.h"
+
+namespace host::acp {
+
+struct PermissionOption {
+  std::string id;
+  std::string name;
+  std::string kind;  // allow_once, reject_once, allow_always, reject_always (or unknown)
+};
+
+struct PermissionQuestion {
+  std::string title;
+  std::string detail;                     // the command or the diff, whole
+  std::vector<PermissionOption> options;  // option i is answered by the number i + 1
+};
+
+// The agent's options in the order they are numbered; entries without an id are left out.
+[[nodiscard]] std::vector<PermissionOption> numbered_options(const Json& options);
+
+[[nodiscard]] PermissionQuestion permission_question(const ToolCallState& tool, const Json& options,
+                                                     const std::filesystem::path& cwd);
+
+// The user's choice: the selected option's id, or nullopt for "cancelled".
+using PermissionAsker = std::function<std::optional<std::string>(const PermissionQuestion&)>;
+
+// The first option of `kind`, if offered.
+[[nodiscard]] std::optional<std::string> option_of_kind(const PermissionQuestion& q,
+                                                        std::string_view kind);
+
+// An asker over a yes/no approval (the output manager's approval hook): yes selects "allow
+// once" (else the first allow option), no selects "reject once" (else the first reject option,
+// else cancelled).
+[[nodiscard]] PermissionAsker yes_no_asker(
+    std::function<bool(std::string_view title, std::string_view detail)> approve);
+
+// The result of session/request_permission for a choice.
+[[nodiscard]] Json permission_outcome(const std::optional<std::string>& option_id);
+
+}  // namespace host::acp

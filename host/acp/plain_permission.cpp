@@ -1,0 +1,94 @@
+#include "host/acp/plain_permission.h"
+
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <vector>
+
+#include "unicode/text_ops.h"
+#include "unicode/visible_command.h"
+
+namespace host::acp {
+namespace {
+
+std::string read_line(int fd) {
+  std::string line;
+  char c = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || c == '\n') break;
+    line += c;
+  }
+  return line;
+}
+
+std::optional<std::string> reject(const PermissionQuestion& q) {
+  return option_of_kind(q, "reject_once");
+}
+
+}  // namespace
+
+std::string plain_permission_question(const PermissionQuestion& q) {
+  std::string text = "\n\x1b[1;33m▪ Approve " + unicode::visible_command(q.title) + "\x1b[0m\n";
+  const std::vector<std::string> lines = unicode::split_lines(unicode::visible_command(q.detail));
+  for (const std::string& line : lines) text += "    \x1b[36m" + line + "\x1b[0m\n";
+  text += " ";
+  for (std::size_t i = 0; i < q.options.size(); ++i) {
+    text += fmt::format(" {} {}", i + 1, unicode::visible_command(q.options[i].name));
+    if (i + 1 < q.options.size()) text += " ·";
+  }
+  text += "\n  Choice: ";
+  return text;
+}
+
+std::optional<std::string> plain_permission_choice(const PermissionQuestion& q,
+                                                   std::string_view answer) {
+  const std::string a = unicode::strip(answer);
+  std::size_t n = 0;
+  const auto [end, ec] = std::from_chars(a.data(), a.data() + a.size(), n);
+  if (ec == std::errc() && end == a.data() + a.size() && n >= 1 && n <= q.options.size()) {
+    return q.options[n - 1].id;
+  }
+  return reject(q);
+}
+
+PermissionAsker make_plain_permission_asker(zell::output::OutputManager& manager, ApprovalMode mode,
+                                            std::shared_ptr<zell::output::Writer> out,
+                                            TerminalOpener open_terminal) {
+  return [&manager, mode, out = std::move(out),
+          open_terminal = std::move(open_terminal)](const PermissionQuestion& q) {
+    const bool was_running = manager.indicator_running();
+    if (was_running) manager._stop_indicator();
+    const std::string question = plain_permission_question(q);
+    std::optional<std::string> choice;
+    if (mode == ApprovalMode::approve_all) {
+      choice = option_of_kind(q, "allow_once");
+      out->write(question + "1 (--yes)\n");
+    } else if (const int tty = open_terminal(); tty < 0) {
+      choice = reject(q);
+      out->write(question + "(no terminal to ask: rejected)\n");
+    } else {
+      const bool stdout_is_tty = ::isatty(STDOUT_FILENO) == 1;
+      std::string answer;
+      try {
+        zell::output::FdWriter terminal(tty);
+        terminal.write(question);
+        answer = read_line(tty);
+      } catch (...) {
+        ::close(tty);
+        throw;
+      }
+      ::close(tty);
+      choice = plain_permission_choice(q, answer);
+      if (!stdout_is_tty) out->write(question + unicode::visible_command(answer) + "\n");
+    }
+    out->flush();
+    if (was_running) manager._start_indicator();
+    return choice;
+  };
+}
+
+}  // namespace host::acp

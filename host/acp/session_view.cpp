@@ -1,0 +1,147 @@
+#include "host/acp/session_view.h"
+
+#include "unicode/text_ops.h"
+
+namespace host::acp {
+namespace {
+
+std::string string_field(const Json& j, std::string_view key) {
+  const auto it = j.find(key);
+  return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+// The text of a content chunk; other block kinds (images, audio) say what they are.
+std::string chunk_text(const Json& update) {
+  const auto content = update.find("content");
+  if (content == update.end() || !content->is_object()) return {};
+  const std::string type = string_field(*content, "type");
+  if (type == "text") return string_field(*content, "text");
+  if (type == "resource_link") return string_field(*content, "uri");
+  if (type == "image" || type == "audio") return "[" + type + "]";
+  return {};
+}
+
+std::string_view plan_mark(std::string_view status) {
+  if (status == "completed") return "✓";
+  if (status == "in_progress") return "▸";
+  return "○";
+}
+
+}  // namespace
+
+SessionView::SessionView(zell::output::OutputManager& manager, std::filesystem::path cwd,
+                         const TerminalService* terminals)
+    : m_(manager), cwd_(std::move(cwd)), terminals_(terminals) {
+  out_.emplace(manager);
+}
+
+void SessionView::begin_turn() {
+  out_.emplace(m_);
+  tokens_.reset();
+  user_line_.clear();
+}
+
+void SessionView::apply(const Json& update) {
+  if (!update.is_object()) return;
+  const std::string kind = string_field(update, "sessionUpdate");
+  if (kind != "user_message_chunk") flush_user_line();
+  if (kind == "agent_message_chunk") {
+    out_->answer(chunk_text(update));
+  } else if (kind == "agent_thought_chunk") {
+    out_->thinking(chunk_text(update));
+  } else if (kind == "tool_call") {
+    on_tool_call(update, true);
+  } else if (kind == "tool_call_update") {
+    on_tool_call(update, false);
+  } else if (kind == "plan") {
+    if (const auto entries = update.find("entries"); entries != update.end()) show_plan(*entries);
+  } else if (kind == "usage_update") {
+    if (const auto used = update.find("used"); used != update.end() && used->is_number_integer()) {
+      tokens_ = used->get<long long>();
+    }
+  } else if (kind == "available_commands_update") {
+    commands_.clear();
+    if (const auto list = update.find("availableCommands");
+        list != update.end() && list->is_array()) {
+      for (const Json& c : *list) {
+        if (c.is_object() && !string_field(c, "name").empty()) {
+          commands_.push_back({string_field(c, "name"), string_field(c, "description")});
+        }
+      }
+    }
+  } else if (kind == "user_message_chunk") {
+    user_line_ += chunk_text(update);
+  }
+}
+
+void SessionView::flush_user_line() {
+  if (user_line_.empty()) return;
+  out_->finish_thinking();
+  const std::string line = std::exchange(user_line_, {});
+  m_.print_info("› " + line);
+  m_._emit_event("user_message", {{"text", unicode::visible_controls(line)}});
+}
+
+void SessionView::end_turn() {
+  flush_user_line();
+  out_->finish_thinking();
+  for (auto& [id, tool] : tools_) {
+    if (tool.finished() && !tool.result_shown) show_result(tool);
+  }
+}
+
+void SessionView::on_tool_call(const Json& update, bool is_new) {
+  const std::string id = string_field(update, "toolCallId");
+  auto [it, inserted] = tools_.try_emplace(id);
+  ToolCallState& tool = it->second;
+  if (is_new && !inserted && tool.result_shown) tool = ToolCallState{};  // an id used again
+  tool.merge(update);
+  // A call that starts without a title or input waits for the update that fills them.
+  if (tool.index < 0 && (!tool_summary(tool).empty() || tool.status != "pending")) {
+    show_header(tool);
+  }
+  if (tool.index >= 0 && tool.finished() && !tool.result_shown) show_result(tool);
+}
+
+void SessionView::show_header(ToolCallState& tool) {
+  out_->finish_thinking();
+  tool.index = m_.log_tool(tool_name_for_kind(tool.kind), tool_summary(tool));
+}
+
+void SessionView::show_result(ToolCallState& tool) {
+  if (tool.index < 0) show_header(tool);
+  tool.result_shown = true;
+  std::string text = tool_result_text(tool, cwd_, terminals_);
+  const bool failed = tool.status == "failed";
+  if (text.empty()) text = failed ? "failed" : "done";
+  m_.tool_result(text, failed, tool.index);
+}
+
+ToolCallState& SessionView::tool_for_permission(const Json& tool_call) {
+  const std::string id = string_field(tool_call, "toolCallId");
+  ToolCallState& tool = tools_[id];
+  tool.merge(tool_call);
+  if (tool.index < 0) show_header(tool);
+  return tool;
+}
+
+void SessionView::show_entry(std::string_view name, std::string_view args, std::string_view result,
+                             bool error) {
+  out_->finish_thinking();
+  const int index = m_.log_tool(name, args);
+  m_.tool_result(result, error, index);
+}
+
+void SessionView::show_plan(const Json& entries) {
+  if (!entries.is_array()) return;
+  std::string text;
+  for (const Json& e : entries) {
+    if (!e.is_object()) continue;
+    if (!text.empty()) text += '\n';
+    text += std::string(plan_mark(string_field(e, "status"))) + " " + string_field(e, "content");
+    if (string_field(e, "priority") == "high") text += " (high priority)";
+  }
+  show_entry("Plan", "", text.empty() ? "(empty)" : text, false);
+}
+
+}  // namespace host::acp

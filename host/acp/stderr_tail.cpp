@@ -1,0 +1,63 @@
+#include "host/acp/stderr_tail.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace host::acp {
+
+StderrTail::StderrTail(int fd) : fd_(fd) {
+  if (::pipe2(wake_, O_CLOEXEC) != 0) wake_[0] = wake_[1] = -1;
+  if (fd_ >= 0) thread_ = std::thread([this] { run(); });
+}
+
+StderrTail::~StderrTail() {
+  if (wake_[1] >= 0) {
+    const char c = 0;
+    const ssize_t ignored = ::write(wake_[1], &c, 1);
+    (void)ignored;
+  }
+  if (thread_.joinable()) thread_.join();
+  for (int fd : wake_) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+void StderrTail::run() {
+  char buffer[4096];
+  for (;;) {
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    const int ready = ::poll(fds, wake_[0] >= 0 ? 2 : 1, -1);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0 || (fds[1].revents & POLLIN) != 0) return;
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    feed(std::string_view(buffer, static_cast<std::size_t>(n)));
+  }
+}
+
+void StderrTail::feed(std::string_view bytes) {
+  const std::lock_guard lock(mutex_);
+  for (const char c : bytes) {
+    if (c == '\n') {
+      lines_.push_back(std::move(open_));
+      open_.clear();
+      if (lines_.size() > kLines) lines_.pop_front();
+    } else if (open_.size() < kLineBytes) {
+      open_ += c;
+    }
+  }
+}
+
+std::vector<std::string> StderrTail::lines() const {
+  const std::lock_guard lock(mutex_);
+  std::vector<std::string> out(lines_.begin(), lines_.end());
+  if (!open_.empty()) out.push_back(open_);
+  if (out.size() > kLines) out.erase(out.begin(), out.end() - kLines);
+  return out;
+}
+
+}  // namespace host::acp

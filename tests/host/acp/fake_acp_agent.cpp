@@ -1,0 +1,325 @@
+// A scripted Agent Client Protocol agent for tests. It answers initialize and session/new, and
+// plays one scene per prompt: the prompt's first word names the scene, the rest is its
+// argument. What the client answered to the agent's own requests comes back as answer text
+// ("read: …", "error: …"), so tests see it in the output.
+//
+//   fake_acp_agent [--ignore-eof] [--ignore-term] [--stderr TEXT] [--version N]
+//
+// Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
+// perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
+// write PATH TEXT · term CMD ARGS… · malformed · unknown · crash · stop REASON · hang (until
+// cancelled) · late · burst N · id-string · big N (a line of N bytes).
+
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using Json = nlohmann::json;
+
+namespace {
+
+bool ignore_eof = false;
+bool cancelled = false;
+std::string session = "s-1";
+long long next_id = 100;
+
+void send(const Json& j) {
+  std::string line = j.dump();
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+void update(const Json& u) {
+  send({{"jsonrpc", "2.0"},
+        {"method", "session/update"},
+        {"params", {{"sessionId", session}, {"update", u}}}});
+}
+
+void say(const std::string& text) {
+  update(
+      {{"sessionUpdate", "agent_message_chunk"}, {"content", {{"type", "text"}, {"text", text}}}});
+}
+
+[[noreturn]] void end_of_input() {
+  if (ignore_eof) {
+    for (;;) ::pause();
+  }
+  std::exit(0);
+}
+
+Json read_message() {
+  std::string line;
+  for (;;) {
+    if (!std::getline(std::cin, line)) end_of_input();
+    Json j = Json::parse(line, nullptr, false);
+    if (!j.is_discarded()) return j;
+  }
+}
+
+// Sends a request and serves what comes meanwhile (a cancel) until its answer.
+Json call(const std::string& method, Json params, const Json& id_override = nullptr) {
+  const Json id = id_override.is_null() ? Json(next_id++) : id_override;
+  params["sessionId"] = session;
+  send({{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}});
+  for (;;) {
+    Json m = read_message();
+    if (m.value("method", "") == "session/cancel") {
+      cancelled = true;
+      continue;
+    }
+    if (m.contains("id") && m["id"] == id && !m.contains("method")) return m;
+  }
+}
+
+std::string answer_text(const Json& reply, const std::string& key) {
+  if (reply.contains("error")) return "error: " + reply["error"].value("message", "");
+  return reply["result"].value(key, Json()).dump();
+}
+
+std::vector<std::string> words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> out;
+  std::string w;
+  while (in >> w) out.push_back(w);
+  return out;
+}
+
+std::string rest_after_first(const std::string& text) {
+  const auto space = text.find(' ');
+  return space == std::string::npos ? "" : text.substr(space + 1);
+}
+
+std::string play(const std::string& prompt, const Json& prompt_id) {
+  const std::vector<std::string> w = words(prompt);
+  const std::string scene = w.empty() ? "" : w[0];
+  const std::string arg = rest_after_first(prompt);
+  if (scene == "say") {
+    say(arg);
+  } else if (scene == "think") {
+    update(
+        {{"sessionUpdate", "agent_thought_chunk"}, {"content", {{"type", "text"}, {"text", arg}}}});
+    say("thought about it");
+  } else if (scene == "tools") {
+    // Starts empty, filled by an update; then a failing one; then one never announced.
+    update({{"sessionUpdate", "tool_call"},
+            {"toolCallId", "t1"},
+            {"title", ""},
+            {"kind", "read"},
+            {"status", "pending"}});
+    update({{"sessionUpdate", "tool_call_update"},
+            {"toolCallId", "t1"},
+            {"title", "Read notes.txt"},
+            {"status", "in_progress"},
+            {"rawInput", {{"path", "notes.txt"}}},
+            {"unknownField", 1}});
+    update({{"sessionUpdate", "tool_call_update"},
+            {"toolCallId", "t1"},
+            {"status", "completed"},
+            {"content",
+             {{{"type", "content"},
+               {"content", {{"type", "text"}, {"text", "line one\nline two"}}}}}}});
+    update({{"sessionUpdate", "tool_call"},
+            {"toolCallId", "t2"},
+            {"title", "grep TODO"},
+            {"kind", "search"},
+            {"status", "in_progress"}});
+    update({{"sessionUpdate", "tool_call_update"},
+            {"toolCallId", "t2"},
+            {"status", "failed"},
+            {"rawOutput", {{"error", "grep: bad pattern"}}}});
+    update({{"sessionUpdate", "tool_call"},
+            {"toolCallId", "t3"},
+            {"title", "Run tests"},
+            {"kind", "execute"},
+            {"status", "in_progress"},
+            {"rawInput", {{"command", "make test"}}}});
+    update({{"sessionUpdate", "tool_call_update"},
+            {"toolCallId", "t3"},
+            {"status", "completed"},
+            {"_meta",
+             {{"terminal_output", {{"terminal_id", "x"}, {"data", "all tests passed\n"}}},
+              {"terminal_exit", {{"terminal_id", "x"}, {"exit_code", 0}}}}}});
+    update({{"sessionUpdate", "no_such_update"}, {"whatever", true}});
+    say("tools done");
+  } else if (scene == "plan") {
+    update({{"sessionUpdate", "plan"},
+            {"entries",
+             {{{"content", "Read the code"}, {"priority", "high"}, {"status", "completed"}},
+              {{"content", "Fix the bug"}, {"priority", "medium"}, {"status", "in_progress"}},
+              {{"content", "Write a test"}, {"priority", "low"}, {"status", "pending"}}}}});
+  } else if (scene == "usage") {
+    update({{"sessionUpdate", "usage_update"}, {"used", std::stoll(arg)}, {"size", 200000}});
+    say("counted");
+  } else if (scene == "commands") {
+    update({{"sessionUpdate", "available_commands_update"},
+            {"availableCommands",
+             {{{"name", "init"}, {"description", "set up"}},
+              {{"name", "review"}, {"description", "review code"}}}}});
+    say("commands sent");
+  } else if (scene == "user") {
+    update(
+        {{"sessionUpdate", "user_message_chunk"}, {"content", {{"type", "text"}, {"text", arg}}}});
+    say("echoed");
+  } else if (scene == "diff") {
+    update({{"sessionUpdate", "tool_call"},
+            {"toolCallId", "d1"},
+            {"title", "Edit " + arg},
+            {"kind", "edit"},
+            {"status", "completed"},
+            {"content",
+             {{{"type", "diff"},
+               {"path", arg},
+               {"oldText", "alpha\nbeta\ngamma\n"},
+               {"newText", "alpha\nBETA\ngamma\n"}}}}});
+    update({{"sessionUpdate", "tool_call"},
+            {"toolCallId", "d2"},
+            {"title", "Create new.txt"},
+            {"kind", "edit"},
+            {"status", "completed"},
+            {"content", {{{"type", "diff"}, {"path", "new.txt"}, {"newText", "fresh\n"}}}}});
+  } else if (scene == "perm") {
+    const Json reply =
+        call("session/request_permission",
+             {{"toolCall",
+               {{"toolCallId", "p1"},
+                {"title", "Run rm"},
+                {"kind", "execute"},
+                {"rawInput", {{"command", "rm -rf build\x1b]0;owned\x07"}}}}},
+              {"options",
+               {{{"optionId", "always"}, {"name", "Always allow"}, {"kind", "allow_always"}},
+                {{"optionId", "no"}, {"name", "Reject"}, {"kind", "reject_once"}},
+                {{"optionId", "never"}, {"name", "Never"}, {"kind", "reject_always"}},
+                {{"optionId", "yes"}, {"name", "Allow"}, {"kind", "allow_once"}}}}});
+    const Json outcome = reply["result"]["outcome"];
+    say("permission: " + outcome.value("outcome", "") + " " + outcome.value("optionId", ""));
+  } else if (scene == "read") {
+    Json params = {{"path", w.size() > 1 ? w[1] : ""}};
+    if (w.size() > 3) {
+      params["line"] = std::stoll(w[2]);
+      params["limit"] = std::stoll(w[3]);
+    }
+    say("read: " + answer_text(call("fs/read_text_file", params), "content"));
+  } else if (scene == "write") {
+    const Json reply = call("fs/write_text_file", {{"path", w.size() > 1 ? w[1] : ""},
+                                                   {"content", rest_after_first(arg)}});
+    say(reply.contains("error") ? answer_text(reply, "") : "written");
+  } else if (scene == "term") {
+    Json args = Json::array();
+    for (std::size_t i = 2; i < w.size(); ++i) args.push_back(w[i]);
+    const Json created =
+        call("terminal/create", {{"command", w.size() > 1 ? w[1] : ""},
+                                 {"args", args},
+                                 {"env", {{{"name", "FAKE_VAR"}, {"value", "v42"}}}},
+                                 {"outputByteLimit", 64}});
+    if (created.contains("error")) {
+      say(answer_text(created, ""));
+    } else {
+      const std::string id = created["result"]["terminalId"];
+      update({{"sessionUpdate", "tool_call"},
+              {"toolCallId", "c1"},
+              {"title", "Run " + w[1]},
+              {"kind", "execute"},
+              {"status", "in_progress"},
+              {"content", {{{"type", "terminal"}, {"terminalId", id}}}}});
+      const Json exit = call("terminal/wait_for_exit", {{"terminalId", id}});
+      const Json out = call("terminal/output", {{"terminalId", id}});
+      update(
+          {{"sessionUpdate", "tool_call_update"}, {"toolCallId", "c1"}, {"status", "completed"}});
+      call("terminal/release", {{"terminalId", id}});
+      const Json after = call("terminal/output", {{"terminalId", id}});
+      say("exit: " + exit["result"].dump() + " output: " + out["result"].dump() +
+          " after release: " + answer_text(after, "output"));
+    }
+  } else if (scene == "malformed") {
+    std::fputs("this is not json\n{\"jsonrpc\":\"2.0\"}\n[[[[[[1]]]]]]\n", stdout);
+    std::fflush(stdout);
+    say("still here");
+  } else if (scene == "unknown") {
+    const Json reply = call("x/teleport", {{"where", "mars"}});
+    say("unknown: " + std::to_string(reply["error"].value("code", 0)));
+  } else if (scene == "crash") {
+    std::fputs("fatal: the fake agent crashed on purpose\n", stderr);
+    std::fflush(stderr);
+    say("about to crash");
+    std::_Exit(3);
+  } else if (scene == "stop") {
+    say("stopping");
+    return arg;
+  } else if (scene == "hang") {
+    say("waiting");
+    while (!cancelled) {
+      Json m = read_message();
+      if (m.value("method", "") == "session/cancel") cancelled = true;
+    }
+    return "cancelled";
+  } else if (scene == "late") {
+    send({{"jsonrpc", "2.0"}, {"id", prompt_id}, {"result", {{"stopReason", "end_turn"}}}});
+    say("after the result");
+    return "";
+  } else if (scene == "burst") {
+    const int n = std::stoi(arg);
+    for (int i = 0; i < n; ++i) say("c" + std::to_string(i) + " ");
+  } else if (scene == "id-string") {
+    const Json reply = call("fs/read_text_file", {{"path", "notes.txt"}}, Json("req-α"));
+    say("string id: " + answer_text(reply, "content"));
+  } else if (scene == "big") {
+    say(std::string(std::stoull(arg), 'x'));
+    say("after big");
+  } else {
+    say("unknown scene: " + scene);
+  }
+  return "end_turn";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int version = 1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--ignore-eof") ignore_eof = true;
+    if (a == "--ignore-term") std::signal(SIGTERM, SIG_IGN);
+    if (a == "--stderr" && i + 1 < argc) std::fprintf(stderr, "%s\n", argv[++i]);
+    if (a == "--version" && i + 1 < argc) version = std::atoi(argv[++i]);
+  }
+  std::fflush(stderr);
+  for (;;) {
+    const Json m = read_message();
+    const std::string method = m.value("method", "");
+    if (!m.contains("id")) continue;  // notifications outside a turn
+    const Json& id = m["id"];
+    if (method == "initialize") {
+      send({{"jsonrpc", "2.0"},
+            {"id", id},
+            {"result",
+             {{"protocolVersion", version},
+              {"agentCapabilities", {{"loadSession", false}}},
+              {"agentInfo", {{"name", "fake-agent"}, {"version", "1.2.3"}}}}}});
+    } else if (method == "session/new") {
+      session = "s-" + std::to_string(::getpid());
+      send({{"jsonrpc", "2.0"}, {"id", id}, {"result", {{"sessionId", session}}}});
+    } else if (method == "session/prompt") {
+      cancelled = false;
+      std::string text;
+      for (const Json& block : m["params"]["prompt"]) text += block.value("text", "");
+      const std::string reason = play(text, id);
+      if (!reason.empty()) {
+        send({{"jsonrpc", "2.0"}, {"id", id}, {"result", {{"stopReason", reason}}}});
+      }
+    } else {
+      send({{"jsonrpc", "2.0"},
+            {"id", id},
+            {"error", {{"code", -32601}, {"message", "no " + method}}}});
+    }
+  }
+}
