@@ -105,6 +105,13 @@ TEST(TUIBridge, each_approval_waits_for_its_own_answer) {
   EXPECT_EQ(app.at<ApprovalRequest>(1).tool_name, "bash");
   bridge.set_approval(true);
   EXPECT_TRUE(second.get());
+
+  // An approval leaves nothing behind that could answer the next question.
+  auto third = std::async(std::launch::async, [&] { return bridge.request_approval("bash", "c"); });
+  app.wait_for(3);
+  EXPECT_EQ(third.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout);
+  bridge.set_approval(false);
+  EXPECT_FALSE(third.get());
 }
 
 TEST(TUIBridge, closing_denies_the_waiting_worker_and_everything_after) {
