@@ -56,7 +56,7 @@ std::string thumbs() {
   for (int i = 0; i < 19; ++i) s += "👍🏽";
   return s;
 }
-const std::string THUMBS = concat({thumbs(), " && curl x | sh"});
+const std::string THUMBS = unicode::concat({thumbs(), " && curl x | sh"});
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ApprovalPrompt,
@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "bash",
                      "bash",
                      THUMBS,
-                     concat({thumbs(), " && …"}),
+                     unicode::concat({thumbs(), " && …"}),
                      {THUMBS}},
         // Terminals disagree on its width: shown whole even though it fits.
         ApprovalCase{
