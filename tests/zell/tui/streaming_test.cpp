@@ -61,6 +61,7 @@ const std::string stress_texts[] = {
     paragraph(200),
     "short\n" + paragraph(60) + "\n\n   \n" + paragraph(40),
     std::string(250, 'w') + " tail " + std::string(120, 'v'),
+    "data: " + std::string(5000, 'q') + " end",
     "self-contained-ly-hyphenated-words-run-on-and-on " + std::string(30, '-') + " a--b ---c",
     "tab\tseparated\tcolumns\tthat\tgo\ton " + paragraph(30) + "\tand\tmore",
     "漢字の段落はスペースなしで続きます。" + std::string(40, 'x') + " 漢字 漢字 漢字 " +

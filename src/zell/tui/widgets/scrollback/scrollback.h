@@ -257,6 +257,8 @@ class Scrollback : public termui::RichLog {
     bool provisional_shown = false;
     std::size_t provisional_row = 0;  // first display row of the provisional rows
     int provisional_counter = 0;      // the line counter before them
+    std::size_t word_start = 0;       // where the word still arriving begins
+    std::size_t shown_size = 0;       // bytes of the line when it was last shown
   };
   OpenLine open_;
   int drawn_width_ = -1;  // widget width of the current drawing

@@ -33,6 +33,9 @@ std::string_view settled_part(std::string_view open) {
   return open.substr(0, end);
 }
 
+// Bytes of a still growing word beyond which it is not shown again after every token.
+constexpr std::size_t LONG_WORD = 1024;
+
 std::size_t row_count(std::string_view filled) {
   return filled.empty()
              ? 0
@@ -129,6 +132,12 @@ void Scrollback::stream_token(std::string_view token) {
   }
   const std::size_t nl = token.rfind('\n');
   if (nl == std::string_view::npos) {
+    for (std::size_t i = token.size(); i > 0; --i) {
+      if (is_fill_space(token[i - 1])) {
+        open_.word_start = _stream_text.size() + i;
+        break;
+      }
+    }
     _stream_text += token;
     show_open_line();
     return;
@@ -158,9 +167,22 @@ void Scrollback::drop_provisional() {
 
 void Scrollback::reset_open_line() {
   open_ = OpenLine{};
+  open_.word_start = _stream_text.size();
+  while (open_.word_start > 0 && !is_fill_space(_stream_text[open_.word_start - 1])) {
+    --open_.word_start;
+  }
 }
 
 void Scrollback::show_open_line() {
+  // A word that keeps growing (a long URL, encoded data) cannot settle: all of it is filled
+  // again for every showing. Past a few rows of it the showing waits until the word has grown
+  // by half, so that an unbroken line costs linear time, not quadratic.
+  const std::size_t word = _stream_text.size() - open_.word_start;
+  if (word > LONG_WORD && open_.provisional_shown &&
+      _stream_text.size() - open_.shown_size < word / 2) {
+    return;
+  }
+  open_.shown_size = _stream_text.size();
   drop_provisional();
   if (open_.committed == 0) open_.width = _stream_avail_width();
   if (unicode::is_blank(_stream_text)) return;  // blank so far: nothing to show yet
