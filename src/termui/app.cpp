@@ -29,6 +29,12 @@ bool key_matches(std::string_view keys, std::string_view key) {
   }
 }
 
+// Widgets measure text again as if resized: the terminal said how wide it draws clusters.
+void remeasure(Widget& w) {
+  w.on_resize();
+  for (const auto& child : w.children()) remeasure(*child);
+}
+
 Widget* first_focusable(Widget& w) {
   if (w.can_focus()) return &w;
   for (const auto& child : w.children()) {
@@ -439,7 +445,10 @@ void App::loop() {
     }
     for (auto& e : parser_.flush(now)) dispatch(std::move(e));
     for (const auto& r : parser_.take_mode_reports()) {
-      if (driver_->on_mode_report(r.mode, r.value)) handle_resize(size_);  // widths changed
+      if (driver_->on_mode_report(r.mode, r.value)) {  // widths changed
+        handle_resize(size_);
+        for (Screen* s : stack_) remeasure(*s);
+      }
     }
     if (n > 0 && (fds[1].revents & POLLIN)) {
       driver_->drain_resize();

@@ -7,6 +7,7 @@
 
 #include "scrollback_fixture.h"
 #include "styled/text.h"
+#include "unicode/width.h"
 #include "zell/tui/widgets/scrollback/markdown_markers.h"
 
 namespace zell::tui::widgets {
@@ -50,6 +51,23 @@ TEST(Scrollback, write_renders_at_the_widget_width_less_two_above_twelve_columns
   Scrollback detached;  // not laid out: the base picks its minimum width
   detached.write(word);
   EXPECT_EQ(detached.lines().front().cell_length(), 78);
+}
+
+// Rows drawn before the terminal said it clusters graphemes are measured again: an emoji with
+// a skin tone is 4 cells drawn per code point and 2 cells as one cluster.
+TEST(Scrollback, rows_are_measured_again_when_the_terminal_changes_how_it_draws_clusters) {
+  Transcript t({44, 10});
+  std::string thumbs;
+  for (int i = 0; i < 12; ++i) thumbs += "\U0001F44D\U0001F3FD";
+  t.log().append_user(thumbs);
+  const std::size_t per_code_point = t.log().lines().size();
+  unicode::set_width_mode(unicode::WidthMode::graphemes);
+  t.log().on_resize();
+  const std::size_t per_cluster = t.log().lines().size();
+  unicode::set_width_mode(unicode::WidthMode::code_points);
+  t.log().on_resize();
+  EXPECT_LT(per_cluster, per_code_point);  // half the cells
+  EXPECT_EQ(t.log().lines().size(), per_code_point);
 }
 
 TEST(Scrollback, message_renderers_draw_their_shapes_and_count_each_write) {

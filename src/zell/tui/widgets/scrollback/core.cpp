@@ -164,9 +164,10 @@ void Scrollback::draw_entry(std::size_t i) {
   const std::size_t first_row = lines().size();
   entry_rows_.push_back(static_cast<int>(first_row));
   drawn_width_ = widget_width;
+  drawn_widths_ = unicode::width_mode();
 
   if (cache.widget_width == widget_width && cache.terminal_width == terminal_width &&
-      cache.expanded == expanded && widget_width > 0) {
+      cache.expanded == expanded && cache.widths == unicode::width_mode() && widget_width > 0) {
     append_strips(cache.strips.data(), cache.strips.size());
     _line_counter += cache.writes;
     _step_count += cache.steps;
@@ -184,6 +185,7 @@ void Scrollback::draw_entry(std::size_t i) {
   cache.widget_width = widget_width;
   cache.terminal_width = terminal_width;
   cache.expanded = expanded;
+  cache.widths = unicode::width_mode();
   cache.strips.assign(lines().begin() + static_cast<std::ptrdiff_t>(first_row), lines().end());
   cache.writes = _line_counter - counter_before;
   cache.steps = _step_count - steps_before;
@@ -241,10 +243,13 @@ void Scrollback::_rerender() {
 
 void Scrollback::on_resize() {
   RichLog::on_resize();
-  if (size().width > 0 && size().width != drawn_width_ && !lines().empty()) {
+  // The terminal may answer how it measures text after rows were drawn: they are drawn again.
+  const bool widths_changed = drawn_widths_ != unicode::width_mode();
+  if (size().width > 0 && (size().width != drawn_width_ || widths_changed) && !lines().empty()) {
     rerender_for_resize();
   }
   drawn_width_ = size().width;
+  drawn_widths_ = unicode::width_mode();
 }
 
 void Scrollback::rerender_for_resize() {

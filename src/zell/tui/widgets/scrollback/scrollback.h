@@ -26,6 +26,7 @@
 #include "styled/theme.h"
 #include "termui/clipboard.h"
 #include "termui/widgets/rich_log.h"
+#include "unicode/width.h"
 
 namespace zell::tui::widgets {
 
@@ -202,6 +203,7 @@ class Scrollback : public termui::RichLog {
     int widget_width = -1;  // -1: never drawn
     int terminal_width = -1;
     bool expanded = false;  // thinking entries: the state it was drawn in
+    unicode::WidthMode widths = unicode::WidthMode::code_points;  // how text was measured
     std::vector<termui::Strip> strips;
     int writes = 0;
     int steps = 0;
@@ -261,7 +263,8 @@ class Scrollback : public termui::RichLog {
     std::size_t shown_size = 0;       // bytes of the line when it was last shown
   };
   OpenLine open_;
-  int drawn_width_ = -1;  // widget width of the current drawing
+  int drawn_width_ = -1;                                     // widget width of the current drawing
+  unicode::WidthMode drawn_widths_ = unicode::width_mode();  // and how it measured text
 };
 
 }  // namespace zell::tui::widgets
