@@ -85,7 +85,7 @@ struct KnownSection {
 };
 const KnownSection kKnown[] = {
     {"runtime", {"laptop_26b_runtime_mode", "backend", "base_url", "timeout_s", "model"}},
-    {"agent", {"system_prompt", "idle_timeout_s"}},
+    {"agent", {"system_prompt", "idle_timeout_s", "command", "cwd", "env"}},
 };
 
 // Warnings "source:line: unknown …" for every key and section that no build of ours reads, so
@@ -96,7 +96,10 @@ std::vector<std::string> unknown_keys(const toml::table& doc, std::string_view s
     warnings.push_back(fmt::format("{}:{}: unknown {} {} (ignored)", source,
                                    node.source().begin.line, what, escape_controls(name)));
   };
-  for (const auto& [key, node] : doc) {
+  for (const auto& entry : doc) {
+    // Named, not a structured binding: clang cannot capture a binding in the lambda below.
+    const toml::key& key = entry.first;
+    const toml::node& node = entry.second;
     const auto known = std::find_if(std::begin(kKnown), std::end(kKnown),
                                     [&](const KnownSection& k) { return k.name == key.str(); });
     if (known == std::end(kKnown)) {

@@ -19,6 +19,7 @@ TEST(AgentConfig, ReadsTheCommandFolderAndEnvironment) {
   EXPECT_EQ(c.agent.cwd, "/src/p");
   EXPECT_EQ(c.agent.env,
             (std::vector<std::pair<std::string, std::string>>{{"A", "1"}, {"B", "x y"}}));
+  EXPECT_TRUE(c.warnings.empty());  // keys this build reads are not "unknown"
   EXPECT_TRUE(parse_config("[agent]\n", "config.toml").agent.command.empty());
 }
 
