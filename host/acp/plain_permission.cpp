@@ -7,23 +7,12 @@
 #include <charconv>
 #include <vector>
 
+#include "host/plain/plain_approval.h"
 #include "unicode/text_ops.h"
 #include "unicode/visible_command.h"
 
 namespace host::acp {
 namespace {
-
-std::string read_line(int fd) {
-  std::string line;
-  char c = 0;
-  for (;;) {
-    const ssize_t n = ::read(fd, &c, 1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0 || c == '\n') break;
-    line += c;
-  }
-  return line;
-}
 
 std::optional<std::string> reject(const PermissionQuestion& q) {
   return option_of_kind(q, "reject_once");
@@ -76,7 +65,7 @@ PermissionAsker make_plain_permission_asker(zell::output::OutputManager& manager
       try {
         zell::output::FdWriter terminal(tty);
         terminal.write(question);
-        answer = read_line(tty);
+        answer = read_terminal_line(tty);
       } catch (...) {
         ::close(tty);
         throw;

@@ -15,8 +15,16 @@ namespace host {
 
 namespace {
 
-// One line from the terminal (cooked mode: the user finishes it with Enter); empty on EOF.
-std::string read_answer(int fd) {
+bool is_yes(std::string_view answer) {
+  std::string a;
+  for (const char c : unicode::strip(answer))
+    a += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return a == "y" || a == "yes";
+}
+
+}  // namespace
+
+std::string read_terminal_line(int fd) {
   std::string line;
   char c = 0;
   for (;;) {
@@ -27,15 +35,6 @@ std::string read_answer(int fd) {
   }
   return line;
 }
-
-bool is_yes(std::string_view answer) {
-  std::string a;
-  for (const char c : unicode::strip(answer))
-    a += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return a == "y" || a == "yes";
-}
-
-}  // namespace
 
 int open_controlling_terminal() {
   return ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -74,7 +73,7 @@ zell::output::ApprovalCallback make_plain_approval(zell::output::OutputManager& 
       zell::output::FdWriter terminal(tty);
       try {
         terminal.write(question);
-        approved = is_yes(read_answer(tty));
+        approved = is_yes(read_terminal_line(tty));
       } catch (...) {
         ::close(tty);
         throw;

@@ -17,6 +17,8 @@ enum class ApprovalMode {
 // Opens the terminal to ask on; -1 when there is none. The default opens "/dev/tty".
 using TerminalOpener = std::function<int()>;
 [[nodiscard]] int open_controlling_terminal();
+// One line from the terminal (cooked mode: the user finishes it with Enter); empty on EOF.
+[[nodiscard]] std::string read_terminal_line(int fd);
 
 // The approval hook for `manager`: pauses its indicator while asking, shows the tool and the
 // whole command with controls made visible, and answers. Writes go to `out` (standard output).
