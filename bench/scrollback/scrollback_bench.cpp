@@ -32,7 +32,9 @@ using zell::tui::widgets::Scrollback;
 
 // A transcript filling a headless terminal `width` columns wide and 40 rows high.
 struct Transcript : zell::tui::widgets::testing::Transcript {
-  explicit Transcript(int width) : zell::tui::widgets::testing::Transcript({width, 40}) {}
+  explicit Transcript(int width) : zell::tui::widgets::testing::Transcript({width, 40}) {
+    log().recording = false;
+  }
 };
 
 std::string read_file(const char* path) {
