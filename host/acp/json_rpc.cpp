@@ -98,20 +98,12 @@ Message parse_message(std::string_view line) {
 
 Connection::Connection(int to_agent, int from_agent, std::size_t max_line)
     : to_agent_(to_agent), from_agent_(from_agent), max_line_(max_line) {
-  if (::pipe2(wake_, O_CLOEXEC) != 0) wake_[0] = wake_[1] = -1;
   reader_ = std::thread([this] { read_loop(); });
 }
 
 Connection::~Connection() {
-  if (wake_[1] >= 0) {
-    const char c = 0;
-    const ssize_t ignored = ::write(wake_[1], &c, 1);
-    (void)ignored;
-  }
+  wake_.wake();
   if (reader_.joinable()) reader_.join();
-  for (int fd : wake_) {
-    if (fd >= 0) ::close(fd);
-  }
 }
 
 void Connection::push(Message m) {
@@ -134,8 +126,8 @@ void Connection::read_loop() {
                    std::to_string(max_line_ >> 20) + " MB a line may hold; it was dropped"));
   };
   for (;;) {
-    pollfd fds[2] = {{from_agent_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    const int ready = ::poll(fds, wake_[0] >= 0 ? 2 : 1, -1);
+    pollfd fds[2] = {{from_agent_, POLLIN, 0}, {wake_.read_fd(), POLLIN, 0}};
+    const int ready = ::poll(fds, wake_.read_fd() >= 0 ? 2 : 1, -1);
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0 || (fds[1].revents & POLLIN) != 0) break;
     const ssize_t n = ::read(from_agent_, buffer.data(), buffer.size());

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <thread>
 
+#include "host/acp/wake_pipe.h"
+
 namespace host::acp {
 
 using Json = nlohmann::json;
@@ -115,7 +117,7 @@ class Connection {
   int to_agent_;
   int from_agent_;
   std::size_t max_line_;
-  int wake_[2] = {-1, -1};
+  WakePipe wake_;
   std::mutex write_mutex_;
   std::int64_t next_id_ = 1;
 

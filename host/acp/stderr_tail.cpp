@@ -9,27 +9,19 @@
 namespace host::acp {
 
 StderrTail::StderrTail(int fd) : fd_(fd) {
-  if (::pipe2(wake_, O_CLOEXEC) != 0) wake_[0] = wake_[1] = -1;
   if (fd_ >= 0) thread_ = std::thread([this] { run(); });
 }
 
 StderrTail::~StderrTail() {
-  if (wake_[1] >= 0) {
-    const char c = 0;
-    const ssize_t ignored = ::write(wake_[1], &c, 1);
-    (void)ignored;
-  }
+  wake_.wake();
   if (thread_.joinable()) thread_.join();
-  for (int fd : wake_) {
-    if (fd >= 0) ::close(fd);
-  }
 }
 
 void StderrTail::run() {
   char buffer[4096];
   for (;;) {
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    const int ready = ::poll(fds, wake_[0] >= 0 ? 2 : 1, -1);
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_.read_fd(), POLLIN, 0}};
+    const int ready = ::poll(fds, wake_.read_fd() >= 0 ? 2 : 1, -1);
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0 || (fds[1].revents & POLLIN) != 0) return;
     const ssize_t n = ::read(fd_, buffer, sizeof buffer);

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "host/acp/wake_pipe.h"
+
 namespace host::acp {
 
 class StderrTail {
@@ -33,7 +35,7 @@ class StderrTail {
   void run();
 
   int fd_;
-  int wake_[2] = {-1, -1};
+  WakePipe wake_;
   mutable std::mutex mutex_;
   std::deque<std::string> lines_;
   std::string open_;
