@@ -48,7 +48,10 @@ class VellumineInTmux : public ::testing::Test {
  protected:
   void SetUp() override {
     if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
-    server_ = "vellumine-e2e-" + std::to_string(::getpid());
+    // A server of its own for each test: the previous test's server may still be on its way out
+    // when the next one starts.
+    static int tests_run = 0;
+    server_ = "vellumine-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(++tests_run);
     dir_ = fs::temp_directory_path() / server_;
     fs::remove_all(dir_);
     fs::create_directories(dir_);
