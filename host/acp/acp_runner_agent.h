@@ -13,8 +13,9 @@ namespace host::acp {
 
 class AcpRunnerAgent final : public host::Agent {
  public:
-  AcpRunnerAgent(zell::output::OutputManager& manager, AcpOptions options)
-      : agent_(manager, std::move(options)) {}
+  AcpRunnerAgent(zell::output::OutputManager& manager, AcpOptions options,
+                 PermissionAsker asker = {})
+      : agent_(manager, std::move(options), std::move(asker)) {}
 
   TurnOutcome run_turn(std::string_view prompt, StopSignal& /*stop*/) override {
     // The agent ends every turn through the manager (done, or a line saying why).

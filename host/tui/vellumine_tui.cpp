@@ -3,6 +3,7 @@
 #include <chrono>
 #include <exception>
 
+#include "host/acp/acp_runner_agent.h"
 #include "host/agent/demo_agent.h"
 #include "host/tui/chat_screen.h"
 #include "zell/tui/bridge/messages.h"
@@ -46,15 +47,22 @@ class HttpTurnAgent final : public Agent {
   runtime::HttpAgent agent_;
 };
 
-std::unique_ptr<Agent> typed_agent(zell::output::OutputManager& manager,
-                                   const TuiOptions& options) {
-  if (options.agent) return options.agent(manager);
-  if (options.http) return std::make_unique<HttpTurnAgent>(manager, *options.http);
-  return std::make_unique<DemoAgent>(manager, options.config_path, options.speed,
+}  // namespace
+
+std::unique_ptr<Agent> VellumineTUI::typed_agent() {
+  if (options_.agent) return options_.agent(manager_);
+  if (options_.acp) {
+    return std::make_unique<acp::AcpRunnerAgent>(
+        manager_, *options_.acp,
+        acp::choice_asker([this](std::string_view title, std::string_view detail,
+                                 std::vector<std::string> labels) {
+          return bridge_.request_choice(title, detail, std::move(labels));
+        }));
+  }
+  if (options_.http) return std::make_unique<HttpTurnAgent>(manager_, *options_.http);
+  return std::make_unique<DemoAgent>(manager_, options_.config_path, options_.speed,
                                      std::make_shared<DiscardWriter>());
 }
-
-}  // namespace
 
 VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigStore& store,
                            zell::ports::RuntimeGatewayFactory gateways, TuiOptions options)
@@ -64,8 +72,8 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
       options_(std::move(options)),
       manager_(silent_ports()),
       bridge_(*this),
-      runner_(manager_, typed_agent(manager_, options_), options_.speed,
-              std::make_shared<DiscardWriter>(), [this](TurnOutcome outcome) {
+      runner_(manager_, typed_agent(), options_.speed, std::make_shared<DiscardWriter>(),
+              [this](TurnOutcome outcome) {
                 post_message(
                     std::make_unique<TurnFinished>(std::move(outcome.failure), outcome.tokens));
               }) {

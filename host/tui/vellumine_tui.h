@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/acp/acp_agent.h"
 #include "host/agent/agent.h"
 #include "host/agent/agent_runner.h"
 #include "host/agent/pending_turn.h"
@@ -40,8 +41,11 @@ struct TuiOptions {
   std::string config_path;
   // Set when the configuration's backend is "http": typed prompts go to that model server.
   std::optional<runtime::HttpAgentOptions> http;
+  // An Agent Client Protocol agent for typed prompts (before `http`): its permission requests
+  // are asked on the chat screen with the agent's own answers.
+  std::optional<acp::AcpOptions> acp;
   // Another agent for typed prompts, built on the application's output manager; used when
-  // set (before `http`).
+  // set (before `acp`).
   std::function<std::unique_ptr<Agent>(zell::output::OutputManager&)> agent;
 };
 
@@ -83,6 +87,9 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   void on_mount() override;
 
  private:
+  // The agent that answers typed prompts.
+  std::unique_ptr<Agent> typed_agent();
+
   zell::ports::ZellConfig& config_;
   // The host's store, remembering why a save failed; errors still reach the caller.
   struct SavingStore final : zell::ports::ConfigStore {

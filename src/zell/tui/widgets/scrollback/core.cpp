@@ -143,7 +143,9 @@ void Scrollback::render_entry(std::size_t i) {
   } else if (e.kind == "tool_result") {
     _render_tool_result(field(0), field(1) == "true");
   } else if (e.kind == "approval") {
-    _render_approval(field(0), field(1));
+    _render_approval(
+        field(0), field(1),
+        std::span<const std::string>(e.fields).subspan(std::min<std::size_t>(2, e.fields.size())));
   } else if (e.kind == "turn_summary") {
     _render_turn_summary(field(0));
   } else if (e.kind == "raw") {

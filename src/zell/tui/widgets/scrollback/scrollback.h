@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -91,7 +92,10 @@ class Scrollback : public termui::RichLog {
   void append_tool(std::string_view name, std::string_view args);
   void append_tool_done(std::string_view name, std::string_view args, std::string_view summary);
   void append_tool_result(std::string_view result, bool error = false);
-  void append_approval(std::string_view tool_name, std::string_view command);
+  // Without options, a yes/no question (1 allows, 2 denies); with them, option i is chosen by
+  // the number i + 1.
+  void append_approval(std::string_view tool_name, std::string_view command,
+                       const std::vector<std::string>& options = {});
   // Builds the summary line from the turn's numbers and records it as text. `tokens_in` is
   // accepted but not shown.
   void append_turn_summary(double elapsed, const std::vector<std::string>& tools,
@@ -157,7 +161,8 @@ class Scrollback : public termui::RichLog {
   void _render_tool_done(std::string_view name, std::string_view args, std::string_view summary);
   void _render_tool_result(std::string_view result, bool error);
   void _render_diff(std::string_view diff_text);
-  void _render_approval(std::string_view tool_name, std::string_view command);
+  void _render_approval(std::string_view tool_name, std::string_view command,
+                        std::span<const std::string> options);
   void _render_turn_summary(std::string_view summary_text);
   // A click at display row `y` (counted from the top of the whole transcript, not the view):
   // flips the thinking block whose header is within two rows of it and redraws. Never throws
