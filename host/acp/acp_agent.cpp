@@ -219,7 +219,7 @@ AcpAgent::Pumped AcpAgent::pump_until(std::int64_t id, Clock::time_point deadlin
 }
 
 void AcpAgent::notice(std::string_view problem) {
-  view_->show_entry("Protocol error", "", problem, true);
+  m_.print_problem(problem);
 }
 
 void AcpAgent::handle(Message& m, bool in_turn) {
@@ -411,7 +411,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     case Wait::abandoned:
       return fail(TurnEnd::interrupted, "Interrupted");
     case Wait::timeout:
-      return fail(TurnEnd::interrupted, "Interrupted (the agent did not confirm the cancel)");
+      return fail(TurnEnd::interrupted, "Cancelled (the agent did not confirm it)");
     case Wait::closed:
       return fail(TurnEnd::error, exit_reason());
     case Wait::response:
@@ -423,7 +423,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
   }
   const std::string reason =
       p.response.result.is_object() ? p.response.result.value("stopReason", "") : "";
-  if (reason == "cancelled") return fail(TurnEnd::interrupted, "Interrupted");
+  if (reason == "cancelled") return fail(TurnEnd::interrupted, "Cancelled");
   if (reason != "end_turn" && !reason.empty()) return fail(TurnEnd::error, stop_line(reason));
   const std::optional<long long> tokens = view_->tokens();
   if (tokens) m_.state.tokens = *tokens;
