@@ -84,6 +84,12 @@ void AcpAgent::stop() {
   session_ready_ = false;
 }
 
+void AcpAgent::reset() {
+  stop();
+  gone_ = false;
+  abandoned_ = false;
+}
+
 int AcpAgent::pid() const {
   return child_ ? child_->pid() : -1;
 }
@@ -98,6 +104,7 @@ const std::vector<AvailableCommand>& AcpAgent::available_commands() const {
 }
 
 std::string AcpAgent::with_stderr(std::string reason) const {
+  if (stderr_) stderr_->settle(std::chrono::milliseconds(100));
   const std::vector<std::string> lines = stderr_lines();
   if (lines.empty()) return reason;
   reason += "; the last lines of its standard error:";
@@ -174,11 +181,14 @@ void AcpAgent::start() {
             {"clientCapabilities",
              {{"fs", {{"readTextFile", true}, {"writeTextFile", true}}}, {"terminal", true}}},
             {"clientInfo", {{"name", "vellumine"}, {"version", "0.1.0"}}}});
-  if (!init.is_object()) throw AcpError("the agent's answer to initialize is not an object");
+  if (!init.is_object()) {
+    throw AcpError(with_stderr("the agent's answer to initialize is not an object"));
+  }
   info_.protocol_version = init.value("protocolVersion", 0);
   if (info_.protocol_version != kProtocolVersion) {
-    throw AcpError(fmt::format("the agent speaks protocol version {}; this client speaks {}",
-                               info_.protocol_version, kProtocolVersion));
+    throw AcpError(
+        with_stderr(fmt::format("the agent speaks protocol version {}; this client speaks {}",
+                                info_.protocol_version, kProtocolVersion)));
   }
   if (const auto ai = init.find("agentInfo"); ai != init.end() && ai->is_object()) {
     info_.name = ai->value("name", "");
@@ -187,7 +197,7 @@ void AcpAgent::start() {
 
   const Json session = call("session/new", {{"cwd", cwd_.string()}, {"mcpServers", Json::array()}});
   if (!session.is_object() || !session.contains("sessionId") || !session["sessionId"].is_string()) {
-    throw AcpError("the agent's answer to session/new has no session id");
+    throw AcpError(with_stderr("the agent's answer to session/new has no session id"));
   }
   session_id_ = session["sessionId"].get<std::string>();
   session_ready_ = true;

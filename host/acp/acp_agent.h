@@ -95,6 +95,9 @@ class AcpAgent {
   [[nodiscard]] std::vector<std::string> stderr_lines() const;
   // Ends the agent (SIGTERM, then SIGKILL after the grace); safe to call more than once.
   void stop();
+  // Ends the agent, if it runs, and forgets that it stopped or was abandoned, so that `start`
+  // launches it anew (a start that failed, tried again). No other thread may use the agent.
+  void reset();
 
  private:
   enum class Wait { response, abandoned, timeout, closed };

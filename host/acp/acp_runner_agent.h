@@ -25,6 +25,15 @@ class AcpRunnerAgent final : public host::Agent {
     if (!agent_.cancel()) agent_.abandon();
   }
 
+  // The start-up screen's check, before the first turn: `reset` (on the UI thread) ends what a
+  // failed start left, then `start` (on a thread of its own) launches the agent and opens its
+  // session; AcpError says why it could not. `cancel` stops a start in progress.
+  void reset() { agent_.reset(); }
+  const AgentInfo& start() {
+    agent_.start();
+    return agent_.info();
+  }
+
  private:
   AcpAgent agent_;
 };

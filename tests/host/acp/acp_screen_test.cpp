@@ -39,15 +39,16 @@ std::string trimmed(std::string s) {
 // The chat screen at once, with the scripted agent answering every prompt.
 class AcpChat {
  public:
-  AcpChat()
+  explicit AcpChat(bool preflight = false, std::vector<std::string> args = {})
       : app_(
             config_, store_, [](const auto&) { return std::make_unique<Ready>(); },
-            options(folder_.path().string())),
+            options(folder_.path().string(), preflight, std::move(args))),
         pilot(app_, {110, 40}) {
     app_.set_clock([this] { return now_; });
   }
 
   host::tui::ChatScreen& screen() { return *app_.chat(); }
+  bool on_chat() { return app_.chat() != nullptr; }
   void send(const std::string& prompt) { screen().submit(prompt); }
   // Moves the application's clock on (answer keys count only after a moment).
   void later(double seconds) {
@@ -69,6 +70,13 @@ class AcpChat {
   bool shown(const std::string& text) {
     return settle([&] { return pilot.text().find(text) != std::string::npos; });
   }
+  // The same, with the clock moving on so that the start-up screen looks at its check.
+  bool starts_and_shows(const std::string& text) {
+    return settle([&] {
+      later(0.1);
+      return pilot.text().find(text) != std::string::npos;
+    });
+  }
   bool idle() {
     return settle([&] { return !screen().busy(); });
   }
@@ -79,11 +87,13 @@ class AcpChat {
   }
 
  private:
-  static host::tui::TuiOptions options(const std::string& folder) {
+  static host::tui::TuiOptions options(const std::string& folder, bool preflight,
+                                       std::vector<std::string> args) {
     host::tui::TuiOptions o;
-    o.preflight = false;
+    o.preflight = preflight;
     host::acp::AcpOptions acp;
     acp.command = {FAKE_ACP_AGENT};
+    acp.command.insert(acp.command.end(), args.begin(), args.end());
     acp.cwd = folder;
     acp.exit_grace = 200ms;
     acp.cancel_grace = 10s;
@@ -178,6 +188,26 @@ TEST(AcpScreen, TheUsersOwnWordsAreAUserLineAndAnUnreadableMessageAnErrorThatEnd
   ASSERT_TRUE(chat.idle());
   chat.send("say and on");
   EXPECT_TRUE(chat.shown("and on"));
+}
+
+TEST(AcpScreen, TheStartUpScreenStartsTheAgentAndTheChatUsesIt) {
+  AcpChat chat(true);
+  ASSERT_TRUE(chat.starts_and_shows("fake-agent 1.2.3 is ready.")) << chat.pilot.text();
+  chat.pilot.press("1");
+  ASSERT_TRUE(chat.on_chat());
+  chat.send("say hello");
+  EXPECT_TRUE(chat.shown("hello"));
+}
+
+TEST(AcpScreen, TheStartUpScreenShowsWhyTheAgentDidNotStartAndTriesAgain) {
+  AcpChat chat(true, {"--stderr", "warming the cache", "--version", "2"});
+  ASSERT_TRUE(chat.starts_and_shows("The agent did not start"));
+  EXPECT_TRUE(chat.shown("warming the cache"));
+  chat.pilot.press("1");  // again, and again it fails
+  EXPECT_TRUE(chat.shown("The chat opens once the agent is ready"));
+  ASSERT_TRUE(chat.starts_and_shows("The agent did not start"));
+  EXPECT_FALSE(chat.on_chat());
+  chat.pilot.press("q");
 }
 
 }  // namespace
