@@ -5,6 +5,7 @@
 // streams and ends exactly as if it had been filled whole.
 
 #include <algorithm>
+#include <utility>
 
 #include "styled/text.h"
 #include "unicode/concat.h"
@@ -114,7 +115,6 @@ void Scrollback::write_filled_rows(std::string_view filled, std::size_t from) {
 }
 
 void Scrollback::stream_token(std::string_view token) {
-  finished_answer_.reset();
   if (!_stream_started) {
     stream_first_row_ = lines().size();
     stream_first_counter_ = _line_counter;
@@ -234,28 +234,21 @@ void Scrollback::finish_stream(std::string_view full_text) {
   stream_lines_.clear();
   reset_open_line();
   if (!unicode::is_blank(full_text)) {
-    _history.push_back({"assistant", {std::string(full_text)}, nullptr});
-    drawn_.emplace_back();
-    entry_rows_.push_back(static_cast<int>(std::min(first_row, lines().size())));
-    finished_answer_ = FinishedAnswer{std::min(first_row, lines().size()), first_counter};
-  } else {
-    finished_answer_.reset();
+    // Its rows are the streamed ones, not what its renderer draws: nothing is kept to copy.
+    _history.push_back({entries::Assistant{std::string(full_text)},
+                        {},
+                        std::min(first_row, lines().size()),
+                        first_counter});
+    finished_answer_ = _history.size() - 1;
   }
 }
 
 void Scrollback::render_finished_answer() {
-  const bool in_place = finished_answer_ && !_history.empty() &&
-                        entry_rows_.size() == _history.size() &&
-                        finished_answer_->row <= lines().size();
-  if (!in_place) {
+  if (!finished_answer_ || *finished_answer_ >= _history.size()) {
     _rerender();
     return;
   }
-  truncate(finished_answer_->row);
-  _line_counter = finished_answer_->counter;
-  entry_rows_.pop_back();
-  draw_entry(_history.size() - 1);
-  finished_answer_.reset();
+  redraw_from(*std::exchange(finished_answer_, std::nullopt));
 }
 
 void Scrollback::redraw_stream() {
