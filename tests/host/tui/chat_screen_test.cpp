@@ -268,6 +268,21 @@ TEST(ChatScreen, CtrlCStopsARunningTurnAndQuitsAnIdleApp) {
   EXPECT_TRUE(chat.app.exiting());
 }
 
+TEST(ChatScreen, TheStatusLineShowsTheTokensTheOutputManagerCounted) {
+  // One thinking chunk of 2,500 characters: the manager counts all of them (625 tokens), while
+  // the event carries the first 2,000 only.
+  nlohmann::json think{{"op", "think"}, {"text", std::string(2500, 'a')}, {"chunk_chars", 3000}};
+  Chat chat("{\"op\": \"user\", \"text\": \"go\"}\n{\"op\": \"start_thinking\"}\n" + think.dump() +
+                "\n{\"op\": \"sleep\", \"seconds\": 3600}\n{\"op\": \"done\"}\n",
+            {100, 30}, 1.0);
+  ASSERT_TRUE(chat.settle(
+      [&] { return chat.screen().status().text().find("tokens") != std::string::npos; }));
+  EXPECT_NE(chat.screen().status().text().find("~625 tokens"), std::string::npos)
+      << chat.screen().status().text();
+  chat.pilot.press("ctrl+c");
+  ASSERT_TRUE(chat.idle());
+}
+
 TEST(ChatScreen, PromptsQueuedBeforeCtrlCWaitUntilTheUserSendsAgain) {
   Chat chat(R"({"op": "user", "text": "wait"}
 {"op": "start_thinking"}

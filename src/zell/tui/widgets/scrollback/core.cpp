@@ -210,7 +210,7 @@ void Scrollback::clear() {
   stream_first_row_ = 0;
   // The lines streamed so far are gone from the display; the stream itself goes on.
   stream_blank_shown_ = false;
-  stream_lines_.clear();
+  stream_shown_from_ = stream_done_.size();
   reset_open_line();
   finished_answer_.reset();
   if (!_rerendering) {

@@ -104,6 +104,10 @@ class Scrollback : public termui::RichLog {
   void stream_token(std::string_view token);
   // The end of the answer: writes what is left and records `full_text` for later redraws.
   void finish_stream(std::string_view full_text = {});
+  // The end of the answer, recorded as it streamed: the transcript keeps the one copy of the
+  // text (a clear in the middle of the stream drops its rows, not its text). Returns the text
+  // recorded; empty when no stream was open or the answer was blank.
+  std::string_view finish_streamed_answer();
   // Whether an answer is streaming (its first token came and its end has not).
   [[nodiscard]] bool stream_open() const { return _stream_started; }
   // Draws the answer just ended by `finish_stream` again through the answer renderer (Markdown
@@ -229,6 +233,8 @@ class Scrollback : public termui::RichLog {
   void toggle_thinking(std::size_t i);
   // Redraws everything at the current width, keeping the reader's place and an open stream.
   void rerender_for_resize();
+  // Ends the open stream and records `full_text` as the answer unless it is blank.
+  void end_stream(std::string full_text);
   // Writes the open stream's lines again, below a redrawn history.
   void redraw_stream();
   // Writes rows `from` on of filled text, each indented by two columns.
@@ -248,8 +254,11 @@ class Scrollback : public termui::RichLog {
   int stream_first_counter_ = 0;      // the line counter there
   // The entry the last finish_stream recorded, drawn as streamed until it is rendered whole.
   std::optional<std::size_t> finished_answer_;
-  // The open stream's completed lines as they came, to fill them again at a new width.
-  std::vector<std::string> stream_lines_;
+  // The open stream's completed lines as they came, each ending in "\n": with `_stream_text`
+  // the answer so far. From `stream_shown_from_` on they are on display (a clear drops the
+  // rows before), to be filled again at a new width.
+  std::string stream_done_;
+  std::size_t stream_shown_from_ = 0;
   bool stream_blank_shown_ = false;  // its leading blank line is on display
   // What is on display of the unfinished line.
   struct OpenLine {
