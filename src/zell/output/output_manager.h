@@ -162,7 +162,9 @@ class OutputManager {
   void _print_line(std::string_view line, std::string_view event_type, std::string_view key,
                    std::string_view text);
   // Delivers `chunk` as "content" events of at most CONTENT_EVENT_CHARS characters each.
-  static void _emit_content(const EventCallback& callback, std::string_view chunk);
+  // `tokens`: the running count after the chunk, sent with each piece.
+  static void _emit_content(const EventCallback& callback, std::string_view chunk,
+                            long long tokens);
 
   // Builds the soft-wrapped, control-safe text of an answer chunk in `_stream_buffer`,
   // advancing the output column `col` from where the chunk starts; returns the chunk's length

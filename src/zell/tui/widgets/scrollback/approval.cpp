@@ -65,10 +65,8 @@ std::string expand_tabs(std::string_view line) {
 }  // namespace
 
 void Scrollback::append_approval(std::string_view tool_name, std::string_view command,
-                                 const std::vector<std::string>& options) {
-  std::vector<std::string> fields{std::string(tool_name), std::string(command)};
-  fields.insert(fields.end(), options.begin(), options.end());
-  append_entry({"approval", std::move(fields), nullptr});
+                                 std::vector<std::string> options) {
+  append(entries::Approval{std::string(tool_name), std::string(command), std::move(options)});
 }
 
 void Scrollback::_render_approval(std::string_view tool_name, std::string_view command,
