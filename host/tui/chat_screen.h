@@ -20,6 +20,7 @@
 
 #include "host/agent/agent_events.h"
 #include "host/agent/pending_turn.h"
+#include "host/tui/live_entries.h"
 #include "host/tui/turn_controller.h"
 #include "host/tui/turn_finished.h"
 #include "host/tui/turn_tracker.h"
@@ -80,6 +81,7 @@ class ChatScreen : public termui::Screen {
   ChatInput* input_ = nullptr;
 
   TurnController turns_;
+  LiveEntries live_;
   // Set when the agent said "done": the elapsed time its summary line shows at the turn's end.
   std::optional<double> summary_elapsed_;
   TurnTracker turn_;
