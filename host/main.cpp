@@ -20,7 +20,6 @@
 #include <string>
 
 #include "host/acp/acp_agent.h"
-#include "host/acp/acp_runner_agent.h"
 #include "host/acp/plain_permission.h"
 #include "host/agent/demo_script.h"
 #include "host/agent/script.h"
@@ -206,9 +205,7 @@ int run_full_screen(std::vector<host::Step> steps, const Options& o, LoadedConfi
   options.speed = o.speed;
   options.config_path = store->path().string();
   if (auto acp = acp_options(loaded, o)) {
-    options.agent = [acp = std::move(*acp)](zell::output::OutputManager& manager) {
-      return std::make_unique<host::acp::AcpRunnerAgent>(manager, acp);
-    };
+    options.acp = std::move(*acp);
   } else if (uses_model_server(loaded, o)) {
     options.http = host::runtime::http_agent_options(config);
   } else {

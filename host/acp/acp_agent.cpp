@@ -84,6 +84,12 @@ void AcpAgent::stop() {
   session_ready_ = false;
 }
 
+void AcpAgent::reset() {
+  stop();
+  gone_ = false;
+  abandoned_ = false;
+}
+
 int AcpAgent::pid() const {
   return child_ ? child_->pid() : -1;
 }
@@ -98,6 +104,7 @@ const std::vector<AvailableCommand>& AcpAgent::available_commands() const {
 }
 
 std::string AcpAgent::with_stderr(std::string reason) const {
+  if (stderr_) stderr_->settle(std::chrono::milliseconds(100));
   const std::vector<std::string> lines = stderr_lines();
   if (lines.empty()) return reason;
   reason += "; the last lines of its standard error:";
@@ -174,11 +181,14 @@ void AcpAgent::start() {
             {"clientCapabilities",
              {{"fs", {{"readTextFile", true}, {"writeTextFile", true}}}, {"terminal", true}}},
             {"clientInfo", {{"name", "vellumine"}, {"version", "0.1.0"}}}});
-  if (!init.is_object()) throw AcpError("the agent's answer to initialize is not an object");
+  if (!init.is_object()) {
+    throw AcpError(with_stderr("the agent's answer to initialize is not an object"));
+  }
   info_.protocol_version = init.value("protocolVersion", 0);
   if (info_.protocol_version != kProtocolVersion) {
-    throw AcpError(fmt::format("the agent speaks protocol version {}; this client speaks {}",
-                               info_.protocol_version, kProtocolVersion));
+    throw AcpError(
+        with_stderr(fmt::format("the agent speaks protocol version {}; this client speaks {}",
+                                info_.protocol_version, kProtocolVersion)));
   }
   if (const auto ai = init.find("agentInfo"); ai != init.end() && ai->is_object()) {
     info_.name = ai->value("name", "");
@@ -187,7 +197,7 @@ void AcpAgent::start() {
 
   const Json session = call("session/new", {{"cwd", cwd_.string()}, {"mcpServers", Json::array()}});
   if (!session.is_object() || !session.contains("sessionId") || !session["sessionId"].is_string()) {
-    throw AcpError("the agent's answer to session/new has no session id");
+    throw AcpError(with_stderr("the agent's answer to session/new has no session id"));
   }
   session_id_ = session["sessionId"].get<std::string>();
   session_ready_ = true;
@@ -219,7 +229,7 @@ AcpAgent::Pumped AcpAgent::pump_until(std::int64_t id, Clock::time_point deadlin
 }
 
 void AcpAgent::notice(std::string_view problem) {
-  view_->show_entry("Protocol error", "", problem, true);
+  m_.print_problem(problem);
 }
 
 void AcpAgent::handle(Message& m, bool in_turn) {
@@ -411,7 +421,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     case Wait::abandoned:
       return fail(TurnEnd::interrupted, "Interrupted");
     case Wait::timeout:
-      return fail(TurnEnd::interrupted, "Interrupted (the agent did not confirm the cancel)");
+      return fail(TurnEnd::interrupted, "Cancelled (the agent did not confirm it)");
     case Wait::closed:
       return fail(TurnEnd::error, exit_reason());
     case Wait::response:
@@ -423,7 +433,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
   }
   const std::string reason =
       p.response.result.is_object() ? p.response.result.value("stopReason", "") : "";
-  if (reason == "cancelled") return fail(TurnEnd::interrupted, "Interrupted");
+  if (reason == "cancelled") return fail(TurnEnd::interrupted, "Cancelled");
   if (reason != "end_turn" && !reason.empty()) return fail(TurnEnd::error, stop_line(reason));
   const std::optional<long long> tokens = view_->tokens();
   if (tokens) m_.state.tokens = *tokens;

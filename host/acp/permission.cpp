@@ -71,6 +71,27 @@ PermissionAsker yes_no_asker(
   };
 }
 
+std::string option_label(const PermissionOption& option) {
+  if (!option.name.empty()) return option.name;
+  if (option.kind == "allow_once") return "Allow once";
+  if (option.kind == "reject_once") return "Reject";
+  if (option.kind == "allow_always") return "Always allow";
+  if (option.kind == "reject_always") return "Always reject";
+  return option.id;
+}
+
+PermissionAsker choice_asker(ChooseFn choose) {
+  return [choose = std::move(choose)](const PermissionQuestion& q) -> std::optional<std::string> {
+    if (q.options.empty()) return std::nullopt;
+    std::vector<std::string> labels;
+    labels.reserve(q.options.size());
+    for (const PermissionOption& o : q.options) labels.push_back(option_label(o));
+    const std::optional<std::size_t> i = choose(q.title, q.detail, std::move(labels));
+    if (!i || *i >= q.options.size()) return std::nullopt;
+    return q.options[*i].id;
+  };
+}
+
 Json permission_outcome(const std::optional<std::string>& option_id) {
   if (!option_id) return {{"outcome", {{"outcome", "cancelled"}}}};
   return {{"outcome", {{"outcome", "selected"}, {"optionId", *option_id}}}};

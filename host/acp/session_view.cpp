@@ -1,7 +1,5 @@
 #include "host/acp/session_view.h"
 
-#include "unicode/text_ops.h"
-
 namespace host::acp {
 namespace {
 
@@ -77,9 +75,7 @@ void SessionView::apply(const Json& update) {
 void SessionView::flush_user_line() {
   if (user_line_.empty()) return;
   out_->finish_thinking();
-  const std::string line = std::exchange(user_line_, {});
-  m_.print_info("› " + line);
-  m_._emit_event("user_message", {{"text", unicode::visible_controls(line)}});
+  m_.print_user(std::exchange(user_line_, {}));
 }
 
 void SessionView::end_turn() {

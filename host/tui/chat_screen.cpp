@@ -18,6 +18,17 @@ namespace {
 
 constexpr std::array<std::string_view, 6> SCROLL_KEYS{"pageup", "pagedown", "home",
                                                       "end",    "up",       "down"};
+// An approval question is answered by the number of its answer.
+constexpr std::size_t ANSWER_KEYS = 9;
+
+// "answer_3" → 2 (the index of the answer the key names).
+std::optional<std::size_t> answer_of_action(std::string_view name) {
+  constexpr std::string_view prefix = "answer_";
+  if (!name.starts_with(prefix) || name.size() != prefix.size() + 1) return std::nullopt;
+  const char digit = name.back();
+  if (digit < '1' || digit > '9') return std::nullopt;
+  return static_cast<std::size_t>(digit - '1');
+}
 
 }  // namespace
 
@@ -26,12 +37,15 @@ ChatScreen::ChatScreen(VellumineTUI& app)
       turns_(TurnController::Hooks{
           [this](const PendingTurn& turn) { start(turn); },
           [this] { app_.interrupt_turn(); },
-          [this](bool approved, const std::string& tool) { answered(approved, tool); },
+          [this](std::optional<std::size_t> choice, const TurnController::Question& q) {
+            answered(choice, q);
+          },
           [this] { return app_.next_scripted_turn(); },
       }) {
   register_action("interrupt_or_quit", [this] { interrupt_or_quit(); });
-  register_action("allow", [this] { turns_.answer(true); });
-  register_action("deny", [this] { turns_.answer(false); });
+  for (std::size_t i = 0; i < ANSWER_KEYS; ++i) {
+    register_action(fmt::format("answer_{}", i + 1), [this, i] { turns_.answer(i); });
+  }
   for (std::string_view key : SCROLL_KEYS) {
     register_action(fmt::format("scroll_{}", key), [this, key] {
       log_->on_key(termui::KeyEvent{std::string(key), {}});
@@ -43,9 +57,13 @@ const std::vector<termui::Binding>& ChatScreen::bindings() const {
   static const std::vector<termui::Binding> BINDINGS = [] {
     std::vector<termui::Binding> b{
         {"ctrl+c", "interrupt_or_quit", "Stop the turn or quit", true, true},
-        {"1", "allow", "Allow the command", false, true},
-        {"2", "deny", "Deny the command", false, true},
+        {"1", "answer_1", "Allow the command", false, true},
+        {"2", "answer_2", "Deny the command", false, true},
     };
+    for (std::size_t i = 3; i <= ANSWER_KEYS; ++i) {
+      b.push_back(
+          {std::to_string(i), fmt::format("answer_{}", i), "Choose this answer", false, true});
+    }
     for (std::string_view key : SCROLL_KEYS) {
       b.push_back({std::string(key), fmt::format("scroll_{}", key), "Scroll", false, true});
     }
@@ -55,7 +73,9 @@ const std::vector<termui::Binding>& ChatScreen::bindings() const {
 }
 
 bool ChatScreen::check_action(std::string_view name) {
-  if (name == "allow" || name == "deny") return turns_.answer_counts(app().now());
+  if (const auto choice = answer_of_action(name)) {
+    return turns_.answer_counts(*choice, app().now());
+  }
   return true;
 }
 
@@ -146,6 +166,8 @@ void ChatScreen::on_agent_event(const events::TypedEvent& event) {
                    log_->append_error(e.message);
                  },
                  [&](const events::Info& e) { log_->append_info(e.text); },
+                 [&](const events::UserMessage& e) { log_->append_user(e.text); },
+                 [&](const events::Problem& e) { log_->append_error(e.message); },
                  // The status line shows these (through the turn tracker).
                  [](const events::ThinkingStart&) {}, [](const events::ThinkingChunk&) {},
                  [](const events::ThinkingPeek&) {}, [](const events::Stage&) {},
@@ -157,15 +179,19 @@ void ChatScreen::on_agent_event(const events::TypedEvent& event) {
 // ---- approvals ----
 
 void ChatScreen::on_approval_request(const zell::tui::ApprovalRequest& request) {
-  turns_.question_opened(request.tool_name, request.command, app().now());
-  log_->append_approval(request.tool_name, request.command);
+  turns_.question_opened({request.tool_name, request.command, request.options, app().now()});
+  log_->append_approval(request.tool_name, request.command, request.options);
   refresh_status();
 }
 
-void ChatScreen::answered(bool approved, const std::string& tool) {
-  app_.bridge().set_approval(approved);
-  log_->append_info(
-      fmt::format("{} {}", approved ? "Allowed:" : "Denied:", unicode::visible_command(tool)));
+void ChatScreen::answered(std::optional<std::size_t> choice,
+                          const TurnController::Question& question) {
+  app_.bridge().set_choice(choice);
+  std::string said = "Cancelled";
+  if (choice && question.options.empty()) said = *choice == 0 ? "Allowed" : "Denied";
+  if (choice && *choice < question.options.size()) said = question.options[*choice];
+  log_->append_info(fmt::format("{}: {}", unicode::visible_command(said),
+                                unicode::visible_command(question.tool)));
   refresh_status();
 }
 
@@ -186,8 +212,10 @@ void ChatScreen::refresh_status() {
   if (turns_.busy()) {
     if (turns_.interrupting()) {
       text = "· interrupting…";
-    } else if (turns_.question()) {
-      text = fmt::format("◆ waiting for your answer · 1 allow · 2 deny · {}",
+    } else if (const auto& q = turns_.question()) {
+      text = fmt::format("◆ waiting for your answer · {} · {}",
+                         q->options.empty() ? std::string("1 allow · 2 deny")
+                                            : fmt::format("1–{} to choose", q->answers()),
                          short_duration(turn_.elapsed(TurnTracker::Clock::now())));
     } else {
       text = turn_.status_text(TurnTracker::Clock::now(), tick_);

@@ -5,7 +5,8 @@
 //
 // Keys: Enter sends the prompt (queued while a turn runs; on an empty prompt it sends the
 // prompts held after an interrupt); while an approval question is open, 1 allows and 2 denies
-// once the question has been on screen a moment and the key is not part of a burst of typing
+// (or, when the agent offers its own answers, the number of an answer chooses it) once the
+// question has been on screen a moment and the key is not part of a burst of typing
 // (otherwise the key is typed into the prompt like any other); Page Up/Down, Home/End,
 // Up/Down and the wheel scroll the transcript (Ctrl+A/Ctrl+E move to the ends of the prompt);
 // Ctrl+C stops a running turn, or quits when there is none. These screen keys are priority
@@ -69,7 +70,7 @@ class ChatScreen : public termui::Screen {
 
  private:
   void start(const PendingTurn& turn);
-  void answered(bool approved, const std::string& tool);
+  void answered(std::optional<std::size_t> choice, const TurnController::Question& question);
   void interrupt_or_quit();
   void refresh_status();
 

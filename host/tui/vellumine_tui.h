@@ -12,9 +12,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "host/acp/acp_agent.h"
+#include "host/acp/acp_runner_agent.h"
 #include "host/agent/agent.h"
 #include "host/agent/agent_runner.h"
 #include "host/agent/pending_turn.h"
@@ -40,8 +43,11 @@ struct TuiOptions {
   std::string config_path;
   // Set when the configuration's backend is "http": typed prompts go to that model server.
   std::optional<runtime::HttpAgentOptions> http;
+  // An Agent Client Protocol agent for typed prompts (before `http`): its permission requests
+  // are asked on the chat screen with the agent's own answers.
+  std::optional<acp::AcpOptions> acp;
   // Another agent for typed prompts, built on the application's output manager; used when
-  // set (before `http`).
+  // set (before `acp`).
   std::function<std::unique_ptr<Agent>(zell::output::OutputManager&)> agent;
 };
 
@@ -57,6 +63,8 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   [[nodiscard]] const zell::ports::RuntimeGatewayFactory& runtime_gateway_factory() const override {
     return gateways_;
   }
+  // With an ACP agent: starts it on a thread of its own (the session then uses it as started).
+  [[nodiscard]] std::unique_ptr<zell::ports::AgentCheck> check_agent() override;
 
   // ---- the agent, as the chat screen drives it (UI thread) ----
   // The next turn of the script, if any is left.
@@ -83,6 +91,9 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   void on_mount() override;
 
  private:
+  // The agent that answers typed prompts.
+  std::unique_ptr<Agent> typed_agent();
+
   zell::ports::ZellConfig& config_;
   // The host's store, remembering why a save failed; errors still reach the caller.
   struct SavingStore final : zell::ports::ConfigStore {
@@ -100,8 +111,14 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   zell::tui::TUIBridge bridge_;
   // Agent events on their way to the UI thread, at most this many at a time.
   EventWindow events_{4096};
+  // The ACP agent, when there is one (owned by the runner; set while the runner is built, so
+  // declared before it).
+  acp::AcpRunnerAgent* acp_ = nullptr;
   AgentRunner runner_;
   ChatScreen* chat_ = nullptr;
+
+  // The start-up screen's check of the ACP agent runs on this thread.
+  std::thread check_thread_;
 };
 
 }  // namespace host::tui

@@ -8,7 +8,8 @@
 // Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
 // perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
 // write PATH TEXT · term CMD ARGS… · malformed · unknown · crash · stop REASON · hang (until
-// cancelled) · late · burst N · id-string · big N (a line of N bytes).
+// cancelled) · deaf (never answers, not even a cancel) · late · burst N · id-string · big N (a
+// line of N bytes).
 
 #include <unistd.h>
 
@@ -262,6 +263,9 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
       if (m.value("method", "") == "session/cancel") cancelled = true;
     }
     return "cancelled";
+  } else if (scene == "deaf") {
+    say("not listening");
+    for (;;) read_message();
   } else if (scene == "late") {
     send({{"jsonrpc", "2.0"}, {"id", prompt_id}, {"result", {{"stopReason", "end_turn"}}}});
     say("after the result");
