@@ -1,0 +1,242 @@
+// An Agent Client Protocol agent (the project's scripted one, a child process) drives the whole
+// application at 120×40: the real chat screen, transcript, bridge and agent runner, with the
+// client reading the agent's pipe on the agent runner's thread.
+//
+// Burst: the agent writes 10,000 agent_message_chunk updates as fast as the pipe takes them
+// (a line break after every 14th, as an answer has), stamping each as it leaves (the monotonic
+// clock, shared by both processes). Measured per chunk: the time from its write to the first
+// frame written after the UI thread took it, and the CPU time of this process (pipe reading,
+// JSON, the session's view, output manager, bridge, transcript and the frames) over the whole
+// burst. Five rounds; the lags of all rounds together, the median round's CPU.
+//
+// Cancel: a turn that waits for ever is stopped by Ctrl+C; measured from the key's bytes
+// written to the terminal's input to the first frame showing the turn's end in the transcript.
+
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/app/bench_app.h"
+#include "host/acp/acp_runner_agent.h"
+#include "termui/cell_buffer.h"
+#include "zell/tui/bridge/messages.h"
+
+namespace {
+
+using namespace bench_app;
+using std::chrono::milliseconds;
+
+constexpr int CHUNKS = 10'000;
+constexpr int BURSTS = 5;
+constexpr int CANCELS = 20;
+constexpr double FRAME_MS = 1000.0 / termui::App::FRAME_RATE;
+// The event loop sleeps in whole milliseconds, so a frame may go out up to 1 ms after its time.
+constexpr double ONE_FRAME_MS = FRAME_MS + 1.0;
+constexpr double CPU_GOAL_US = 5.0;
+constexpr double CANCEL_GOAL_MS = 100.0;
+
+// Marks, in posting order, that the content event posted just before it has been handled.
+class Stamp final : public termui::Message {};
+
+class AcpApp final : public BenchApp {
+ public:
+  explicit AcpApp(host::acp::AcpOptions options)
+      : BenchApp({}, 0, [options](zell::output::OutputManager& manager) {
+          return std::make_unique<host::acp::AcpRunnerAgent>(manager, options);
+        }) {
+    on<Stamp>([this](Stamp&) { ++handled; });
+  }
+  bool post_message(std::unique_ptr<termui::Message> message) override {
+    const auto* event = dynamic_cast<const zell::tui::AgentEvent*>(message.get());
+    const bool content = event && event->event_type == "content";
+    const bool posted_ok = BenchApp::post_message(std::move(message));
+    if (content) BenchApp::post_message(std::make_unique<Stamp>());
+    return posted_ok;
+  }
+  std::size_t handled = 0;  // content events handled (UI thread)
+};
+
+// The screen's rows as text.
+std::vector<std::string> rows_of(const termui::CellBuffer& cells) {
+  std::vector<std::string> rows;
+  for (int y = 0; y < cells.height(); ++y) {
+    std::string row;
+    for (int x = 0; x < cells.width(); ++x) row += cells.at(x, y).text;
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+enum class Last { none, waiting, cancelled };
+
+// Which of the hanging turn's line ("waiting") and a stopped turn's line comes last on screen.
+Last last_turn_line(const std::vector<std::string>& rows) {
+  for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+    if (row->find("waiting") != std::string::npos) return Last::waiting;
+    if (row->find("Interrupted") != std::string::npos ||
+        row->find("ancelled") != std::string::npos) {
+      return Last::cancelled;
+    }
+  }
+  return Last::none;
+}
+
+bool shows(const std::vector<std::string>& rows, std::string_view text) {
+  return std::any_of(rows.begin(), rows.end(),
+                     [&](const std::string& r) { return r.find(text) != std::string::npos; });
+}
+
+std::vector<Clock::time_point> read_stamps(const std::filesystem::path& file) {
+  std::vector<Clock::time_point> out;
+  std::ifstream in(file);
+  for (long long ns = 0; in >> ns;) out.emplace_back(std::chrono::nanoseconds(ns));
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string agent = argc > 1 ? argv[1] : FAKE_ACP_AGENT;
+  const std::filesystem::path stamps =
+      std::filesystem::temp_directory_path() / fmt::format("acp-bench-stamps-{}", ::getpid());
+  host::acp::AcpOptions options;
+  options.command = {agent, "--stamps", stamps.string()};
+
+  AcpApp app(options);
+  FrameSink sink;
+  // Written on the UI thread only.
+  std::vector<Clock::time_point> frame_after;  // per content event: the first frame after it
+  frame_after.reserve(static_cast<std::size_t>(CHUNKS) * BURSTS + 1000);
+  // Looked for on each frame: a text, or which turn line is the last one.
+  std::string watch_for;
+  Last watch_last = Last::none;
+  std::optional<Clock::time_point> seen_at;
+  double bookkeeping_cpu = 0;
+  sink.on_frame = [&](std::string_view, Clock::time_point at) {
+    const double cpu0 = thread_cpu_seconds();
+    while (frame_after.size() < app.handled) frame_after.push_back(at);
+    if ((!watch_for.empty() || watch_last != Last::none) && !seen_at) {
+      const auto rows = rows_of(app.screen_cells());
+      if (watch_last != Last::none ? last_turn_line(rows) == watch_last : shows(rows, watch_for)) {
+        seen_at = at;
+      }
+    }
+    bookkeeping_cpu += thread_cpu_seconds() - cpu0;
+  };
+  UiThread ui(app, sink);
+  sink.wait_frames(1);
+
+  const auto busy = [&] {
+    bool b = false;
+    app.call([&] { b = app.chat_screen().busy(); });
+    return b;
+  };
+  const auto wait_idle = [&] {
+    while (busy()) std::this_thread::sleep_for(milliseconds(2));
+  };
+  const auto wait_seen = [&] {
+    for (;;) {
+      std::optional<Clock::time_point> at;
+      app.call([&] { at = seen_at; });
+      if (at) return *at;
+      std::this_thread::sleep_for(milliseconds(1));
+    }
+  };
+  const auto watch = [&](std::string text, Last last = Last::none) {
+    app.call([&] {
+      watch_for = std::move(text);
+      watch_last = last;
+      seen_at.reset();
+    });
+  };
+
+  // The agent starts with the first turn (initialize, session/new): not measured.
+  watch("thought about it");
+  ui.send("think warm up\r");
+  wait_seen();
+  wait_idle();
+
+  std::vector<double> lag_ms;
+  std::vector<double> cpu_us;
+  std::size_t missing = 0;
+  for (int round = 0; round < BURSTS; ++round) {
+    std::size_t base = 0;
+    double book0 = 0;
+    app.call([&] {
+      base = app.handled;
+      book0 = bookkeeping_cpu;
+    });
+    const double cpu0 = process_cpu_seconds();
+    ui.send(fmt::format("lines {}\r", CHUNKS));
+    for (bool done = false; !done; std::this_thread::sleep_for(milliseconds(1))) {
+      app.call([&] { done = frame_after.size() >= base + CHUNKS; });
+    }
+    wait_idle();
+    const double cpu = process_cpu_seconds() - cpu0;
+    std::vector<Clock::time_point> frames;
+    double book = 0;
+    app.call([&] {
+      frames.assign(frame_after.begin() + static_cast<std::ptrdiff_t>(base), frame_after.end());
+      book = bookkeeping_cpu - book0;
+    });
+    const std::vector<Clock::time_point> sent = read_stamps(stamps);
+    if (sent.size() != CHUNKS || frames.size() != CHUNKS) ++missing;
+    for (std::size_t i = 0; i < std::min(sent.size(), frames.size()); ++i) {
+      lag_ms.push_back(std::chrono::duration<double, std::milli>(frames[i] - sent[i]).count());
+    }
+    cpu_us.push_back((cpu - book) * 1e6 / CHUNKS);
+  }
+
+  std::vector<double> cancel_ms;
+  for (int round = 0; round < CANCELS; ++round) {
+    watch({}, Last::waiting);
+    ui.send("hang\r");
+    wait_seen();
+    watch({}, Last::cancelled);
+    const Clock::time_point pressed = Clock::now();
+    ui.send("\x03");
+    cancel_ms.push_back(std::chrono::duration<double, std::milli>(wait_seen() - pressed).count());
+    wait_idle();
+  }
+  std::filesystem::remove(stamps);
+
+  const std::size_t counted = lag_ms.size();
+  const auto late = static_cast<std::size_t>(
+      std::count_if(lag_ms.begin(), lag_ms.end(), [](double l) { return l > ONE_FRAME_MS; }));
+  const double lag_max = *std::max_element(lag_ms.begin(), lag_ms.end());
+  const double lag_median = percentile(lag_ms, 50);
+  const double lag_p999 = percentile(lag_ms, 99.9);
+  const double cpu_median = percentile(cpu_us, 50);
+  const double cpu_best = cpu_us.front();  // sorted by percentile()
+  const double cancel_max = *std::max_element(cancel_ms.begin(), cancel_ms.end());
+  const double cancel_median = percentile(cancel_ms, 50);
+
+  fmt::print(
+      "acp_burst chunks={}x{} counted={} lag_median_ms={:.2f} lag_p999_ms={:.2f} "
+      "lag_max_ms={:.2f} later_than_one_frame={} cpu_us_per_chunk median={:.2f} best={:.2f}\n",
+      BURSTS, CHUNKS, counted, lag_median, lag_p999, lag_max, late, cpu_median, cpu_best);
+  fmt::print(
+      "ratio acp_chunk_cpu = {:.2f} ({:.1f} us goal / {:.2f} us of CPU per agent_message_chunk, "
+      "the agent's pipe to the transcript and its frames, median of {} bursts of {}; goal >= 1)\n",
+      CPU_GOAL_US / cpu_median, CPU_GOAL_US, cpu_median, BURSTS, CHUNKS);
+  fmt::print(
+      "ratio acp_burst_lag = {:.2f} (one frame {:.1f} ms / a burst's chunk from the agent's write "
+      "to the screen at the 99.9th percentile {:.2f} ms; median {:.2f}, slowest {:.2f} ms, {} of "
+      "{} later than one frame; goal >= 1)\n",
+      ONE_FRAME_MS / std::max(lag_p999, 1e-6), ONE_FRAME_MS, lag_p999, lag_median, lag_max, late,
+      counted);
+  fmt::print(
+      "ratio acp_cancel = {:.2f} ({:.0f} ms / Ctrl+C to the turn's end in the transcript, slowest "
+      "of {} {:.1f} ms; median {:.1f} ms; goal >= 1)\n",
+      CANCEL_GOAL_MS / std::max(cancel_max, 1e-6), CANCEL_GOAL_MS, CANCELS, cancel_max,
+      cancel_median);
+  return missing == 0 ? 0 : 1;
+}
