@@ -51,7 +51,7 @@ std::string network_interfaces() {
 }
 
 AgentSandbox::AgentSandbox(const std::string& name)
-    : root_(fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()))) {
+    : root_(fs::temp_directory_path() / name) {
   fs::remove_all(root_);
   for (const char* sub : {"home", "project", "tmp"}) fs::create_directories(root_ / sub);
 }

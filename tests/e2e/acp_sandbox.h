@@ -15,7 +15,8 @@ namespace test_support {
 // The network interfaces the calling thread can see.
 [[nodiscard]] std::string network_interfaces();
 
-// A fresh folder with `home/` (HOME and the XDG folders point inside it) and `project/`.
+// A fresh folder under the temporary folder, named `name` (unique to the caller), with `home/`
+// (HOME and the XDG folders point inside it) and `project/`; removed with everything in it.
 class AgentSandbox {
  public:
   explicit AgentSandbox(const std::string& name);
