@@ -35,6 +35,12 @@ const fs::path kOpencode =
 // its comment that must be shown, never obeyed.
 const std::string kCommand = "echo shell-was-here > ran.txt # \x1b]0;owned\x07";
 const std::string kCommandShown = "echo shell-was-here > ran.txt # ␛]0;owned␇";
+// opencode's own switches, as TOML: no update check, no model list or language servers fetched,
+// no default plugins, nothing read from other tools' or the project's configuration.
+const std::string kSwitches =
+    "OPENCODE_DISABLE_AUTOUPDATE = \"1\", OPENCODE_DISABLE_MODELS_FETCH = \"1\", "
+    "OPENCODE_DISABLE_LSP_DOWNLOAD = \"1\", OPENCODE_DISABLE_DEFAULT_PLUGINS = \"1\", "
+    "OPENCODE_DISABLE_CLAUDE_CODE = \"1\", OPENCODE_DISABLE_PROJECT_CONFIG = \"1\"";
 // What opencode reports on a tool call whose permission was refused.
 const std::string kRefused = "rejected permission";
 
@@ -147,12 +153,7 @@ class OpencodeDrivesVellumine : public ::testing::Test {
     std::ofstream(config_) << "[agent]\ncommand = [\"" << kOpencode.string()
                            << "\", \"acp\"]\ncwd = \"" << project.string() << "\"\nenv = { "
                            << sandbox_->env_toml("OPENCODE_CONFIG = \"" +
-                                                 agent_config_file.string() +
-                                                 "\", OPENCODE_DISABLE_AUTOUPDATE = \"1\", "
-                                                 "OPENCODE_DISABLE_MODELS_FETCH = \"1\", "
-                                                 "OPENCODE_DISABLE_LSP_DOWNLOAD = \"1\", "
-                                                 "OPENCODE_DISABLE_DEFAULT_PLUGINS = \"1\", "
-                                                 "OPENCODE_DISABLE_CLAUDE_CODE = \"1\"")
+                                                 agent_config_file.string() + "\", " + kSwitches)
                            << " }\n";
   }
 
