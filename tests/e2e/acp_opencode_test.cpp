@@ -2,7 +2,8 @@
 // in both presentations. Its model is the project's fake OpenAI-compatible server on loopback,
 // playing a fixed turn: a file read, an edit and a shell command. The test answers the two
 // permission questions (allow the edit, deny the command) and checks what the terminal shows
-// and what is on disk. Everything runs in a network namespace with only loopback, and the
+// and what is on disk; on the full screen a second turn, which the model leaves hanging, is
+// cancelled by Ctrl+C. Everything runs in a network namespace with only loopback, and the
 // agent's home is a temporary folder. Skipped when the package is not installed
 // (scripts/install-deps) or the kernel refuses the namespace.
 
@@ -41,6 +42,9 @@ const std::string kSwitches =
     "OPENCODE_DISABLE_AUTOUPDATE = \"1\", OPENCODE_DISABLE_MODELS_FETCH = \"1\", "
     "OPENCODE_DISABLE_LSP_DOWNLOAD = \"1\", OPENCODE_DISABLE_DEFAULT_PLUGINS = \"1\", "
     "OPENCODE_DISABLE_CLAUDE_CODE = \"1\", OPENCODE_DISABLE_PROJECT_CONFIG = \"1\"";
+// A prompt the model answers slowly: a first line, then nothing until the turn is cancelled.
+const std::string kHoldPrompt = "think it over";
+const std::string kHoldAnswer = "Thinking it over.\n\n";
 // What opencode reports on a tool call whose permission was refused.
 const std::string kRefused = "rejected permission";
 
@@ -82,6 +86,15 @@ bool is_title_request(const json& request) {
 // results the conversation already holds.
 host_test::ChatReply model_step(const json& request, const fs::path& project) {
   if (is_title_request(request)) return say("Tidy the notes");
+  if (request["messages"].back().dump().find(kHoldPrompt) != std::string::npos) {
+    // A model that starts its answer and then keeps the connection open until the agent
+    // gives up on it.
+    host_test::ChatReply reply;
+    reply.pieces = {host_test::sse(
+        {host_test::delta_event({{"role", "assistant"}, {"content", kHoldAnswer}})}, false)};
+    reply.then = host_test::ChatReply::Then::hold;
+    return reply;
+  }
   int results = 0;
   for (const json& m : request["messages"]) results += m.value("role", "") == "tool" ? 1 : 0;
   const std::string notes = (project / "notes.txt").string();
@@ -243,6 +256,15 @@ TEST_F(OpencodeDrivesVellumine, OnTheFullScreen) {
   ASSERT_TRUE(pane_->wait_for("Read, Update")) << pane_->text();
   expect_turn_outcome(pane_->text());
 
+  // Ctrl+C in the middle of the next turn: the agent is asked to cancel, stops waiting for its
+  // model and confirms; the app lives on until a Ctrl+C between turns.
+  pane_->type(kHoldPrompt, true);
+  ASSERT_TRUE(pane_->wait_for("Thinking it over.")) << pane_->text();
+  pane_->key("C-c");
+  ASSERT_TRUE(pane_->wait_for("Interrupted")) << pane_->text();
+  EXPECT_EQ(pane_->text().find("did not confirm"), std::string::npos) << pane_->text();
+  EXPECT_TRUE(server_->wait_client_closed().has_value());
+  EXPECT_NE(sandbox_->processes_left(), "");
   pane_->key("C-c");
   ASSERT_TRUE(pane_->wait_for("EXIT=0")) << pane_->text();
   EXPECT_EQ(sandbox_->processes_left(), "");
