@@ -24,15 +24,13 @@
 #include <thread>
 #include <vector>
 
-#include "bench/app/bench_app.h"
-#include "host/acp/acp_runner_agent.h"
+#include "bench/acp/acp_app.h"
 #include "host/acp/json_rpc.h"
-#include "termui/cell_buffer.h"
-#include "zell/tui/bridge/messages.h"
 
 namespace {
 
 using namespace bench_app;
+using namespace bench_acp;
 using std::chrono::milliseconds;
 
 constexpr int CHUNKS = 10'000;
@@ -43,57 +41,6 @@ constexpr double FRAME_MS = 1000.0 / termui::App::FRAME_RATE;
 constexpr double ONE_FRAME_MS = FRAME_MS + 1.0;
 constexpr double CPU_GOAL_US = 5.0;
 constexpr double CANCEL_GOAL_MS = 100.0;
-
-// Marks, in posting order, that the content event posted just before it has been handled.
-class Stamp final : public termui::Message {};
-
-class AcpApp final : public BenchApp {
- public:
-  explicit AcpApp(host::acp::AcpOptions options)
-      : BenchApp({}, 0, [options](zell::output::OutputManager& manager) {
-          return std::make_unique<host::acp::AcpRunnerAgent>(manager, options);
-        }) {
-    on<Stamp>([this](Stamp&) { ++handled; });
-  }
-  bool post_message(std::unique_ptr<termui::Message> message) override {
-    const auto* event = dynamic_cast<const zell::tui::AgentEvent*>(message.get());
-    const bool content = event && event->event_type == "content";
-    const bool posted_ok = BenchApp::post_message(std::move(message));
-    if (content) BenchApp::post_message(std::make_unique<Stamp>());
-    return posted_ok;
-  }
-  std::size_t handled = 0;  // content events handled (UI thread)
-};
-
-// The screen's rows as text.
-std::vector<std::string> rows_of(const termui::CellBuffer& cells) {
-  std::vector<std::string> rows;
-  for (int y = 0; y < cells.height(); ++y) {
-    std::string row;
-    for (int x = 0; x < cells.width(); ++x) row += cells.at(x, y).text;
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
-
-enum class Last { none, waiting, cancelled };
-
-// Which of the hanging turn's line ("waiting") and a stopped turn's line comes last on screen.
-Last last_turn_line(const std::vector<std::string>& rows) {
-  for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-    if (row->find("waiting") != std::string::npos) return Last::waiting;
-    if (row->find("Interrupted") != std::string::npos ||
-        row->find("ancelled") != std::string::npos) {
-      return Last::cancelled;
-    }
-  }
-  return Last::none;
-}
-
-bool shows(const std::vector<std::string>& rows, std::string_view text) {
-  return std::any_of(rows.begin(), rows.end(),
-                     [&](const std::string& r) { return r.find(text) != std::string::npos; });
-}
 
 // The anchor: parsing the same burst's lines alone, in memory (CPU µs per line).
 double parse_alone_us() {
@@ -137,58 +84,26 @@ int main(int argc, char** argv) {
   options.command = {agent, "--stamps", stamps.string()};
 
   AcpApp app(options);
+  ScreenWatch screen(app);
   FrameSink sink;
   // Written on the UI thread only.
   std::vector<Clock::time_point> frame_after;  // per content event: the first frame after it
   frame_after.reserve(static_cast<std::size_t>(CHUNKS) * BURSTS + 1000);
-  // Looked for on each frame: a text, or which turn line is the last one.
-  std::string watch_for;
-  Last watch_last = Last::none;
-  std::optional<Clock::time_point> seen_at;
   double bookkeeping_cpu = 0;
   sink.on_frame = [&](std::string_view, Clock::time_point at) {
     const double cpu0 = thread_cpu_seconds();
     while (frame_after.size() < app.handled) frame_after.push_back(at);
-    if ((!watch_for.empty() || watch_last != Last::none) && !seen_at) {
-      const auto rows = rows_of(app.screen_cells());
-      if (watch_last != Last::none ? last_turn_line(rows) == watch_last : shows(rows, watch_for)) {
-        seen_at = at;
-      }
-    }
+    screen.on_frame(at);
     bookkeeping_cpu += thread_cpu_seconds() - cpu0;
   };
   UiThread ui(app, sink);
   sink.wait_frames(1);
 
-  const auto busy = [&] {
-    bool b = false;
-    app.call([&] { b = app.chat_screen().busy(); });
-    return b;
-  };
-  const auto wait_idle = [&] {
-    while (busy()) std::this_thread::sleep_for(milliseconds(2));
-  };
-  const auto wait_seen = [&] {
-    for (;;) {
-      std::optional<Clock::time_point> at;
-      app.call([&] { at = seen_at; });
-      if (at) return *at;
-      std::this_thread::sleep_for(milliseconds(1));
-    }
-  };
-  const auto watch = [&](std::string text, Last last = Last::none) {
-    app.call([&] {
-      watch_for = std::move(text);
-      watch_last = last;
-      seen_at.reset();
-    });
-  };
-
   // The agent starts with the first turn (initialize, session/new): not measured.
-  watch("thought about it");
+  screen.watch({"thought about it", Sight::Last::none, {}});
   ui.send("think warm up\r");
-  wait_seen();
-  wait_idle();
+  screen.wait_seen();
+  app.wait_idle();
 
   std::vector<double> lag_ms;
   std::vector<double> cpu_us;
@@ -207,7 +122,7 @@ int main(int argc, char** argv) {
     for (bool done = false; !done; std::this_thread::sleep_for(milliseconds(1))) {
       app.call([&] { done = frame_after.size() >= base + CHUNKS; });
     }
-    wait_idle();
+    app.wait_idle();
     const double cpu = process_cpu_seconds() - cpu0;
     const double ui_cpu = ui.cpu_seconds() - ui0;
     std::vector<Clock::time_point> frames;
@@ -225,17 +140,7 @@ int main(int argc, char** argv) {
     ui_us.push_back((ui_cpu - book) * 1e6 / CHUNKS);
   }
 
-  std::vector<double> cancel_ms;
-  for (int round = 0; round < CANCELS; ++round) {
-    watch({}, Last::waiting);
-    ui.send("hang\r");
-    wait_seen();
-    watch({}, Last::cancelled);
-    const Clock::time_point pressed = Clock::now();
-    ui.send("\x03");
-    cancel_ms.push_back(std::chrono::duration<double, std::milli>(wait_seen() - pressed).count());
-    wait_idle();
-  }
+  std::vector<double> cancel_ms = time_cancels(app, ui, screen, "hang", "waiting", CANCELS);
   std::filesystem::remove(stamps);
 
   const std::size_t counted = lag_ms.size();

@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "acp_opencode_setup.h"
 #include "acp_sandbox.h"
 #include "host/fake_chat_server.h"
 #include "tmux_pane.h"
@@ -26,27 +27,33 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using std::chrono::seconds;
 using test_support::AgentSandbox;
+using test_support::opencode_program;
 using test_support::slurp;
 using test_support::TmuxPane;
-
-const fs::path kOpencode =
-    fs::path(VELLUMINE_SOURCE_DIR) / "build/npm/node_modules/opencode-linux-x64/bin/opencode";
 
 // The shell command the model asks for: harmless if it ran, with a terminal-title escape in
 // its comment that must be shown, never obeyed.
 const std::string kCommand = "echo shell-was-here > ran.txt # \x1b]0;owned\x07";
 const std::string kCommandShown = "echo shell-was-here > ran.txt # ␛]0;owned␇";
-// opencode's own switches, as TOML: no update check, no model list or language servers fetched,
-// no default plugins, nothing read from other tools' or the project's configuration.
-const std::string kSwitches =
-    "OPENCODE_DISABLE_AUTOUPDATE = \"1\", OPENCODE_DISABLE_MODELS_FETCH = \"1\", "
-    "OPENCODE_DISABLE_LSP_DOWNLOAD = \"1\", OPENCODE_DISABLE_DEFAULT_PLUGINS = \"1\", "
-    "OPENCODE_DISABLE_CLAUDE_CODE = \"1\", OPENCODE_DISABLE_PROJECT_CONFIG = \"1\"";
 // A prompt the model answers slowly: a first line, then nothing until the turn is cancelled.
 const std::string kHoldPrompt = "think it over";
 const std::string kHoldAnswer = "Thinking it over.\n\n";
 // What opencode reports on a tool call whose permission was refused.
 const std::string kRefused = "rejected permission";
+
+std::string toml_string(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) out += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+  return out + "\"";
+}
+
+std::string toml_table_body(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string body;
+  for (const auto& [name, value] : entries) {
+    body += (body.empty() ? "" : ", ") + name + " = " + toml_string(value);
+  }
+  return body;
+}
 
 host_test::ChatReply stream(std::vector<json> events) {
   events.push_back(host_test::usage_event(7));
@@ -129,7 +136,9 @@ class OpencodeDrivesVellumine : public ::testing::Test {
   }
 
   void SetUp() override {
-    if (!fs::exists(kOpencode)) GTEST_SKIP() << "run scripts/install-deps for " << kOpencode;
+    if (!fs::exists(opencode_program())) {
+      GTEST_SKIP() << "run scripts/install-deps for " << opencode_program();
+    }
     if (!network_refused_.empty()) {
       GTEST_SKIP() << "no network namespace with only loopback: " << network_refused_;
     }
@@ -146,27 +155,11 @@ class OpencodeDrivesVellumine : public ::testing::Test {
     server_ = std::make_unique<host_test::FakeChatServer>(
         [project](const json& request) { return model_step(request, project); });
 
-    const json agent_config = {
-        {"$schema", "https://opencode.ai/config.json"},
-        {"model", "fake/fake-model"},
-        {"small_model", "fake/fake-model"},
-        {"autoupdate", false},
-        {"share", "disabled"},
-        {"provider",
-         {{"fake",
-           {{"npm", "@ai-sdk/openai-compatible"},
-            {"name", "Fake"},
-            {"options", {{"baseURL", server_->url() + "/v1"}, {"apiKey", "none"}}},
-            {"models", {{"fake-model", {{"name", "Fake model"}}}}}}}}},
-        {"permission", {{"edit", "ask"}, {"bash", "ask"}}}};
-    const fs::path agent_config_file = sandbox_->root() / "opencode.json";
-    std::ofstream(agent_config_file) << agent_config.dump(2);
-
     config_ = sandbox_->root() / "vellumine.toml";
-    std::ofstream(config_) << "[agent]\ncommand = [\"" << kOpencode.string()
-                           << "\", \"acp\"]\ncwd = \"" << project.string() << "\"\nenv = { "
-                           << sandbox_->env_toml("OPENCODE_CONFIG = \"" +
-                                                 agent_config_file.string() + "\", " + kSwitches)
+    std::ofstream(config_) << "[agent]\ncommand = [" << toml_string(opencode_program().string())
+                           << ", \"acp\"]\ncwd = " << toml_string(project.string()) << "\nenv = { "
+                           << toml_table_body(
+                                  test_support::prepare_opencode(*sandbox_, server_->url()))
                            << " }\n";
   }
 

@@ -50,8 +50,7 @@ std::string network_interfaces() {
   return names;
 }
 
-AgentSandbox::AgentSandbox(const std::string& name)
-    : root_(fs::temp_directory_path() / name) {
+AgentSandbox::AgentSandbox(const std::string& name) : root_(fs::temp_directory_path() / name) {
   fs::remove_all(root_);
   for (const char* sub : {"home", "project", "tmp"}) fs::create_directories(root_ / sub);
 }
@@ -61,14 +60,14 @@ AgentSandbox::~AgentSandbox() {
   fs::remove_all(root_, ignored);
 }
 
-std::string AgentSandbox::env_toml(const std::string& extra) const {
+std::vector<std::pair<std::string, std::string>> AgentSandbox::env() const {
   const std::string h = home().string();
-  std::string env = "HOME = \"" + h + "\", XDG_CONFIG_HOME = \"" + h +
-                    "/.config\", XDG_DATA_HOME = \"" + h + "/.local/share\", XDG_CACHE_HOME = \"" +
-                    h + "/.cache\", XDG_STATE_HOME = \"" + h + "/.local/state\", TMPDIR = \"" +
-                    (root_ / "tmp").string() + "\"";
-  if (!extra.empty()) env += ", " + extra;
-  return env;
+  return {{"HOME", h},
+          {"XDG_CONFIG_HOME", h + "/.config"},
+          {"XDG_DATA_HOME", h + "/.local/share"},
+          {"XDG_CACHE_HOME", h + "/.cache"},
+          {"XDG_STATE_HOME", h + "/.local/state"},
+          {"TMPDIR", (root_ / "tmp").string()}};
 }
 
 std::string AgentSandbox::processes_left() const {

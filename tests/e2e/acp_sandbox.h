@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace test_support {
 
@@ -27,9 +29,8 @@ class AgentSandbox {
   [[nodiscard]] const std::filesystem::path& root() const { return root_; }
   [[nodiscard]] std::filesystem::path home() const { return root_ / "home"; }
   [[nodiscard]] std::filesystem::path project() const { return root_ / "project"; }
-  // The environment entries that keep the agent's files inside home(), as a TOML inline table's
-  // body (`HOME = "…", …`), followed by `extra` entries.
-  [[nodiscard]] std::string env_toml(const std::string& extra = "") const;
+  // The environment entries that keep the agent's files inside the sandbox (HOME, XDG, TMPDIR).
+  [[nodiscard]] std::vector<std::pair<std::string, std::string>> env() const;
   // Process ids of the processes still running with this sandbox's HOME.
   [[nodiscard]] std::string processes_left() const;
 
