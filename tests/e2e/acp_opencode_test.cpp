@@ -15,6 +15,8 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "acp_opencode_setup.h"
 #include "acp_sandbox.h"
@@ -112,7 +114,7 @@ host_test::ChatReply model_step(const json& request, const fs::path& project) {
       return call_tool("", "edit",
                        {{"filePath", notes}, {"oldString", "hello"}, {"newString", "goodbye"}});
     case 2:
-      return call_tool("", "bash", {{"command", kCommand}, {"description", "Mark the run"}});
+      return call_tool("", "bash", {{"command", kCommand}});
     default:
       return say("All done.");
   }
