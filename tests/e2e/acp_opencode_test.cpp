@@ -92,7 +92,13 @@ bool is_title_request(const json& request) {
 }
 
 // The model's turn, one step per request: each step's choice follows from how many tool
-// results the conversation already holds.
+// results the conversation already holds. What opencode 1.19 does with it, as seen on the
+// wire: it offers the tools read {filePath, offset, limit}, edit {filePath, oldString,
+// newString, replaceAll} and bash {command, timeout, workdir} (among others); it reads files
+// itself, asks permission for the edit with the diff, then writes through the client
+// (fs/write_text_file); it asks permission for the command and, refused, reports the tool
+// call failed and ends the turn without asking the model again. A separate request, the first
+// of a session, asks the model for a title.
 host_test::ChatReply model_step(const json& request, const fs::path& project) {
   if (is_title_request(request)) return say("Tidy the notes");
   if (request["messages"].back().dump().find(kHoldPrompt) != std::string::npos) {
