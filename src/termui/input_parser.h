@@ -44,7 +44,9 @@ class InputParser {
   [[nodiscard]] std::vector<ModeReport> take_mode_reports() { return std::move(mode_reports_); }
   // The terminal's answer to the keyboard protocol query (CSI ? flags u), once: the terminal
   // speaks the kitty keyboard protocol.
-  [[nodiscard]] std::optional<int> take_keyboard_protocol() { return std::exchange(kitty_flags_, {}); }
+  [[nodiscard]] std::optional<int> take_keyboard_protocol() {
+    return std::exchange(kitty_flags_, {});
+  }
 
  private:
   enum class Step { done, incomplete };

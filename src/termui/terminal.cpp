@@ -23,9 +23,9 @@ std::atomic<int> g_tty_fd{-1};  // >= 0 while the terminal is in application mod
 termios g_saved{};
 termios g_raw{};
 std::atomic<int> g_winch_fd{-1};
-std::atomic<bool> g_graphemes_set{false};  // we switched grapheme clustering on
+std::atomic<bool> g_graphemes_set{false};    // we switched grapheme clustering on
 std::atomic<bool> g_keyboard_pushed{false};  // we pushed the kitty keyboard level
-std::atomic<bool> g_redraw{false};         // the terminal was taken over again after a stop
+std::atomic<bool> g_redraw{false};           // the terminal was taken over again after a stop
 
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 

@@ -125,15 +125,31 @@ const Case CASES[] = {
     {"kitty_shift_enter_and_alt_enter",
      "\x1b[13;2u\x1b[13;3u\x1b[13u",
      {"key:shift+enter", "key:alt+enter", "key:enter"}},
-    {"kitty_ctrl_letters_match_legacy_names", "\x1b[99;5u\x1b[119;5u", {"key:ctrl+c", "key:ctrl+w"}},
-    {"kitty_escape_needs_no_timeout", "\x1b[27u" "a", {"key:escape", "key:a"}},
-    {"kitty_shifted_alternate_and_text_fields", "\x1b[97:65;2u\x1b[120;3:1u", {"key:A", "key:alt+x"}},
-    {"kitty_private_use_keys_dropped", "\x1b[57441;2u" "b", {"key:b"}},
-    {"kitty_huge_code_dropped", "\x1b[99999999999u" "c", {"key:c"}},
+    {"kitty_ctrl_letters_match_legacy_names",
+     "\x1b[99;5u\x1b[119;5u",
+     {"key:ctrl+c", "key:ctrl+w"}},
+    {"kitty_escape_needs_no_timeout",
+     "\x1b[27u"
+     "a",
+     {"key:escape", "key:a"}},
+    {"kitty_shifted_alternate_and_text_fields",
+     "\x1b[97:65;2u\x1b[120;3:1u",
+     {"key:A", "key:alt+x"}},
+    {"kitty_private_use_keys_dropped",
+     "\x1b[57441;2u"
+     "b",
+     {"key:b"}},
+    {"kitty_huge_code_dropped",
+     "\x1b[99999999999u"
+     "c",
+     {"key:c"}},
     {"modify_other_keys_shift_enter",
      "\x1b[27;2;13~\x1b[27;5;9~",
      {"key:shift+enter", "key:ctrl+tab"}},
-    {"keyboard_protocol_answer_is_not_a_key", "\x1b[?1u" "d", {"key:d"}},
+    {"keyboard_protocol_answer_is_not_a_key",
+     "\x1b[?1u"
+     "d",
+     {"key:d"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Keys, ParserTable, ::testing::ValuesIn(CASES),
