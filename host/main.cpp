@@ -32,6 +32,7 @@
 #include "host/plain/plain_chat.h"
 #include "host/runtime/http_agent.h"
 #include "host/runtime/model_runtime_gateway.h"
+#include "host/tui/prompt_history.h"
 #include "host/tui/vellumine_tui.h"
 #include "zell/errors.h"
 #include "zell/output/output_manager.h"
@@ -205,6 +206,7 @@ int run_full_screen(std::vector<host::Step> steps, const Options& o, LoadedConfi
   options.preflight = o.preflight;
   options.speed = o.speed;
   options.config_path = store->path().string();
+  options.history_path = host::tui::PromptHistory::default_path();
   if (auto acp = acp_options(loaded, o)) {
     options.agent = [acp = std::move(*acp)](zell::output::OutputManager& manager) {
       return std::make_unique<host::acp::AcpRunnerAgent>(manager, acp);

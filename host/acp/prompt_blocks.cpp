@@ -22,7 +22,8 @@ std::vector<std::string> mentions(std::string_view text) {
     std::size_t end = i + 1;
     while (end < text.size() && !blank(text[end])) ++end;
     std::string_view word = text.substr(i + 1, end - i - 1);
-    while (!word.empty() && std::string_view(",.;:!?)\"'").find(word.back()) != std::string_view::npos) {
+    while (!word.empty() &&
+           std::string_view(",.;:!?)\"'").find(word.back()) != std::string_view::npos) {
       word.remove_suffix(1);
     }
     if (!word.empty()) out.emplace_back(word);

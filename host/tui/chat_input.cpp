@@ -98,7 +98,8 @@ void ChatInput::update_popup() {
   if (!sources_.popup) return;
   const Word word = word_before_cursor();
   std::vector<PromptPopup::Choice> choices;
-  if (word.begin == 0 && word.text.starts_with('/') && word.text.find('/', 1) == std::string::npos) {
+  if (word.begin == 0 && word.text.starts_with('/') &&
+      word.text.find('/', 1) == std::string::npos) {
     const std::vector<SlashCommand> agent =
         sources_.agent_commands ? sources_.agent_commands() : std::vector<SlashCommand>{};
     for (const SlashCommand& c : matching_commands(std::string_view(word.text).substr(1), agent)) {
@@ -146,8 +147,9 @@ void ChatInput::show_search() {
   for (std::string& e : sources_.history->search(search_, SHOWN_CHOICES)) {
     choices.push_back({std::move(e), {}});
   }
-  sources_.popup->show(fmt::format("history search: {}▏ · Enter takes it · Escape cancels", search_),
-                       std::move(choices));
+  sources_.popup->show(
+      fmt::format("history search: {}▏ · Enter takes it · Escape cancels", search_),
+      std::move(choices));
 }
 
 bool ChatInput::search_key(const termui::KeyEvent& key) {

@@ -211,7 +211,8 @@ bool ChatScreen::run_command(const CommandLine& command) {
 
 void ChatScreen::show_help() {
   std::string text = "Commands:";
-  for (const SlashCommand& c : chat_commands()) text += fmt::format("\n  /{}  {}", c.name, c.description);
+  for (const SlashCommand& c : chat_commands())
+    text += fmt::format("\n  /{}  {}", c.name, c.description);
   for (const SlashCommand& c : agent_commands()) {
     text += fmt::format("\n  /{}  {} (agent)", c.name, c.description);
   }

@@ -46,9 +46,11 @@ std::string editor_command() {
 EditorOutcome edit_in_editor(std::string_view text,
                              const std::function<void(const std::function<void()>&)>& outside) {
   std::error_code ec;
-  std::string pattern = (std::filesystem::temp_directory_path(ec) / "vellumine-prompt-XXXXXX.md").string();
+  std::string pattern =
+      (std::filesystem::temp_directory_path(ec) / "vellumine-prompt-XXXXXX.md").string();
   const int fd = ::mkstemps(pattern.data(), 3);
-  if (fd < 0) return {std::nullopt, std::string("cannot make a temporary file: ") + std::strerror(errno)};
+  if (fd < 0)
+    return {std::nullopt, std::string("cannot make a temporary file: ") + std::strerror(errno)};
   const std::string path = pattern;
   struct Remove {
     std::string path;
@@ -60,7 +62,8 @@ EditorOutcome edit_in_editor(std::string_view text,
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       ::close(fd);
-      return {std::nullopt, std::string("cannot write the temporary file: ") + std::strerror(errno)};
+      return {std::nullopt,
+              std::string("cannot write the temporary file: ") + std::strerror(errno)};
     }
     done += static_cast<std::size_t>(n);
   }

@@ -18,8 +18,7 @@ struct EditorOutcome {
 
 // `outside` runs its argument with the terminal handed back (termui::App::run_outside).
 [[nodiscard]] EditorOutcome edit_in_editor(
-    std::string_view text,
-    const std::function<void(const std::function<void()>&)>& outside);
+    std::string_view text, const std::function<void(const std::function<void()>&)>& outside);
 
 // The editor command the environment names.
 [[nodiscard]] std::string editor_command();
