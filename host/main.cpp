@@ -28,6 +28,7 @@
 #include "host/config/config_path.h"
 #include "host/config/config_store.h"
 #include "host/plain/interrupt_relay.h"
+#include "host/plain/line_editor.h"
 #include "host/plain/plain_approval.h"
 #include "host/plain/plain_chat.h"
 #include "host/runtime/http_agent.h"
@@ -162,14 +163,29 @@ int plain_session(Run&& run) {
   }
 }
 
+// The plain chat's loop: on a terminal the prompt is edited through the line editor (with the
+// history the full screen keeps), else lines are read from standard input.
+int plain_chat_loop(const std::function<host::runtime::TurnEnd(const std::string&)>& ask,
+                    const Options& o) {
+  if (o.prompt || ::isatty(STDIN_FILENO) != 1) {
+    host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
+    return host::run_plain_chat(ask, std::cin, chat);
+  }
+  const auto path = host::tui::PromptHistory::default_path();
+  host::tui::PromptHistory history =
+      path ? host::tui::PromptHistory(*path) : host::tui::PromptHistory();
+  host::LineEditor editor(history);
+  return host::run_plain_chat(ask, [&editor] { return editor.read(); });
+}
+
 int run_plain_model_chat(const LoadedConfig& c, const Options& o) {
   return plain_session([&] {
     zell::output::OutputManager manager;
     host::runtime::HttpAgent agent(manager, host::runtime::http_agent_options(c.config));
     // Ctrl+C during an answer cancels it; at the prompt it ends the program as usual.
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
-    host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
-    return host::run_plain_chat(agent, std::cin, chat);
+    return plain_chat_loop([&agent](const std::string& text) { return agent.run_turn(text).end; },
+                           o);
   });
 }
 
@@ -182,9 +198,8 @@ int run_plain_acp_chat(host::acp::AcpOptions options, const Options& o) {
             manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
     agent.start();
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
-    host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
-    return host::run_plain_chat(
-        [&agent](const std::string& text) { return agent.run_turn(text).end; }, std::cin, chat);
+    return plain_chat_loop([&agent](const std::string& text) { return agent.run_turn(text).end; },
+                           o);
   });
 }
 
