@@ -43,6 +43,7 @@ class HttpTurnAgent final : public Agent {
   }
   void cancel() override { agent_.cancel(); }
   void set_mode(std::string_view mode) override { agent_.set_mode(std::string(mode)); }
+  void new_conversation() override { agent_.forget_conversation(); }
 
  private:
   runtime::HttpAgent agent_;
@@ -199,6 +200,20 @@ std::optional<PendingTurn> VellumineTUI::next_scripted_turn() {
   script_turns_.pop_front();
   return PendingTurn{std::move(t.prompt), t.has_prompt,
                      std::make_shared<const std::vector<Step>>(std::move(t.steps))};
+}
+
+std::vector<AgentCommand> VellumineTUI::agent_commands() const {
+  return runner_.typed_agent().commands();
+}
+
+void VellumineTUI::new_conversation() {
+  runner_.typed_agent().new_conversation();
+}
+
+std::filesystem::path VellumineTUI::work_folder() const {
+  if (!options_.work_folder.empty()) return options_.work_folder;
+  std::error_code ec;
+  return std::filesystem::current_path(ec);
 }
 
 void VellumineTUI::start_turn(const PendingTurn& turn) {

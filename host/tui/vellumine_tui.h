@@ -8,6 +8,7 @@
 // it uses is destroyed.
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -49,6 +50,10 @@ struct TuiOptions {
   // Another agent for typed prompts, built on the application's output manager; used when
   // set (before `acp`).
   std::function<std::unique_ptr<Agent>(zell::output::OutputManager&)> agent;
+  // Where the prompts sent are kept across runs; none: this run only.
+  std::optional<std::filesystem::path> history_path;
+  // The folder "@" mentions complete in; empty: the current one.
+  std::filesystem::path work_folder;
 };
 
 class VellumineTUI : public zell::ports::TuiHostApp {
@@ -75,6 +80,13 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   // at once.
   void interrupt_turn();
   [[nodiscard]] zell::tui::TUIBridge& bridge() { return bridge_; }
+  // Between turns: the typed-prompt agent's slash commands, and a new conversation with it.
+  [[nodiscard]] std::vector<AgentCommand> agent_commands() const;
+  void new_conversation();
+  [[nodiscard]] const std::optional<std::filesystem::path>& history_path() const {
+    return options_.history_path;
+  }
+  [[nodiscard]] std::filesystem::path work_folder() const;
   [[nodiscard]] zell::output::OutputManager& output_manager() { return manager_; }
   // The chat screen once it has been built, else null.
   [[nodiscard]] ChatScreen* chat() { return chat_; }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "termui/events.h"
@@ -41,6 +42,11 @@ class InputParser {
     int value;
   };
   [[nodiscard]] std::vector<ModeReport> take_mode_reports() { return std::move(mode_reports_); }
+  // The terminal's answer to the keyboard protocol query (CSI ? flags u), once: the terminal
+  // speaks the kitty keyboard protocol.
+  [[nodiscard]] std::optional<int> take_keyboard_protocol() {
+    return std::exchange(kitty_flags_, {});
+  }
 
  private:
   enum class Step { done, incomplete };
@@ -57,6 +63,7 @@ class InputParser {
   Clock::time_point held_since_{};
   Clock::time_point last_bytes_{};
   std::vector<ModeReport> mode_reports_;
+  std::optional<int> kitty_flags_;
 };
 
 }  // namespace termui
