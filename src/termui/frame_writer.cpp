@@ -6,6 +6,10 @@
 
 namespace termui {
 
+styled::Style FrameWriter::as_written(const styled::Style& style) {
+  return scheme_ == styled::ColorScheme::light ? light_.apply(style) : style;
+}
+
 void FrameWriter::move_to(int x, int y) {
   if (cx_ == x && cy_ == y) return;
   if (cy_ == y && cx_ >= 0 && x > cx_) {
@@ -32,7 +36,7 @@ void FrameWriter::skip_to(const CellBuffer& next, int x, int y) {
     bool plain = true;
     for (int g = cx_; g < x && plain; ++g) {
       const Cell& c = next.at(g, y);
-      plain = c.width == 1 && c.style == pen_;
+      plain = c.width == 1 && as_written(c.style) == pen_;
       bytes += c.text.size();
     }
     if (plain && bytes < 3) {
@@ -81,9 +85,10 @@ std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& n
       }
       if (!changed) continue;
       skip_to(next, x, y);
-      if (!(pen_ == n.style)) {  // cell styles are normalized: equal means same look
-        transitions_.append(out_, pen_, n.style);
-        pen_ = n.style;
+      const styled::Style style = as_written(n.style);
+      if (!(pen_ == style)) {  // cell styles are normalized: equal means same look
+        transitions_.append(out_, pen_, style);
+        pen_ = style;
       }
       out_ += n.text;
       cx_ += n.width;

@@ -199,6 +199,7 @@ void Terminal::start() {
   started_ = true;
   write_all(out_fd_, ENTER);
   write_all(out_fd_, QUERY_GRAPHEMES);
+  write_all(out_fd_, QUERY_BACKGROUND);
 }
 
 void Terminal::stop() {
