@@ -14,6 +14,9 @@ ScreenLook screen_look(std::string_view theme, std::string_view notify,
   ScreenLook look;
   look.theme = theme_named(theme).value_or(ThemeChoice::follow_terminal);
   look.notify = termui::notify_method_named(notify).value_or(termui::detect_notify_method(getenv));
+  const char* term = getenv("TERM");
+  const std::string_view t = term != nullptr ? term : "";
+  look.hyperlinks = !(t.empty() || t == "dumb" || t == "linux" || t.starts_with("vt"));
   return look;
 }
 

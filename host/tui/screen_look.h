@@ -19,6 +19,9 @@ enum class ThemeChoice { follow_terminal, dark, light };
 struct ScreenLook {
   ThemeChoice theme = ThemeChoice::follow_terminal;
   termui::NotifyMethod notify = termui::NotifyMethod::off;
+  // OSC 8 hyperlinks: off on the terminals known to show the sequence instead of hiding it
+  // (the Linux console and other VT-like ones); elsewhere a terminal without them ignores it.
+  bool hyperlinks = true;
 };
 
 // "auto", "dark" or "light"; std::nullopt for any other word.

@@ -133,6 +133,7 @@ void VellumineTUI::on_background_color(styled::Color background) {
 
 void VellumineTUI::on_mount() {
   set_color_scheme(scheme_for(options_.look.theme, std::nullopt));
+  set_hyperlinks(options_.look.hyperlinks);
   install_screen("chat", [this] {
     auto screen = std::make_unique<ChatScreen>(*this);
     chat_ = screen.get();

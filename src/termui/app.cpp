@@ -444,6 +444,13 @@ void App::set_color_scheme(styled::ColorScheme scheme) {
   repaint_ = true;
 }
 
+void App::set_hyperlinks(bool on) {
+  if (on == writer_.hyperlinks()) return;
+  writer_.set_hyperlinks(on);
+  first_frame_ = true;
+  repaint_ = true;
+}
+
 void App::notify(NotifyMethod method, std::string_view title, std::string_view body) {
   const std::string bytes = notification_sequence(method, title, body);
   if (driver_ && !bytes.empty()) driver_->write(bytes);

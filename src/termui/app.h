@@ -102,6 +102,8 @@ class App {
   // How colours are shown (see styled/light_palette.h); a change redraws the whole screen.
   void set_color_scheme(styled::ColorScheme scheme);
   [[nodiscard]] styled::ColorScheme color_scheme() const { return writer_.color_scheme(); }
+  // Whether links in cells are written as OSC 8 hyperlinks (on by default); a change redraws.
+  void set_hyperlinks(bool on);
   // Raises a desktop notification through the terminal (nothing without one, or with `off`).
   void notify(NotifyMethod method, std::string_view title, std::string_view body);
 

@@ -2,12 +2,21 @@
 
 #include <fmt/format.h>
 
+#include "styled/link.h"
 #include "styled/sgr.h"
 
 namespace termui {
 
 styled::Style FrameWriter::as_written(const styled::Style& style) {
   return scheme_ == styled::ColorScheme::light ? light_.apply(style) : style;
+}
+
+void FrameWriter::open_link(std::uint16_t link) {
+  // The target comes from the link table, which holds only safe forms (styled/link.h).
+  out_ += "\x1b]8;;";
+  out_ += styled::link_target(link);
+  out_ += "\x1b\\";
+  link_ = link;
 }
 
 void FrameWriter::move_to(int x, int y) {
@@ -89,6 +98,7 @@ std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& n
       if (!(pen_ == style)) {  // cell styles are normalized: equal means same look
         transitions_.append(out_, pen_, style);
         pen_ = style;
+        if (hyperlinks_ && style.link() != link_) open_link(style.link());
       }
       out_ += n.text;
       cx_ += n.width;
@@ -98,6 +108,10 @@ std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& n
   if (out_.size() == header) {
     out_.clear();
     return {};
+  }
+  if (link_ != 0) {  // whatever comes next (another program's output) is no link
+    open_link(0);
+    pen_ = pen_.with_link(0);
   }
   out_ += SYNC_END;
   return out_;

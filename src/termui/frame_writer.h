@@ -33,10 +33,16 @@ class FrameWriter {
   void set_color_scheme(styled::ColorScheme scheme) { scheme_ = scheme; }
   [[nodiscard]] styled::ColorScheme color_scheme() const { return scheme_; }
 
+  // Whether cells whose style carries a link are written inside an OSC 8 hyperlink (on by
+  // default); without, the same text is written plain. A link never stays open past a frame.
+  void set_hyperlinks(bool on) { hyperlinks_ = on; }
+  [[nodiscard]] bool hyperlinks() const { return hyperlinks_; }
+
  private:
   // A cell's style as it is written under the colour scheme.
   styled::Style as_written(const styled::Style& style);
   void move_to(int x, int y);
+  void open_link(std::uint16_t link);
   void skip_to(const CellBuffer& next, int x, int y);
 
   std::string out_;
@@ -44,7 +50,9 @@ class FrameWriter {
   styled::Style pen_;  // as written, after the colour scheme
   styled::ColorScheme scheme_ = styled::ColorScheme::dark;
   styled::LightPalette light_;
-  int cx_ = -1, cy_ = -1;  // cursor position, -1 when unknown
+  bool hyperlinks_ = true;
+  std::uint16_t link_ = 0;  // the link the terminal is writing now, 0 for none
+  int cx_ = -1, cy_ = -1;   // cursor position, -1 when unknown
 };
 
 }  // namespace termui

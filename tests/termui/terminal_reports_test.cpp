@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "styled/link.h"
 #include "styled/sgr.h"
+#include "termui/frame_writer.h"
 #include "termui/input_parser.h"
 #include "termui/notification.h"
 #include "termui/pilot.h"
@@ -195,6 +197,39 @@ TEST(AppReports, notify_writes_the_sequence_to_the_terminal) {
   pilot.driver().clear_output();
   app.notify(NotifyMethod::off, "vellumine", "done");
   EXPECT_EQ(pilot.output(), "");
+}
+
+}  // namespace
+}  // namespace termui
+
+namespace termui {
+namespace {
+
+// A linked cell is written inside OSC 8 with its safe target, and the link is closed before
+// the frame ends, so the next frame (and anything after the App) starts outside it.
+TEST(Hyperlinks, linked_cells_are_wrapped_in_osc8_and_closed_each_frame) {
+  const auto link = styled::link_id("https://example.org/a;b");
+  const styled::Style linked = styled::Style::parse("blue").with_link(link);
+  CellBuffer blank({10, 1}), first({10, 1}), second({10, 1});
+  first.put_text(0, 0, "ab", linked, 10);
+  second.put_text(0, 0, "ab", linked, 10);
+  second.put_text(3, 0, "X", linked, 10);
+  FrameWriter w;
+  const std::string a(w.frame(blank, first, true));
+  const std::string open = "\x1b]8;;https://example.org/a%3Bb\x1b\\";
+  const std::string close = "\x1b]8;;\x1b\\";
+  EXPECT_NE(a.find(open + "ab" + close), std::string::npos) << a;
+  // Only "X" changes; the pen's colour is still the link's, but the link must open again.
+  const std::string b(w.frame(first, second, false));
+  EXPECT_NE(b.find(open), std::string::npos) << b;
+  EXPECT_LT(b.find(open), b.find('X'));
+  EXPECT_LT(b.find('X'), b.rfind(close));
+
+  FrameWriter plain;
+  plain.set_hyperlinks(false);
+  const std::string c(plain.frame(blank, first, true));
+  EXPECT_EQ(c.find("\x1b]8"), std::string::npos) << c;
+  EXPECT_NE(c.find("ab"), std::string::npos);
 }
 
 }  // namespace

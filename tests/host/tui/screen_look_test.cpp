@@ -127,6 +127,11 @@ TEST(ScreenLook, settings_words_and_environment) {
   EXPECT_EQ(host::tui::screen_look("auto", "auto", env).notify, termui::NotifyMethod::osc777);
   EXPECT_EQ(host::tui::screen_look("auto", "bell", env).notify, termui::NotifyMethod::bell);
   EXPECT_EQ(host::tui::screen_look("dark", "off", env).notify, termui::NotifyMethod::off);
+  EXPECT_TRUE(host::tui::screen_look("auto", "auto", env).hyperlinks);
+  const auto console = [](const char* name) -> const char* {
+    return std::string_view(name) == "TERM" ? "linux" : nullptr;
+  };
+  EXPECT_FALSE(host::tui::screen_look("auto", "auto", console).hyperlinks);
 }
 
 }  // namespace
