@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     app.call([&] { busy = app.chat_screen().busy(); });
   }
   std::size_t history = 0;
-  app.call([&] { history = app.chat_screen().log()._history.size(); });
+  app.call([&] { history = app.chat_screen().log().history().size(); });
   // The turn's last change is painted within a frame period or two.
   std::this_thread::sleep_for(milliseconds(200));
 

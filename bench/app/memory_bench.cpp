@@ -71,6 +71,6 @@ int main(int argc, char** argv) {
   pilot.pause();
   fmt::print("memory n={} rss_kb={} hwm_kb={} empty_rss_kb={} text_kb={} history={}\n", count,
              status_kb("VmRSS"), status_kb("VmHWM"), empty_rss, text_bytes / 1024,
-             log._history.size());
+             log.history().size());
   return count == wanted ? 0 : 1;
 }

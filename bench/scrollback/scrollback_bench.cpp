@@ -1,8 +1,8 @@
 // Timing driver for bench/scrollback/run, which sets it beside the reference Python renderer.
 //
 //   scrollback_bench rerender <entries> <terminal_width> <min_seconds>
-//       prints two lines: seconds per re-render from a history never drawn at this width, and
-//       per re-render of the same history at the same width again
+//       prints two lines: seconds to draw the entries into a fresh transcript (each rendered
+//       for the first time), and per re-render of the same history at the same width again
 //   scrollback_bench assistant <markdown_file> <terminal_width> <min_seconds>
 //       seconds per drawing of one answer by the assistant renderer
 //   scrollback_bench stream <entries> <terminal_width> <tokens>
@@ -27,7 +27,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using zell::tui::widgets::HistoryEntry;
+using zell::tui::widgets::EntryRecord;
+namespace entries = zell::tui::widgets::entries;
 using zell::tui::widgets::Scrollback;
 
 // A transcript filling a headless terminal `width` columns wide and 40 rows high.
@@ -44,9 +45,9 @@ std::string read_file(const char* path) {
   return s.str();
 }
 
-std::vector<HistoryEntry> read_entries(const char* path) {
+std::vector<EntryRecord> read_entries(const char* path) {
   const std::string data = read_file(path);
-  std::vector<HistoryEntry> out;
+  std::vector<EntryRecord> out;
   std::size_t pos = 0;
   while (pos < data.size()) {
     const std::size_t nl = data.find('\n', pos);
@@ -54,10 +55,23 @@ std::vector<HistoryEntry> read_entries(const char* path) {
     std::string kind;
     std::size_t length = 0;
     head >> kind >> length;
-    out.push_back({kind, {data.substr(nl + 1, length)}, nullptr});
+    std::string text = data.substr(nl + 1, length);
+    if (kind == "user") {
+      out.emplace_back(entries::User{std::move(text)});
+    } else if (kind == "assistant") {
+      out.emplace_back(entries::Assistant{std::move(text)});
+    } else if (kind == "info") {
+      out.emplace_back(entries::Info{std::move(text)});
+    } else {
+      out.emplace_back(entries::Error{std::move(text)});
+    }
     pos = nl + 1 + length + 1;
   }
   return out;
+}
+
+void fill(Scrollback& log, const std::vector<EntryRecord>& entries) {
+  for (const EntryRecord& e : entries) log.append(e);
 }
 
 double seconds_since(Clock::time_point start) {
@@ -84,14 +98,11 @@ double time_per_run(const std::function<void()>& setup, const std::function<void
 int rerender(const char* file, int width, double min_seconds) {
   const auto entries = read_entries(file);
   std::unique_ptr<Transcript> t;
-  const auto fresh = [&] {
-    t = std::make_unique<Transcript>(width);
-    t->app.log()._history = entries;  // recorded, never drawn
-  };
+  const auto fresh = [&] { t = std::make_unique<Transcript>(width); };
   std::printf("%.9f\n", time_per_run(
-                            fresh, [&] { t->app.log()._rerender(); }, min_seconds));
+                            fresh, [&] { fill(t->app.log(), entries); }, min_seconds));
   fresh();
-  t->app.log()._rerender();
+  fill(t->app.log(), entries);
   std::printf("%.9f\n", time_per_run([] {}, [&] { t->app.log()._rerender(); }, min_seconds));
   return 0;
 }
@@ -100,8 +111,8 @@ int assistant(const char* file, int width, double min_seconds) {
   const std::string text = read_file(file);
   Transcript t(width);
   Scrollback& log = t.app.log();
-  std::printf("%.9f\n", time_per_run([&] { log.clear(); }, [&] { log._render_assistant(text); },
-                                     min_seconds));
+  std::printf("%.9f\n",
+              time_per_run([&] { log.clear(); }, [&] { log.append_assistant(text); }, min_seconds));
   return 0;
 }
 
@@ -142,8 +153,7 @@ int stream(const char* file, int width, int count) {
   Transcript empty(width);
   const double bare = median_ns_per_token(empty.app.log(), tokens);
   Transcript full(width);
-  full.app.log()._history = entries;
-  full.app.log()._rerender();
+  fill(full.app.log(), entries);
   const std::size_t rows_before = full.app.log().lines().size();
   const termui::Strip first_row = full.app.log().lines().front();
   const double loaded = median_ns_per_token(full.app.log(), tokens);
@@ -160,8 +170,7 @@ int resize(const char* file, int width, int runs) {
   std::vector<double> seconds;
   for (int i = 0; i < runs; ++i) {
     Transcript t(width);
-    t.app.log()._history = entries;
-    t.app.log()._rerender();
+    fill(t.app.log(), entries);
     t.pilot.pause();
     const auto start = Clock::now();
     t.pilot.resize({width * 4 / 5, 40});

@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     seconds = time_per_run(
         [&] {
           log.clear();
-          log._render_tool_result(text, false);
+          log.append_tool_result(text, false);
         },
         min_seconds);
   } else if (mode == "toggle") {
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     const int target = (entries / 2) / 5 * 5 + 1;
     seconds = time_per_run(
         [&] {
-          for (const auto& [row, idx] : log._thinking_line_map) {
+          for (const auto& [row, idx] : log.thinking_headers()) {
             if (idx == target) {
               log._handle_thinking_click(row);
               break;

@@ -2,8 +2,6 @@
 
 #include <charconv>
 
-#include "unicode/utf8.h"
-
 namespace host::events {
 namespace {
 
@@ -16,23 +14,14 @@ Int number(const zell::Payload& payload, std::string_view key, Int fallback) {
   return ec == std::errc() && ptr == v->data() + v->size() ? n : fallback;
 }
 
-long long chars_of(const zell::Payload& payload, const std::string& chunk) {
-  const long long n = number<long long>(payload, "chars", -1);
-  return n >= 0 ? n : static_cast<long long>(unicode::cp_count(chunk));
-}
-
 }  // namespace
 
 std::optional<TypedEvent> decode(std::string_view type, const zell::Payload& p) {
   if (type == "content") {
-    std::string chunk = p.get("chunk");
-    const long long chars = chars_of(p, chunk);
-    return Content{std::move(chunk), chars};
+    return Content{p.get("chunk"), number<long long>(p, "tokens", -1)};
   }
   if (type == "thinking_chunk") {
-    std::string chunk = p.get("chunk");
-    const long long chars = static_cast<long long>(unicode::cp_count(chunk));
-    return ThinkingChunk{std::move(chunk), chars};
+    return ThinkingChunk{p.get("chunk"), number<long long>(p, "tokens", -1)};
   }
   if (type == "thinking_start") return ThinkingStart{p.get("reset", "true") != "false"};
   if (type == "thinking_peek") return ThinkingPeek{p.get("text")};

@@ -15,9 +15,11 @@ namespace host::events {
 struct ThinkingStart {
   bool reset = true;
 };
+// `tokens` in a chunk: the turn's running token estimate after it, as the source counted it;
+// -1 when the source did not say.
 struct ThinkingChunk {
   std::string chunk;
-  long long chars = 0;  // code points of `chunk`
+  long long tokens = -1;
 };
 struct ThinkingPeek {
   std::string text;
@@ -32,7 +34,7 @@ struct StreamStart {};
 // A piece of the answer, whole: the manager never sends a piece longer than an event carries.
 struct Content {
   std::string chunk;
-  long long chars = 0;  // code points of `chunk`
+  long long tokens = -1;
 };
 struct ToolStart {
   std::string name;

@@ -15,7 +15,7 @@ ChatLog::ChatLog(std::string id) : Scrollback(options(std::move(id))) {}
 
 termui::RichLog& ChatLog::write(const styled::Renderable& content, std::optional<int> width) {
   termui::RichLog& self = Scrollback::write(content, width);
-  if (!new_below_ && !_rerendering && !resizing_ && !at_end()) {
+  if (!new_below_ && !rerendering() && !resizing_ && !at_end()) {
     new_below_ = true;
     if (on_view_changed) on_view_changed();
   }

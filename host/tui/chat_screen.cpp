@@ -111,7 +111,7 @@ void ChatScreen::start(const PendingTurn& turn) {
 void ChatScreen::on_turn_finished(const TurnFinished& finished) {
   ticker_.stop();
   // A turn that ended without "done" or "error" may leave its answer open.
-  if (log_->stream_open()) log_->finish_stream(turn_.take_answer());
+  if (log_->stream_open()) log_->finish_streamed_answer();
   if (!finished.failure.empty()) log_->append_error(finished.failure);
   if (summary_elapsed_) {
     log_->append_turn_summary(*summary_elapsed_, turn_.tools(), 0,
@@ -132,18 +132,17 @@ void ChatScreen::on_agent_event(const events::TypedEvent& event) {
                  [&](const events::ToolResult& e) { log_->append_tool_result(e.result, e.error); },
                  [&](const events::Content& e) { log_->stream_token(e.chunk); },
                  [&](const events::Done&) {
-                   const std::string answer = turn_.take_answer();
-                   log_->finish_stream(answer);
                    // The answer streamed as raw lines; once it is whole, Markdown is drawn as
-                   // Markdown. Everything above comes from the transcript's cache, so this costs
-                   // the answer alone.
-                   if (zell::tui::widgets::has_markdown(answer)) log_->render_finished_answer();
+                   // Markdown, in place.
+                   if (zell::tui::widgets::has_markdown(log_->finish_streamed_answer())) {
+                     log_->render_finished_answer();
+                   }
                    // The summary waits for the turn's end, where a model server's own token count
                    // arrives.
                    summary_elapsed_ = turn_.elapsed(TurnTracker::Clock::now());
                  },
                  [&](const events::Error& e) {
-                   log_->finish_stream(turn_.take_answer());
+                   log_->finish_streamed_answer();
                    log_->append_error(e.message);
                  },
                  [&](const events::Info& e) { log_->append_info(e.text); },

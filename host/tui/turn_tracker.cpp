@@ -13,10 +13,6 @@ namespace {
 
 constexpr std::array<std::string_view, 3> GLYPHS{"·", "▲", "◆"};
 
-long long chunk_tokens(long long chars) {
-  return std::max(1LL, chars / 4);
-}
-
 // One line of agent text, safe to show: controls visible, line breaks as spaces.
 std::string one_line(std::string_view text) {
   std::string line = unicode::visible_controls(text);
@@ -33,27 +29,29 @@ void TurnTracker::begin(Clock::time_point now) {
 }
 
 void TurnTracker::on_event(const events::TypedEvent& event) {
-  std::visit(
-      events::Overloaded{[&](const events::ThinkingStart&) {
-                           stage_.clear();
-                           peek_.clear();
-                           streaming_ = false;
-                         },
-                         [&](const events::ThinkingChunk& e) { tokens_ += chunk_tokens(e.chars); },
-                         [&](const events::ThinkingPeek& e) { peek_ = one_line(e.text); },
-                         [&](const events::Stage& e) { stage_ = one_line(e.stage); },
-                         [&](const events::StreamStart&) { streaming_ = true; },
-                         [&](const events::Content& e) {
-                           streaming_ = true;
-                           answer_ += e.chunk;
-                           tokens_ += chunk_tokens(e.chars);
-                         },
-                         [&](const events::ToolStart& e) { tools_.push_back(e.name); },
-                         // The rest changes nothing the status line or the summary shows.
-                         [](const events::ThinkingDone&) {}, [](const events::ToolResult&) {},
-                         [](const events::Done&) {}, [](const events::Error&) {},
-                         [](const events::Info&) {}},
-      event);
+  std::visit(events::Overloaded{[&](const events::ThinkingStart&) {
+                                  stage_.clear();
+                                  peek_.clear();
+                                  streaming_ = false;
+                                },
+                                [&](const events::ThinkingChunk& e) { take_count(e.tokens); },
+                                [&](const events::ThinkingPeek& e) { peek_ = one_line(e.text); },
+                                [&](const events::Stage& e) { stage_ = one_line(e.stage); },
+                                [&](const events::StreamStart&) { streaming_ = true; },
+                                [&](const events::Content& e) {
+                                  streaming_ = true;
+                                  take_count(e.tokens);
+                                },
+                                [&](const events::ToolStart& e) { tools_.push_back(e.name); },
+                                // The rest changes nothing the status line or the summary shows.
+                                [](const events::ThinkingDone&) {},
+                                [](const events::ToolResult&) {}, [](const events::Done&) {},
+                                [](const events::Error&) {}, [](const events::Info&) {}},
+             event);
+}
+
+void TurnTracker::take_count(long long tokens) {
+  if (tokens >= 0) tokens_ = tokens;
 }
 
 double TurnTracker::elapsed(Clock::time_point now) const {

@@ -1,12 +1,11 @@
 #pragma once
 // What the chat screen knows of the turn that is running, gathered from the agent's events on
-// the UI thread: when it began, the tools it called, the answer so far, a token estimate, and
-// the stage or thinking peek the status line shows.
+// the UI thread: when it began, the tools it called, the token estimate, and the stage or
+// thinking peek the status line shows. The answer itself is the transcript's to keep.
 
 #include <chrono>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "host/agent/agent_events.h"
@@ -23,13 +22,8 @@ class TurnTracker {
 
   [[nodiscard]] double elapsed(Clock::time_point now) const;
   [[nodiscard]] const std::vector<std::string>& tools() const { return tools_; }
-  // The answer as streamed so far, chunks joined. The full screen's one copy of it: the
-  // transcript shows it as it streams and records it from here when it ends.
-  [[nodiscard]] const std::string& answer() const { return answer_; }
-  // Hands the answer over to the transcript, once: the next answer starts empty.
-  [[nodiscard]] std::string take_answer() { return std::exchange(answer_, {}); }
-  // Estimated tokens produced: each thinking or answer chunk counts a quarter of its
-  // characters, at least one, as the output manager counts them.
+  // Estimated tokens produced: the count the latest thinking or answer chunk carried (the
+  // output manager's), 0 before any.
   [[nodiscard]] long long tokens() const { return tokens_; }
   // What the agent is doing, in a few words: its stage, else its thinking peek, else a verb.
   [[nodiscard]] std::string activity() const;
@@ -38,9 +32,11 @@ class TurnTracker {
   [[nodiscard]] std::string status_text(Clock::time_point now, long long tick) const;
 
  private:
+  // A chunk's running count, when it carries one.
+  void take_count(long long tokens);
+
   Clock::time_point started_{};
   std::vector<std::string> tools_;
-  std::string answer_;
   long long tokens_ = 0;
   std::string stage_;
   std::string peek_;

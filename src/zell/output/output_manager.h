@@ -153,7 +153,9 @@ class OutputManager {
   // The longest notice an "info" event carries.
   static constexpr std::size_t INFO_EVENT_CHARS = 2000;
   // Delivers `chunk` as "content" events of at most CONTENT_EVENT_CHARS characters each.
-  static void _emit_content(const EventCallback& callback, std::string_view chunk);
+  // `tokens`: the running count after the chunk, sent with each piece.
+  static void _emit_content(const EventCallback& callback, std::string_view chunk,
+                            long long tokens);
 
   // Builds the soft-wrapped, control-safe text of an answer chunk in `_stream_buffer`,
   // advancing the output column `col` from where the chunk starts; returns the chunk's length

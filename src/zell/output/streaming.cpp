@@ -59,9 +59,11 @@ std::size_t OutputManager::_wrap_chunk(std::string_view chunk, long long wrap_at
   return chars;
 }
 
-void OutputManager::_emit_content(const EventCallback& callback, std::string_view chunk) {
+void OutputManager::_emit_content(const EventCallback& callback, std::string_view chunk,
+                                  long long tokens) {
+  const std::string count = std::to_string(tokens);
   if (chunk.empty()) {
-    _deliver(callback, "content", Payload{{"chunk", ""}, {"chars", "0"}});
+    _deliver(callback, "content", Payload{{"chunk", ""}, {"chars", "0"}, {"tokens", count}});
     return;
   }
   std::size_t start = 0;
@@ -71,7 +73,8 @@ void OutputManager::_emit_content(const EventCallback& callback, std::string_vie
     if (++chars == CONTENT_EVENT_CHARS || pos == chunk.size()) {
       _deliver(callback, "content",
                Payload{{"chunk", unicode::sanitize(chunk.substr(start, pos - start))},
-                       {"chars", std::to_string(chars)}});
+                       {"chars", std::to_string(chars)},
+                       {"tokens", count}});
       start = pos;
       chars = 0;
     }
@@ -95,13 +98,15 @@ void OutputManager::stream(std::string_view chunk) {
   long long col = _col_pos;
   const std::size_t chars = shown ? _wrap_chunk(chunk, wrap_at, col) : unicode::cp_count(chunk);
   std::shared_ptr<const EventCallback> callback;
+  long long tokens = 0;
   {
     const std::lock_guard guard(_lock);
     if (_ports.keep_chunks) state.content_chunks.emplace_back(chunk);
     state.tokens += estimate_tokens(chars);
+    tokens = state.tokens;
     callback = _event_callback;  // taken here to spare this hot path a second lock
   }
-  if (callback) _emit_content(*callback, chunk);
+  if (callback) _emit_content(*callback, chunk, tokens);
   if (!shown) return;
   _col_pos = col;
   _write(_stream_buffer);

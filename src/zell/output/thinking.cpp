@@ -24,11 +24,16 @@ void OutputManager::start_thinking(bool reset) {
 }
 
 void OutputManager::feed_thinking(std::string_view chunk) {
+  long long tokens = 0;
   {
     const std::lock_guard guard(_lock);
     state.tokens += estimate_tokens(unicode::cp_count(chunk));
+    tokens = state.tokens;
   }
-  _emit_lazy("thinking_chunk", [&] { return Payload{{"chunk", unicode::cp_prefix(chunk, 2000)}}; });
+  // The running count goes along, so that a listener shows it rather than counting again.
+  _emit_lazy("thinking_chunk", [&] {
+    return Payload{{"chunk", unicode::cp_prefix(chunk, 2000)}, {"tokens", std::to_string(tokens)}};
+  });
 }
 
 void OutputManager::set_thinking_peek(std::string_view text) {

@@ -9,10 +9,10 @@ namespace {
 using namespace host::events;
 
 TEST(AgentEvents, PayloadsDecodeIntoTheirRecords) {
-  const auto content = decode("content", {{"chunk", "héllo"}, {"chars", "5"}});
+  const auto content = decode("content", {{"chunk", "héllo"}, {"chars", "5"}, {"tokens", "12"}});
   ASSERT_TRUE(content && std::holds_alternative<Content>(*content));
   EXPECT_EQ(std::get<Content>(*content).chunk, "héllo");
-  EXPECT_EQ(std::get<Content>(*content).chars, 5);
+  EXPECT_EQ(std::get<Content>(*content).tokens, 12);
 
   const auto result = decode(
       "tool_result",
@@ -31,11 +31,12 @@ TEST(AgentEvents, PayloadsDecodeIntoTheirRecords) {
 }
 
 TEST(AgentEvents, MissingOrBadNumbersFallBackAndUnknownTypesAreNone) {
-  // Without a usable "chars" a chunk counts its own code points.
-  for (const char* chars : {"", "x", "-1"}) {
+  // Without a usable count a chunk says nothing of the tokens.
+  for (const char* tokens : {"", "x", "3.5"}) {
     zell::Payload p{{"chunk", "héllo"}};
-    if (*chars) p.set("chars", chars);
-    EXPECT_EQ(std::get<Content>(*decode("content", p)).chars, 5) << chars;
+    if (*tokens) p.set("tokens", tokens);
+    EXPECT_EQ(std::get<Content>(*decode("content", p)).tokens, -1) << tokens;
+    EXPECT_EQ(std::get<ThinkingChunk>(*decode("thinking_chunk", p)).tokens, -1) << tokens;
   }
   EXPECT_EQ(std::get<ToolStart>(*decode("tool_start", {{"name", "x"}, {"index", "7z"}})).index, -1);
   EXPECT_FALSE(decode("no_such_event", {}));

@@ -82,11 +82,12 @@ TEST(ScriptedAgent, ApprovalWithoutAHookIsADenial) {
 TEST(ScriptedAgent, ThinkFeedsChunksThenPeekAndDone) {
   const Played p = play(
       "{\"op\": \"think\", \"text\": \"héllo wörld\\nlast line  \\n\\n\", \"chunk_chars\": 5}\n");
-  EXPECT_EQ(p.events, (std::vector<std::string>{
-                          "thinking_chunk chunk=héllo", "thinking_chunk chunk= wörl",
-                          "thinking_chunk chunk=d\nlas", "thinking_chunk chunk=t lin",
-                          "thinking_chunk chunk=e  \n\n", "thinking_peek text=last line",
-                          "thinking_done text=héllo wörld\nlast line  \n\n"}));
+  EXPECT_EQ(p.events,
+            (std::vector<std::string>{
+                "thinking_chunk chunk=héllo tokens=1", "thinking_chunk chunk= wörl tokens=2",
+                "thinking_chunk chunk=d\nlas tokens=3", "thinking_chunk chunk=t lin tokens=4",
+                "thinking_chunk chunk=e  \n\n tokens=5", "thinking_peek text=last line",
+                "thinking_done text=héllo wörld\nlast line  \n\n"}));
 }
 
 TEST(ScriptedAgent, SayStreamsChunksAndUserLinesShowControls) {
@@ -94,8 +95,9 @@ TEST(ScriptedAgent, SayStreamsChunksAndUserLinesShowControls) {
       "{\"op\": \"user\", \"text\": \"fix \\u001b[2J it\"}\n"
       "{\"op\": \"say\", \"text\": \"abcdefg\", \"chunk_chars\": 3, \"delay\": 5}\n");
   EXPECT_EQ(p.events,
-            (std::vector<std::string>{"stream_start", "content chunk=abc chars=3",
-                                      "content chunk=def chars=3", "content chunk=g chars=1"}));
+            (std::vector<std::string>{"stream_start", "content chunk=abc chars=3 tokens=1",
+                                      "content chunk=def chars=3 tokens=2",
+                                      "content chunk=g chars=1 tokens=3"}));
   EXPECT_EQ(p.output, "\n\x1b[1m❯\x1b[0m fix ␛[2J it\n\r\x1b[K\n\n  abcdefg");
 }
 

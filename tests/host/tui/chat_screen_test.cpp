@@ -22,11 +22,13 @@
 #include "host/tui/vellumine_tui.h"
 #include "termui/input_parser.h"
 #include "termui/pilot.h"
+#include "zell/tui/scrollback_fixture.h"
 
 namespace {
 
 using host::tui::ChatScreen;
 using host::tui::VellumineTUI;
+namespace entries = zell::tui::widgets::entries;
 
 class NoStore : public zell::ports::ConfigStore {
  public:
@@ -81,15 +83,15 @@ struct Chat {
     return settle([&] { return !screen().busy(); });
   }
 
-  // The kinds of the transcript's history, with the first field of the kinds given.
+  // The kinds of the transcript's history, and the main text of an entry.
   std::vector<std::string> kinds() {
     std::vector<std::string> out;
-    for (const auto& e : log()._history) out.push_back(e.kind);
+    for (const auto& e : log().history()) out.emplace_back(e.kind());
     return out;
   }
-  std::string field(std::size_t entry, std::size_t i = 0) {
-    const auto& h = log()._history;
-    return entry < h.size() && i < h[entry].fields.size() ? h[entry].fields[i] : "";
+  std::string field(std::size_t entry) {
+    const auto& h = log().history();
+    return entry < h.size() ? zell::tui::widgets::testing::entry_text(h[entry]) : "";
   }
 
   termui::App::Clock::time_point now = termui::App::Clock::now();
@@ -129,15 +131,15 @@ TEST(ChatScreen, AScriptedTurnBecomesTranscriptItemsInOrder) {
   ASSERT_EQ(chat.kinds(), expected);
   EXPECT_EQ(chat.field(0), "fix the bug");
   EXPECT_EQ(chat.field(1), "Look at the parser first.");
-  EXPECT_EQ(chat.field(2, 0), "read_file");
-  EXPECT_EQ(chat.field(2, 1), "src/parse.c");
+  EXPECT_EQ(chat.log().history()[2].as<entries::Tool>()->name, "read_file");
+  EXPECT_EQ(chat.log().history()[2].as<entries::Tool>()->args, "src/parse.c");
   // The answer is the stream's chunks joined, recorded once the turn is done.
   EXPECT_EQ(chat.field(6), "Fixed the **off by one**.\nAll tests pass.");
   // Tools by display name, a count for repeats, then the token estimate.
   EXPECT_NE(chat.field(7).find("Read, Bash"), std::string::npos) << chat.field(7);
   EXPECT_NE(chat.field(7).find(" tokens"), std::string::npos) << chat.field(7);
   // The error flag of a failed tool reaches the transcript: its result line is red.
-  EXPECT_EQ(chat.field(5, 1), "true");
+  EXPECT_TRUE(chat.log().history()[5].as<entries::ToolResult>()->error);
   // The status line is gone once the turn is over.
   EXPECT_FALSE(chat.screen().status().shown());
 }
@@ -233,8 +235,10 @@ TEST(ChatScreen, PromptsSentWhileBusyQueueAndRunInOrder) {
   chat.pilot.press("1");
   ASSERT_TRUE(chat.settle([&] { return !chat.screen().busy() && chat.screen().queued() == 0; }));
   std::vector<std::string> prompts;
-  for (const auto& e : chat.log()._history) {
-    if (e.kind == "queued" || e.kind == "user") prompts.push_back(e.kind + " " + e.fields[0]);
+  for (const auto& e : chat.log().history()) {
+    if (e.kind() == "queued" || e.kind() == "user") {
+      prompts.push_back(std::string(e.kind()) + " " + zell::tui::widgets::testing::entry_text(e));
+    }
   }
   const std::vector<std::string> expected{"user clean up", "queued first", "queued second",
                                           "user first", "user second"};
@@ -262,6 +266,21 @@ TEST(ChatScreen, CtrlCStopsARunningTurnAndQuitsAnIdleApp) {
   EXPECT_EQ(chat.field(chat.kinds().size() - 1), "Interrupted");
   chat.pilot.press("ctrl+c");
   EXPECT_TRUE(chat.app.exiting());
+}
+
+TEST(ChatScreen, TheStatusLineShowsTheTokensTheOutputManagerCounted) {
+  // One thinking chunk of 2,500 characters: the manager counts all of them (625 tokens), while
+  // the event carries the first 2,000 only.
+  nlohmann::json think{{"op", "think"}, {"text", std::string(2500, 'a')}, {"chunk_chars", 3000}};
+  Chat chat("{\"op\": \"user\", \"text\": \"go\"}\n{\"op\": \"start_thinking\"}\n" + think.dump() +
+                "\n{\"op\": \"sleep\", \"seconds\": 3600}\n{\"op\": \"done\"}\n",
+            {100, 30}, 1.0);
+  ASSERT_TRUE(chat.settle(
+      [&] { return chat.screen().status().text().find("tokens") != std::string::npos; }));
+  EXPECT_NE(chat.screen().status().text().find("~625 tokens"), std::string::npos)
+      << chat.screen().status().text();
+  chat.pilot.press("ctrl+c");
+  ASSERT_TRUE(chat.idle());
 }
 
 TEST(ChatScreen, PromptsQueuedBeforeCtrlCWaitUntilTheUserSendsAgain) {
@@ -376,10 +395,11 @@ TEST(ChatScreen, AFailedSaveOfTheModeIsSaidInTheChatAndTheModeStillApplies) {
   pilot.press("2");
   ASSERT_NE(app.chat(), nullptr);
   EXPECT_EQ(config.runtime.laptop_26b_runtime_mode, "turbo-think");
-  const auto& history = app.chat()->log()._history;
+  const auto& history = app.chat()->log().history();
   ASSERT_FALSE(history.empty());
-  EXPECT_EQ(history.front().kind, "error");
-  EXPECT_NE(history.front().fields[0].find("permission denied"), std::string::npos);
+  ASSERT_EQ(history.front().kind(), "error");
+  EXPECT_NE(history.front().as<entries::Error>()->text.find("permission denied"),
+            std::string::npos);
 }
 
 }  // namespace

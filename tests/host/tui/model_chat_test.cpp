@@ -13,6 +13,7 @@
 #include "host/tui/chat_screen.h"
 #include "host/tui/vellumine_tui.h"
 #include "termui/pilot.h"
+#include "zell/tui/scrollback_fixture.h"
 
 namespace {
 
@@ -74,10 +75,12 @@ TEST(ModelChat, a_typed_prompt_streams_the_server_answer_into_the_transcript) {
   chat.send("why does it crash?");
   ASSERT_TRUE(chat.settle([&] { return !chat.app.chat()->busy(); }));
   std::vector<std::string> kinds;
-  for (const auto& e : chat.log()._history) kinds.push_back(e.kind);
+  for (const auto& e : chat.log().history()) kinds.emplace_back(e.kind());
   EXPECT_EQ(kinds, (std::vector<std::string>{"user", "thinking", "assistant", "turn_summary"}));
-  EXPECT_EQ(chat.log()._history[1].fields[0], "Check the\nloop bound.");
-  EXPECT_NE(chat.log()._history[3].fields[0].find("57 tokens"), std::string::npos);
+  EXPECT_EQ(zell::tui::widgets::testing::entry_text(chat.log().history()[1]),
+            "Check the\nloop bound.");
+  EXPECT_NE(zell::tui::widgets::testing::entry_text(chat.log().history()[3]).find("57 tokens"),
+            std::string::npos);
   const std::string screen = chat.pilot.text();
   EXPECT_NE(screen.find("The bound is off by one:"), std::string::npos) << screen;
   EXPECT_EQ(server.requests().at(0)["chat_template_kwargs"]["enable_thinking"], true);
@@ -95,12 +98,12 @@ TEST(ModelChat, ctrl_c_closes_a_slow_answer_and_ends_the_turn_interrupted) {
   });
   ModelChat chat(server.url());
   chat.send("go");
-  ASSERT_TRUE(chat.settle([&] { return chat.log()._stream_started; }));
+  ASSERT_TRUE(chat.settle([&] { return chat.log().stream_open(); }));
   chat.pilot.press("ctrl+c");
   ASSERT_TRUE(chat.settle([&] { return !chat.app.chat()->busy(); }));
   EXPECT_TRUE(server.wait_client_closed().has_value());
-  EXPECT_EQ(chat.log()._history.back().kind, "error");
-  EXPECT_EQ(chat.log()._history.back().fields[0], "Interrupted");
+  EXPECT_EQ(chat.log().history().back().kind(), "error");
+  EXPECT_EQ(zell::tui::widgets::testing::entry_text(chat.log().history().back()), "Interrupted");
 }
 
 }  // namespace

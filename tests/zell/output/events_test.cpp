@@ -71,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(Operations, EventVocabulary,
                                                  "thinking_chunk_cut_at_2000",
                                                  [](OutputManager& m) { m.feed_thinking(A2500); },
                                                  {{"thinking_chunk",
-                                                   {{"chunk", repeat("a", 2000)}}}}},
+                                                   {{"chunk", repeat("a", 2000)},
+                                                    {"tokens", "625"}}}}},
                                              EventCase{
                                                  "peek_cut_at_120_characters",
                                                  [](OutputManager& m) {
@@ -95,32 +96,39 @@ INSTANTIATE_TEST_SUITE_P(Operations, EventVocabulary,
                                                        [](OutputManager& m) { m.stream("héllo"); },
                                                        {{"stream_start", {}},
                                                         {"content",
-                                                         {{"chunk", "héllo"}, {"chars", "5"}}}}},
-                                             EventCase{
-                                                 "long_chunk_goes_out_whole_in_pieces",
-                                                 [](OutputManager& m) {
-                                                   m.start_streaming();
-                                                   m.stream(repeat("é", 4001));
-                                                 },
-                                                 {{"stream_start", {}},
-                                                  {"content",
-                                                   {{"chunk", repeat("é", 2000)},
-                                                    {"chars", "2000"}}},
-                                                  {"content",
-                                                   {{"chunk", repeat("é", 2000)},
-                                                    {"chars", "2000"}}},
-                                                  {"content", {{"chunk", "é"}, {"chars", "1"}}}}},
-                                             EventCase{
-                                                 "invalid_utf8_counts_one_per_bad_byte",
-                                                 [](OutputManager& m) {
-                                                   m.start_streaming();
-                                                   m.stream(
-                                                       "a\xff\xfe"
-                                                       "b");
-                                                 },
-                                                 {{"stream_start", {}},
-                                                  {"content",
-                                                   {{"chunk", "a\uFFFD\uFFFDb"}, {"chars", "4"}}}}},
+                                                         {{"chunk", "héllo"},
+                                                          {"chars", "5"},
+                                                          {"tokens", "1"}}}}},
+                                             EventCase{"long_chunk_goes_out_whole_in_pieces",
+                                                       [](OutputManager& m) {
+                                                         m.start_streaming();
+                                                         m.stream(repeat("é", 4001));
+                                                       },
+                                                       {{"stream_start", {}},
+                                                        {"content",
+                                                         {{"chunk", repeat("é", 2000)},
+                                                          {"chars", "2000"},
+                                                          {"tokens", "1000"}}},
+                                                        {"content",
+                                                         {{"chunk", repeat("é", 2000)},
+                                                          {"chars", "2000"},
+                                                          {"tokens", "1000"}}},
+                                                        {"content",
+                                                         {{"chunk", "é"},
+                                                          {"chars", "1"},
+                                                          {"tokens", "1000"}}}}},
+                                             EventCase{"invalid_utf8_counts_one_per_bad_byte",
+                                                       [](OutputManager& m) {
+                                                         m.start_streaming();
+                                                         m.stream(
+                                                             "a\xff\xfe"
+                                                             "b");
+                                                       },
+                                                       {{"stream_start", {}},
+                                                        {"content",
+                                                         {{"chunk", "a\uFFFD\uFFFDb"},
+                                                          {"chars", "4"},
+                                                          {"tokens", "1"}}}}},
                                              EventCase{"tool_start_indexes_count_from_zero",
                                                        [](OutputManager& m) {
                                                          m.log_tool("grep", repeat("q", 250));

@@ -42,7 +42,7 @@ TEST_P(ApprovalPrompt, draws_its_rows) {
                   {"2", "bold white"},
                   {" to deny", "dim"}});
   expect_rows(t.log().lines(), 0, rows);
-  EXPECT_EQ(t.log()._line_counter, static_cast<int>(rows.size()));
+  EXPECT_EQ(t.log().line_count(), static_cast<int>(rows.size()));
 }
 
 const std::string X200(200, 'x');

@@ -47,7 +47,7 @@ TEST_P(DiffDrawing, draws_its_rows) {
   Transcript t;
   t.log().append_tool_result(GetParam().diff);
   expect_rows(t.log().lines(), 0, GetParam().rows);
-  EXPECT_EQ(t.log()._line_counter, static_cast<int>(GetParam().rows.size()));
+  EXPECT_EQ(t.log().line_count(), static_cast<int>(GetParam().rows.size()));
 }
 
 Row summary(const char* text) {

@@ -54,8 +54,9 @@ TEST(EventRoad, a_streamed_answer_from_a_worker_reaches_the_transcript) {
   worker.join();
   t.pilot.pause();
   EXPECT_EQ(t.texts(), (std::vector<std::string>{"", "  first line", "  second line"}));
-  ASSERT_EQ(t.log()._history.size(), 1u);
-  EXPECT_EQ(t.log()._history[0].fields[0], "first line\nsecond line\n");
+  ASSERT_EQ(t.log().history().size(), 1u);
+  EXPECT_EQ(t.log().history()[0].as<widgets::entries::Assistant>()->text,
+            "first line\nsecond line\n");
 }
 
 }  // namespace

@@ -57,11 +57,11 @@ TEST(Turn, a_turn_is_drawn_and_its_thinking_block_opens_and_closes_under_the_poi
       "  4.2s · Read, Update, Bash · 1.5k tokens · $0.004 saved",
   };
   EXPECT_EQ(t.texts(), collapsed);
-  EXPECT_EQ(t.log()._step_count, 3);
+  EXPECT_EQ(t.log().step_count(), 3);
 
   // The screen shows the log one column in (its padding); the header's glyph is cyan there.
   const int header = 3;
-  ASSERT_EQ(t.log()._thinking_line_map.count(header), 1u);
+  ASSERT_EQ(t.log().thinking_headers().count(header), 1u);
   EXPECT_EQ(t.pilot.cell(3, header).text, "▶");
   EXPECT_EQ(t.pilot.cell(3, header).style.fg(), styled::Style::parse("cyan").fg());
 
@@ -73,7 +73,7 @@ TEST(Turn, a_turn_is_drawn_and_its_thinking_block_opens_and_closes_under_the_poi
                                          "    Then run the tests.", ""});
   EXPECT_EQ(t.texts(), expanded);
   EXPECT_EQ(t.pilot.lines()[header].find("   ▼ thinking (3 lines)"), 0u);
-  EXPECT_EQ(t.log()._step_count, 6);  // the redraw drew the three tool headers again
+  EXPECT_EQ(t.log().step_count(), 6);  // the redraw drew the three tool headers again
 
   t.log()._handle_thinking_click(header);
   t.pilot.pause();
@@ -92,24 +92,22 @@ TEST(Redraw, every_kind_is_redrawn_exactly_as_appended) {
   log.append_thinking("open\nblock", true);
   log.append_approval("bash", std::string(150, 'c') + "\nnext");
   const auto raw = std::make_shared<styled::Text>("raw text", styled::Style::parse("bold"));
-  log._history.push_back({"raw", {}, raw});
-  log.write(*raw);
-  log._track_lines();
-  std::set<std::string> kinds;
-  for (const HistoryEntry& e : log._history) kinds.insert(e.kind);
-  ASSERT_EQ(kinds.size(), 13u);
+  log.append(entries::Raw{raw});
+  std::set<std::string_view> kinds;
+  for (const HistoryEntry& e : log.history()) kinds.insert(e.kind());
+  ASSERT_EQ(kinds.size(), std::variant_size_v<EntryRecord>);  // a new kind belongs here too
 
   const auto lines = log.lines();
-  const auto header_rows = log._thinking_line_map;
-  const int writes = log._line_counter;
+  const auto header_rows = log.thinking_headers();
+  const int writes = log.line_count();
   // Through the cache, and after a round trip to another width, which draws everything anew.
   log._rerender();
   EXPECT_EQ(log.lines(), lines);
   t.pilot.resize({70, 40});
   t.pilot.resize({100, 40});
   EXPECT_EQ(log.lines(), lines);
-  EXPECT_EQ(log._thinking_line_map, header_rows);
-  EXPECT_EQ(log._line_counter, writes);
+  EXPECT_EQ(log.thinking_headers(), header_rows);
+  EXPECT_EQ(log.line_count(), writes);
 }
 
 TEST(LargeInput, a_hundred_thousand_line_thinking_text_shows_thirty) {

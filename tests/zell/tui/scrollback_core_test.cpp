@@ -24,14 +24,6 @@ TEST(MarkdownMarkers, any_marker_anywhere_makes_markdown) {
   }
 }
 
-TEST(Scrollback, track_lines_counts_writes_and_returns_the_first_number) {
-  Transcript t;
-  EXPECT_EQ(t.log()._track_lines(), 0);
-  EXPECT_EQ(t.log()._track_lines(), 1);
-  EXPECT_EQ(t.log()._track_lines(3), 2);
-  EXPECT_EQ(t.log()._line_counter, 5);
-}
-
 TEST(Scrollback, write_renders_at_the_widget_width_less_two_above_twelve_columns) {
   // The content area is the terminal less two columns of padding and one of scroll bar.
   struct Case {
@@ -79,10 +71,10 @@ TEST(Scrollback, message_renderers_draw_their_shapes_and_count_each_write) {
   log.append_error("bad");
   EXPECT_EQ(t.texts(), (std::vector<std::string>{"", "❯ hello", "", "  ↻ later  (queued)", "",
                                                  "  note", "  ✗ bad"}));
-  EXPECT_EQ(log._line_counter, 7);
-  ASSERT_EQ(log._history.size(), 4u);
-  EXPECT_EQ(log._history[3].kind, "error");
-  EXPECT_EQ(log._history[3].fields, std::vector<std::string>{"bad"});
+  EXPECT_EQ(log.line_count(), 7);
+  const auto drawn = t.texts();
+  log._rerender();  // what was recorded draws the same
+  EXPECT_EQ(t.texts(), drawn);
 
   const auto& user = log.lines()[1].segments();
   EXPECT_EQ(user[0].style, styled::Style::parse("bold #5f87ff"));
@@ -106,7 +98,7 @@ TEST(Scrollback, plain_answers_are_filled_and_indented) {
   log.append_assistant("a\n\nb\n");
   EXPECT_EQ(t.texts(), (std::vector<std::string>{"", "  a", "", "  b", ""}));
   EXPECT_EQ(t.written()[2], "  ");  // two spaces alone
-  EXPECT_EQ(log._line_counter, 5);
+  EXPECT_EQ(log.line_count(), 5);
 
   log.clear();
   log.append_assistant(std::string(100, 'w'));  // width 100: filled at 92
@@ -177,19 +169,20 @@ TEST(Scrollback, streaming_writes_completed_lines_and_keeps_the_unfinished_one) 
   log.stream_token("a\n\n   \nb");
   EXPECT_EQ(t.written(),
             (std::vector<std::string>{"", "  hello", "  world", "  a", "  ", "     ", "  b"}));
-  EXPECT_TRUE(log._history.empty());
+  EXPECT_TRUE(log.history().empty());
+  EXPECT_TRUE(log.stream_open());
 
   log.finish_stream("hello\nworld\na\n\n   \nb");
   EXPECT_EQ(t.texts().back(), "  b");
-  ASSERT_EQ(log._history.size(), 1u);
-  EXPECT_EQ(log._history[0].kind, "assistant");
-  EXPECT_FALSE(log._stream_started);
+  ASSERT_EQ(log.history().size(), 1u);
+  EXPECT_EQ(log.history()[0].kind(), "assistant");
+  EXPECT_FALSE(log.stream_open());
 
   log.stream_token("next");  // a new stream starts with its own blank line
   EXPECT_EQ(t.texts().back(), "  next");
   EXPECT_EQ(t.texts()[t.texts().size() - 2], "");
   log.finish_stream("   ");  // blank answers are not recorded; a blank tail is not written
-  EXPECT_EQ(log._history.size(), 1u);
+  EXPECT_EQ(log.history().size(), 1u);
   EXPECT_EQ(t.texts().back(), "  next");
 }
 
@@ -197,27 +190,44 @@ TEST(Scrollback, finish_without_a_stream_records_only) {
   Transcript t;
   t.log().finish_stream("**answer**");
   EXPECT_TRUE(t.log().lines().empty());
-  ASSERT_EQ(t.log()._history.size(), 1u);
+  ASSERT_EQ(t.log().history().size(), 1u);
   t.log()._rerender();
   EXPECT_EQ(t.texts()[1], "  answer");
 }
 
+// A renderable that clears the transcript drawing it once armed, the way a redraw's own clear
+// would.
+class Clearing : public styled::Renderable {
+ public:
+  Clearing(Scrollback& log, const bool& armed) : log_(log), armed_(armed) {}
+  void render(const styled::Console&, int, styled::Lines&) const override {
+    if (armed_) log_.clear();
+  }
+
+ private:
+  Scrollback& log_;
+  const bool& armed_;
+};
+
 TEST(Scrollback, clear_keeps_the_history_only_while_redrawing) {
   Transcript t;
   auto& log = t.log();
+  log.append_tool("bash", "ls");
   log.append_user("a");
-  log._step_count = 3;
   log.clear();
-  EXPECT_TRUE(log._history.empty());
+  EXPECT_TRUE(log.history().empty());
   EXPECT_TRUE(log.lines().empty());
-  EXPECT_EQ(log._line_counter, 0);
-  EXPECT_EQ(log._step_count, 3);
+  EXPECT_EQ(log.line_count(), 0);
+  EXPECT_EQ(log.step_count(), 1);  // steps outlive a clear
 
+  bool armed = false;
   log.append_user("kept");
-  log._rerendering = true;
-  log.clear();
-  EXPECT_EQ(log._history.size(), 1u);
-  log._rerendering = false;
+  log._spacer();
+  log.append(entries::Raw{std::make_shared<Clearing>(log, armed)});
+  armed = true;
+  log._rerender();  // the clear inside the redraw drops rows, not entries
+  EXPECT_EQ(log.history().size(), 3u);
+  EXPECT_FALSE(log.rerendering());
 }
 
 class Throwing : public styled::Renderable {
@@ -227,33 +237,32 @@ class Throwing : public styled::Renderable {
   }
 };
 
-TEST(Scrollback, rerender_redraws_the_history_skipping_unknown_kinds) {
+TEST(Scrollback, rerender_redraws_the_history_with_its_spacers_where_the_reader_was) {
   Transcript t({60, 8});
   auto& log = t.log();
   for (int i = 0; i < 10; ++i) log.append_info("line " + std::to_string(i));
-  log._history.push_back({"no_such_kind", {"x"}, nullptr});
-  log._history.push_back({"spacer", {}, nullptr});
+  log._spacer();
   log.append_error("last");
   const auto before = t.texts();
+  EXPECT_EQ(before[20], "");  // the spacer's blank line
   log.scroll_to(5);
   log._rerender();
-  EXPECT_EQ(t.texts().size(), before.size() + 1);  // the spacer's blank line
+  EXPECT_EQ(t.texts(), before);
   EXPECT_EQ(log.scroll_offset().y, 5);
-  EXPECT_EQ(log._history.size(), 13u);
-  EXPECT_EQ(log._line_counter, 22);
+  EXPECT_EQ(log.line_count(), 22);
 }
 
-TEST(Scrollback, a_failing_redraw_restores_the_marker_and_the_scroll_position) {
+TEST(Scrollback, a_failing_renderer_keeps_its_entry_and_a_redraw_restores_the_view) {
   Transcript t({60, 5});
   auto& log = t.log();
   for (int i = 0; i < 10; ++i) log.append_info("x");
-  log._history.push_back({"raw", {}, std::make_shared<Throwing>()});
+  EXPECT_THROW(log.append(entries::Raw{std::make_shared<Throwing>()}), std::runtime_error);
   log.append_info("after");
   log.scroll_to(4);
   EXPECT_THROW(log._rerender(), std::runtime_error);
-  EXPECT_FALSE(log._rerendering);
+  EXPECT_FALSE(log.rerendering());
   EXPECT_EQ(log.scroll_offset().y, 4);
-  EXPECT_EQ(log._history.size(), 12u);
+  EXPECT_EQ(log.history().size(), 12u);
 }
 
 TEST(Scrollback, a_second_redraw_at_the_same_width_reuses_the_drawn_lines) {
@@ -267,7 +276,7 @@ TEST(Scrollback, a_second_redraw_at_the_same_width_reuses_the_drawn_lines) {
   EXPECT_EQ(log.lines(), first);
   log._rerender();
   EXPECT_EQ(log.lines(), first);
-  EXPECT_EQ(log._line_counter, static_cast<int>(first.size()));
+  EXPECT_EQ(log.line_count(), static_cast<int>(first.size()));
 }
 
 TEST(Scrollback, resizing_redraws_at_the_new_width_and_keeps_an_open_stream) {
@@ -286,7 +295,7 @@ TEST(Scrollback, resizing_redraws_at_the_new_width_and_keeps_an_open_stream) {
   log.stream_token(" now\n");
   EXPECT_EQ(t.texts().back(), "  unfinished now");
   log.finish_stream(std::string(150, 'a'));
-  EXPECT_EQ(log._history.size(), 2u);
+  EXPECT_EQ(log.history().size(), 2u);
 }
 
 TEST(Scrollback, resizing_keeps_the_reader_on_the_entry_they_were_reading) {
@@ -338,7 +347,7 @@ TEST(Scrollback, odd_input_is_drawn_and_kept_at_any_width) {
     }
     log.finish_stream();  // without a stream
     log._rerender();
-    EXPECT_EQ(log._history.size(), 1u) << terminal;
+    EXPECT_EQ(log.history().size(), 1u) << terminal;
     for (const auto& line : log.lines()) {
       EXPECT_EQ(line.text().find('\x1b'), std::string::npos);
     }

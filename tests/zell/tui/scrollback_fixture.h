@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "styled/text.h"
@@ -60,6 +61,23 @@ class TranscriptApp : public termui::App {
   void on_mount() override { push_screen(std::make_unique<TranscriptScreen>()); }
   RecordingScrollback& log() { return screen().query_one<RecordingScrollback>("Scrollback"); }
 };
+
+// The main text of a recorded entry: a prompt's or an answer's text, a result, a tool's name.
+inline std::string entry_text(const HistoryEntry& entry) {
+  return std::visit(
+      [](const auto& r) -> std::string {
+        if constexpr (requires { r.text; }) {
+          return r.text;
+        } else if constexpr (requires { r.result; }) {
+          return r.result;
+        } else if constexpr (requires { r.name; }) {
+          return r.name;
+        } else {
+          return "";
+        }
+      },
+      entry.record);
+}
 
 // An App on a headless terminal of the given size, with the transcript laid out.
 struct Transcript {

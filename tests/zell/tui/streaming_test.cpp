@@ -13,6 +13,7 @@
 namespace zell::tui::widgets {
 namespace {
 
+using testing::entry_text;
 using testing::Transcript;
 
 // Rows a plain answer `text` shows once filled at `width`, each indented by two columns.
@@ -104,6 +105,21 @@ TEST(Streaming, a_whitespace_only_tail_is_dropped_at_the_end) {
   t.log().stream_token("answer\n   ");
   t.log().finish_stream("answer\n   ");
   EXPECT_EQ(t.written(), (std::vector<std::string>{"", "  answer"}));
+}
+
+TEST(Streaming, the_answer_is_recorded_as_it_streamed_even_past_a_clear) {
+  Transcript t;
+  auto& log = t.log();
+  EXPECT_EQ(log.finish_streamed_answer(), "");  // no stream: nothing recorded
+  log.stream_token("first line\nsec");
+  log.clear();  // the rows go, the text stays
+  log.stream_token("ond\nthird ");
+  log.stream_token("and last");
+  EXPECT_EQ(log.finish_streamed_answer(), "first line\nsecond\nthird and last");
+  EXPECT_EQ(t.texts(), (std::vector<std::string>{"  second", "  third and last"}));
+  ASSERT_EQ(log.history().size(), 1u);
+  EXPECT_EQ(entry_text(log.history()[0]), "first line\nsecond\nthird and last");
+  EXPECT_FALSE(log.stream_open());
 }
 
 TEST(Streaming, a_redraw_in_the_middle_of_a_stream_keeps_its_lines) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <new>
 #include <string>
 
@@ -120,15 +121,6 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"blank_text_draws_nothing", 100, " \n\t ", false, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ThinkingRecord, state_is_kept_under_the_entry_index_even_when_nothing_is_drawn) {
-  Transcript t;
-  t.log().append_info("x");
-  t.log().append_thinking("   ", true);
-  EXPECT_EQ(t.log()._history.back().kind, "thinking");
-  EXPECT_TRUE(t.log()._thinking_states.at(1));
-  EXPECT_TRUE(t.log()._thinking_line_map.empty());
-}
-
 // ---- clicks ----
 
 class ThinkingClick : public ::testing::Test {
@@ -136,15 +128,16 @@ class ThinkingClick : public ::testing::Test {
   Scrollback& log() { return t.log(); }
   // The display row of the header of history entry `idx`.
   int header_row(int idx) {
-    for (const auto& [row, i] : log()._thinking_line_map) {
+    for (const auto& [row, i] : log().thinking_headers()) {
       if (i == idx) return row;
     }
     ADD_FAILURE() << "no header for entry " << idx;
     return -100;
   }
+  // Whether the header of entry `idx` shows the block open.
   bool expanded(int idx) {
-    const auto it = log()._thinking_states.find(idx);
-    return it != log()._thinking_states.end() && it->second;
+    return log().lines().at(static_cast<std::size_t>(header_row(idx))).text().find("▼") !=
+           std::string::npos;
   }
   Transcript t;
 };
@@ -157,7 +150,7 @@ TEST_F(ThinkingClick, header_rows_are_display_rows_below_wrapped_items) {
   EXPECT_EQ(header_row(0), 1);
   const int second = header_row(3);
   EXPECT_EQ(log().lines()[second].text().find("  ▶ two"), 0u);
-  EXPECT_GT(second, log()._line_counter - 1);  // more rows than writes before it
+  EXPECT_GT(second, log().line_count() - 1);  // more rows than writes before it
 
   log()._handle_thinking_click(second);
   EXPECT_TRUE(expanded(3));
@@ -195,7 +188,7 @@ TEST_F(ThinkingClick, the_upper_of_two_headers_in_the_window_wins) {
   EXPECT_FALSE(expanded(1));
 }
 
-TEST_F(ThinkingClick, glyph_without_header_flips_the_lowest_known_state) {
+TEST_F(ThinkingClick, glyph_without_header_flips_the_first_thinking_block) {
   for (int i = 0; i < 8; ++i) {
     if (i == 3 || i == 7) {
       log().append_thinking(unicode::concat({"block ", std::to_string(i)}), i == 7);
@@ -210,18 +203,6 @@ TEST_F(ThinkingClick, glyph_without_header_flips_the_lowest_known_state) {
   log()._handle_thinking_click(arrow_row);
   EXPECT_TRUE(expanded(3));
   EXPECT_TRUE(expanded(7));
-}
-
-TEST_F(ThinkingClick, glyph_with_no_states_expands_the_first_thinking_entry) {
-  log().append_info("before");
-  log()._history.push_back({"thinking", {"pushed without a state"}, nullptr});
-  log().append_info("a");
-  log().append_info("b");
-  log().append_info("▼ glyph row");
-  log()._rerender();
-  const int glyph_row = static_cast<int>(log().lines().size()) - 1;
-  log()._handle_thinking_click(glyph_row);
-  EXPECT_TRUE(expanded(1));
 }
 
 TEST_F(ThinkingClick, no_header_or_glyph_in_reach_changes_nothing) {
@@ -244,24 +225,28 @@ TEST_F(ThinkingClick, redraw_keeps_the_scroll_offset) {
   EXPECT_EQ(log().scroll_offset().y, h - 3);
 }
 
-// A history entry whose drawing fails, for the guard of the click.
-template <typename E>
+// An entry whose drawing fails as `fail` says, for the guard of the click.
 struct Failing : styled::Renderable {
-  void render(const styled::Console&, int, styled::Lines&) const override { throw E{}; }
+  void render(const styled::Console&, int, styled::Lines&) const override { fail(); }
+  std::function<void()> fail;
 };
 
 TEST_F(ThinkingClick, an_error_inside_does_not_reach_the_caller) {
   log().append_thinking("t");
-  log()._history.push_back({"raw", {}, std::make_shared<Failing<std::bad_alloc>>()});
+  const auto failing = std::make_shared<Failing>();
+  failing->fail = [] { throw std::bad_alloc(); };
+  EXPECT_THROW(log().append(entries::Raw{failing}), std::bad_alloc);  // recorded all the same
   EXPECT_NO_THROW(log()._handle_thinking_click(1));
   EXPECT_TRUE(expanded(0));  // flipped before the redraw failed
 }
 
 TEST_F(ThinkingClick, interrupt_and_exit_pass_through) {
   log().append_thinking("t");
-  log()._history.push_back({"raw", {}, std::make_shared<Failing<zell::Interrupt>>()});
+  const auto failing = std::make_shared<Failing>();
+  failing->fail = [] { throw zell::Interrupt(); };
+  EXPECT_THROW(log().append(entries::Raw{failing}), zell::Interrupt);
   EXPECT_THROW(log()._handle_thinking_click(1), zell::Interrupt);
-  log()._history.back().renderable = std::make_shared<Failing<zell::ExitRequest>>();
+  failing->fail = [] { throw zell::ExitRequest(); };
   EXPECT_THROW(log()._handle_thinking_click(1), zell::ExitRequest);
 }
 

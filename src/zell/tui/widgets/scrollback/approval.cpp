@@ -64,7 +64,7 @@ std::string expand_tabs(std::string_view line) {
 }  // namespace
 
 void Scrollback::append_approval(std::string_view tool_name, std::string_view command) {
-  append_entry({"approval", {std::string(tool_name), std::string(command)}, nullptr});
+  append(entries::Approval{std::string(tool_name), std::string(command)});
 }
 
 void Scrollback::_render_approval(std::string_view tool_name, std::string_view command) {

@@ -81,93 +81,55 @@ int Scrollback::_track_lines(int count) {
 }
 
 void Scrollback::_spacer() {
-  drop_provisional();
-  finished_answer_.reset();
-  _history.push_back({"spacer", {}, nullptr});
-  drawn_.emplace_back();
-  entry_rows_.push_back(static_cast<int>(lines().size()));
-  write_blank();
+  append(entries::Spacer{});
 }
 
-void Scrollback::append_entry(HistoryEntry entry) {
+void Scrollback::append(EntryRecord record) {
   // An item drawn during a stream goes below what the stream has settled; the unfinished row
   // shows again below the item with the next token.
   drop_provisional();
-  finished_answer_.reset();
-  _history.push_back(std::move(entry));
-  drawn_.emplace_back();
+  _history.push_back({std::move(record), {}, 0, 0});
   draw_entry(_history.size() - 1);
 }
 
 void Scrollback::append_user(std::string_view text) {
-  append_entry({"user", {std::string(text)}, nullptr});
+  append(entries::User{std::string(text)});
 }
 void Scrollback::append_queued(std::string_view text) {
-  append_entry({"queued", {std::string(text)}, nullptr});
+  append(entries::Queued{std::string(text)});
 }
 void Scrollback::append_assistant(std::string_view text) {
-  append_entry({"assistant", {std::string(text)}, nullptr});
+  append(entries::Assistant{std::string(text)});
 }
 void Scrollback::append_info(std::string_view text) {
-  append_entry({"info", {std::string(text)}, nullptr});
+  append(entries::Info{std::string(text)});
 }
 void Scrollback::append_error(std::string_view text) {
-  append_entry({"error", {std::string(text)}, nullptr});
+  append(entries::Error{std::string(text)});
 }
 
-void Scrollback::render_entry(std::size_t i) {
-  const HistoryEntry& e = _history[i];
-  const auto field = [&e](std::size_t k) -> std::string_view {
-    return k < e.fields.size() ? std::string_view(e.fields[k]) : std::string_view();
-  };
-  if (e.kind == "spacer") {
-    write_blank();
-  } else if (e.kind == "user") {
-    _render_user(field(0));
-  } else if (e.kind == "queued") {
-    _render_queued(field(0));
-  } else if (e.kind == "assistant") {
-    _render_assistant(field(0));
-  } else if (e.kind == "info") {
-    _render_info(field(0));
-  } else if (e.kind == "error") {
-    _render_error(field(0));
-  } else if (e.kind == "thinking") {
-    const auto state = _thinking_states.find(static_cast<int>(i));
-    _render_thinking(field(0), state != _thinking_states.end() && state->second,
-                     static_cast<int>(i));
-  } else if (e.kind == "tool") {
-    _render_tool(field(0), field(1));
-  } else if (e.kind == "tool_done") {
-    _render_tool_done(field(0), field(1), field(2));
-  } else if (e.kind == "tool_result") {
-    _render_tool_result(field(0), field(1) == "true");
-  } else if (e.kind == "approval") {
-    _render_approval(field(0), field(1));
-  } else if (e.kind == "turn_summary") {
-    _render_turn_summary(field(0));
-  } else if (e.kind == "raw") {
-    if (e.renderable) write(*e.renderable);
-    _track_lines();
-  }
-  // Any other kind is skipped.
+void Scrollback::render_record(const entries::Spacer&) {
+  write_blank();
+}
+
+void Scrollback::render_record(const entries::Raw& r) {
+  if (r.renderable) write(*r.renderable);
+  _track_lines();
 }
 
 void Scrollback::draw_entry(std::size_t i) {
-  // A history entry may have been pushed by other code than the append family.
-  if (drawn_.size() < _history.size()) drawn_.resize(_history.size());
-  Drawn& cache = drawn_[i];
+  HistoryEntry& entry = _history[i];
+  EntryDrawing& cache = entry.drawn;
   const int widget_width = size().width;
   const int terminal_width = app_width().value_or(-1);
-  const auto state = _thinking_states.find(static_cast<int>(i));
-  const bool expanded = state != _thinking_states.end() && state->second;
   const std::size_t first_row = lines().size();
-  entry_rows_.push_back(static_cast<int>(first_row));
+  entry.first_row = first_row;
+  entry.first_line = _line_counter;
   drawn_width_ = widget_width;
   drawn_widths_ = unicode::width_mode();
 
   if (cache.widget_width == widget_width && cache.terminal_width == terminal_width &&
-      cache.expanded == expanded && cache.widths == unicode::width_mode() && widget_width > 0) {
+      cache.widths == unicode::width_mode() && widget_width > 0) {
     append_strips(cache.strips.data(), cache.strips.size());
     _line_counter += cache.writes;
     _step_count += cache.steps;
@@ -179,12 +141,13 @@ void Scrollback::draw_entry(std::size_t i) {
 
   const int counter_before = _line_counter;
   const int steps_before = _step_count;
-  render_entry(i);
-  // Not cached before the widget has its width: the first layout draws everything again.
+  cache.widget_width = -1;  // a renderer that fails leaves nothing to copy
+  drawing_ = i;
+  std::visit([this](const auto& record) { render_record(record); }, entry.record);
+  // Not kept before the widget has its width: the first layout draws everything again.
   if (widget_width <= 0) return;
   cache.widget_width = widget_width;
   cache.terminal_width = terminal_width;
-  cache.expanded = expanded;
   cache.widths = unicode::width_mode();
   cache.strips.assign(lines().begin() + static_cast<std::ptrdiff_t>(first_row), lines().end());
   cache.writes = _line_counter - counter_before;
@@ -200,19 +163,58 @@ void Scrollback::draw_entry(std::size_t i) {
   }
 }
 
+void Scrollback::replace_entry(std::size_t index, EntryRecord record) {
+  if (index >= _history.size()) return;
+  _history[index].record = std::move(record);
+  _history[index].drawn = {};
+  redraw_from(index);
+}
+
+void Scrollback::redraw_from(std::size_t i) {
+  // The rows go from the entry's first one, or from the open stream's when the entry was drawn
+  // in the middle of it: the stream's lines are written again below the entries.
+  std::size_t row = _history[i].first_row;
+  int line = _history[i].first_line;
+  if (_stream_started && stream_first_row_ < row) {
+    row = stream_first_row_;
+    line = stream_first_counter_;
+  }
+  if (row > lines().size()) {
+    _rerender();
+    return;
+  }
+  while (i > 0 && _history[i - 1].first_row >= row) --i;
+
+  struct Restore {
+    Scrollback& self;
+    std::optional<int> saved_scroll;
+    ~Restore() {
+      self._rerendering = false;
+      if (saved_scroll) self.scroll_to(*saved_scroll, false);
+    }
+  };
+  const bool at_end = scroll_offset().y >= max_scroll_y();
+  Restore restore{*this, at_end ? std::nullopt : std::optional<int>(scroll_offset().y)};
+  _rerendering = true;
+  open_.provisional_shown = false;  // cut off with the rest
+  truncate(row);
+  _line_counter = line;
+  _thinking_line_map.erase(_thinking_line_map.lower_bound(static_cast<int>(row)),
+                           _thinking_line_map.end());
+  for (; i < _history.size(); ++i) draw_entry(i);
+  redraw_stream();
+}
+
 void Scrollback::clear() {
   RichLog::clear();
-  entry_rows_.clear();
   stream_first_row_ = 0;
   // The lines streamed so far are gone from the display; the stream itself goes on.
   stream_blank_shown_ = false;
-  stream_lines_.clear();
+  stream_shown_from_ = stream_done_.size();
   reset_open_line();
   finished_answer_.reset();
   if (!_rerendering) {
     _history.clear();
-    drawn_.clear();
-    _thinking_states.clear();
     _thinking_line_map.clear();
   }
   _line_counter = 0;
@@ -230,10 +232,8 @@ void Scrollback::_rerender() {
     }
   };
   _rerendering = true;
-  finished_answer_.reset();
   Restore restore{*this, scroll_offset().y};
   RichLog::clear();
-  entry_rows_.clear();
   _thinking_line_map.clear();
   _line_counter = 0;
   for (std::size_t i = 0; i < _history.size(); ++i) draw_entry(i);
@@ -256,21 +256,22 @@ void Scrollback::rerender_for_resize() {
   // The reader's place: the entry at the top of the view and the row within it.
   const bool at_end = scroll_offset().y >= max_scroll_y();
   const int top = scroll_offset().y;
-  const bool known = !entry_rows_.empty() && entry_rows_.size() == _history.size();
-  const auto it = std::upper_bound(entry_rows_.begin(), entry_rows_.end(), top);
-  const std::size_t top_entry = it == entry_rows_.begin() ? 0 : (it - entry_rows_.begin() - 1);
-  const int within = known ? top - entry_rows_[top_entry] : 0;
+  const auto it =
+      std::upper_bound(_history.begin(), _history.end(), static_cast<std::size_t>(top),
+                       [](std::size_t row, const HistoryEntry& e) { return row < e.first_row; });
+  const std::size_t top_entry = it == _history.begin() ? 0 : (it - _history.begin() - 1);
+  const int within = _history.empty() ? 0 : top - static_cast<int>(_history[top_entry].first_row);
 
   _rerender();
   if (at_end) {
     scroll_end(false);
-  } else if (!known) {
+  } else if (_history.empty()) {
     scroll_to(top, false);
-  } else if (top_entry < entry_rows_.size()) {
-    const int next = top_entry + 1 < entry_rows_.size() ? entry_rows_[top_entry + 1]
-                                                        : static_cast<int>(lines().size());
-    const int first = entry_rows_[top_entry];
-    scroll_to(std::min(first + within, std::max(first, next - 1)), false);
+  } else {
+    const std::size_t next =
+        top_entry + 1 < _history.size() ? _history[top_entry + 1].first_row : lines().size();
+    const auto first = static_cast<int>(_history[top_entry].first_row);
+    scroll_to(std::min(first + within, std::max(first, static_cast<int>(next) - 1)), false);
   }
 }
 

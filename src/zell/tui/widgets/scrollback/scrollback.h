@@ -1,8 +1,9 @@
 #pragma once
 // Scrollback: the scrolling conversation view of the full-screen interface. Every item (prompt,
 // answer, thinking block, tool call, result, info, error, approval, turn summary) is recorded in
-// `_history` and drawn through `write`, one styled line per write; the whole view can be drawn
-// again from the history (`_rerender`), which a thinking toggle and a resize do.
+// `_history` as a typed record (history_entry.h) and drawn through `write`, one styled line per
+// write. The view can be drawn again from the history: whole (`_rerender`, a resize) or from one
+// entry on (a thinking toggle, an entry replaced in place).
 //
 // Concerns live in their own files: core.cpp (construction, write, history, clear, re-render,
 // resize), streaming.cpp (answer text as it arrives), messages.cpp (prompts, answers, info and
@@ -27,6 +28,7 @@
 #include "termui/clipboard.h"
 #include "termui/widgets/rich_log.h"
 #include "unicode/width.h"
+#include "zell/tui/widgets/scrollback/history_entry.h"
 
 namespace zell::tui::widgets {
 
@@ -36,14 +38,6 @@ namespace zell::tui::widgets {
 // Whether a tool result looks like a unified diff: three or more of its first ten lines (after
 // stripping) start with "+", "-", "@@" or "diff ".
 [[nodiscard]] bool _is_diff(std::string_view text);
-
-// One recorded item: its kind ("user", "assistant", "tool_result", …), its text fields in the
-// order the kind defines, and for a "raw" entry the renderable it writes unchanged.
-struct HistoryEntry {
-  std::string kind;
-  std::vector<std::string> fields;
-  std::shared_ptr<const styled::Renderable> renderable;
-};
 
 // A normalised selection: first line and column, last line and column, (y1, x1) not after
 // (y2, x2); x2 is exclusive. Columns count characters of the line's text, or screen cells where
@@ -97,20 +91,41 @@ class Scrollback : public termui::RichLog {
   void append_turn_summary(double elapsed, const std::vector<std::string>& tools,
                            std::int64_t tokens_in = 0, std::int64_t tokens_out = 0,
                            double cost_saved = 0.0);
+  // Records an entry of any kind and draws it below everything else.
+  void append(EntryRecord record);
+  // Puts `record` in place of entry `index` (an item that changed: a tool call that finished, a
+  // plan that moved on) and draws it again where it stands, with what follows it; the reader's
+  // view stays where it was. An index past the history is ignored.
+  void replace_entry(std::size_t index, EntryRecord record);
   void reset_steps() { _step_count = 0; }
+  // Records a blank line and writes it.
   void _spacer();
   // A piece of answer text: writes every line it completes, keeps the unfinished one.
   void stream_token(std::string_view token);
   // The end of the answer: writes what is left and records `full_text` for later redraws.
   void finish_stream(std::string_view full_text = {});
+  // The end of the answer, recorded as it streamed: the transcript keeps the one copy of the
+  // text (a clear in the middle of the stream drops its rows, not its text). Returns the text
+  // recorded; empty when no stream was open or the answer was blank.
+  std::string_view finish_streamed_answer();
   // Whether an answer is streaming (its first token came and its end has not).
   [[nodiscard]] bool stream_open() const { return _stream_started; }
   // Draws the answer just ended by `finish_stream` again through the answer renderer (Markdown
-  // when it has markers) in place of its streamed lines; a full redraw when anything was drawn
-  // after it.
+  // when it has markers) in place of its streamed lines, with whatever was drawn after it.
   void render_finished_answer();
   // Empties the display and, unless a re-render is running, the history.
   void clear() override;
+
+  // ---- what the host and tests read ----
+  [[nodiscard]] const std::vector<HistoryEntry>& history() const { return _history; }
+  // Lines written since the last clear or redraw (write calls, not the rows they wrap into).
+  [[nodiscard]] int line_count() const { return _line_counter; }
+  // Tool headers drawn since the last reset_steps (redraws count theirs again).
+  [[nodiscard]] int step_count() const { return _step_count; }
+  // Whether the rows being written are a redraw of recorded entries rather than new output.
+  [[nodiscard]] bool rerendering() const { return _rerendering; }
+  // Display row of each thinking header drawn → its history index.
+  [[nodiscard]] const std::map<int, int>& thinking_headers() const { return _thinking_line_map; }
 
   // Every line passes here: rendered at the widget's width − 2 unless the caller gives a width.
   using RichLog::write;
@@ -137,38 +152,63 @@ class Scrollback : public termui::RichLog {
   // How the clipboard writer leaves the process; tests put their own in.
   termui::ClipboardPorts clipboard_ports = termui::ClipboardPorts::real();
 
-  // ---- line tracking and redrawing ----
-  // Lines written since the last clear or redraw (write calls, not the rows they wrap into).
-  [[nodiscard]] int line_count() const { return _line_counter; }
-  // Counts `count` written lines; returns the number of the first of them.
-  int _track_lines(int count = 1);
+  // ---- redrawing ----
   // Clears the display and draws every history entry again, keeping the scroll offset.
   void _rerender();
+  // A click at display row `y` (counted from the top of the whole transcript, not the view):
+  // flips the thinking block whose header is within two rows of it and redraws. Never throws
+  // an ordinary error: a click that fails changes what it got to and nothing else.
+  void _handle_thinking_click(int y);
 
-  // ---- renderers (draw only; recording is the caller's business) ----
+ protected:
+  // Counts `count` written lines; returns the number of the first of them.
+  int _track_lines(int count = 1);
+  // One line of an item: written, then counted (every renderer's write goes through here).
+  void write_line(const styled::Renderable& line);
+  // An empty line before an item.
+  void write_blank();
+  // The width a line written without a width is rendered at (see `write` and the base log).
+  [[nodiscard]] int line_width() const;
+  // Width an answer is filled at, streamed or redrawn: the terminal's less eight, at least 38,
+  // and no wider than the rows shown less the two-column indent.
+  [[nodiscard]] int answer_width() const;
+  // The terminal width as the renderers read it; nullopt when it cannot be read.
+  [[nodiscard]] std::optional<int> app_width() const;
+
+ private:
+  // ---- renderers: one per kind, draw only (recording is the caller's business) ----
+  void render_record(const entries::Spacer&);
+  void render_record(const entries::User& r) { _render_user(r.text); }
+  void render_record(const entries::Queued& r) { _render_queued(r.text); }
+  void render_record(const entries::Assistant& r) { _render_assistant(r.text); }
+  void render_record(const entries::Info& r) { _render_info(r.text); }
+  void render_record(const entries::Error& r) { _render_error(r.text); }
+  void render_record(const entries::Thinking& r) { _render_thinking(r.text, r.expanded); }
+  void render_record(const entries::Tool& r) { _render_tool(r.name, r.args); }
+  void render_record(const entries::ToolDone& r) { _render_tool_done(r.name, r.args, r.summary); }
+  void render_record(const entries::ToolResult& r) { _render_tool_result(r.result, r.error); }
+  void render_record(const entries::Approval& r) { _render_approval(r.tool_name, r.command); }
+  void render_record(const entries::TurnSummary& r) { _render_turn_summary(r.text); }
+  void render_record(const entries::Raw& r);
+
   void _render_user(std::string_view text);
   void _render_queued(std::string_view text);
   void _render_assistant(std::string_view text);
   void _render_info(std::string_view text);
   void _render_error(std::string_view text);
-  // `hist_idx` is the entry's index in the history, noted for the header's row.
-  void _render_thinking(std::string_view text, bool expanded, int hist_idx);
+  // Notes the header's row under the entry being drawn.
+  void _render_thinking(std::string_view text, bool expanded);
   void _render_tool(std::string_view name, std::string_view args);
   void _render_tool_done(std::string_view name, std::string_view args, std::string_view summary);
   void _render_tool_result(std::string_view result, bool error);
   void _render_diff(std::string_view diff_text);
   void _render_approval(std::string_view tool_name, std::string_view command);
   void _render_turn_summary(std::string_view summary_text);
-  // A click at display row `y` (counted from the top of the whole transcript, not the view):
-  // flips the thinking block whose header is within two rows of it and redraws. Never throws
-  // an ordinary error: a click that fails changes what it got to and nothing else.
-  void _handle_thinking_click(int y);
   void _write_wrapped(std::string_view line);
   [[nodiscard]] int _stream_avail_width() const;
 
-  // ---- state (read by tests and the host; written only by the widget) ----
+  // ---- state (written only here) ----
   std::vector<HistoryEntry> _history;
-  std::map<int, bool> _thinking_states;
   // Display row of each thinking header drawn → its history index.
   std::map<int, int> _thinking_line_map;
   std::optional<std::pair<int, int>> _sel_start;
@@ -181,44 +221,20 @@ class Scrollback : public termui::RichLog {
   bool _stream_started = false;
   bool _rerendering = false;
 
- protected:
-  // One line of an item: written, then counted (every renderer's write goes through here).
-  void write_line(const styled::Renderable& line);
-  // An empty line before an item.
-  void write_blank();
-  // Records `entry` and draws it.
-  void append_entry(HistoryEntry entry);
-  // The width a line written without a width is rendered at (see `write` and the base log).
-  [[nodiscard]] int line_width() const;
-  // Width an answer is filled at, streamed or redrawn: the terminal's less eight, at least 38,
-  // and no wider than the rows shown less the two-column indent.
-  [[nodiscard]] int answer_width() const;
-  // The terminal width as the renderers read it; nullopt when it cannot be read.
-  [[nodiscard]] std::optional<int> app_width() const;
-
- private:
-  // What one history entry drew at one layout, so that a redraw at the same widths copies it
-  // instead of rendering it again.
-  struct Drawn {
-    int widget_width = -1;  // -1: never drawn
-    int terminal_width = -1;
-    bool expanded = false;  // thinking entries: the state it was drawn in
-    unicode::WidthMode widths = unicode::WidthMode::code_points;  // how text was measured
-    std::vector<termui::Strip> strips;
-    int writes = 0;
-    int steps = 0;
-    std::vector<int> header_rows;  // thinking headers, rows from the entry's first row
-  };
-
   // The selection's two ends as (content line, screen cell), the earlier first.
   [[nodiscard]] std::optional<SelectionRange> selection_cells() const;
 
   // Draws history entry i at the end of the display, from its cache when the layout matches.
   void draw_entry(std::size_t i);
-  // Calls the renderer of the entry's kind; unknown kinds draw nothing.
-  void render_entry(std::size_t i);
+  // Draws entry i and everything after it again in place (an open stream below them), keeping
+  // the reader's view; a whole redraw when the rows on display no longer match the entries.
+  void redraw_from(std::size_t i);
+  // Flips a thinking block and draws it again.
+  void toggle_thinking(std::size_t i);
   // Redraws everything at the current width, keeping the reader's place and an open stream.
   void rerender_for_resize();
+  // Ends the open stream and records `full_text` as the answer unless it is blank.
+  void end_stream(std::string full_text);
   // Writes the open stream's lines again, below a redrawn history.
   void redraw_stream();
   // Writes rows `from` on of filled text, each indented by two columns.
@@ -233,22 +249,16 @@ class Scrollback : public termui::RichLog {
   // The approval's command in full, folded at the width, every character kept and visible.
   void write_whole_command(std::string_view command);
 
-  std::vector<Drawn> drawn_;  // parallel to _history
-  // First display row of each history entry since the clear (kept beside the history; an
-  // entry recorded by other code than the widget's own operations puts them out of step until
-  // the next full redraw).
-  std::vector<int> entry_rows_;
+  std::size_t drawing_ = 0;           // index of the entry being drawn
   std::size_t stream_first_row_ = 0;  // where the open stream's lines begin
   int stream_first_counter_ = 0;      // the line counter there
-  // Where the lines of the answer the last finish_stream recorded begin, while they are the last
-  // thing drawn.
-  struct FinishedAnswer {
-    std::size_t row;
-    int counter;
-  };
-  std::optional<FinishedAnswer> finished_answer_;
-  // The open stream's completed lines as they came, to fill them again at a new width.
-  std::vector<std::string> stream_lines_;
+  // The entry the last finish_stream recorded, drawn as streamed until it is rendered whole.
+  std::optional<std::size_t> finished_answer_;
+  // The open stream's completed lines as they came, each ending in "\n": with `_stream_text`
+  // the answer so far. From `stream_shown_from_` on they are on display (a clear drops the
+  // rows before), to be filled again at a new width.
+  std::string stream_done_;
+  std::size_t stream_shown_from_ = 0;
   bool stream_blank_shown_ = false;  // its leading blank line is on display
   // What is on display of the unfinished line.
   struct OpenLine {

@@ -5,6 +5,7 @@
 // streams and ends exactly as if it had been filled whole.
 
 #include <algorithm>
+#include <utility>
 
 #include "styled/text.h"
 #include "unicode/concat.h"
@@ -114,14 +115,14 @@ void Scrollback::write_filled_rows(std::string_view filled, std::size_t from) {
 }
 
 void Scrollback::stream_token(std::string_view token) {
-  finished_answer_.reset();
   if (!_stream_started) {
     stream_first_row_ = lines().size();
     stream_first_counter_ = _line_counter;
     write_blank();
     _stream_started = true;
     stream_blank_shown_ = true;
-    stream_lines_.clear();
+    stream_done_.clear();
+    stream_shown_from_ = 0;
     reset_open_line();
   }
   if (token.empty()) return;
@@ -143,14 +144,18 @@ void Scrollback::stream_token(std::string_view token) {
     return;
   }
   _stream_text += token.substr(0, nl);
+  const std::size_t from = stream_done_.size();
+  stream_done_ += _stream_text;
+  stream_done_ += '\n';
   bool first = true;
-  unicode::for_each_piece(_stream_text, [&](std::string_view line) {
-    stream_lines_.emplace_back(line);
+  const std::string_view completed =
+      std::string_view(stream_done_).substr(from, stream_done_.size() - from - 1);
+  unicode::for_each_piece(completed, [&](std::string_view line) {
     if (first) {
-      end_open_line(stream_lines_.back(), true);
+      end_open_line(line, true);
       first = false;
     } else {
-      _write_wrapped(stream_lines_.back());
+      _write_wrapped(line);
     }
   });
   _stream_text.assign(token.substr(nl + 1));
@@ -224,6 +229,19 @@ void Scrollback::end_open_line(std::string_view line, bool keep_blank) {
 }
 
 void Scrollback::finish_stream(std::string_view full_text) {
+  end_stream(std::string(full_text));
+}
+
+std::string_view Scrollback::finish_streamed_answer() {
+  if (!_stream_started) return {};
+  std::string answer = std::move(stream_done_);
+  answer += _stream_text;
+  end_stream(std::move(answer));
+  if (!finished_answer_ || *finished_answer_ + 1 != _history.size()) return {};
+  return _history.back().as<entries::Assistant>()->text;
+}
+
+void Scrollback::end_stream(std::string full_text) {
   // The entry starts where its streamed lines do, or here when nothing was streamed.
   const std::size_t first_row = _stream_started ? stream_first_row_ : lines().size();
   const int first_counter = _stream_started ? stream_first_counter_ : _line_counter;
@@ -231,31 +249,26 @@ void Scrollback::finish_stream(std::string_view full_text) {
   _stream_text.clear();
   _stream_started = false;
   stream_blank_shown_ = false;
-  stream_lines_.clear();
+  stream_done_.clear();
+  stream_shown_from_ = 0;
   reset_open_line();
+  finished_answer_.reset();
   if (!unicode::is_blank(full_text)) {
-    _history.push_back({"assistant", {std::string(full_text)}, nullptr});
-    drawn_.emplace_back();
-    entry_rows_.push_back(static_cast<int>(std::min(first_row, lines().size())));
-    finished_answer_ = FinishedAnswer{std::min(first_row, lines().size()), first_counter};
-  } else {
-    finished_answer_.reset();
+    // Its rows are the streamed ones, not what its renderer draws: nothing is kept to copy.
+    _history.push_back({entries::Assistant{std::move(full_text)},
+                        {},
+                        std::min(first_row, lines().size()),
+                        first_counter});
+    finished_answer_ = _history.size() - 1;
   }
 }
 
 void Scrollback::render_finished_answer() {
-  const bool in_place = finished_answer_ && !_history.empty() &&
-                        entry_rows_.size() == _history.size() &&
-                        finished_answer_->row <= lines().size();
-  if (!in_place) {
+  if (!finished_answer_ || *finished_answer_ >= _history.size()) {
     _rerender();
     return;
   }
-  truncate(finished_answer_->row);
-  _line_counter = finished_answer_->counter;
-  entry_rows_.pop_back();
-  draw_entry(_history.size() - 1);
-  finished_answer_.reset();
+  redraw_from(*std::exchange(finished_answer_, std::nullopt));
 }
 
 void Scrollback::redraw_stream() {
@@ -263,7 +276,11 @@ void Scrollback::redraw_stream() {
   stream_first_row_ = lines().size();
   stream_first_counter_ = _line_counter;
   if (stream_blank_shown_) write_blank();
-  for (const std::string& line : stream_lines_) _write_wrapped(line);
+  std::string_view done = std::string_view(stream_done_).substr(stream_shown_from_);
+  if (!done.empty()) {
+    done.remove_suffix(1);  // the last line's "\n"
+    unicode::for_each_piece(done, [this](std::string_view line) { _write_wrapped(line); });
+  }
   reset_open_line();
   show_open_line();
 }

@@ -23,15 +23,18 @@ constexpr std::size_t MAX_SHOWN_LINES = 30;
 }  // namespace
 
 void Scrollback::append_thinking(std::string_view text, bool expanded) {
-  // Not through append_entry: the state is stored between recording and drawing.
-  const std::size_t idx = _history.size();
-  _history.push_back({"thinking", {std::string(text)}, nullptr});
-  drawn_.emplace_back();
-  _thinking_states[static_cast<int>(idx)] = expanded;
-  draw_entry(idx);
+  append(entries::Thinking{std::string(text), expanded});
 }
 
-void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist_idx) {
+void Scrollback::toggle_thinking(std::size_t i) {
+  auto* thinking = std::get_if<entries::Thinking>(&_history[i].record);
+  if (thinking == nullptr) return;
+  thinking->expanded = !thinking->expanded;
+  _history[i].drawn = {};
+  redraw_from(i);
+}
+
+void Scrollback::_render_thinking(std::string_view text, bool expanded) {
   unicode::LineReader reader(unicode::strip_view(text));
   // At most the lines shown are kept; the rest is only counted.
   std::vector<std::string_view> shown;
@@ -45,7 +48,7 @@ void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist
   write_blank();
   // Keyed by the display row the header lands on, which is what a click reports; earlier
   // writes may have wrapped into several rows each.
-  _thinking_line_map[static_cast<int>(lines().size())] = hist_idx;
+  _thinking_line_map[static_cast<int>(lines().size())] = static_cast<int>(drawing_);
 
   const std::optional<int> terminal = app_width();
   if (!expanded) {
@@ -94,14 +97,9 @@ void Scrollback::_render_thinking(std::string_view text, bool expanded, int hist
 
 void Scrollback::_handle_thinking_click(int y) {
   try {
-    const auto toggle = [this](int hist_idx) {
-      bool& state = _thinking_states[hist_idx];  // absent reads as collapsed
-      state = !state;
-      _rerender();
-    };
     // A click right on a header toggles that block, even with another header close above it.
     if (const auto exact = _thinking_line_map.find(y); exact != _thinking_line_map.end()) {
-      toggle(exact->second);
+      toggle_thinking(static_cast<std::size_t>(exact->second));
       return;
     }
     // Otherwise the window: rows y − 2 to y + 2 that exist, in ascending order.
@@ -111,7 +109,7 @@ void Scrollback::_handle_thinking_click(int y) {
     for (long long row = first; row < end; ++row) {
       const auto hit = _thinking_line_map.find(static_cast<int>(row));
       if (hit != _thinking_line_map.end()) {
-        toggle(hit->second);
+        toggle_thinking(static_cast<std::size_t>(hit->second));
         return;
       }
     }
@@ -120,14 +118,9 @@ void Scrollback::_handle_thinking_click(int y) {
     for (long long row = first; row < end; ++row) {
       const std::string text = lines().at(static_cast<std::size_t>(row)).text();
       if (text.find("▶") == std::string::npos && text.find("▼") == std::string::npos) continue;
-      if (!_thinking_states.empty()) {
-        toggle(_thinking_states.begin()->first);
-        return;
-      }
       for (std::size_t idx = 0; idx < _history.size(); ++idx) {
-        if (_history[idx].kind == "thinking") {
-          _thinking_states[static_cast<int>(idx)] = true;
-          _rerender();
+        if (_history[idx].as<entries::Thinking>() != nullptr) {
+          toggle_thinking(idx);
           return;
         }
       }

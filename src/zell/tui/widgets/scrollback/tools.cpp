@@ -32,17 +32,16 @@ std::string args_short(std::string_view args, std::size_t max_chars) {
 }  // namespace
 
 void Scrollback::append_tool(std::string_view name, std::string_view args) {
-  append_entry({"tool", {std::string(name), std::string(args)}, nullptr});
+  append(entries::Tool{std::string(name), std::string(args)});
 }
 
 void Scrollback::append_tool_done(std::string_view name, std::string_view args,
                                   std::string_view summary) {
-  append_entry(
-      {"tool_done", {std::string(name), std::string(args), std::string(summary)}, nullptr});
+  append(entries::ToolDone{std::string(name), std::string(args), std::string(summary)});
 }
 
 void Scrollback::append_tool_result(std::string_view result, bool error) {
-  append_entry({"tool_result", {std::string(result), error ? "true" : "false"}, nullptr});
+  append(entries::ToolResult{std::string(result), error});
 }
 
 void Scrollback::_render_tool(std::string_view name, std::string_view args) {

@@ -87,7 +87,7 @@ void Scrollback::append_turn_summary(double elapsed, const std::vector<std::stri
     if (!text.empty()) text += " · ";
     text += part;
   }
-  append_entry({"turn_summary", {std::move(text)}, nullptr});
+  append(entries::TurnSummary{std::move(text)});
 }
 
 void Scrollback::_render_turn_summary(std::string_view summary_text) {
