@@ -7,6 +7,7 @@
 
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_log.h"
+#include "host/tui/copy_last.h"
 #include "host/tui/status_line.h"
 #include "host/tui/vellumine_tui.h"
 #include "termui/app.h"
@@ -32,6 +33,9 @@ ChatScreen::ChatScreen(VellumineTUI& app)
   register_action("interrupt_or_quit", [this] { interrupt_or_quit(); });
   register_action("allow", [this] { turns_.answer(true); });
   register_action("deny", [this] { turns_.answer(false); });
+  register_action("copy_answer", [this] { log_->append_info(copy_last(*log_, CopyWhat::answer)); });
+  register_action("copy_code",
+                  [this] { log_->append_info(copy_last(*log_, CopyWhat::code_block)); });
   for (std::string_view key : SCROLL_KEYS) {
     register_action(fmt::format("scroll_{}", key), [this, key] {
       log_->on_key(termui::KeyEvent{std::string(key), {}});
@@ -45,6 +49,8 @@ const std::vector<termui::Binding>& ChatScreen::bindings() const {
         {"ctrl+c", "interrupt_or_quit", "Stop the turn or quit", true, true},
         {"1", "allow", "Allow the command", false, true},
         {"2", "deny", "Deny the command", false, true},
+        {"alt+c", "copy_answer", "Copy the last answer", false, true},
+        {"alt+k", "copy_code", "Copy the last code block", false, true},
     };
     for (std::string_view key : SCROLL_KEYS) {
       b.push_back({std::string(key), fmt::format("scroll_{}", key), "Scroll", false, true});
