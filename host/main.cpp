@@ -70,6 +70,7 @@ struct Options {
   std::optional<std::string> prompt;
   double speed = 1.0;
   std::vector<std::string> agent_command;  // everything after --agent
+  std::optional<std::string> theme;        // --theme, over [ui] theme
 };
 
 const char* const CONFIG_HELP =
@@ -88,6 +89,11 @@ const char* const CONFIG_HELP =
     "  [agent]\n"
     "  # system_prompt = \"You are a careful coding assistant.\"\n"
     "  idle_timeout_s = 60                 # a server silent this long ends the turn\n"
+    "\n"
+    "  [ui]\n"
+    "  theme = \"auto\"     # \"dark\", \"light\"; auto asks the terminal for its background\n"
+    "  notify = \"auto\"    # \"bell\", \"off\": a finished turn or a question while the\n"
+    "                     # terminal is not focused raises a notification (OSC 9/777, bell)\n"
     "\n"
     "With backend = \"http\", the full-screen chat sends every prompt to the server and shows its\n"
     "reasoning as a thinking block; --plain reads prompts line by line from standard input\n"
@@ -221,6 +227,7 @@ int run_full_screen(std::vector<host::Step> steps, const Options& o, LoadedConfi
   options.speed = o.speed;
   options.config_path = store->path().string();
   options.history_path = host::tui::PromptHistory::default_path();
+  options.look = host::tui::screen_look(o.theme.value_or(config.ui.theme), config.ui.notify);
   if (auto acp = acp_options(loaded, o)) {
     options.acp = std::move(*acp);
   } else if (uses_model_server(loaded, o)) {
@@ -294,6 +301,11 @@ int main(int argc, char** argv) {
                  "with backend = \"http\" or an ACP agent: run this one prompt in the plain "
                  "presentation and exit")
       ->type_name("TEXT");
+  cli.add_option("--theme", o.theme,
+                 "full screen colours: auto (the default: light ones on a light terminal), dark, "
+                 "or light; over [ui] theme")
+      ->type_name("THEME")
+      ->check(CLI::IsMember({"auto", "dark", "light"}));
   // Taken out of the arguments above; listed here for --help.
   bool agent_listed = false;
   cli.add_flag("--agent", agent_listed,

@@ -86,6 +86,7 @@ struct KnownSection {
 const KnownSection kKnown[] = {
     {"runtime", {"laptop_26b_runtime_mode", "backend", "base_url", "timeout_s", "model"}},
     {"agent", {"system_prompt", "idle_timeout_s", "command", "cwd", "env"}},
+    {"ui", {"theme", "notify"}},
 };
 
 // Warnings "source:line: unknown …" for every key and section that no build of ours reads, so
@@ -226,6 +227,12 @@ void read_agent(const Reader& r, const toml::table& t, HostConfig& config) {
   }
 }
 
+void read_ui(const Reader& r, const toml::table& t, HostConfig& config) {
+  constexpr std::string_view s = "ui";
+  if (auto theme = r.choice(t, s, "theme", {"auto", "dark", "light"})) config.ui.theme = *theme;
+  if (auto notify = r.choice(t, s, "notify", {"auto", "bell", "off"})) config.ui.notify = *notify;
+}
+
 }  // namespace
 
 HostConfig parse_config(std::string_view text, std::string_view source) {
@@ -234,6 +241,7 @@ HostConfig parse_config(std::string_view text, std::string_view source) {
   HostConfig config;
   if (const auto* runtime = reader.section(doc, "runtime")) read_runtime(reader, *runtime, config);
   if (const auto* agent = reader.section(doc, "agent")) read_agent(reader, *agent, config);
+  if (const auto* ui = reader.section(doc, "ui")) read_ui(reader, *ui, config);
   config.warnings = unknown_keys(doc, source);
   return config;
 }

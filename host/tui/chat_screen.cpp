@@ -7,6 +7,7 @@
 
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_log.h"
+#include "host/tui/copy_last.h"
 #include "host/tui/prompt_editor.h"
 #include "host/tui/prompt_popup.h"
 #include "host/tui/status_line.h"
@@ -62,6 +63,9 @@ ChatScreen::ChatScreen(VellumineTUI& app)
           [this] { return app_.next_scripted_turn(); },
       }) {
   register_action("interrupt_or_quit", [this] { interrupt_or_quit(); });
+  register_action("copy_answer", [this] { log_->append_info(copy_last(*log_, CopyWhat::answer)); });
+  register_action("copy_code",
+                  [this] { log_->append_info(copy_last(*log_, CopyWhat::code_block)); });
   for (std::size_t i = 0; i < ANSWER_KEYS; ++i) {
     register_action(fmt::format("answer_{}", i + 1), [this, i] { turns_.answer(i); });
   }
@@ -79,6 +83,8 @@ const std::vector<termui::Binding>& ChatScreen::bindings() const {
         {"ctrl+c", "interrupt_or_quit", "Stop the turn or quit", true, true},
         {"1", "answer_1", "Allow the command", false, true},
         {"2", "answer_2", "Deny the command", false, true},
+        {"alt+c", "copy_answer", "Copy the last answer", false, true},
+        {"alt+k", "copy_code", "Copy the last code block", false, true},
     };
     for (std::size_t i = 3; i <= ANSWER_KEYS; ++i) {
       b.push_back(

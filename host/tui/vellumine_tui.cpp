@@ -144,6 +144,7 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
   });
   on<zell::tui::ApprovalRequest>([this](zell::tui::ApprovalRequest& r) {
     // Every request is answered: without a chat to ask in, the answer is no.
+    if (chat_) call_attention("approval needed: " + r.tool_name);
     if (chat_) {
       chat_->on_approval_request(r);
     } else {
@@ -151,6 +152,7 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
     }
   });
   on<TurnFinished>([this](TurnFinished& f) {
+    call_attention(f.failure.empty() ? "turn finished" : "turn failed");
     if (chat_) chat_->on_turn_finished(f);
   });
 }
@@ -181,7 +183,17 @@ void VellumineTUI::shutdown() {
   runner_.stop();
 }
 
+void VellumineTUI::call_attention(std::string_view what) {
+  if (!terminal_focused()) notify(options_.look.notify, "vellumine", what);
+}
+
+void VellumineTUI::on_background_color(styled::Color background) {
+  set_color_scheme(scheme_for(options_.look.theme, background));
+}
+
 void VellumineTUI::on_mount() {
+  set_color_scheme(scheme_for(options_.look.theme, std::nullopt));
+  set_hyperlinks(options_.look.hyperlinks);
   install_screen("chat", [this] {
     auto screen = std::make_unique<ChatScreen>(*this);
     chat_ = screen.get();

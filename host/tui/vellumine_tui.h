@@ -26,6 +26,7 @@
 #include "host/agent/scripted_agent.h"
 #include "host/runtime/http_agent.h"
 #include "host/tui/event_window.h"
+#include "host/tui/screen_look.h"
 #include "host/tui/turn_finished.h"
 #include "zell/output/output_manager.h"
 #include "zell/ports/tui_host_app.h"
@@ -54,6 +55,9 @@ struct TuiOptions {
   std::optional<std::filesystem::path> history_path;
   // The folder "@" mentions complete in; empty: the current one.
   std::filesystem::path work_folder;
+  // The colour theme, and how a finished turn or a question is announced while the user looks
+  // elsewhere (the terminal reports losing the focus).
+  ScreenLook look;
 };
 
 class VellumineTUI : public zell::ports::TuiHostApp {
@@ -101,10 +105,13 @@ class VellumineTUI : public zell::ports::TuiHostApp {
 
  protected:
   void on_mount() override;
+  void on_background_color(styled::Color background) override;
 
  private:
   // The agent that answers typed prompts.
   std::unique_ptr<Agent> typed_agent();
+  // A notification, when the terminal says the user is not looking at it.
+  void call_attention(std::string_view what);
 
   zell::ports::ZellConfig& config_;
   // The host's store, remembering why a save failed; errors still reach the caller.

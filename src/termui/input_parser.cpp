@@ -316,6 +316,7 @@ InputParser::Step InputParser::parse_escape(std::vector<InputEvent>& out, bool f
   }
   const auto next = static_cast<unsigned char>(buf_[pos_ + 1]);
   if (next == '[') return parse_csi(out, force);
+  if (next == ']') return parse_osc(out, force);
   if (next == 'O') {
     if (pos_ + 2 >= buf_.size()) {
       if (!force) return Step::incomplete;
@@ -421,6 +422,11 @@ InputParser::Step InputParser::parse_csi(std::vector<InputEvent>& out, bool forc
       return Step::done;
     }
     if (const char* name = tilde_key(n[0])) out.emplace_back(key(modifier_prefix(mod) + name));
+    return Step::done;
+  }
+  if ((final == 'I' || final == 'O') && params.empty()) {
+    using Kind = TerminalReport::Kind;
+    terminal_reports_.push_back({final == 'I' ? Kind::focus_in : Kind::focus_out, {}});
     return Step::done;
   }
   if (final == 'Z') {

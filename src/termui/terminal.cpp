@@ -203,6 +203,7 @@ void Terminal::start() {
   write_all(out_fd_, ENTER);
   write_all(out_fd_, QUERY_GRAPHEMES);
   write_all(out_fd_, QUERY_KEYBOARD);
+  write_all(out_fd_, QUERY_BACKGROUND);
 }
 
 void Terminal::stop() {
