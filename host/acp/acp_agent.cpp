@@ -7,6 +7,7 @@
 #include "host/acp/child_process.h"
 #include "host/acp/file_service.h"
 #include "host/acp/launcher.h"
+#include "host/acp/prompt_blocks.h"
 #include "host/acp/stderr_tail.h"
 #include "host/acp/terminal_service.h"
 #include "host/acp/unified_diff.h"
@@ -405,7 +406,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
   Pumped p;
   std::int64_t id = 0;
   try {
-    const Json blocks = Json::array({{{"type", "text"}, {"text", std::string(prompt)}}});
+    const Json blocks = prompt_blocks(prompt, cwd_);
     if (conn_->request("session/prompt", {{"sessionId", session_id_}, {"prompt", blocks}}, id)) {
       p = pump_until(id, Clock::now() + std::chrono::hours(24 * 365), true);
     }
@@ -445,6 +446,29 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
   if (tokens) m_.state.tokens = *tokens;
   m_.done();
   return {TurnEnd::done, "", tokens};
+}
+
+}  // namespace host::acp
+
+namespace host::acp {
+
+void AcpAgent::new_session() {
+  if (!session_ready_) return;  // the first turn opens one
+  std::int64_t id = 0;
+  if (!conn_->request("session/new", {{"cwd", cwd_.string()}, {"mcpServers", Json::array()}}, id)) {
+    throw AcpError(exit_reason());
+  }
+  Pumped p = pump_until(id, Clock::now() + options_.start_timeout, false);
+  if (p.how != Wait::response) throw AcpError(with_stderr("the agent opened no new session"));
+  if (p.response.error_code) {
+    throw AcpError(
+        with_stderr(fmt::format("the agent refused session/new: {}", p.response.error_message)));
+  }
+  const Json& session = p.response.result;
+  if (!session.is_object() || !session.contains("sessionId") || !session["sessionId"].is_string()) {
+    throw AcpError("the agent's answer to session/new has no session id");
+  }
+  session_id_ = session["sessionId"].get<std::string>();
 }
 
 }  // namespace host::acp

@@ -82,6 +82,10 @@ class AcpAgent {
   // `start` was not called.
   TurnResult run_turn(std::string_view prompt);
 
+  // Between turns: the next turn goes to a new session (session/new; the agent starts
+  // first when it has not yet). AcpError when the agent refuses.
+  void new_session();
+
   // From any thread. The first call during a turn sends session/cancel and returns true; the
   // turn then ends with the agent's "cancelled" (or after cancel_grace without it). Returns
   // false when no turn runs or the cancel was already sent.

@@ -24,6 +24,14 @@ class AcpRunnerAgent final : public host::Agent {
   void cancel() override {
     if (!agent_.cancel()) agent_.abandon();
   }
+  [[nodiscard]] std::vector<AgentCommand> commands() const override {
+    std::vector<AgentCommand> out;
+    for (const AvailableCommand& c : agent_.available_commands()) {
+      out.push_back({c.name, c.description});
+    }
+    return out;
+  }
+  void new_conversation() override { agent_.new_session(); }
 
   // The start-up screen's check, before the first turn: `reset` (on the UI thread) ends what a
   // failed start left, then `start` (on a thread of its own) launches the agent and opens its

@@ -15,11 +15,6 @@ std::size_t rank(std::string_view kind) {
   return kOrder.size();
 }
 
-std::string string_field(const Json& j, std::string_view key) {
-  const auto it = j.find(key);
-  return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
 }  // namespace
 
 std::vector<PermissionOption> numbered_options(const Json& options) {

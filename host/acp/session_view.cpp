@@ -6,11 +6,6 @@
 namespace host::acp {
 namespace {
 
-std::string string_field(const Json& j, std::string_view key) {
-  const auto it = j.find(key);
-  return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
 // The text of a content chunk; other block kinds (images, audio) say what they are.
 std::string chunk_text(const Json& update) {
   const auto content = update.find("content");

@@ -43,6 +43,7 @@ class HttpTurnAgent final : public Agent {
   }
   void cancel() override { agent_.cancel(); }
   void set_mode(std::string_view mode) override { agent_.set_mode(std::string(mode)); }
+  void new_conversation() override { agent_.forget_conversation(); }
 
  private:
   runtime::HttpAgent agent_;
@@ -145,6 +146,7 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
   });
   on<zell::tui::ApprovalRequest>([this](zell::tui::ApprovalRequest& r) {
     // Every request is answered: without a chat to ask in, the answer is no.
+    if (chat_) call_attention("approval needed: " + r.tool_name);
     if (chat_) {
       chat_->on_approval_request(r);
     } else {
@@ -152,6 +154,7 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
     }
   });
   on<TurnFinished>([this](TurnFinished& f) {
+    call_attention(f.failure.empty() ? "turn finished" : "turn failed");
     if (chat_) chat_->on_turn_finished(f);
   });
 }
@@ -182,7 +185,17 @@ void VellumineTUI::shutdown() {
   runner_.stop();
 }
 
+void VellumineTUI::call_attention(std::string_view what) {
+  if (!terminal_focused()) notify(options_.look.notify, "vellumine", what);
+}
+
+void VellumineTUI::on_background_color(styled::Color background) {
+  set_color_scheme(scheme_for(options_.look.theme, background));
+}
+
 void VellumineTUI::on_mount() {
+  set_color_scheme(scheme_for(options_.look.theme, std::nullopt));
+  set_hyperlinks(options_.look.hyperlinks);
   install_screen("chat", [this] {
     auto screen = std::make_unique<ChatScreen>(*this);
     chat_ = screen.get();
@@ -201,6 +214,20 @@ std::optional<PendingTurn> VellumineTUI::next_scripted_turn() {
   script_turns_.pop_front();
   return PendingTurn{std::move(t.prompt), t.has_prompt,
                      std::make_shared<const std::vector<Step>>(std::move(t.steps))};
+}
+
+std::vector<AgentCommand> VellumineTUI::agent_commands() const {
+  return runner_.typed_agent().commands();
+}
+
+void VellumineTUI::new_conversation() {
+  runner_.typed_agent().new_conversation();
+}
+
+std::filesystem::path VellumineTUI::work_folder() const {
+  if (!options_.work_folder.empty()) return options_.work_folder;
+  std::error_code ec;
+  return std::filesystem::current_path(ec);
 }
 
 void VellumineTUI::start_turn(const PendingTurn& turn) {

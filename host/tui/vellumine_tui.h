@@ -8,6 +8,7 @@
 // it uses is destroyed.
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "host/agent/scripted_agent.h"
 #include "host/runtime/http_agent.h"
 #include "host/tui/event_window.h"
+#include "host/tui/screen_look.h"
 #include "host/tui/turn_finished.h"
 #include "zell/output/output_manager.h"
 #include "zell/ports/tui_host_app.h"
@@ -49,6 +51,13 @@ struct TuiOptions {
   // Another agent for typed prompts, built on the application's output manager; used when
   // set (before `acp`).
   std::function<std::unique_ptr<Agent>(zell::output::OutputManager&)> agent;
+  // Where the prompts sent are kept across runs; none: this run only.
+  std::optional<std::filesystem::path> history_path;
+  // The folder "@" mentions complete in; empty: the current one.
+  std::filesystem::path work_folder;
+  // The colour theme, and how a finished turn or a question is announced while the user looks
+  // elsewhere (the terminal reports losing the focus).
+  ScreenLook look;
 };
 
 class VellumineTUI : public zell::ports::TuiHostApp {
@@ -75,6 +84,13 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   // at once.
   void interrupt_turn();
   [[nodiscard]] zell::tui::TUIBridge& bridge() { return bridge_; }
+  // Between turns: the typed-prompt agent's slash commands, and a new conversation with it.
+  [[nodiscard]] std::vector<AgentCommand> agent_commands() const;
+  void new_conversation();
+  [[nodiscard]] const std::optional<std::filesystem::path>& history_path() const {
+    return options_.history_path;
+  }
+  [[nodiscard]] std::filesystem::path work_folder() const;
   [[nodiscard]] zell::output::OutputManager& output_manager() { return manager_; }
   // The chat screen once it has been built, else null.
   [[nodiscard]] ChatScreen* chat() { return chat_; }
@@ -89,10 +105,13 @@ class VellumineTUI : public zell::ports::TuiHostApp {
 
  protected:
   void on_mount() override;
+  void on_background_color(styled::Color background) override;
 
  private:
   // The agent that answers typed prompts.
   std::unique_ptr<Agent> typed_agent();
+  // A notification, when the terminal says the user is not looking at it.
+  void call_attention(std::string_view what);
 
   zell::ports::ZellConfig& config_;
   // The host's store, remembering why a save failed; errors still reach the caller.

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "host/acp/null_writer.h"
 #include "host/acp/process_alive.h"
 #include "host/temp_folder.h"
 
@@ -19,11 +20,7 @@ namespace {
 using namespace host::acp;
 using namespace std::chrono_literals;
 
-class NullWriter final : public zell::output::Writer {
- public:
-  void write(std::string_view) override {}
-  void flush() override {}
-};
+using acp_test::NullWriter;
 
 // The agent with an output manager whose events are recorded as "type:key=value" lines.
 class Session {

@@ -65,8 +65,8 @@ std::string expand_tabs(std::string_view line) {
 }  // namespace
 
 void Scrollback::append_approval(std::string_view tool_name, std::string_view command,
-                                 std::vector<std::string> options) {
-  append(entries::Approval{std::string(tool_name), std::string(command), std::move(options)});
+                                 const std::vector<std::string>& options) {
+  append(entries::Approval{std::string(tool_name), std::string(command), options});
 }
 
 void Scrollback::_render_approval(std::string_view tool_name, std::string_view command,
