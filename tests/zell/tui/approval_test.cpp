@@ -108,5 +108,27 @@ INSTANTIATE_TEST_SUITE_P(
                      {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An agent's question about a change: the diff whole, its added and removed lines coloured, then
+// the agent's own answers by number.
+TEST(ApprovalPrompt, a_change_with_the_agents_answers) {
+  Transcript t({100, 30});
+  t.log().append_approval("Edit a.txt", "--- a.txt\n+++ a.txt\n@@ -1 +1 @@\n-old\n+new",
+                          {"Allow", "Reject", "Always allow"});
+  const std::vector<Row> rows{
+      {},
+      {{"  Allow Edit a.txt? ", "bold yellow"},
+       {"--- a.txt ↵ +++ a.txt ↵ @@ -1 +1 @@ ↵ -old ↵ +new", "dim"}},
+      {{"    --- a.txt", "dim"}},
+      {{"    +++ a.txt", "dim"}},
+      {{"    @@ -1 +1 @@", "dim"}},
+      {{"    -old", "red"}},
+      {{"    +new", "#32cd32"}},
+      {{"  Press ", "dim"}, {"1", "bold white"}, {" to ", "dim"}, {"Allow", "dim"}},
+      {{"  Press ", "dim"}, {"2", "bold white"}, {" to ", "dim"}, {"Reject", "dim"}},
+      {{"  Press ", "dim"}, {"3", "bold white"}, {" to ", "dim"}, {"Always allow", "dim"}},
+  };
+  expect_rows(t.log().lines(), 0, rows);
+}
+
 }  // namespace
 }  // namespace zell::tui::widgets::testing
