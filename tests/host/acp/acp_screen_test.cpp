@@ -258,6 +258,12 @@ TEST(AcpScreen, ARunningCommandsOutputShowsAsItComes) {
   chat.pilot.press("ctrl+c");
   ASSERT_TRUE(chat.shown("Cancelled"));
   EXPECT_EQ(rows_with(chat, "✗ Bash(Watch)"), 1u) << chat.pilot.text();
+  // The output of the stopped command keeps its rows under the header.
+  const std::vector<std::string> rows = chat.rows();
+  const auto header = std::find(rows.begin(), rows.end(), "✗ Bash(Watch)");
+  ASSERT_NE(header, rows.end());
+  EXPECT_EQ(std::vector<std::string>(header + 1, header + 3),
+            (std::vector<std::string>{"│ out-42", "│ out-55"}));
   EXPECT_EQ(rows_with(chat, "running"), 0u);
 }
 

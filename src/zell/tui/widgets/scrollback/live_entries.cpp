@@ -52,7 +52,11 @@ void Scrollback::render_record(const entries::ToolCall& r) {
     header.append(r.status == "pending" ? " · waiting" : " · running", item_style("dim italic"));
   }
   write_line(header);
-  if (!r.result.empty()) _render_tool_result(r.result, r.error);
+  // A failure's one-line reason is red; the output of a failed command keeps its rows (the
+  // header's mark says it failed).
+  if (!r.result.empty()) {
+    _render_tool_result(r.result, r.error && r.result.find('\n') == std::string::npos);
+  }
 }
 
 void Scrollback::render_record(const entries::Plan& r) {
