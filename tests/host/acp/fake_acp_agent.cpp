@@ -8,9 +8,10 @@
 // Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
 // perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
 // write PATH TEXT · term CMD ARGS… · malformed · unknown · crash · stop REASON · hang (until
-// cancelled) · late · burst N · id-string · big N (a line of N bytes) · lines N (N word-sized
-// chunks as fast as the pipe takes them, a line break after every 14th; with --stamps, the
-// monotonic clock's nanoseconds as each was written go to FILE, one a line, after the last).
+// cancelled) · deaf (never answers, not even a cancel) · late · burst N · id-string · big N (a
+// line of N bytes) · lines N (N word-sized chunks as fast as the pipe takes them, a line break
+// after every 14th; with --stamps, the monotonic clock's nanoseconds as each was written go to
+// FILE, one a line, after the last).
 
 #include <unistd.h>
 
@@ -266,6 +267,9 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
       if (m.value("method", "") == "session/cancel") cancelled = true;
     }
     return "cancelled";
+  } else if (scene == "deaf") {
+    say("not listening");
+    for (;;) read_message();
   } else if (scene == "late") {
     send({{"jsonrpc", "2.0"}, {"id", prompt_id}, {"result", {{"stopReason", "end_turn"}}}});
     say("after the result");
