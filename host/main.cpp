@@ -20,7 +20,6 @@
 #include <string>
 
 #include "host/acp/acp_agent.h"
-#include "host/acp/acp_runner_agent.h"
 #include "host/acp/plain_permission.h"
 #include "host/agent/demo_script.h"
 #include "host/agent/script.h"
@@ -28,10 +27,12 @@
 #include "host/config/config_path.h"
 #include "host/config/config_store.h"
 #include "host/plain/interrupt_relay.h"
+#include "host/plain/line_editor.h"
 #include "host/plain/plain_approval.h"
 #include "host/plain/plain_chat.h"
 #include "host/runtime/http_agent.h"
 #include "host/runtime/model_runtime_gateway.h"
+#include "host/tui/prompt_history.h"
 #include "host/tui/vellumine_tui.h"
 #include "zell/errors.h"
 #include "zell/output/output_manager.h"
@@ -69,6 +70,7 @@ struct Options {
   std::optional<std::string> prompt;
   double speed = 1.0;
   std::vector<std::string> agent_command;  // everything after --agent
+  std::optional<std::string> theme;        // --theme, over [ui] theme
 };
 
 const char* const CONFIG_HELP =
@@ -87,6 +89,11 @@ const char* const CONFIG_HELP =
     "  [agent]\n"
     "  # system_prompt = \"You are a careful coding assistant.\"\n"
     "  idle_timeout_s = 60                 # a server silent this long ends the turn\n"
+    "\n"
+    "  [ui]\n"
+    "  theme = \"auto\"     # \"dark\", \"light\"; auto asks the terminal for its background\n"
+    "  notify = \"auto\"    # \"bell\", \"off\": a finished turn or a question while the\n"
+    "                     # terminal is not focused raises a notification (OSC 9/777, bell)\n"
     "\n"
     "With backend = \"http\", the full-screen chat sends every prompt to the server and shows its\n"
     "reasoning as a thinking block; --plain reads prompts line by line from standard input\n"
@@ -161,14 +168,29 @@ int plain_session(Run&& run) {
   }
 }
 
+// The plain chat's loop: on a terminal the prompt is edited through the line editor (with the
+// history the full screen keeps), else lines are read from standard input.
+int plain_chat_loop(const std::function<host::runtime::TurnEnd(const std::string&)>& ask,
+                    const Options& o) {
+  if (o.prompt || ::isatty(STDIN_FILENO) != 1) {
+    host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
+    return host::run_plain_chat(ask, std::cin, chat);
+  }
+  const auto path = host::tui::PromptHistory::default_path();
+  host::tui::PromptHistory history =
+      path ? host::tui::PromptHistory(*path) : host::tui::PromptHistory();
+  host::LineEditor editor(history);
+  return host::run_plain_chat(ask, [&editor] { return editor.read(); });
+}
+
 int run_plain_model_chat(const LoadedConfig& c, const Options& o) {
   return plain_session([&] {
     zell::output::OutputManager manager;
     host::runtime::HttpAgent agent(manager, host::runtime::http_agent_options(c.config));
     // Ctrl+C during an answer cancels it; at the prompt it ends the program as usual.
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
-    host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
-    return host::run_plain_chat(agent, std::cin, chat);
+    return plain_chat_loop([&agent](const std::string& text) { return agent.run_turn(text).end; },
+                           o);
   });
 }
 
@@ -181,9 +203,8 @@ int run_plain_acp_chat(host::acp::AcpOptions options, const Options& o) {
             manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
     agent.start();
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
-    host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
-    return host::run_plain_chat(
-        [&agent](const std::string& text) { return agent.run_turn(text).end; }, std::cin, chat);
+    return plain_chat_loop([&agent](const std::string& text) { return agent.run_turn(text).end; },
+                           o);
   });
 }
 
@@ -205,10 +226,10 @@ int run_full_screen(std::vector<host::Step> steps, const Options& o, LoadedConfi
   options.preflight = o.preflight;
   options.speed = o.speed;
   options.config_path = store->path().string();
+  options.history_path = host::tui::PromptHistory::default_path();
+  options.look = host::tui::screen_look(o.theme.value_or(config.ui.theme), config.ui.notify);
   if (auto acp = acp_options(loaded, o)) {
-    options.agent = [acp = std::move(*acp)](zell::output::OutputManager& manager) {
-      return std::make_unique<host::acp::AcpRunnerAgent>(manager, acp);
-    };
+    options.acp = std::move(*acp);
   } else if (uses_model_server(loaded, o)) {
     options.http = host::runtime::http_agent_options(config);
   } else {
@@ -280,6 +301,11 @@ int main(int argc, char** argv) {
                  "with backend = \"http\" or an ACP agent: run this one prompt in the plain "
                  "presentation and exit")
       ->type_name("TEXT");
+  cli.add_option("--theme", o.theme,
+                 "full screen colours: auto (the default: light ones on a light terminal), dark, "
+                 "or light; over [ui] theme")
+      ->type_name("THEME")
+      ->check(CLI::IsMember({"auto", "dark", "light"}));
   // Taken out of the arguments above; listed here for --help.
   bool agent_listed = false;
   cli.add_flag("--agent", agent_listed,

@@ -15,7 +15,7 @@ namespace host::config {
 namespace {
 
 // A user's value quoted for an error message, controls escaped and long values cut short.
-std::string quoted(std::string_view value) {
+std::string quoted_value(std::string_view value) {
   constexpr std::size_t kMaxBytes = 60;
   std::size_t cut = std::min(value.size(), kMaxBytes);
   // Never stop inside a UTF-8 sequence.
@@ -86,6 +86,7 @@ struct KnownSection {
 const KnownSection kKnown[] = {
     {"runtime", {"laptop_26b_runtime_mode", "backend", "base_url", "timeout_s", "model"}},
     {"agent", {"system_prompt", "idle_timeout_s", "command", "cwd", "env"}},
+    {"ui", {"theme", "notify"}},
 };
 
 // Warnings "source:line: unknown …" for every key and section that no build of ours reads, so
@@ -153,10 +154,10 @@ class Reader {
     std::string expected;
     for (auto a : allowed) {
       expected += expected.empty() ? "" : " or ";
-      expected += quoted(a);
+      expected += quoted_value(a);
     }
     fail(*table.get(key),
-         fmt::format("{}.{} must be {}, not {}", section, key, expected, quoted(*value)));
+         fmt::format("{}.{} must be {}, not {}", section, key, expected, quoted_value(*value)));
   }
 
   std::optional<double> seconds(const toml::table& table, std::string_view section,
@@ -194,7 +195,7 @@ void read_runtime(const Reader& r, const toml::table& t, HostConfig& config) {
     if (!is_http_url(*url)) {
       r.fail(
           *t.get("base_url"),
-          fmt::format("runtime.base_url must be an http:// or https:// URL, not {}", quoted(*url)));
+          fmt::format("runtime.base_url must be an http:// or https:// URL, not {}", quoted_value(*url)));
     }
     config.runtime.base_url = *url;
   }
@@ -226,6 +227,12 @@ void read_agent(const Reader& r, const toml::table& t, HostConfig& config) {
   }
 }
 
+void read_ui(const Reader& r, const toml::table& t, HostConfig& config) {
+  constexpr std::string_view s = "ui";
+  if (auto theme = r.choice(t, s, "theme", {"auto", "dark", "light"})) config.ui.theme = *theme;
+  if (auto notify = r.choice(t, s, "notify", {"auto", "bell", "off"})) config.ui.notify = *notify;
+}
+
 }  // namespace
 
 HostConfig parse_config(std::string_view text, std::string_view source) {
@@ -234,6 +241,7 @@ HostConfig parse_config(std::string_view text, std::string_view source) {
   HostConfig config;
   if (const auto* runtime = reader.section(doc, "runtime")) read_runtime(reader, *runtime, config);
   if (const auto* agent = reader.section(doc, "agent")) read_agent(reader, *agent, config);
+  if (const auto* ui = reader.section(doc, "ui")) read_ui(reader, *ui, config);
   config.warnings = unknown_keys(doc, source);
   return config;
 }

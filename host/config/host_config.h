@@ -44,12 +44,20 @@ struct AgentSettings {
   std::vector<std::pair<std::string, std::string>> env;
 };
 
+// The [ui] section: how the full screen looks and calls for attention. Kept as the words the
+// file holds (each checked against its choices when read); the screen interprets them.
+struct UiSettings {
+  std::string theme = "auto";   // "auto" (ask the terminal's background), "dark", "light"
+  std::string notify = "auto";  // "auto" (what the terminal understands), "bell", "off"
+};
+
 struct HostConfig {
   // The system's view: `runtime.laptop_26b_runtime_mode` is "turbo", "turbo-think", or empty
   // while the user has never picked a mode.
   zell::ports::ZellConfig zell;
   RuntimeSettings runtime;
   AgentSettings agent;
+  UiSettings ui;
   // "file:line: unknown key …" for keys and sections this build does not read: shown to the
   // user, never fatal (a newer version's file may hold them).
   std::vector<std::string> warnings;

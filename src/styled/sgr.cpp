@@ -147,15 +147,15 @@ void encode_transition(std::string& out, const Style& from, const Style& to, Col
   }
 }
 
-// The bytes of a style as one number: a Style is ten one-byte fields (two colours of four,
-// the attribute and set bits), so this is exact, and cheap enough to do per segment.
-static_assert(std::is_trivially_copyable_v<Style> && sizeof(Style) == 10);
+// The bytes of a style as one number: a Style is two colours of four bytes, the attribute and
+// set bits and a link number, so this is exact, and cheap enough to do per segment.
+static_assert(std::is_trivially_copyable_v<Style> && sizeof(Style) == 12);
 std::uint64_t style_bits(const Style& s) {
   std::uint64_t colours = 0;
-  std::uint16_t attrs = 0;
+  std::uint32_t rest = 0;
   std::memcpy(&colours, &s, 8);
-  std::memcpy(&attrs, reinterpret_cast<const unsigned char*>(&s) + 8, 2);
-  return colours * 0x9E3779B97F4A7C15ULL + attrs;
+  std::memcpy(&rest, reinterpret_cast<const unsigned char*>(&s) + 8, 4);
+  return colours * 0x9E3779B97F4A7C15ULL + rest;
 }
 
 }  // namespace

@@ -10,7 +10,11 @@
 //
 // Style strings: words separated by spaces — attributes bold dim italic underline strike
 // reverse blink (each may be preceded by "not"), a colour, and "on COLOR" for the background;
-// "none" (or the empty string) is the plain style. See color.h for colour words.
+// "none" (or the empty string) is the plain style.
+//
+// A style may also carry a hyperlink: the number of an interned target (styled/link.h), 0 for
+// none. Combining takes the right-hand side's link when it has one. A link changes no colour. See
+// color.h for colour words.
 
 #include <cstdint>
 #include <cstring>
@@ -82,9 +86,17 @@ class Style {
     return s;
   }
 
+  // The hyperlink's number (styled/link.h), 0 for none.
+  [[nodiscard]] constexpr std::uint16_t link() const { return link_; }
+  [[nodiscard]] constexpr Style with_link(std::uint16_t link) const {
+    Style s = *this;
+    s.link_ = link;
+    return s;
+  }
+
   // Nothing set at all.
   [[nodiscard]] constexpr bool is_null() const {
-    return set_ == 0 && !fg_.is_set() && !bg_.is_set();
+    return set_ == 0 && !fg_.is_set() && !bg_.is_set() && link_ == 0;
   }
   // Looks like the terminal's default: no attribute on, colours unset or default.
   [[nodiscard]] constexpr bool is_plain() const {
@@ -97,6 +109,7 @@ class Style {
     s.attrs_ = s.set_ = on_bits();
     s.fg_ = shows(fg_) ? fg_ : Color();
     s.bg_ = shows(bg_) ? bg_ : Color();
+    s.link_ = link_;
     return s;
   }
 
@@ -107,15 +120,17 @@ class Style {
     s.bg_ = rhs.bg_.is_set() ? rhs.bg_ : bg_;
     s.set_ = set_ | rhs.set_;
     s.attrs_ = static_cast<std::uint8_t>(((attrs_ & set_) & ~rhs.set_) | (rhs.attrs_ & rhs.set_));
+    s.link_ = rhs.link_ != 0 ? rhs.link_ : link_;
     return s;
   }
   constexpr Style& operator+=(const Style& rhs) { return *this = *this + rhs; }
 
-  // Field by field, which for these ten one-byte fields (no padding) is the same as comparing
-  // the bytes: done that way at run time, as two loads and compares instead of ten.
+  // Field by field, which for these fields (no padding) is the same as comparing the bytes:
+  // done that way at run time, as two loads and compares instead of eleven.
   friend constexpr bool operator==(const Style& a, const Style& b) {
     if (std::is_constant_evaluated()) {
-      return a.fg_ == b.fg_ && a.bg_ == b.bg_ && a.attrs_ == b.attrs_ && a.set_ == b.set_;
+      return a.fg_ == b.fg_ && a.bg_ == b.bg_ && a.attrs_ == b.attrs_ && a.set_ == b.set_ &&
+             a.link_ == b.link_;
     }
     return std::memcmp(&a, &b, sizeof(Style)) == 0;
   }
@@ -131,8 +146,9 @@ class Style {
   Color bg_;
   std::uint8_t attrs_ = 0;
   std::uint8_t set_ = 0;
+  std::uint16_t link_ = 0;
 };
 
-static_assert(sizeof(Style) == 10 && std::has_unique_object_representations_v<Style>);
+static_assert(sizeof(Style) == 12 && std::has_unique_object_representations_v<Style>);
 
 }  // namespace styled

@@ -93,6 +93,24 @@ void App::stop() {
   driver_ = nullptr;
 }
 
+void App::run_outside(const std::function<void()>& outside) {
+  if (!driver_) {
+    outside();
+    return;
+  }
+  driver_->release();
+  try {
+    outside();
+  } catch (...) {
+    driver_->reclaim();
+    handle_resize(driver_->size());
+    throw;
+  }
+  driver_->reclaim();
+  parser_ = InputParser();
+  handle_resize(driver_->size());
+}
+
 void App::exit(int code) {
   exit_code_.store(code);
   exit_requested_.store(true);
@@ -412,6 +430,53 @@ int App::detect_scroll() const {
   return best > 0 && best_rows > unmoved + 2 && best_rows >= (h - best) / 2 ? best : 0;
 }
 
+void App::receive(std::string_view bytes, Clock::time_point now) {
+  for (auto& e : parser_.feed(bytes, now)) dispatch(std::move(e));
+  handle_reports();
+}
+
+void App::handle_reports() {
+  if (const auto flags = parser_.take_keyboard_protocol(); flags && driver_) {
+    driver_->on_keyboard_protocol(*flags);
+  }
+  for (const auto& r : parser_.take_mode_reports()) {
+    if (driver_ && driver_->on_mode_report(r.mode, r.value)) {  // widths changed
+      handle_resize(size_);
+      for (Screen* s : stack_) remeasure(*s);
+    }
+  }
+  using Kind = InputParser::TerminalReport::Kind;
+  for (const auto& r : parser_.take_terminal_reports()) {
+    if (r.kind == Kind::background) {
+      on_background_color(r.color);
+      continue;
+    }
+    const bool focused = r.kind == Kind::focus_in;
+    if (focused == focused_) continue;
+    focused_ = focused;
+    on_focus_change(focused);
+  }
+}
+
+void App::set_color_scheme(styled::ColorScheme scheme) {
+  if (scheme == writer_.color_scheme()) return;
+  writer_.set_color_scheme(scheme);
+  first_frame_ = true;  // everything on screen was written in the other colours
+  repaint_ = true;
+}
+
+void App::set_hyperlinks(bool on) {
+  if (on == writer_.hyperlinks()) return;
+  writer_.set_hyperlinks(on);
+  first_frame_ = true;
+  repaint_ = true;
+}
+
+void App::notify(NotifyMethod method, std::string_view title, std::string_view body) {
+  const std::string bytes = notification_sequence(method, title, body);
+  if (driver_ && !bytes.empty()) driver_->write(bytes);
+}
+
 void App::loop() {
   std::string buf(65536, '\0');
   while (!exit_requested_.load()) {
@@ -436,20 +501,13 @@ void App::loop() {
     if (n > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
       const ssize_t got = ::read(fds[0].fd, buf.data(), buf.size());
       if (got > 0) {
-        for (auto& e :
-             parser_.feed(std::string_view(buf.data(), static_cast<std::size_t>(got)), now))
-          dispatch(std::move(e));
+        receive(std::string_view(buf.data(), static_cast<std::size_t>(got)), now);
       } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
         exit(exit_code_.load());  // the terminal went away
       }
     }
     for (auto& e : parser_.flush(now)) dispatch(std::move(e));
-    for (const auto& r : parser_.take_mode_reports()) {
-      if (driver_->on_mode_report(r.mode, r.value)) {  // widths changed
-        handle_resize(size_);
-        for (Screen* s : stack_) remeasure(*s);
-      }
-    }
+    handle_reports();
     if (n > 0 && (fds[1].revents & POLLIN)) {
       driver_->drain_resize();
       const Size s = driver_->size();

@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "styled/light_palette.h"
 #include "termui/binding.h"
 #include "termui/cell_buffer.h"
 #include "termui/css.h"
@@ -24,6 +25,7 @@
 #include "termui/input_parser.h"
 #include "termui/message.h"
 #include "termui/message_queue.h"
+#include "termui/notification.h"
 #include "termui/screen.h"
 #include "termui/timers.h"
 
@@ -85,6 +87,11 @@ class App {
   void set_clock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
   [[nodiscard]] Clock::time_point now() const { return now_(); }
 
+  // Runs `outside` with the terminal handed back as the shell had it (an editor runs there),
+  // then takes it over again and draws everything anew. Input typed meanwhile belongs to the
+  // other program: bytes held by the parser are dropped. UI thread only.
+  void run_outside(const std::function<void()>& outside);
+
   // App-wide console for rendering text into lines.
   [[nodiscard]] styled::Console& console();
 
@@ -92,6 +99,18 @@ class App {
   [[nodiscard]] virtual const std::vector<Binding>& bindings() const;
   // Runs an action: the screen's, then the App's (`register_action`); false when unknown.
   bool run_action(std::string_view name);
+
+  // ---- what the terminal tells about itself (UI thread) ----
+  // Whether the terminal has the focus: true until it reports otherwise (a terminal without
+  // focus reporting never does).
+  [[nodiscard]] bool terminal_focused() const { return focused_; }
+  // How colours are shown (see styled/light_palette.h); a change redraws the whole screen.
+  void set_color_scheme(styled::ColorScheme scheme);
+  [[nodiscard]] styled::ColorScheme color_scheme() const { return writer_.color_scheme(); }
+  // Whether links in cells are written as OSC 8 hyperlinks (on by default); a change redraws.
+  void set_hyperlinks(bool on);
+  // Raises a desktop notification through the terminal (nothing without one, or with `off`).
+  void notify(NotifyMethod method, std::string_view title, std::string_view body);
 
   // ---- used by widgets and the headless Pilot (UI thread) ----
   void request_repaint() { repaint_ = true; }
@@ -109,6 +128,9 @@ class App {
   void start(Driver& driver);
   void stop();
   void dispatch(InputEvent event);
+  // Bytes read from the terminal at `now`: keys and mouse dispatched, answers to the App's
+  // queries (modes, focus, background colour) handled.
+  void receive(std::string_view bytes, Clock::time_point now);
   void process_messages();
   [[nodiscard]] bool has_pending_messages() { return !queue_.empty(); }
   // Destroys screens that were removed while one of their handlers ran.
@@ -126,12 +148,18 @@ class App {
   // Called once the driver has started and the size is known; push the first screen here.
   virtual void on_mount() {}
   virtual void on_resize() {}
+  // The terminal gained or lost the focus (mode 1004).
+  virtual void on_focus_change(bool /*focused*/) {}
+  // The terminal answered the background colour query.
+  virtual void on_background_color(styled::Color /*background*/) {}
   // Messages that have no handler registered with `on`.
   virtual void on_message(Message&) {}
   void register_action(std::string name, std::function<void()> action);
 
  private:
   void loop();
+  // Handles the answers the parser has collected (mode, focus and colour reports).
+  void handle_reports();
   void show(Screen& screen);
   void layout();
   // Rows the screen moved up by since the last frame, when scrolling the terminal is cheaper
@@ -173,6 +201,7 @@ class App {
   std::atomic<std::uint64_t> frames_{0};
 
   Widget* captured_ = nullptr;
+  bool focused_ = true;
   std::atomic<bool> exit_requested_{false};
   std::atomic<int> exit_code_{0};
 };

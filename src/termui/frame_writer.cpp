@@ -2,9 +2,22 @@
 
 #include <fmt/format.h>
 
+#include "styled/link.h"
 #include "styled/sgr.h"
 
 namespace termui {
+
+styled::Style FrameWriter::as_written(const styled::Style& style) {
+  return scheme_ == styled::ColorScheme::light ? light_.apply(style) : style;
+}
+
+void FrameWriter::open_link(std::uint16_t link) {
+  // The target comes from the link table, which holds only safe forms (styled/link.h).
+  out_ += "\x1b]8;;";
+  out_ += styled::link_target(link);
+  out_ += "\x1b\\";
+  link_ = link;
+}
 
 void FrameWriter::move_to(int x, int y) {
   if (cx_ == x && cy_ == y) return;
@@ -32,7 +45,7 @@ void FrameWriter::skip_to(const CellBuffer& next, int x, int y) {
     bool plain = true;
     for (int g = cx_; g < x && plain; ++g) {
       const Cell& c = next.at(g, y);
-      plain = c.width == 1 && c.style == pen_;
+      plain = c.width == 1 && as_written(c.style) == pen_;
       bytes += c.text.size();
     }
     if (plain && bytes < 3) {
@@ -81,9 +94,11 @@ std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& n
       }
       if (!changed) continue;
       skip_to(next, x, y);
-      if (!(pen_ == n.style)) {  // cell styles are normalized: equal means same look
-        transitions_.append(out_, pen_, n.style);
-        pen_ = n.style;
+      const styled::Style style = as_written(n.style);
+      if (!(pen_ == style)) {  // cell styles are normalized: equal means same look
+        transitions_.append(out_, pen_, style);
+        pen_ = style;
+        if (hyperlinks_ && style.link() != link_) open_link(style.link());
       }
       out_ += n.text;
       cx_ += n.width;
@@ -93,6 +108,10 @@ std::string_view FrameWriter::frame(const CellBuffer& shown, const CellBuffer& n
   if (out_.size() == header) {
     out_.clear();
     return {};
+  }
+  if (link_ != 0) {  // whatever comes next (another program's output) is no link
+    open_link(0);
+    pen_ = pen_.with_link(0);
   }
   out_ += SYNC_END;
   return out_;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "styled/light_palette.h"
 #include "styled/sgr.h"
 #include "termui/cell_buffer.h"
 
@@ -27,14 +28,31 @@ class FrameWriter {
   std::string_view frame(const CellBuffer& shown, const CellBuffer& next, bool full,
                          const std::vector<char>* rows = nullptr, int scroll = 0);
 
+  // How colours are shown: as the cells say (dark), or remapped for a light background. The
+  // next frame should be a full one: what is on screen was written the other way.
+  void set_color_scheme(styled::ColorScheme scheme) { scheme_ = scheme; }
+  [[nodiscard]] styled::ColorScheme color_scheme() const { return scheme_; }
+
+  // Whether cells whose style carries a link are written inside an OSC 8 hyperlink (on by
+  // default); without, the same text is written plain. A link never stays open past a frame.
+  void set_hyperlinks(bool on) { hyperlinks_ = on; }
+  [[nodiscard]] bool hyperlinks() const { return hyperlinks_; }
+
  private:
+  // A cell's style as it is written under the colour scheme.
+  styled::Style as_written(const styled::Style& style);
   void move_to(int x, int y);
+  void open_link(std::uint16_t link);
   void skip_to(const CellBuffer& next, int x, int y);
 
   std::string out_;
   styled::SgrTransitions transitions_;
-  styled::Style pen_;
-  int cx_ = -1, cy_ = -1;  // cursor position, -1 when unknown
+  styled::Style pen_;  // as written, after the colour scheme
+  styled::ColorScheme scheme_ = styled::ColorScheme::dark;
+  styled::LightPalette light_;
+  bool hyperlinks_ = true;
+  std::uint16_t link_ = 0;  // the link the terminal is writing now, 0 for none
+  int cx_ = -1, cy_ = -1;   // cursor position, -1 when unknown
 };
 
 }  // namespace termui

@@ -8,11 +8,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "styled/color.h"
 #include "termui/events.h"
 
 namespace termui {
+
+// An X11 colour spec as terminals answer colour queries ("rgb:ffff/ffff/ffff", 1 to 4 hex
+// digits a component; "rgba:" with a fourth ignored); nothing for any other form.
+[[nodiscard]] std::optional<styled::Color> parse_x11_color(std::string_view spec);
 
 class InputParser {
  public:
@@ -41,12 +47,30 @@ class InputParser {
     int value;
   };
   [[nodiscard]] std::vector<ModeReport> take_mode_reports() { return std::move(mode_reports_); }
+  // The terminal's answer to the keyboard protocol query (CSI ? flags u), once: the terminal
+  // speaks the kitty keyboard protocol.
+  [[nodiscard]] std::optional<int> take_keyboard_protocol() {
+    return std::exchange(kitty_flags_, {});
+  }
+
+  // What the terminal says about itself rather than what the user types, parsed since the
+  // last call and never delivered as keys: focus gained or lost (mode 1004: CSI I, CSI O) and
+  // the answer to a background colour query (OSC 11 ; rgb:R/G/B).
+  struct TerminalReport {
+    enum class Kind { focus_in, focus_out, background };
+    Kind kind;
+    styled::Color color;  // for `background`
+  };
+  [[nodiscard]] std::vector<TerminalReport> take_terminal_reports() {
+    return std::move(terminal_reports_);
+  }
 
  private:
   enum class Step { done, incomplete };
   void parse(std::vector<InputEvent>& out, bool force);
   Step parse_escape(std::vector<InputEvent>& out, bool force);
   Step parse_csi(std::vector<InputEvent>& out, bool force);
+  Step parse_osc(std::vector<InputEvent>& out, bool force);
   Step parse_text(std::vector<InputEvent>& out, bool force, bool alt);
   void parse_paste(std::vector<InputEvent>& out);
 
@@ -57,6 +81,8 @@ class InputParser {
   Clock::time_point held_since_{};
   Clock::time_point last_bytes_{};
   std::vector<ModeReport> mode_reports_;
+  std::optional<int> kitty_flags_;
+  std::vector<TerminalReport> terminal_reports_;
 };
 
 }  // namespace termui

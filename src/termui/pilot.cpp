@@ -44,6 +44,12 @@ void Pilot::send(InputEvent event) {
   pause();
 }
 
+void Pilot::receive(std::string_view bytes) {
+  if (app_.exiting()) return;
+  app_.receive(bytes, app_.now());
+  pause();
+}
+
 void Pilot::press(std::initializer_list<std::string_view> keys) {
   for (auto k : keys) send(key_event(k));
 }

@@ -36,6 +36,8 @@ class Pilot {
   void scroll_down(int x, int y, int times = 1);
   void scroll_up(int x, int y, int times = 1);
   void resize(Size size);
+  // Bytes as the terminal would send them (answers to queries included), parsed by the App.
+  void receive(std::string_view bytes);
   // Handles whatever other threads posted, due timers, and paints.
   void pause();
 

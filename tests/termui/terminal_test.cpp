@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Terminal, leave_sequence_switches_every_mode_off) {
-  for (std::string_view mode : {"?1049", "?1000", "?1002", "?1006", "?2004", "?25"}) {
+  for (std::string_view mode : {"?1049", "?1000", "?1002", "?1006", "?2004", "?1004", "?25"}) {
     EXPECT_NE(Terminal::ENTER.find(std::string("\x1b[") + std::string(mode) +
                                    (mode == "?25" ? "l" : "h")),
               std::string_view::npos)

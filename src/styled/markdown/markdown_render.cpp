@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "styled/link.h"
 #include "styled/markdown/markdown_autolink.h"
 #include "styled/markdown/markdown_table.h"
 #include "styled/syntax/syntax.h"
@@ -243,7 +244,7 @@ class Renderer {
       case CMARK_NODE_IMAGE: {
         const bool image = type == CMARK_NODE_IMAGE;
         if (enter) {
-          push_inline(styles_.link);
+          push_inline(styles_.link.with_link(link_id(url_of(n))));
           if (image) text_.append("🌆 ", inline_style());
           links_.push_back(Link{text_.plain().size(), std::string(url_of(n)), image});
           return;
@@ -252,7 +253,8 @@ class Renderer {
         if (links_.empty()) return;
         const Link link = std::move(links_.back());
         links_.pop_back();
-        append_url(std::string_view(text_.plain()).substr(link.text_start), link.url);
+        append_url(std::string_view(text_.plain()).substr(link.text_start), link.url,
+                   link_id(link.url));
         return;
       }
       case CMARK_NODE_FOOTNOTE_REFERENCE:
@@ -269,11 +271,11 @@ class Renderer {
   }
 
   // The URL after a link's text, when it says something the text does not.
-  void append_url(std::string_view shown, std::string_view url) {
+  void append_url(std::string_view shown, std::string_view url, std::uint16_t target) {
     const bool same = shown == url || (url.starts_with("mailto:") && shown == url.substr(7));
     if (url.empty() || same) return;
     text_.append(" (", inline_style());
-    text_.append(url, inline_style() + styles_.link_url);
+    text_.append(url, inline_style() + styles_.link_url.with_link(target));
     text_.append(")", inline_style());
   }
 
@@ -285,8 +287,9 @@ class Renderer {
     for (const Autolink& link : find_autolinks(plain)) {
       text_.append(plain.substr(at, link.begin - at), inline_style());
       const std::string_view shown = plain.substr(link.begin, link.end - link.begin);
-      text_.append(shown, inline_style() + styles_.link);
-      append_url(shown, link.url);
+      const std::uint16_t target = link_id(link.url);
+      text_.append(shown, inline_style() + styles_.link.with_link(target));
+      append_url(shown, link.url, target);
       at = link.end;
     }
     text_.append(plain.substr(at), inline_style());

@@ -49,6 +49,8 @@ TEST(ConfigFile, MissingKeysGiveTheDefaults) {
   EXPECT_FALSE(config.runtime.model);
   EXPECT_FALSE(config.agent.system_prompt);
   EXPECT_EQ(config.agent.idle_timeout_s, 60.0);
+  EXPECT_EQ(config.ui.theme, "auto");
+  EXPECT_EQ(config.ui.notify, "auto");
 }
 
 TEST(ConfigFile, ReadsEveryKey) {
@@ -63,6 +65,9 @@ future_key = [1, 2]
 [agent]
 system_prompt = """Be brief."""
 idle_timeout_s = 90
+[ui]
+theme = "light"
+notify = "bell"
 )",
                                                  "c.toml");
   EXPECT_EQ(config.zell.runtime.laptop_26b_runtime_mode, "turbo-think");
@@ -72,6 +77,8 @@ idle_timeout_s = 90
   EXPECT_EQ(config.runtime.model, "qwen3");
   EXPECT_EQ(config.agent.system_prompt, "Be brief.");
   EXPECT_EQ(config.agent.idle_timeout_s, 90.0);
+  EXPECT_EQ(config.ui.theme, "light");
+  EXPECT_EQ(config.ui.notify, "bell");
   EXPECT_EQ(config.warnings,
             std::vector<std::string>{"c.toml:8: unknown key runtime.future_key (ignored)"});
 }
@@ -113,6 +120,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"[runtime]\nmodel = 7\n", "c.toml:2:9: runtime.model must be a string"},
         BadFile{"runtime = 3\n", "c.toml:1:11: runtime must be a table"},
         BadFile{"[agent]\nidle_timeout_s = 0\n", "c.toml:2:18: agent.idle_timeout_s must be"},
+        BadFile{"[ui]\ntheme = \"solarized\"\n",
+                "c.toml:2:9: ui.theme must be \"auto\" or \"dark\" or \"light\""},
+        BadFile{"[ui]\nnotify = true\n", "c.toml:2:10: ui.notify must be a string"},
         // A value from the file never reaches the terminal with its control characters.
         BadFile{"[runtime]\nbackend = \"\\u001b[2J\"\n",
                 "c.toml:2:11: runtime.backend must be \"demo\" or \"http\", not "

@@ -8,12 +8,14 @@
 #include <cmark-gfm.h>
 #include <gtest/gtest.h>
 
+#include "styled/link.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "styled/render_helpers.h"
 #include "styled/markdown/markdown.h"
+#include "styled/render_helpers.h"
 
 namespace styled::markdown_detail {
 namespace {
@@ -115,7 +117,7 @@ TEST(Autolinks, AreDrawnAsLinksAcrossTheParsersTextPieces) {
   const Lines lines = Console().render_lines(Markdown("see https://x.org/a_b_c now"), 60);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].text().substr(0, 28), "see https://x.org/a_b_c now ");
-  const Style link = Console().get_style("markdown.link");
+  const Style link = Console().get_style("markdown.link").with_link(link_id("https://x.org/a_b_c"));
   for (std::size_t col = 4; col < 23; ++col) EXPECT_EQ(style_at(lines[0], col), link) << col;
   EXPECT_NE(style_at(lines[0], 24), link);
 }

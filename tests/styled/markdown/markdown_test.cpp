@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "styled/link.h"
 #include "styled/render_helpers.h"
 #include "unicode/width.h"
 
@@ -209,8 +210,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MarkdownLinks, LinkTextAndUrlTakeTheirStyles) {
   const Lines lines = render("[docs](https://x.org/d)", 80);
-  EXPECT_EQ(style_of(lines[0], "docs")->normalized(), Style::parse("bright_blue"));
-  EXPECT_EQ(style_of(lines[0], "https")->normalized(), Style::parse("underline blue"));
+  const auto link = link_id("https://x.org/d");
+  EXPECT_EQ(style_of(lines[0], "docs")->normalized(), Style::parse("bright_blue").with_link(link));
+  EXPECT_EQ(style_of(lines[0], "https")->normalized(),
+            Style::parse("underline blue").with_link(link));
 }
 
 TEST(MarkdownBreaks, SoftBreakIsASpaceHardBreakANewRow) {

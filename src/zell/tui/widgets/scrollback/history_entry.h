@@ -77,6 +77,7 @@ struct Approval {
   static constexpr std::string_view kind = "approval";
   std::string tool_name;
   std::string command;
+  std::vector<std::string> options;  // the answers offered, numbered from 1; none: yes/no
 };
 // The line that closes a turn, built once from its numbers.
 struct TurnSummary {

@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -89,7 +90,10 @@ class Scrollback : public termui::RichLog {
   void append_tool(std::string_view name, std::string_view args);
   void append_tool_done(std::string_view name, std::string_view args, std::string_view summary);
   void append_tool_result(std::string_view result, bool error = false);
-  void append_approval(std::string_view tool_name, std::string_view command);
+  // Without options, a yes/no question (1 allows, 2 denies); with them, option i is chosen by
+  // the number i + 1.
+  void append_approval(std::string_view tool_name, std::string_view command,
+                       const std::vector<std::string>& options = {});
   // Builds the summary line from the turn's numbers and records it as text. `tokens_in` is
   // accepted but not shown.
   void append_turn_summary(double elapsed, const std::vector<std::string>& tools,
@@ -191,7 +195,9 @@ class Scrollback : public termui::RichLog {
   void render_record(const entries::Tool& r) { _render_tool(r.name, r.args); }
   void render_record(const entries::ToolDone& r) { _render_tool_done(r.name, r.args, r.summary); }
   void render_record(const entries::ToolResult& r) { _render_tool_result(r.result, r.error); }
-  void render_record(const entries::Approval& r) { _render_approval(r.tool_name, r.command); }
+  void render_record(const entries::Approval& r) {
+    _render_approval(r.tool_name, r.command, r.options);
+  }
   void render_record(const entries::TurnSummary& r) { _render_turn_summary(r.text); }
   void render_record(const entries::Raw& r);
 
@@ -206,7 +212,8 @@ class Scrollback : public termui::RichLog {
   void _render_tool_done(std::string_view name, std::string_view args, std::string_view summary);
   void _render_tool_result(std::string_view result, bool error);
   void _render_diff(std::string_view diff_text);
-  void _render_approval(std::string_view tool_name, std::string_view command);
+  void _render_approval(std::string_view tool_name, std::string_view command,
+                        std::span<const std::string> options);
   void _render_turn_summary(std::string_view summary_text);
   void _write_wrapped(std::string_view line);
   [[nodiscard]] int _stream_avail_width() const;
