@@ -178,6 +178,7 @@ void ChatScreen::start(const PendingTurn& turn) {
 
 void ChatScreen::on_turn_finished(const TurnFinished& finished) {
   ticker_.stop();
+  files_.reset();  // the agent may have made or removed files: the next "@" lists them again
   // A turn that ended without "done" or "error" may leave its answer open.
   if (log_->stream_open()) log_->finish_streamed_answer();
   if (!finished.failure.empty()) log_->append_error(finished.failure);

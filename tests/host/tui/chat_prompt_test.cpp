@@ -262,6 +262,14 @@ TEST(ChatPrompt, FileMentionsCompleteFromTheWorkFolder) {
   chat.pilot.type("and @HEAD");
   EXPECT_TRUE(chat.choices().empty());
   EXPECT_TRUE(chat.shows("no matches"));
+
+  // A file made during a turn is offered after it.
+  chat.pilot.press("ctrl+u");
+  chat.pilot.type("say done");
+  write_text(work.path() / "src" / "made.cpp", "\n");
+  chat.send();
+  chat.pilot.type("@src/mad");
+  EXPECT_EQ(chat.choices(), std::vector<std::string>{"@src/made.cpp"});
 }
 
 // ---- the stores behind the prompt ----
