@@ -3,12 +3,14 @@
 #include <fmt/format.h>
 
 #include <array>
+#include <filesystem>
 #include <type_traits>
 #include <variant>
 
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_log.h"
 #include "host/tui/copy_last.h"
+#include "host/tui/export_transcript.h"
 #include "host/tui/prompt_editor.h"
 #include "host/tui/prompt_popup.h"
 #include "host/tui/status_line.h"
@@ -189,6 +191,7 @@ void ChatScreen::start(const PendingTurn& turn) {
 
 void ChatScreen::on_turn_finished(const TurnFinished& finished) {
   ticker_.stop();
+  files_.reset();  // the agent may have made or removed files: the next "@" lists them again
   // A turn that ended without "done" or "error" may leave its answer open.
   if (log_->stream_open()) log_->finish_streamed_answer();
   if (!finished.failure.empty()) log_->append_error(finished.failure);
@@ -238,7 +241,15 @@ bool ChatScreen::run_command(const CommandLine& command) {
     log_->clear();
     log_->append_info("New conversation.");
   } else if (name == "export") {
-    log_->append_info("/export is not available yet: it is coming.");
+    const std::filesystem::path path = command.args.empty()
+                                           ? std::filesystem::path(default_export_name())
+                                           : std::filesystem::path(command.args);
+    try {
+      export_transcript(log_->history(), app().screen_cells(), path);
+      log_->append_info("Transcript written to " + unicode::visible_command(path.string()));
+    } catch (const ExportError& e) {
+      log_->append_error(e.what());
+    }
   } else {
     for (const SlashCommand& c : agent_commands()) {
       if (c.name == name) return false;

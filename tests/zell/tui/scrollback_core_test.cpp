@@ -425,24 +425,5 @@ TEST(Scrollback, odd_input_is_drawn_and_kept_at_any_width) {
   }
 }
 
-TEST(Scrollback, a_tool_less_turn_from_prompt_to_redrawn_markdown) {
-  Transcript t({80, 30});
-  auto& log = t.log();
-  log.append_user("Explain");
-  const std::string answer = "Use `grep`:\n\n- fast\n- simple\n";
-  for (std::string_view token : {"Use `gr", "ep`:\n\n- fa", "st\n- simple\n"}) {
-    log.stream_token(token);
-  }
-  log.finish_stream(answer);
-  t.pilot.pause();
-  EXPECT_NE(t.pilot.text().find("  Use `grep`:"), std::string::npos);  // raw while streaming
-  log._rerender();
-  t.pilot.pause();
-  const std::string screen = t.pilot.text();
-  EXPECT_NE(screen.find("Use grep:"), std::string::npos);
-  EXPECT_NE(screen.find("•"), std::string::npos);
-  EXPECT_EQ(screen.find("`"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace zell::tui::widgets
