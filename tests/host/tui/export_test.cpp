@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "host/temp_folder.h"
 #include "host/tui/export_html.h"
 #include "host/tui/export_markdown.h"
 #include "host/tui/export_svg.h"
-#include "host/temp_folder.h"
 
 namespace {
 

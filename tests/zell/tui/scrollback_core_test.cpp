@@ -83,6 +83,34 @@ TEST(Scrollback, message_renderers_draw_their_shapes_and_count_each_write) {
   EXPECT_EQ(log.lines()[6].segments()[1].style, styled::Style::parse("red"));
 }
 
+TEST(Scrollback, a_prompt_of_many_rows_lines_them_up_under_its_text) {
+  // A prompt's own lines and the rows a long line wraps into start under the text after the
+  // prompt mark, not at the row's edge. A terminal 24 wide writes rows of 19 cells.
+  struct Case {
+    const char* name;
+    bool queued;
+    std::string text;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {"lines", false, "first line\nsecond line", {"", "❯ first line", "  second line"}},
+      {"wrapped",
+       false,
+       "alpha beta gamma delta epsilon",
+       {"", "❯ alpha beta gamma", "  delta epsilon"}},
+      {"queued lines", true, "one\ntwo", {"", "  ↻ one", "    two  (queued)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Transcript t({24, 10});
+    if (c.queued) {
+      t.log().append_queued(c.text);
+    } else {
+      t.log().append_user(c.text);
+    }
+    EXPECT_EQ(t.texts(), c.rows);
+  }
+}
+
 TEST(Scrollback, agent_text_reaches_cells_without_raw_controls) {
   Transcript t;
   t.log().append_user("a\x1b]52;c;ZXZpbA==\x07z\x9b");
