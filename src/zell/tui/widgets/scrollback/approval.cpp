@@ -122,18 +122,13 @@ void Scrollback::_render_approval(std::string_view tool_name, std::string_view c
 
 void Scrollback::write_whole_command(std::string_view command) {
   const auto width = static_cast<std::size_t>(std::max(write_width(*this) - 4, 1));
-  // A change to approve reads as a diff: added lines green, removed ones red, every line kept.
-  const bool diff = _is_diff(command);
-  const styled::Style* style = &item_style("dim");
+  const styled::Style& dim = item_style("dim");
   std::string row;
   const auto emit = [&] {
-    write_line(styled::Text(row.empty() ? std::string() : std::string(INDENT) + row, *style));
+    write_line(styled::Text(row.empty() ? std::string() : std::string(INDENT) + row, dim));
     row.clear();
   };
   unicode::for_each_piece(command, [&](std::string_view piece) {
-    style = &item_style("dim");
-    if (diff && piece.starts_with('+') && !piece.starts_with("+++")) style = &item_style("#32cd32");
-    if (diff && piece.starts_with('-') && !piece.starts_with("---")) style = &item_style("red");
     const std::string line = expand_tabs(unicode::visible_command(piece));
     std::size_t cells = 0;
     for (std::size_t pos = 0; pos < line.size();) {
