@@ -1,6 +1,11 @@
 # The two commands people run: `make demo` and `make test`. `make bench` measures.
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# The test builds compile a few sources as one (CMake's unity build): each header is parsed once
+# a batch instead of once a file, which roughly halves the CPU time of a build from nothing.
+# UNITY=OFF builds file by file (quicker to rebuild after a one-file change).
+UNITY ?= ON
+TEST_FLAGS = -DCMAKE_UNITY_BUILD=$(UNITY) $(CMAKE_FLAGS)
 BUILD := build/release
 ASAN := build/asan
 TSAN := build/tsan
@@ -36,17 +41,17 @@ test-install: test-release
 	BUILD_DIR=$(BUILD) JOBS=$(JOBS) scripts/check-install
 
 test-asan:
-	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVELLUMINE_SANITIZE=address -DVELLUMINE_BENCH=OFF $(CMAKE_FLAGS)
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVELLUMINE_SANITIZE=address -DVELLUMINE_BENCH=OFF $(TEST_FLAGS)
 	cmake --build $(ASAN) -j $(JOBS) --target all_tests
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=$(CURDIR)/cmake/lsan.supp UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 $(CTEST) -LE 'fuzz|e2e'
 
 test-tsan:
-	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DVELLUMINE_SANITIZE=thread -DVELLUMINE_BENCH=OFF $(CMAKE_FLAGS)
+	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DVELLUMINE_SANITIZE=thread -DVELLUMINE_BENCH=OFF $(TEST_FLAGS)
 	cmake --build $(TSAN) -j $(JOBS) --target threaded_tests
 	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(CTEST) -L threaded
 
 test-fuzz:
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMINE_FUZZ=ON -DVELLUMINE_BENCH=OFF $(CMAKE_FLAGS)
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMINE_FUZZ=ON -DVELLUMINE_BENCH=OFF $(TEST_FLAGS)
 	cmake --build $(FUZZ) -j $(JOBS) --target all_fuzzers
 	cd $(FUZZ) && $(CTEST) -L fuzz
 

@@ -20,7 +20,6 @@
 #include <string>
 
 #include "host/acp/acp_agent.h"
-#include "host/acp/acp_runner_agent.h"
 #include "host/acp/plain_permission.h"
 #include "host/agent/demo_script.h"
 #include "host/agent/script.h"
@@ -28,11 +27,13 @@
 #include "host/config/config_path.h"
 #include "host/config/config_store.h"
 #include "host/plain/interrupt_relay.h"
+#include "host/plain/line_editor.h"
 #include "host/plain/plain_approval.h"
 #include "host/plain/plain_chat.h"
 #include "host/runtime/http_agent.h"
 #include "host/runtime/model_runtime_gateway.h"
 #include "host/tui/headless_export.h"
+#include "host/tui/prompt_history.h"
 #include "host/tui/vellumine_tui.h"
 #include "zell/errors.h"
 #include "zell/output/output_manager.h"
@@ -169,14 +170,29 @@ int plain_session(Run&& run) {
   }
 }
 
+// The plain chat's loop: on a terminal the prompt is edited through the line editor (with the
+// history the full screen keeps), else lines are read from standard input.
+int plain_chat_loop(const std::function<host::runtime::TurnEnd(const std::string&)>& ask,
+                    const Options& o) {
+  if (o.prompt || ::isatty(STDIN_FILENO) != 1) {
+    host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
+    return host::run_plain_chat(ask, std::cin, chat);
+  }
+  const auto path = host::tui::PromptHistory::default_path();
+  host::tui::PromptHistory history =
+      path ? host::tui::PromptHistory(*path) : host::tui::PromptHistory();
+  host::LineEditor editor(history);
+  return host::run_plain_chat(ask, [&editor] { return editor.read(); });
+}
+
 int run_plain_model_chat(const LoadedConfig& c, const Options& o) {
   return plain_session([&] {
     zell::output::OutputManager manager;
     host::runtime::HttpAgent agent(manager, host::runtime::http_agent_options(c.config));
     // Ctrl+C during an answer cancels it; at the prompt it ends the program as usual.
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
-    host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
-    return host::run_plain_chat(agent, std::cin, chat);
+    return plain_chat_loop([&agent](const std::string& text) { return agent.run_turn(text).end; },
+                           o);
   });
 }
 
@@ -189,9 +205,8 @@ int run_plain_acp_chat(host::acp::AcpOptions options, const Options& o) {
             manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
     agent.start();
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
-    host::PlainChatOptions chat{.prompt = o.prompt, .echo_input = ::isatty(STDIN_FILENO) != 1};
-    return host::run_plain_chat(
-        [&agent](const std::string& text) { return agent.run_turn(text).end; }, std::cin, chat);
+    return plain_chat_loop([&agent](const std::string& text) { return agent.run_turn(text).end; },
+                           o);
   });
 }
 
@@ -213,11 +228,10 @@ int run_full_screen(std::vector<host::Step> steps, const Options& o, LoadedConfi
   options.preflight = o.preflight;
   options.speed = o.speed;
   options.config_path = store->path().string();
+  options.history_path = host::tui::PromptHistory::default_path();
   options.look = host::tui::screen_look(o.theme.value_or(config.ui.theme), config.ui.notify);
   if (auto acp = acp_options(loaded, o)) {
-    options.agent = [acp = std::move(*acp)](zell::output::OutputManager& manager) {
-      return std::make_unique<host::acp::AcpRunnerAgent>(manager, acp);
-    };
+    options.acp = std::move(*acp);
   } else if (uses_model_server(loaded, o)) {
     options.http = host::runtime::http_agent_options(config);
   } else {

@@ -19,8 +19,10 @@
 namespace bench_app {
 namespace {
 
-host::tui::TuiOptions chat_options(std::string_view script, double speed) {
+host::tui::TuiOptions chat_options(std::string_view script, double speed,
+                                   BenchApp::AgentFactory agent) {
   host::tui::TuiOptions o;
+  o.agent = std::move(agent);
   o.preflight = false;
   o.speed = speed;
   if (!script.empty()) o.script = host::parse_script(script, "bench");
@@ -48,10 +50,10 @@ double seconds_of(clockid_t clock) {
 
 }  // namespace
 
-BenchApp::BenchApp(std::string_view script, double speed)
+BenchApp::BenchApp(std::string_view script, double speed, AgentFactory agent)
     : VellumineTUI(
           config, store, [](const auto&) { return std::make_unique<ReadyGateway>(); },
-          chat_options(script, speed)) {
+          chat_options(script, speed, std::move(agent))) {
   on<Call>([](Call& c) {
     try {
       c.fn();

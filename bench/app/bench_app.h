@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -37,8 +38,11 @@ struct HostParts {
 
 class BenchApp : private HostParts, public host::tui::VellumineTUI {
  public:
-  // The chat opens at once; `script` (JSON Lines) is played as if typed, at `speed`.
-  explicit BenchApp(std::string_view script = {}, double speed = 0);
+  using AgentFactory = std::function<std::unique_ptr<host::Agent>(zell::output::OutputManager&)>;
+
+  // The chat opens at once; `script` (JSON Lines) is played as if typed, at `speed`. Typed
+  // prompts go to `agent` when it is given.
+  explicit BenchApp(std::string_view script = {}, double speed = 0, AgentFactory agent = {});
 
   // Runs `fn` on the UI thread and waits for it (from any other thread).
   void call(std::function<void()> fn);

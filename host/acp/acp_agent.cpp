@@ -7,6 +7,7 @@
 #include "host/acp/child_process.h"
 #include "host/acp/file_service.h"
 #include "host/acp/launcher.h"
+#include "host/acp/prompt_blocks.h"
 #include "host/acp/stderr_tail.h"
 #include "host/acp/terminal_service.h"
 #include "host/acp/unified_diff.h"
@@ -84,6 +85,12 @@ void AcpAgent::stop() {
   session_ready_ = false;
 }
 
+void AcpAgent::reset() {
+  stop();
+  gone_ = false;
+  abandoned_ = false;
+}
+
 int AcpAgent::pid() const {
   return child_ ? child_->pid() : -1;
 }
@@ -98,6 +105,7 @@ const std::vector<AvailableCommand>& AcpAgent::available_commands() const {
 }
 
 std::string AcpAgent::with_stderr(std::string reason) const {
+  if (stderr_) stderr_->settle(std::chrono::milliseconds(100));
   const std::vector<std::string> lines = stderr_lines();
   if (lines.empty()) return reason;
   reason += "; the last lines of its standard error:";
@@ -174,11 +182,14 @@ void AcpAgent::start() {
             {"clientCapabilities",
              {{"fs", {{"readTextFile", true}, {"writeTextFile", true}}}, {"terminal", true}}},
             {"clientInfo", {{"name", "vellumine"}, {"version", "0.1.0"}}}});
-  if (!init.is_object()) throw AcpError("the agent's answer to initialize is not an object");
+  if (!init.is_object()) {
+    throw AcpError(with_stderr("the agent's answer to initialize is not an object"));
+  }
   info_.protocol_version = init.value("protocolVersion", 0);
   if (info_.protocol_version != kProtocolVersion) {
-    throw AcpError(fmt::format("the agent speaks protocol version {}; this client speaks {}",
-                               info_.protocol_version, kProtocolVersion));
+    throw AcpError(
+        with_stderr(fmt::format("the agent speaks protocol version {}; this client speaks {}",
+                                info_.protocol_version, kProtocolVersion)));
   }
   if (const auto ai = init.find("agentInfo"); ai != init.end() && ai->is_object()) {
     info_.name = ai->value("name", "");
@@ -187,7 +198,7 @@ void AcpAgent::start() {
 
   const Json session = call("session/new", {{"cwd", cwd_.string()}, {"mcpServers", Json::array()}});
   if (!session.is_object() || !session.contains("sessionId") || !session["sessionId"].is_string()) {
-    throw AcpError("the agent's answer to session/new has no session id");
+    throw AcpError(with_stderr("the agent's answer to session/new has no session id"));
   }
   session_id_ = session["sessionId"].get<std::string>();
   session_ready_ = true;
@@ -219,7 +230,7 @@ AcpAgent::Pumped AcpAgent::pump_until(std::int64_t id, Clock::time_point deadlin
 }
 
 void AcpAgent::notice(std::string_view problem) {
-  view_->show_entry("Protocol error", "", problem, true);
+  m_.print_problem(problem);
 }
 
 void AcpAgent::handle(Message& m, bool in_turn) {
@@ -389,7 +400,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
   Pumped p;
   std::int64_t id = 0;
   try {
-    const Json blocks = Json::array({{{"type", "text"}, {"text", std::string(prompt)}}});
+    const Json blocks = prompt_blocks(prompt, cwd_);
     if (conn_->request("session/prompt", {{"sessionId", session_id_}, {"prompt", blocks}}, id)) {
       p = pump_until(id, Clock::now() + std::chrono::hours(24 * 365), true);
     }
@@ -411,7 +422,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     case Wait::abandoned:
       return fail(TurnEnd::interrupted, "Interrupted");
     case Wait::timeout:
-      return fail(TurnEnd::interrupted, "Interrupted (the agent did not confirm the cancel)");
+      return fail(TurnEnd::interrupted, "Cancelled (the agent did not confirm it)");
     case Wait::closed:
       return fail(TurnEnd::error, exit_reason());
     case Wait::response:
@@ -423,12 +434,35 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
   }
   const std::string reason =
       p.response.result.is_object() ? p.response.result.value("stopReason", "") : "";
-  if (reason == "cancelled") return fail(TurnEnd::interrupted, "Interrupted");
+  if (reason == "cancelled") return fail(TurnEnd::interrupted, "Cancelled");
   if (reason != "end_turn" && !reason.empty()) return fail(TurnEnd::error, stop_line(reason));
   const std::optional<long long> tokens = view_->tokens();
   if (tokens) m_.state.tokens = *tokens;
   m_.done();
   return {TurnEnd::done, "", tokens};
+}
+
+}  // namespace host::acp
+
+namespace host::acp {
+
+void AcpAgent::new_session() {
+  if (!session_ready_) return;  // the first turn opens one
+  std::int64_t id = 0;
+  if (!conn_->request("session/new", {{"cwd", cwd_.string()}, {"mcpServers", Json::array()}}, id)) {
+    throw AcpError(exit_reason());
+  }
+  Pumped p = pump_until(id, Clock::now() + options_.start_timeout, false);
+  if (p.how != Wait::response) throw AcpError(with_stderr("the agent opened no new session"));
+  if (p.response.error_code) {
+    throw AcpError(
+        with_stderr(fmt::format("the agent refused session/new: {}", p.response.error_message)));
+  }
+  const Json& session = p.response.result;
+  if (!session.is_object() || !session.contains("sessionId") || !session["sessionId"].is_string()) {
+    throw AcpError("the agent's answer to session/new has no session id");
+  }
+  session_id_ = session["sessionId"].get<std::string>();
 }
 
 }  // namespace host::acp

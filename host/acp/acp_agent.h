@@ -45,8 +45,9 @@ struct AcpOptions {
   std::string cwd;                   // the session's folder; empty: ours
   std::vector<std::pair<std::string, std::string>> env;
   std::chrono::milliseconds start_timeout{60'000};  // initialize and session/new
-  std::chrono::milliseconds cancel_grace{5'000};    // for the agent to confirm a cancel
-  std::chrono::milliseconds exit_grace{2'000};      // SIGTERM to SIGKILL when we leave
+  // For the agent to confirm a cancel; past it the turn ends without its answer.
+  std::chrono::milliseconds cancel_grace{2'000};
+  std::chrono::milliseconds exit_grace{2'000};  // SIGTERM to SIGKILL when we leave
 };
 
 struct AgentInfo {
@@ -78,6 +79,10 @@ class AcpAgent {
   // `start` was not called.
   TurnResult run_turn(std::string_view prompt);
 
+  // Between turns: the next turn goes to a new session (session/new; the agent starts
+  // first when it has not yet). AcpError when the agent refuses.
+  void new_session();
+
   // From any thread. The first call during a turn sends session/cancel and returns true; the
   // turn then ends with the agent's "cancelled" (or after cancel_grace without it). Returns
   // false when no turn runs or the cancel was already sent.
@@ -94,6 +99,9 @@ class AcpAgent {
   [[nodiscard]] std::vector<std::string> stderr_lines() const;
   // Ends the agent (SIGTERM, then SIGKILL after the grace); safe to call more than once.
   void stop();
+  // Ends the agent, if it runs, and forgets that it stopped or was abandoned, so that `start`
+  // launches it anew (a start that failed, tried again). No other thread may use the agent.
+  void reset();
 
  private:
   enum class Wait { response, abandoned, timeout, closed };

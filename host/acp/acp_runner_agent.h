@@ -13,8 +13,9 @@ namespace host::acp {
 
 class AcpRunnerAgent final : public host::Agent {
  public:
-  AcpRunnerAgent(zell::output::OutputManager& manager, AcpOptions options)
-      : agent_(manager, std::move(options)) {}
+  AcpRunnerAgent(zell::output::OutputManager& manager, AcpOptions options,
+                 PermissionAsker asker = {})
+      : agent_(manager, std::move(options), std::move(asker)) {}
 
   TurnOutcome run_turn(std::string_view prompt, StopSignal& /*stop*/) override {
     // The agent ends every turn through the manager (done, or a line saying why).
@@ -22,6 +23,23 @@ class AcpRunnerAgent final : public host::Agent {
   }
   void cancel() override {
     if (!agent_.cancel()) agent_.abandon();
+  }
+  [[nodiscard]] std::vector<AgentCommand> commands() const override {
+    std::vector<AgentCommand> out;
+    for (const AvailableCommand& c : agent_.available_commands()) {
+      out.push_back({c.name, c.description});
+    }
+    return out;
+  }
+  void new_conversation() override { agent_.new_session(); }
+
+  // The start-up screen's check, before the first turn: `reset` (on the UI thread) ends what a
+  // failed start left, then `start` (on a thread of its own) launches the agent and opens its
+  // session; AcpError says why it could not. `cancel` stops a start in progress.
+  void reset() { agent_.reset(); }
+  const AgentInfo& start() {
+    agent_.start();
+    return agent_.info();
   }
 
  private:

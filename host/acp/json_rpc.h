@@ -22,6 +22,12 @@ namespace host::acp {
 
 using Json = nlohmann::json;
 
+// The string at `key`, or an empty string when the key is missing or holds something else.
+inline std::string string_field(const Json& j, std::string_view key) {
+  const auto it = j.find(key);
+  return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
 namespace rpc_error {
 inline constexpr int kParseError = -32700;
 inline constexpr int kInvalidRequest = -32600;

@@ -15,11 +15,6 @@ std::size_t rank(std::string_view kind) {
   return kOrder.size();
 }
 
-std::string string_field(const Json& j, std::string_view key) {
-  const auto it = j.find(key);
-  return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
 }  // namespace
 
 std::vector<PermissionOption> numbered_options(const Json& options) {
@@ -68,6 +63,27 @@ PermissionAsker yes_no_asker(
       if (auto id = option_of_kind(q, kind)) return id;
     }
     return std::nullopt;
+  };
+}
+
+std::string option_label(const PermissionOption& option) {
+  if (!option.name.empty()) return option.name;
+  if (option.kind == "allow_once") return "Allow once";
+  if (option.kind == "reject_once") return "Reject";
+  if (option.kind == "allow_always") return "Always allow";
+  if (option.kind == "reject_always") return "Always reject";
+  return option.id;
+}
+
+PermissionAsker choice_asker(ChooseFn choose) {
+  return [choose = std::move(choose)](const PermissionQuestion& q) -> std::optional<std::string> {
+    if (q.options.empty()) return std::nullopt;
+    std::vector<std::string> labels;
+    labels.reserve(q.options.size());
+    for (const PermissionOption& o : q.options) labels.push_back(option_label(o));
+    const std::optional<std::size_t> i = choose(q.title, q.detail, std::move(labels));
+    if (!i || *i >= q.options.size()) return std::nullopt;
+    return q.options[*i].id;
   };
 }
 

@@ -46,6 +46,16 @@ using PermissionAsker = std::function<std::optional<std::string>(const Permissio
 [[nodiscard]] PermissionAsker yes_no_asker(
     std::function<bool(std::string_view title, std::string_view detail)> approve);
 
+// What an option is called on screen: its name, else a few words for its kind.
+[[nodiscard]] std::string option_label(const PermissionOption& option);
+
+// An asker over a question with numbered answers (the full screen's): `choose` gets the title,
+// the detail and the options' labels, and answers the chosen index or nullopt (cancelled). A
+// question without options is cancelled without asking: there is nothing to choose.
+using ChooseFn = std::function<std::optional<std::size_t>(
+    std::string_view title, std::string_view detail, std::vector<std::string> labels)>;
+[[nodiscard]] PermissionAsker choice_asker(ChooseFn choose);
+
 // The result of session/request_permission for a choice.
 [[nodiscard]] Json permission_outcome(const std::optional<std::string>& option_id);
 

@@ -1,14 +1,7 @@
 #include "host/acp/session_view.h"
 
-#include "unicode/text_ops.h"
-
 namespace host::acp {
 namespace {
-
-std::string string_field(const Json& j, std::string_view key) {
-  const auto it = j.find(key);
-  return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
 
 // The text of a content chunk; other block kinds (images, audio) say what they are.
 std::string chunk_text(const Json& update) {
@@ -77,9 +70,7 @@ void SessionView::apply(const Json& update) {
 void SessionView::flush_user_line() {
   if (user_line_.empty()) return;
   out_->finish_thinking();
-  const std::string line = std::exchange(user_line_, {});
-  m_.print_info("› " + line);
-  m_._emit_event("user_message", {{"text", unicode::visible_controls(line)}});
+  m_.print_user(std::exchange(user_line_, {}));
 }
 
 void SessionView::end_turn() {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,10 +25,33 @@ void StderrTail::run() {
     const int ready = ::poll(fds, wake_.read_fd() >= 0 ? 2 : 1, -1);
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0 || (fds[1].revents & POLLIN) != 0) return;
+    {
+      const std::lock_guard lock(mutex_);
+      reading_ = true;
+    }
     const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n > 0) feed(std::string_view(buffer, static_cast<std::size_t>(n)));
+    {
+      const std::lock_guard lock(mutex_);
+      reading_ = false;
+    }
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;
-    feed(std::string_view(buffer, static_cast<std::size_t>(n)));
+  }
+}
+
+void StderrTail::settle(std::chrono::milliseconds limit) const {
+  if (fd_ < 0) return;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    int pending = 0;
+    if (::ioctl(fd_, FIONREAD, &pending) != 0) return;
+    {
+      const std::lock_guard lock(mutex_);
+      if (pending == 0 && !reading_) return;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
 

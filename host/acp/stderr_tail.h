@@ -3,6 +3,7 @@
 // child never blocks on a full pipe. Kept, never shown while the agent works: they explain a
 // failure or an exit.
 
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <mutex>
@@ -27,6 +28,9 @@ class StderrTail {
 
   // The last lines, oldest first, each cut at kLineBytes (a line still open counts).
   [[nodiscard]] std::vector<std::string> lines() const;
+  // Waits, at most `limit`, until what the child has written so far has been read: the lines
+  // that explain a failure are often written just before it.
+  void settle(std::chrono::milliseconds limit) const;
 
   // Adds bytes as the reader does: for tests and for the reader itself.
   void feed(std::string_view bytes);
@@ -39,6 +43,7 @@ class StderrTail {
   mutable std::mutex mutex_;
   std::deque<std::string> lines_;
   std::string open_;
+  bool reading_ = false;  // between a read that found bytes and their being kept
   std::thread thread_;
 };
 

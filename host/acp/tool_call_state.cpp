@@ -13,11 +13,6 @@ namespace {
 
 constexpr std::size_t kRawOutputChars = 20'000;
 
-std::string string_field(const Json& j, std::string_view key) {
-  const auto it = j.find(key);
-  return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
 std::string shown_path(const std::string& path, const std::filesystem::path& cwd) {
   const std::filesystem::path p(path);
   if (!p.is_absolute() || cwd.empty()) return path;

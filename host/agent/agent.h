@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/agent/stop_signal.h"
 
@@ -18,6 +19,12 @@ struct TurnOutcome {
   std::string failure;
   // The turn's token count, when the agent knows it better than the manager's estimate.
   std::optional<long long> tokens;
+};
+
+// A slash command an agent offers (its name without the "/").
+struct AgentCommand {
+  std::string name;
+  std::string description;
 };
 
 class Agent {
@@ -37,6 +44,14 @@ class Agent {
   // On the UI thread, before a turn: the runtime mode the start-up screen picked. Agents
   // without modes ignore it.
   virtual void set_mode(std::string_view /*mode*/) {}
+
+  // On the UI thread, between turns: the agent's own slash commands, as it last announced
+  // them. A prompt that starts with one is sent as it is.
+  [[nodiscard]] virtual std::vector<AgentCommand> commands() const { return {}; }
+
+  // On the UI thread, between turns: the transcript was cleared, the agent starts a new
+  // conversation. Throws what stops it from doing so.
+  virtual void new_conversation() {}
 };
 
 }  // namespace host

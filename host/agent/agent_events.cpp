@@ -38,6 +38,8 @@ std::optional<TypedEvent> decode(std::string_view type, const zell::Payload& p) 
   if (type == "done") return Done{};
   if (type == "error") return Error{p.get("message")};
   if (type == "info") return Info{p.get("text")};
+  if (type == "user_message") return UserMessage{p.get("text")};
+  if (type == "problem") return Problem{p.get("message")};
   return std::nullopt;
 }
 

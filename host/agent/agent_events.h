@@ -57,8 +57,18 @@ struct Info {
   std::string text;
 };
 
-using TypedEvent = std::variant<ThinkingStart, ThinkingChunk, ThinkingPeek, ThinkingDone, Stage,
-                                StreamStart, Content, ToolStart, ToolResult, Done, Error, Info>;
+// The user's own words, as the agent reports them.
+struct UserMessage {
+  std::string text;
+};
+// Something went wrong that does not end the turn (the agent sent an unreadable message).
+struct Problem {
+  std::string message;
+};
+
+using TypedEvent =
+    std::variant<ThinkingStart, ThinkingChunk, ThinkingPeek, ThinkingDone, Stage, StreamStart,
+                 Content, ToolStart, ToolResult, Done, Error, Info, UserMessage, Problem>;
 
 // The typed form of an agent event; nullopt for a type outside the vocabulary. Missing keys
 // take the record's defaults; numbers that do not parse do too.

@@ -32,6 +32,9 @@ class AgentRunner {
   void start(const PendingTurn& turn, const std::string& mode);
   // UI thread: the running turn stops at its next step; a request to a server closes at once.
   void interrupt();
+  // UI thread, between turns: the agent that answers typed prompts.
+  [[nodiscard]] Agent& typed_agent() { return *typed_; }
+  [[nodiscard]] const Agent& typed_agent() const { return *typed_; }
   // Interrupts and waits for the worker to end. Safe to call more than once.
   void stop();
 

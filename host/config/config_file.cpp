@@ -15,7 +15,7 @@ namespace host::config {
 namespace {
 
 // A user's value quoted for an error message, controls escaped and long values cut short.
-std::string quoted(std::string_view value) {
+std::string quoted_value(std::string_view value) {
   constexpr std::size_t kMaxBytes = 60;
   std::size_t cut = std::min(value.size(), kMaxBytes);
   // Never stop inside a UTF-8 sequence.
@@ -154,10 +154,10 @@ class Reader {
     std::string expected;
     for (auto a : allowed) {
       expected += expected.empty() ? "" : " or ";
-      expected += quoted(a);
+      expected += quoted_value(a);
     }
     fail(*table.get(key),
-         fmt::format("{}.{} must be {}, not {}", section, key, expected, quoted(*value)));
+         fmt::format("{}.{} must be {}, not {}", section, key, expected, quoted_value(*value)));
   }
 
   std::optional<double> seconds(const toml::table& table, std::string_view section,
@@ -195,7 +195,7 @@ void read_runtime(const Reader& r, const toml::table& t, HostConfig& config) {
     if (!is_http_url(*url)) {
       r.fail(
           *t.get("base_url"),
-          fmt::format("runtime.base_url must be an http:// or https:// URL, not {}", quoted(*url)));
+          fmt::format("runtime.base_url must be an http:// or https:// URL, not {}", quoted_value(*url)));
     }
     config.runtime.base_url = *url;
   }

@@ -35,23 +35,36 @@ int run_plain_chat(const std::function<runtime::TurnEnd(const std::string&)>& as
     return 1;
   }
 
-  bool all_done = true;
   std::string line;
+  return run_plain_chat(
+      ask,
+      [&]() -> std::optional<std::string> {
+        out->write(kPromptSign);
+        out->flush();
+        if (!std::getline(in, line)) return std::nullopt;
+        if (line.ends_with('\r')) line.pop_back();
+        if (options.echo_input) {
+          out->write(unicode::visible_controls(line) + "\n");
+          out->flush();
+        }
+        return line;
+      },
+      out);
+}
+
+int run_plain_chat(const std::function<runtime::TurnEnd(const std::string&)>& ask,
+                   const std::function<std::optional<std::string>()>& next,
+                   std::shared_ptr<zell::output::Writer> out) {
+  bool all_done = true;
   for (;;) {
-    out->write(kPromptSign);
-    out->flush();
-    if (!std::getline(in, line)) {
+    const std::optional<std::string> prompt = next();
+    if (!prompt) {
       out->write("\n");  // leaves the shell's prompt on a line of its own
       out->flush();
       break;
     }
-    if (line.ends_with('\r')) line.pop_back();
-    if (options.echo_input) {
-      out->write(unicode::visible_controls(line) + "\n");
-      out->flush();
-    }
-    if (unicode::is_blank(line)) continue;
-    all_done = ask(line) == runtime::TurnEnd::done && all_done;
+    if (unicode::is_blank(*prompt)) continue;
+    all_done = ask(*prompt) == runtime::TurnEnd::done && all_done;
   }
   return all_done ? 0 : 1;
 }

@@ -39,4 +39,11 @@ int run_plain_chat(
     const PlainChatOptions& options,
     std::shared_ptr<zell::output::Writer> out = std::make_shared<zell::output::FdWriter>(1));
 
+// The same chat with prompts from `next` (a line editor that shows its own prompt sign);
+// nullopt from it ends the chat. `options.prompt` and `echo_input` do not apply.
+int run_plain_chat(
+    const std::function<runtime::TurnEnd(const std::string&)>& ask,
+    const std::function<std::optional<std::string>()>& next,
+    std::shared_ptr<zell::output::Writer> out = std::make_shared<zell::output::FdWriter>(1));
+
 }  // namespace host

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/runtime/json_fields.h"
+
 #include <cstdint>
 #include <limits>
 
@@ -12,11 +14,6 @@ namespace host::runtime {
 namespace {
 
 using nlohmann::json;
-
-const std::string* string_at(const json& object, const char* key) {
-  const auto it = object.find(key);
-  return it != object.end() && it->is_string() ? it->get_ptr<const std::string*>() : nullptr;
-}
 
 std::optional<std::string> error_of(const json& event) {
   const auto it = event.find("error");

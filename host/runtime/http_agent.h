@@ -70,6 +70,8 @@ class HttpAgent {
   // Between turns only (on the thread that runs them).
   [[nodiscard]] const std::vector<ChatMessage>& conversation() const noexcept { return messages_; }
   void set_mode(std::string mode) { options_.mode = std::move(mode); }
+  // The next turn starts a new conversation.
+  void forget_conversation() { messages_.clear(); }
   // The model asked for: the configured one, or the one the server listed first.
   [[nodiscard]] const std::optional<std::string>& model() const noexcept { return model_; }
 

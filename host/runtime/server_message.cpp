@@ -2,14 +2,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/runtime/json_fields.h"
+
 namespace host::runtime {
 
 namespace {
-
-const std::string* string_at(const nlohmann::json& object, const char* key) {
-  const auto it = object.find(key);
-  return it != object.end() && it->is_string() ? it->get_ptr<const std::string*>() : nullptr;
-}
 
 std::optional<std::string> nonempty(std::string text) {
   if (text.empty()) return std::nullopt;

@@ -9,7 +9,7 @@ namespace {
 constexpr std::string_view kOpen = "<think>";
 constexpr std::string_view kClose = "</think>";
 
-bool is_blank_byte(char c) {
+bool is_tag_blank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
@@ -44,7 +44,7 @@ void ThinkTagSplitter::open(std::string_view content) {
   held_.append(content);
   const std::string_view text = held_;
   std::size_t tag = 0;
-  while (tag < text.size() && is_blank_byte(text[tag])) ++tag;
+  while (tag < text.size() && is_tag_blank(text[tag])) ++tag;
   const std::string_view rest = text.substr(tag);
   if (rest.size() < kOpen.size() && kOpen.starts_with(rest)) return;  // may still become a tag
   if (rest.starts_with(kOpen)) {

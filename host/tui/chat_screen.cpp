@@ -8,17 +8,47 @@
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_log.h"
 #include "host/tui/copy_last.h"
+#include "host/tui/prompt_editor.h"
+#include "host/tui/prompt_popup.h"
 #include "host/tui/status_line.h"
 #include "host/tui/vellumine_tui.h"
 #include "termui/app.h"
 #include "unicode/visible_command.h"
+#include "zell/tui/screens/preflight/preflight_screen.h"
 #include "zell/tui/widgets/scrollback/markdown_markers.h"
 
 namespace host::tui {
 namespace {
 
-constexpr std::array<std::string_view, 6> SCROLL_KEYS{"pageup", "pagedown", "home",
-                                                      "end",    "up",       "down"};
+// Keys that scroll the transcript, and the transcript's own key each one stands for.
+struct ScrollKey {
+  std::string_view key;
+  std::string_view log_key;
+};
+constexpr std::array<ScrollKey, 8> SCROLL_KEYS{{{"pageup", "pageup"},
+                                                {"pagedown", "pagedown"},
+                                                {"ctrl+home", "home"},
+                                                {"ctrl+end", "end"},
+                                                {"shift+up", "up"},
+                                                {"shift+down", "down"},
+                                                {"home", "home"},
+                                                {"end", "end"}}};
+
+std::string action_for(const ScrollKey& k) {
+  return fmt::format("scroll_{}", k.key);
+}
+
+// An approval question is answered by the number of its answer.
+constexpr std::size_t ANSWER_KEYS = 9;
+
+// "answer_3" → 2 (the index of the answer the key names).
+std::optional<std::size_t> answer_of_action(std::string_view name) {
+  constexpr std::string_view prefix = "answer_";
+  if (!name.starts_with(prefix) || name.size() != prefix.size() + 1) return std::nullopt;
+  const char digit = name.back();
+  if (digit < '1' || digit > '9') return std::nullopt;
+  return static_cast<std::size_t>(digit - '1');
+}
 
 }  // namespace
 
@@ -27,33 +57,41 @@ ChatScreen::ChatScreen(VellumineTUI& app)
       turns_(TurnController::Hooks{
           [this](const PendingTurn& turn) { start(turn); },
           [this] { app_.interrupt_turn(); },
-          [this](bool approved, const std::string& tool) { answered(approved, tool); },
+          [this](std::optional<std::size_t> choice, const TurnController::Question& q) {
+            answered(choice, q);
+          },
           [this] { return app_.next_scripted_turn(); },
       }) {
   register_action("interrupt_or_quit", [this] { interrupt_or_quit(); });
-  register_action("allow", [this] { turns_.answer(true); });
-  register_action("deny", [this] { turns_.answer(false); });
   register_action("copy_answer", [this] { log_->append_info(copy_last(*log_, CopyWhat::answer)); });
   register_action("copy_code",
                   [this] { log_->append_info(copy_last(*log_, CopyWhat::code_block)); });
-  for (std::string_view key : SCROLL_KEYS) {
-    register_action(fmt::format("scroll_{}", key), [this, key] {
-      log_->on_key(termui::KeyEvent{std::string(key), {}});
+  for (std::size_t i = 0; i < ANSWER_KEYS; ++i) {
+    register_action(fmt::format("answer_{}", i + 1), [this, i] { turns_.answer(i); });
+  }
+  for (const ScrollKey& k : SCROLL_KEYS) {
+    register_action(action_for(k), [this, k] {
+      log_->on_key(termui::KeyEvent{std::string(k.log_key), {}});
     });
   }
+  if (const auto& path = app.history_path()) history_ = PromptHistory(*path);
 }
 
 const std::vector<termui::Binding>& ChatScreen::bindings() const {
   static const std::vector<termui::Binding> BINDINGS = [] {
     std::vector<termui::Binding> b{
         {"ctrl+c", "interrupt_or_quit", "Stop the turn or quit", true, true},
-        {"1", "allow", "Allow the command", false, true},
-        {"2", "deny", "Deny the command", false, true},
+        {"1", "answer_1", "Allow the command", false, true},
+        {"2", "answer_2", "Deny the command", false, true},
         {"alt+c", "copy_answer", "Copy the last answer", false, true},
         {"alt+k", "copy_code", "Copy the last code block", false, true},
     };
-    for (std::string_view key : SCROLL_KEYS) {
-      b.push_back({std::string(key), fmt::format("scroll_{}", key), "Scroll", false, true});
+    for (std::size_t i = 3; i <= ANSWER_KEYS; ++i) {
+      b.push_back(
+          {std::to_string(i), fmt::format("answer_{}", i), "Choose this answer", false, true});
+    }
+    for (const ScrollKey& k : SCROLL_KEYS) {
+      b.push_back({std::string(k.key), action_for(k), "Scroll", false, true});
     }
     return b;
   }();
@@ -61,20 +99,27 @@ const std::vector<termui::Binding>& ChatScreen::bindings() const {
 }
 
 bool ChatScreen::check_action(std::string_view name) {
-  if (name == "allow" || name == "deny") return turns_.answer_counts(app().now());
+  if (const auto choice = answer_of_action(name)) {
+    return turns_.answer_counts(*choice, app().now());
+  }
+  // Home and End move in the prompt while it has text.
+  if (name == "scroll_home" || name == "scroll_end") return input_->empty();
   return true;
 }
 
 std::vector<std::unique_ptr<termui::Widget>> ChatScreen::compose() {
   auto log = std::make_unique<ChatLog>("chat-log");
   auto status = std::make_unique<StatusLine>("chat-status");
+  auto popup = std::make_unique<PromptPopup>("chat-popup");
   auto input = std::make_unique<ChatInput>("chat-input");
   log_ = log.get();
   status_ = status.get();
+  popup_ = popup.get();
   input_ = input.get();
   std::vector<std::unique_ptr<termui::Widget>> widgets;
   widgets.push_back(std::move(log));
   widgets.push_back(std::move(status));
+  widgets.push_back(std::move(popup));
   widgets.push_back(std::move(input));
   return widgets;
 }
@@ -83,6 +128,16 @@ void ChatScreen::on_mount() {
   log_->on_view_changed = [this] { refresh_status(); };
   input_->on_typed = [this] { turns_.typed(app().now()); };
   input_->on_submit = [this](const std::string& text) { submit(text); };
+  input_->on_edit_externally = [this] { edit_externally(); };
+  input_->set_sources(ChatInput::Sources{
+      popup_,
+      &history_,
+      [this] { return agent_commands(); },
+      [this]() -> const FileIndex& {
+        if (!files_) files_ = FileIndex::scan(app_.work_folder());
+        return *files_;
+      },
+  });
   set_focus(input_);
   if (const std::string failed = app_.take_save_error(); !failed.empty()) {
     log_->append_error("Could not save the runtime mode (it applies to this run only): " + failed);
@@ -94,7 +149,12 @@ void ChatScreen::on_mount() {
 // ---- prompts and turns ----
 
 void ChatScreen::submit(std::string_view text) {
-  input_->set_value("");
+  input_->clear();
+  popup_->close();
+  if (const auto command = parse_command(text); command && run_command(*command)) {
+    refresh_status();
+    return;
+  }
   if (turns_.send(text) == TurnController::Sent::queued) {
     log_->append_queued(text);
   }
@@ -128,6 +188,78 @@ void ChatScreen::on_turn_finished(const TurnFinished& finished) {
   refresh_status();
 }
 
+// ---- slash commands and the editor ----
+
+const std::vector<SlashCommand>& ChatScreen::agent_commands() {
+  if (!turns_.busy()) {
+    agent_commands_.clear();
+    for (const AgentCommand& c : app_.agent_commands()) {
+      agent_commands_.push_back({c.name, c.description, true});
+    }
+  }
+  return agent_commands_;
+}
+
+bool ChatScreen::run_command(const CommandLine& command) {
+  const std::string& name = command.name;
+  if (name == "help") {
+    show_help();
+  } else if (name == "quit") {
+    app().exit();
+  } else if (name == "clear" || name == "mode") {
+    if (turns_.busy()) {
+      log_->append_error(fmt::format("/{} waits for the running turn to end", name));
+      return true;
+    }
+    if (name == "mode") {
+      app().pop_screen();  // the chat is kept as it is and comes back once a mode is picked
+      app().push_screen(std::make_unique<zell::tui::screens::PreflightScreen>());
+      return true;
+    }
+    try {
+      app_.new_conversation();
+    } catch (const std::exception& e) {
+      log_->append_error(std::string("Could not start a new conversation: ") + e.what());
+      return true;
+    }
+    log_->clear();
+    log_->append_info("New conversation.");
+  } else if (name == "export") {
+    log_->append_info("/export is not available yet: it is coming.");
+  } else {
+    for (const SlashCommand& c : agent_commands()) {
+      if (c.name == name) return false;
+    }
+    log_->append_error(fmt::format("Unknown command /{}; /help lists the commands",
+                                   unicode::visible_command(name)));
+  }
+  return true;
+}
+
+void ChatScreen::show_help() {
+  std::string text = "Commands:";
+  for (const SlashCommand& c : chat_commands())
+    text += fmt::format("\n  /{}  {}", c.name, c.description);
+  for (const SlashCommand& c : agent_commands()) {
+    text += fmt::format("\n  /{}  {} (agent)", c.name, c.description);
+  }
+  text +=
+      "\nKeys: Enter sends · Shift+Enter, Alt+Enter or Ctrl+J a new line · Up/Down earlier "
+      "prompts · Ctrl+R searches them · Tab completes / and @ · Ctrl+G edits in $EDITOR · "
+      "Ctrl+_ undoes · PageUp/PageDown scroll · Ctrl+C stops or quits";
+  log_->append_info(text);
+}
+
+void ChatScreen::edit_externally() {
+  const EditorOutcome outcome = edit_in_editor(
+      input_->value(), [this](const std::function<void()>& run) { app().run_outside(run); });
+  if (outcome.text) {
+    input_->set_value(*outcome.text);
+  } else {
+    log_->append_error(outcome.error);
+  }
+}
+
 // ---- the agent's events ----
 
 void ChatScreen::on_agent_event(const events::TypedEvent& event) {
@@ -152,6 +284,8 @@ void ChatScreen::on_agent_event(const events::TypedEvent& event) {
                    log_->append_error(e.message);
                  },
                  [&](const events::Info& e) { log_->append_info(e.text); },
+                 [&](const events::UserMessage& e) { log_->append_user(e.text); },
+                 [&](const events::Problem& e) { log_->append_error(e.message); },
                  // The status line shows these (through the turn tracker).
                  [](const events::ThinkingStart&) {}, [](const events::ThinkingChunk&) {},
                  [](const events::ThinkingPeek&) {}, [](const events::Stage&) {},
@@ -163,15 +297,19 @@ void ChatScreen::on_agent_event(const events::TypedEvent& event) {
 // ---- approvals ----
 
 void ChatScreen::on_approval_request(const zell::tui::ApprovalRequest& request) {
-  turns_.question_opened(request.tool_name, request.command, app().now());
-  log_->append_approval(request.tool_name, request.command);
+  turns_.question_opened({request.tool_name, request.command, request.options, app().now()});
+  log_->append_approval(request.tool_name, request.command, request.options);
   refresh_status();
 }
 
-void ChatScreen::answered(bool approved, const std::string& tool) {
-  app_.bridge().set_approval(approved);
-  log_->append_info(
-      fmt::format("{} {}", approved ? "Allowed:" : "Denied:", unicode::visible_command(tool)));
+void ChatScreen::answered(std::optional<std::size_t> choice,
+                          const TurnController::Question& question) {
+  app_.bridge().set_choice(choice);
+  std::string said = "Cancelled";
+  if (choice && question.options.empty()) said = *choice == 0 ? "Allowed" : "Denied";
+  if (choice && *choice < question.options.size()) said = question.options[*choice];
+  log_->append_info(fmt::format("{}: {}", unicode::visible_command(said),
+                                unicode::visible_command(question.tool)));
   refresh_status();
 }
 
@@ -192,8 +330,10 @@ void ChatScreen::refresh_status() {
   if (turns_.busy()) {
     if (turns_.interrupting()) {
       text = "· interrupting…";
-    } else if (turns_.question()) {
-      text = fmt::format("◆ waiting for your answer · 1 allow · 2 deny · {}",
+    } else if (const auto& q = turns_.question()) {
+      text = fmt::format("◆ waiting for your answer · {} · {}",
+                         q->options.empty() ? std::string("1 allow · 2 deny")
+                                            : fmt::format("1–{} to choose", q->answers()),
                          short_duration(turn_.elapsed(TurnTracker::Clock::now())));
     } else {
       text = turn_.status_text(TurnTracker::Clock::now(), tick_);

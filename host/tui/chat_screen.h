@@ -4,12 +4,15 @@
 // operations and the turn controller's decisions (queue, interrupt, approval) on screen.
 //
 // Keys: Enter sends the prompt (queued while a turn runs; on an empty prompt it sends the
-// prompts held after an interrupt); while an approval question is open, 1 allows and 2 denies
-// once the question has been on screen a moment and the key is not part of a burst of typing
-// (otherwise the key is typed into the prompt like any other); Page Up/Down, Home/End,
-// Up/Down and the wheel scroll the transcript (Ctrl+A/Ctrl+E move to the ends of the prompt);
-// Ctrl+C stops a running turn, or quits when there is none. These screen keys are priority
-// bindings: they are taken before the prompt field sees them.
+// prompts held after an interrupt); a prompt that is a slash command runs it (/help, /clear,
+// /mode, /export, /quit, or the agent's own, sent as typed; an unknown one is refused); while
+// an approval question is open, 1 allows and 2 denies (or, when the agent offers its own
+// answers, the number of an answer chooses it) once the question has been on screen a moment
+// and the key is not part of a burst of typing (otherwise the key is typed into the prompt like
+// any other); Page Up/Down, Ctrl+Home/End, Shift+Up/Down, the wheel, and Home/End while the
+// prompt is empty scroll the transcript (Up/Down belong to the prompt: its rows and its
+// history); Ctrl+C stops a running turn, or quits when there is none. These screen keys are
+// priority bindings: they are taken before the prompt field sees them.
 
 #include <cstddef>
 #include <optional>
@@ -19,6 +22,9 @@
 
 #include "host/agent/agent_events.h"
 #include "host/agent/pending_turn.h"
+#include "host/tui/prompt_commands.h"
+#include "host/tui/prompt_files.h"
+#include "host/tui/prompt_history.h"
 #include "host/tui/turn_controller.h"
 #include "host/tui/turn_finished.h"
 #include "host/tui/turn_tracker.h"
@@ -32,6 +38,7 @@ class VellumineTUI;
 class ChatLog;
 class ChatInput;
 class StatusLine;
+class PromptPopup;
 
 class ChatScreen : public termui::Screen {
  public:
@@ -66,17 +73,28 @@ class ChatScreen : public termui::Screen {
   [[nodiscard]] ChatLog& log() { return *log_; }
   [[nodiscard]] StatusLine& status() { return *status_; }
   [[nodiscard]] ChatInput& input() { return *input_; }
+  [[nodiscard]] PromptPopup& popup() { return *popup_; }
 
  private:
   void start(const PendingTurn& turn);
-  void answered(bool approved, const std::string& tool);
+  void answered(std::optional<std::size_t> choice, const TurnController::Question& question);
   void interrupt_or_quit();
   void refresh_status();
+  // A slash command typed as a prompt; false when it is the agent's, to be sent as typed.
+  bool run_command(const CommandLine& command);
+  void show_help();
+  void edit_externally();
+  // The agent's commands: asked of it between turns, remembered while a turn runs.
+  const std::vector<SlashCommand>& agent_commands();
 
   VellumineTUI& app_;
   ChatLog* log_ = nullptr;
   StatusLine* status_ = nullptr;
   ChatInput* input_ = nullptr;
+  PromptPopup* popup_ = nullptr;
+  PromptHistory history_;
+  std::optional<FileIndex> files_;
+  std::vector<SlashCommand> agent_commands_;
 
   TurnController turns_;
   // Set when the agent said "done": the elapsed time its summary line shows at the turn's end.

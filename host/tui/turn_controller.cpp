@@ -47,20 +47,21 @@ void TurnController::finished() {
   run_next();
 }
 
-void TurnController::question_opened(std::string tool, std::string command, Clock::time_point now) {
-  question_ = Question{std::move(tool), std::move(command), now};
+void TurnController::question_opened(Question question) {
+  question_ = std::move(question);
 }
 
-bool TurnController::answer_counts(Clock::time_point now) const {
-  if (!question_ || now - question_->opened < ANSWER_DELAY) return false;
+bool TurnController::answer_counts(std::size_t choice, Clock::time_point now) const {
+  if (!question_ || choice >= question_->answers()) return false;
+  if (now - question_->opened < ANSWER_DELAY) return false;
   return !last_typed_ || now - *last_typed_ >= BURST_GAP;
 }
 
-void TurnController::answer(bool approved) {
+void TurnController::answer(std::optional<std::size_t> choice) {
   if (!question_) return;
-  const std::string tool = std::move(question_->tool);
+  const Question asked = std::move(*question_);
   question_.reset();
-  hooks_.answer(approved, tool);
+  hooks_.answer(choice, asked);
 }
 
 TurnController::CtrlC TurnController::interrupt_or_quit() {
@@ -68,7 +69,7 @@ TurnController::CtrlC TurnController::interrupt_or_quit() {
   if (!busy_ || interrupting_) return CtrlC::quit;
   interrupting_ = true;
   holding_ = true;
-  answer(false);
+  answer(std::nullopt);
   hooks_.interrupt();
   return CtrlC::interrupted;
 }

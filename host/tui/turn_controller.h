@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/agent/pending_turn.h"
 
@@ -26,6 +27,15 @@ namespace host::tui {
 class TurnController {
  public:
   using Clock = std::chrono::steady_clock;
+  // An approval question. Without options it is a yes/no question: 1 allows, 2 denies.
+  struct Question {
+    std::string tool;
+    std::string command;
+    std::vector<std::string> options;
+    Clock::time_point opened;
+
+    [[nodiscard]] std::size_t answers() const { return options.empty() ? 2 : options.size(); }
+  };
   static constexpr std::chrono::milliseconds ANSWER_DELAY{500};
   static constexpr std::chrono::milliseconds BURST_GAP{400};
 
@@ -34,16 +44,11 @@ class TurnController {
     std::function<void(const PendingTurn&)> start;
     // Asks the running turn to stop.
     std::function<void()> interrupt;
-    // Hands the user's answer to the waiting agent (and says it in the transcript).
-    std::function<void(bool approved, const std::string& tool)> answer;
+    // Hands the user's answer to the waiting agent (and says it in the transcript): the index
+    // of the chosen answer, or nullopt when the question was cancelled.
+    std::function<void(std::optional<std::size_t> choice, const Question& question)> answer;
     // The next turn of the script, if any is left.
     std::function<std::optional<PendingTurn>()> next_scripted;
-  };
-
-  struct Question {
-    std::string tool;
-    std::string command;
-    Clock::time_point opened;
   };
 
   enum class Sent { started, queued, released, ignored };
@@ -60,15 +65,17 @@ class TurnController {
   // The agent has returned from its turn.
   void finished();
 
-  void question_opened(std::string tool, std::string command, Clock::time_point now);
+  void question_opened(Question question);
   // A key or a paste reached the prompt field at `now`.
   void typed(Clock::time_point now) { last_typed_ = now; }
-  // Whether an answer key pressed at `now` answers the open question (see the top).
-  [[nodiscard]] bool answer_counts(Clock::time_point now) const;
-  // Answers the open question, if any.
-  void answer(bool approved);
+  // Whether the key for answer `choice` (0 for the key 1), pressed at `now`, answers the open
+  // question (see the top): it must name one of its answers.
+  [[nodiscard]] bool answer_counts(std::size_t choice, Clock::time_point now) const;
+  // Answers the open question, if any, with answer `choice`, or cancels it (nullopt).
+  void answer(std::optional<std::size_t> choice);
 
-  // Ctrl+C: interrupts a running turn (a second Ctrl+C while it stops quits), else quits.
+  // Ctrl+C: interrupts a running turn (a second Ctrl+C while it stops quits), else quits. An
+  // open question is cancelled.
   CtrlC interrupt_or_quit();
 
   [[nodiscard]] bool busy() const { return busy_; }

@@ -46,7 +46,8 @@ void TurnTracker::on_event(const events::TypedEvent& event) {
                                 // The rest changes nothing the status line or the summary shows.
                                 [](const events::ThinkingDone&) {},
                                 [](const events::ToolResult&) {}, [](const events::Done&) {},
-                                [](const events::Error&) {}, [](const events::Info&) {}},
+                                [](const events::Error&) {}, [](const events::Info&) {},
+                                [](const events::UserMessage&) {}, [](const events::Problem&) {}},
              event);
 }
 

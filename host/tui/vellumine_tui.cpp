@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <exception>
+#include <filesystem>
+#include <mutex>
 
 #include "host/agent/demo_agent.h"
 #include "host/tui/chat_screen.h"
@@ -41,20 +43,77 @@ class HttpTurnAgent final : public Agent {
   }
   void cancel() override { agent_.cancel(); }
   void set_mode(std::string_view mode) override { agent_.set_mode(std::string(mode)); }
+  void new_conversation() override { agent_.forget_conversation(); }
 
  private:
   runtime::HttpAgent agent_;
 };
 
-std::unique_ptr<Agent> typed_agent(zell::output::OutputManager& manager,
-                                   const TuiOptions& options) {
-  if (options.agent) return options.agent(manager);
-  if (options.http) return std::make_unique<HttpTurnAgent>(manager, *options.http);
-  return std::make_unique<DemoAgent>(manager, options.config_path, options.speed,
-                                     std::make_shared<DiscardWriter>());
-}
+// What a check of the agent found, written by its thread, read by the start-up screen.
+struct CheckResult {
+  std::mutex mutex;
+  std::optional<zell::ports::AgentHealth> health;
+};
+
+// The start-up screen's view of a check running on a thread the application owns (the screen
+// may go first; the thread never outlives the agent).
+class AcpCheck final : public zell::ports::AgentCheck {
+ public:
+  AcpCheck(std::string name, std::shared_ptr<CheckResult> found)
+      : name_(std::move(name)), found_(std::move(found)) {}
+  [[nodiscard]] std::string name() const override { return name_; }
+  [[nodiscard]] std::optional<zell::ports::AgentHealth> result() override {
+    const std::lock_guard lock(found_->mutex);
+    return found_->health;
+  }
+
+ private:
+  std::string name_;
+  std::shared_ptr<CheckResult> found_;
+};
 
 }  // namespace
+
+std::unique_ptr<zell::ports::AgentCheck> VellumineTUI::check_agent() {
+  if (!acp_) return nullptr;
+  // A check is asked for again only once the last one has answered, so this does not wait.
+  if (check_thread_.joinable()) check_thread_.join();
+  acp_->reset();
+  auto found = std::make_shared<CheckResult>();
+  check_thread_ = std::thread([agent = acp_, found] {
+    zell::ports::AgentHealth health;
+    try {
+      const acp::AgentInfo& info = agent->start();
+      health.ready = true;
+      health.agent = info.name.empty() ? "The agent" : info.name;
+      if (!info.version.empty()) health.agent += " " + info.version;
+    } catch (const std::exception& e) {
+      health.error = e.what();
+    }
+    const std::lock_guard lock(found->mutex);
+    found->health = std::move(health);
+  });
+  const std::string command = options_.acp->command.empty() ? "" : options_.acp->command.front();
+  return std::make_unique<AcpCheck>(std::filesystem::path(command).filename().string(),
+                                    std::move(found));
+}
+
+std::unique_ptr<Agent> VellumineTUI::typed_agent() {
+  if (options_.agent) return options_.agent(manager_);
+  if (options_.acp) {
+    auto agent = std::make_unique<acp::AcpRunnerAgent>(
+        manager_, *options_.acp,
+        acp::choice_asker([this](std::string_view title, std::string_view detail,
+                                 std::vector<std::string> labels) {
+          return bridge_.request_choice(title, detail, std::move(labels));
+        }));
+    acp_ = agent.get();
+    return agent;
+  }
+  if (options_.http) return std::make_unique<HttpTurnAgent>(manager_, *options_.http);
+  return std::make_unique<DemoAgent>(manager_, options_.config_path, options_.speed,
+                                     std::make_shared<DiscardWriter>());
+}
 
 VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigStore& store,
                            zell::ports::RuntimeGatewayFactory gateways, TuiOptions options)
@@ -64,8 +123,8 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
       options_(std::move(options)),
       manager_(silent_ports()),
       bridge_(*this),
-      runner_(manager_, typed_agent(manager_, options_), options_.speed,
-              std::make_shared<DiscardWriter>(), [this](TurnOutcome outcome) {
+      runner_(manager_, typed_agent(), options_.speed, std::make_shared<DiscardWriter>(),
+              [this](TurnOutcome outcome) {
                 post_message(
                     std::make_unique<TurnFinished>(std::move(outcome.failure), outcome.tokens));
               }) {
@@ -117,7 +176,8 @@ void VellumineTUI::interrupt_turn() {
 }
 
 void VellumineTUI::shutdown() {
-  interrupt_turn();
+  interrupt_turn();  // also stops a start of the agent in progress
+  if (check_thread_.joinable()) check_thread_.join();
   events_.close();
   bridge_.close();
   runner_.stop();
@@ -152,6 +212,20 @@ std::optional<PendingTurn> VellumineTUI::next_scripted_turn() {
   script_turns_.pop_front();
   return PendingTurn{std::move(t.prompt), t.has_prompt,
                      std::make_shared<const std::vector<Step>>(std::move(t.steps))};
+}
+
+std::vector<AgentCommand> VellumineTUI::agent_commands() const {
+  return runner_.typed_agent().commands();
+}
+
+void VellumineTUI::new_conversation() {
+  runner_.typed_agent().new_conversation();
+}
+
+std::filesystem::path VellumineTUI::work_folder() const {
+  if (!options_.work_folder.empty()) return options_.work_folder;
+  std::error_code ec;
+  return std::filesystem::current_path(ec);
 }
 
 void VellumineTUI::start_turn(const PendingTurn& turn) {

@@ -8,13 +8,17 @@
 // it uses is destroyed.
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "host/acp/acp_agent.h"
+#include "host/acp/acp_runner_agent.h"
 #include "host/agent/agent.h"
 #include "host/agent/agent_runner.h"
 #include "host/agent/pending_turn.h"
@@ -41,9 +45,16 @@ struct TuiOptions {
   std::string config_path;
   // Set when the configuration's backend is "http": typed prompts go to that model server.
   std::optional<runtime::HttpAgentOptions> http;
+  // An Agent Client Protocol agent for typed prompts (before `http`): its permission requests
+  // are asked on the chat screen with the agent's own answers.
+  std::optional<acp::AcpOptions> acp;
   // Another agent for typed prompts, built on the application's output manager; used when
-  // set (before `http`).
+  // set (before `acp`).
   std::function<std::unique_ptr<Agent>(zell::output::OutputManager&)> agent;
+  // Where the prompts sent are kept across runs; none: this run only.
+  std::optional<std::filesystem::path> history_path;
+  // The folder "@" mentions complete in; empty: the current one.
+  std::filesystem::path work_folder;
   // The colour theme, and how a finished turn or a question is announced while the user looks
   // elsewhere (the terminal reports losing the focus).
   ScreenLook look;
@@ -61,6 +72,8 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   [[nodiscard]] const zell::ports::RuntimeGatewayFactory& runtime_gateway_factory() const override {
     return gateways_;
   }
+  // With an ACP agent: starts it on a thread of its own (the session then uses it as started).
+  [[nodiscard]] std::unique_ptr<zell::ports::AgentCheck> check_agent() override;
 
   // ---- the agent, as the chat screen drives it (UI thread) ----
   // The next turn of the script, if any is left.
@@ -73,6 +86,13 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   // at once.
   void interrupt_turn();
   [[nodiscard]] zell::tui::TUIBridge& bridge() { return bridge_; }
+  // Between turns: the typed-prompt agent's slash commands, and a new conversation with it.
+  [[nodiscard]] std::vector<AgentCommand> agent_commands() const;
+  void new_conversation();
+  [[nodiscard]] const std::optional<std::filesystem::path>& history_path() const {
+    return options_.history_path;
+  }
+  [[nodiscard]] std::filesystem::path work_folder() const;
   [[nodiscard]] zell::output::OutputManager& output_manager() { return manager_; }
   // The chat screen once it has been built, else null.
   [[nodiscard]] ChatScreen* chat() { return chat_; }
@@ -90,6 +110,8 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   void on_background_color(styled::Color background) override;
 
  private:
+  // The agent that answers typed prompts.
+  std::unique_ptr<Agent> typed_agent();
   // A notification, when the terminal says the user is not looking at it.
   void call_attention(std::string_view what);
 
@@ -110,8 +132,14 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   zell::tui::TUIBridge bridge_;
   // Agent events on their way to the UI thread, at most this many at a time.
   EventWindow events_{4096};
+  // The ACP agent, when there is one (owned by the runner; set while the runner is built, so
+  // declared before it).
+  acp::AcpRunnerAgent* acp_ = nullptr;
   AgentRunner runner_;
   ChatScreen* chat_ = nullptr;
+
+  // The start-up screen's check of the ACP agent runs on this thread.
+  std::thread check_thread_;
 };
 
 }  // namespace host::tui

@@ -93,6 +93,24 @@ void App::stop() {
   driver_ = nullptr;
 }
 
+void App::run_outside(const std::function<void()>& outside) {
+  if (!driver_) {
+    outside();
+    return;
+  }
+  driver_->release();
+  try {
+    outside();
+  } catch (...) {
+    driver_->reclaim();
+    handle_resize(driver_->size());
+    throw;
+  }
+  driver_->reclaim();
+  parser_ = InputParser();
+  handle_resize(driver_->size());
+}
+
 void App::exit(int code) {
   exit_code_.store(code);
   exit_requested_.store(true);
@@ -418,6 +436,9 @@ void App::receive(std::string_view bytes, Clock::time_point now) {
 }
 
 void App::handle_reports() {
+  if (const auto flags = parser_.take_keyboard_protocol(); flags && driver_) {
+    driver_->on_keyboard_protocol(*flags);
+  }
   for (const auto& r : parser_.take_mode_reports()) {
     if (driver_ && driver_->on_mode_report(r.mode, r.value)) {  // widths changed
       handle_resize(size_);

@@ -87,6 +87,11 @@ class App {
   void set_clock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
   [[nodiscard]] Clock::time_point now() const { return now_(); }
 
+  // Runs `outside` with the terminal handed back as the shell had it (an editor runs there),
+  // then takes it over again and draws everything anew. Input typed meanwhile belongs to the
+  // other program: bytes held by the parser are dropped. UI thread only.
+  void run_outside(const std::function<void()>& outside);
+
   // App-wide console for rendering text into lines.
   [[nodiscard]] styled::Console& console();
 

@@ -25,6 +25,13 @@ class Driver {
   virtual void write(std::string_view bytes) = 0;
   // The terminal's answer to a mode query (DECRQM): true when text must be measured again.
   virtual bool on_mode_report(int /*mode*/, int /*value*/) { return false; }
+  // The terminal answered the keyboard protocol query: it may now be asked to report keys
+  // with their modifiers.
+  virtual void on_keyboard_protocol(int /*flags*/) {}
+  // Hands the terminal to another program (an editor) and takes it back; the App draws
+  // everything again afterwards.
+  virtual void release() {}
+  virtual void reclaim() {}
   // After `resize_fd` became readable: whether everything must be drawn again whatever the size
   // (the terminal was handed back after a suspension). Clears the request.
   virtual bool take_redraw() { return false; }

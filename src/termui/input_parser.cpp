@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "termui/extended_keys.h"
 #include "unicode/utf8.h"
 
 namespace termui {
@@ -62,6 +63,25 @@ std::vector<int> numbers(std::string_view params) {
     } else if (c >= '0' && c <= '9') {
       int& v = out.back();
       v = std::min(v * 10 + (c - '0'), 100000);
+    }
+  }
+  return out;
+}
+
+// The first sub-field of each `;` field: the kitty protocol adds `:`-separated alternates
+// (shifted key, event type) that this parser does not use.
+std::vector<int> leading_numbers(std::string_view params) {
+  std::vector<int> out(1, 0);
+  bool skipping = false;
+  for (char c : params) {
+    if (c == ';') {
+      out.push_back(0);
+      skipping = false;
+    } else if (c == ':') {
+      skipping = true;
+    } else if (c >= '0' && c <= '9' && !skipping) {
+      int& v = out.back();
+      v = std::min(v * 10 + (c - '0'), 0x110000);
     }
   }
   return out;
@@ -380,9 +400,22 @@ InputParser::Step InputParser::parse_csi(std::vector<InputEvent>& out, bool forc
     if (n.size() == 2) mode_reports_.push_back({n[0], n[1]});
     return Step::done;
   }
+  if (final == 'u' && !params.empty() && params.front() == '?') {
+    kitty_flags_ = numbers(params.substr(1)).front();  // the keyboard protocol is there
+    return Step::done;
+  }
   if (!params.empty() && (params[0] < '0' || params[0] > ';')) return Step::done;  // private
+  if (final == 'u') {
+    const std::vector<int> n = leading_numbers(params);
+    if (const auto k = extended_key(n[0], n.size() > 1 ? n[1] : 1)) out.emplace_back(*k);
+    return Step::done;
+  }
   const std::vector<int> n = numbers(params);
   const int mod = n.size() > 1 ? n[1] : 0;
+  if (final == '~' && n[0] == 27 && n.size() == 3) {  // modifyOtherKeys
+    if (const auto k = extended_key(n[2], n[1])) out.emplace_back(*k);
+    return Step::done;
+  }
   if (final == '~') {
     if (n[0] == 200) {
       in_paste_ = true;

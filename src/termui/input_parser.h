@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "styled/color.h"
@@ -46,6 +47,11 @@ class InputParser {
     int value;
   };
   [[nodiscard]] std::vector<ModeReport> take_mode_reports() { return std::move(mode_reports_); }
+  // The terminal's answer to the keyboard protocol query (CSI ? flags u), once: the terminal
+  // speaks the kitty keyboard protocol.
+  [[nodiscard]] std::optional<int> take_keyboard_protocol() {
+    return std::exchange(kitty_flags_, {});
+  }
 
   // What the terminal says about itself rather than what the user types, parsed since the
   // last call and never delivered as keys: focus gained or lost (mode 1004: CSI I, CSI O) and
@@ -75,6 +81,7 @@ class InputParser {
   Clock::time_point held_since_{};
   Clock::time_point last_bytes_{};
   std::vector<ModeReport> mode_reports_;
+  std::optional<int> kitty_flags_;
   std::vector<TerminalReport> terminal_reports_;
 };
 

@@ -23,8 +23,9 @@ std::atomic<int> g_tty_fd{-1};  // >= 0 while the terminal is in application mod
 termios g_saved{};
 termios g_raw{};
 std::atomic<int> g_winch_fd{-1};
-std::atomic<bool> g_graphemes_set{false};  // we switched grapheme clustering on
-std::atomic<bool> g_redraw{false};         // the terminal was taken over again after a stop
+std::atomic<bool> g_graphemes_set{false};    // we switched grapheme clustering on
+std::atomic<bool> g_keyboard_pushed{false};  // we pushed the kitty keyboard level
+std::atomic<bool> g_redraw{false};           // the terminal was taken over again after a stop
 
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
@@ -40,6 +41,7 @@ void write_raw(int fd, std::string_view bytes) noexcept {
 
 // Gives the terminal back as it was: modes off, line discipline restored.
 void leave(int fd) noexcept {
+  if (g_keyboard_pushed.load()) write_raw(fd, Terminal::POP_KEYBOARD);
   if (g_graphemes_set.load()) write_raw(fd, Terminal::RESET_GRAPHEMES);
   write_raw(fd, Terminal::LEAVE);
   ::tcsetattr(fd, TCSANOW, &g_saved);
@@ -78,6 +80,7 @@ void on_suspend(int sig) {
     ::tcsetattr(fd, TCSANOW, &g_raw);
     write_raw(fd, Terminal::ENTER);
     if (g_graphemes_set.load()) write_raw(fd, Terminal::SET_GRAPHEMES);
+    if (g_keyboard_pushed.load()) write_raw(fd, Terminal::PUSH_KEYBOARD);
     g_redraw.store(true);
     if (const int wake = g_winch_fd.load(); wake >= 0) {
       const char byte = 'c';
@@ -199,6 +202,7 @@ void Terminal::start() {
   started_ = true;
   write_all(out_fd_, ENTER);
   write_all(out_fd_, QUERY_GRAPHEMES);
+  write_all(out_fd_, QUERY_KEYBOARD);
   write_all(out_fd_, QUERY_BACKGROUND);
 }
 
@@ -212,6 +216,7 @@ void Terminal::stop() {
   if (suspend_handled_) uninstall(SIGTSTP);
   g_winch_fd.store(-1);
   g_graphemes_set.store(false);
+  g_keyboard_pushed.store(false);
   unicode::set_width_mode(unicode::WidthMode::code_points);
 }
 
@@ -225,6 +230,25 @@ bool Terminal::on_mode_report(int mode, int value) {
   if (unicode::width_mode() == unicode::WidthMode::graphemes) return false;
   unicode::set_width_mode(unicode::WidthMode::graphemes);
   return true;
+}
+
+void Terminal::on_keyboard_protocol(int /*flags*/) {
+  if (!started_ || g_keyboard_pushed.exchange(true)) return;
+  write_all(out_fd_, PUSH_KEYBOARD);
+}
+
+void Terminal::release() {
+  if (!started_ || g_tty_fd.load() < 0) return;
+  restore_now();  // the signal handlers then leave the terminal alone
+}
+
+void Terminal::reclaim() {
+  if (!started_ || g_tty_fd.load() >= 0) return;
+  ::tcsetattr(in_fd_, TCSANOW, &g_raw);
+  g_tty_fd.store(out_fd_);
+  write_all(out_fd_, ENTER);
+  if (g_graphemes_set.load()) write_all(out_fd_, SET_GRAPHEMES);
+  if (g_keyboard_pushed.load()) write_all(out_fd_, PUSH_KEYBOARD);
 }
 
 bool Terminal::take_redraw() {

@@ -32,15 +32,25 @@ class Terminal final : public Driver {
   void write(std::string_view bytes) override;
   bool on_mode_report(int mode, int value) override;
   bool take_redraw() override;
+  void on_keyboard_protocol(int flags) override;
+  void release() override;
+  void reclaim() override;
 
   // The bytes that switch every mode on and back off, in the order they are written.
+  // modifyOtherKeys level 1 (CSI > 4 ; 1 m) makes xterm-like terminals report the keys the
+  // legacy bytes cannot tell apart (Shift+Enter); a terminal without it ignores the request.
   // Focus reporting (1004) tells the App whether the user is looking, for notifications.
   static constexpr std::string_view ENTER =
-      "\x1b[?1049h\x1b[?25l\x1b[?1000h\x1b[?1002h\x1b[?1006h\x1b[?2004h\x1b[?1004h\x1b[H"
-      "\x1b[2J";
+      "\x1b[?1049h\x1b[?25l\x1b[?1000h\x1b[?1002h\x1b[?1006h\x1b[?2004h\x1b[>4;1m\x1b[?1004h"
+      "\x1b[H\x1b[2J";
   static constexpr std::string_view LEAVE =
-      "\x1b[?2026l\x1b[?1004l\x1b[?2004l\x1b[?1006l\x1b[?1002l\x1b[?1000l\x1b[0m\x1b[?25h"
-      "\x1b[?1049l";
+      "\x1b[?2026l\x1b[?1004l\x1b[>4m\x1b[?2004l\x1b[?1006l\x1b[?1002l\x1b[?1000l\x1b[0m"
+      "\x1b[?25h\x1b[?1049l";
+  // Asks whether the terminal speaks the kitty keyboard protocol (it answers CSI ? flags u);
+  // when it does, its "disambiguate" level is pushed (and popped on the way out).
+  static constexpr std::string_view QUERY_KEYBOARD = "\x1b[?u";
+  static constexpr std::string_view PUSH_KEYBOARD = "\x1b[>1u";
+  static constexpr std::string_view POP_KEYBOARD = "\x1b[<u";
   // Asks for the state of grapheme clustering (mode 2027), then sets, then resets it.
   static constexpr std::string_view QUERY_GRAPHEMES = "\x1b[?2027$p";
   static constexpr std::string_view SET_GRAPHEMES = "\x1b[?2027h";

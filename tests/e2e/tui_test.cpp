@@ -281,7 +281,7 @@ TEST_F(VellumineInTmux, AnAcpAgentWritesAsksIsCancelledAndEndsWithTheApp) {
   keys("hang Enter");
   ASSERT_TRUE(wait_for("waiting")) << pane();
   keys("C-c");
-  ASSERT_TRUE(wait_for("Interrupted")) << pane();
+  ASSERT_TRUE(wait_for("Cancelled")) << pane();
   EXPECT_FALSE(run(agents).empty());  // the agent lives on for the next turn
 
   keys("C-c");

@@ -7,9 +7,12 @@
 #include "styled/console.h"
 #include "styled/sgr.h"
 #include "styled/text.h"
+#include "render_helpers.h"
 
 namespace styled {
 namespace {
+
+using styled::testing::S;
 
 // The text's look character by character: plain text plus normalized runs.
 std::vector<StyleRun> look(const Text& t) {
@@ -47,10 +50,6 @@ TEST_P(FromAnsi, DecodesSgrAndDropsEverythingElse) {
   const Text t = Text::from_ansi(c.input);
   EXPECT_EQ(t.plain(), c.plain);
   EXPECT_EQ(look(t), c.runs);
-}
-
-Style S(const char* s) {
-  return Style::parse(s);
 }
 
 INSTANTIATE_TEST_SUITE_P(

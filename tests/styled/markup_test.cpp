@@ -4,9 +4,12 @@
 #include <vector>
 
 #include "styled/text.h"
+#include "render_helpers.h"
 
 namespace styled {
 namespace {
+
+using styled::testing::S;
 
 struct MarkupCase {
   const char* name;
@@ -14,10 +17,6 @@ struct MarkupCase {
   const char* plain;
   std::vector<StyleRun> runs;
 };
-
-Style S(const char* s) {
-  return Style::parse(s);
-}
 
 class FromMarkup : public ::testing::TestWithParam<MarkupCase> {};
 

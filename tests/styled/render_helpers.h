@@ -9,6 +9,10 @@
 
 namespace styled::testing {
 
+inline Style S(const char* s) {
+  return Style::parse(s);
+}
+
 inline std::vector<std::string> texts(const Lines& lines) {
   std::vector<std::string> out;
   for (const Line& l : lines) out.push_back(l.text());

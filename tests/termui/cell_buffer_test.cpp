@@ -25,7 +25,7 @@ TEST_P(PutText, leaves_expected_row) {
   EXPECT_EQ(widths, GetParam().widths);
 }
 
-const PutCase CASES[] = {
+const PutCase PUT_CASES[] = {
     {"ascii", {{0, "abc"}}, "abc   ", {1, 1, 1, 1, 1, 1}},
     {"wide_takes_two_cells", {{1, "中"}}, " 中   ", {1, 2, 0, 1, 1, 1}},
     {"wide_at_edge_becomes_space", {{5, "中"}}, "      ", {1, 1, 1, 1, 1, 1}},
@@ -50,7 +50,7 @@ const PutCase CASES[] = {
     {"wide_cut_by_left_edge_blanks", {{-1, "中b"}}, " b    ", {1, 1, 1, 1, 1, 1}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cells, PutText, ::testing::ValuesIn(CASES),
+INSTANTIATE_TEST_SUITE_P(Cells, PutText, ::testing::ValuesIn(PUT_CASES),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CellBuffer, fill_cutting_a_wide_glyph_blanks_both_halves) {

@@ -121,6 +121,35 @@ const Case CASES[] = {
      {"key:b"}},
     {"broken_csi_keeps_next_key", "\x1b[12\x01z", {"key:ctrl+a", "key:z"}},
     {"truncated_csi_at_end_dropped", "a\x1b[1;", {"key:a"}},
+    // Extended keyboard reports: kitty's CSI code ; mods u and xterm's CSI 27 ; mods ; code ~.
+    {"kitty_shift_enter_and_alt_enter",
+     "\x1b[13;2u\x1b[13;3u\x1b[13u",
+     {"key:shift+enter", "key:alt+enter", "key:enter"}},
+    {"kitty_ctrl_letters_match_legacy_names",
+     "\x1b[99;5u\x1b[119;5u",
+     {"key:ctrl+c", "key:ctrl+w"}},
+    {"kitty_escape_needs_no_timeout",
+     "\x1b[27u"
+     "a",
+     {"key:escape", "key:a"}},
+    {"kitty_shifted_alternate_and_text_fields",
+     "\x1b[97:65;2u\x1b[120;3:1u",
+     {"key:A", "key:alt+x"}},
+    {"kitty_private_use_keys_dropped",
+     "\x1b[57441;2u"
+     "b",
+     {"key:b"}},
+    {"kitty_huge_code_dropped",
+     "\x1b[99999999999u"
+     "c",
+     {"key:c"}},
+    {"modify_other_keys_shift_enter",
+     "\x1b[27;2;13~\x1b[27;5;9~",
+     {"key:shift+enter", "key:ctrl+tab"}},
+    {"keyboard_protocol_answer_is_not_a_key",
+     "\x1b[?1u"
+     "d",
+     {"key:d"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Keys, ParserTable, ::testing::ValuesIn(CASES),
@@ -207,6 +236,16 @@ TEST(InputParser, mode_reports_are_taken_apart_from_keys) {
   EXPECT_EQ(reports[1].mode, 2026);
   EXPECT_EQ(reports[1].value, 0);
   EXPECT_TRUE(p.take_mode_reports().empty());
+}
+
+TEST(InputParser, keyboard_protocol_answer_is_taken_once) {
+  InputParser p;
+  EXPECT_FALSE(p.take_keyboard_protocol());
+  (void)p.feed("\x1b[?1");
+  EXPECT_FALSE(p.take_keyboard_protocol());
+  (void)p.feed("5u");
+  EXPECT_EQ(p.take_keyboard_protocol(), 15);
+  EXPECT_FALSE(p.take_keyboard_protocol());
 }
 
 }  // namespace

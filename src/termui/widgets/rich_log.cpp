@@ -1,6 +1,7 @@
 #include "termui/widgets/rich_log.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "styled/text.h"
 
@@ -82,6 +83,24 @@ void RichLog::grew() {
 void RichLog::truncate(std::size_t count) {
   if (count >= lines_.size()) return;
   drop_lines(count);
+  scroll_y_ = std::min(scroll_y_, max_scroll_y());
+  grew();
+}
+
+void RichLog::replace_lines(std::size_t first, std::size_t count, std::vector<Strip> rows) {
+  first = std::min(first, lines_.size());
+  count = std::min(count, lines_.size() - first);
+  for (const Strip& row : rows) widest_ = std::max(widest_, row.cell_length());
+  const auto at = lines_.begin() + static_cast<std::ptrdiff_t>(first);
+  const std::size_t common = std::min(count, rows.size());
+  std::move(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(common), at);
+  if (rows.size() > count) {
+    lines_.insert(at + static_cast<std::ptrdiff_t>(common),
+                  std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(common)),
+                  std::make_move_iterator(rows.end()));
+  } else {
+    lines_.erase(at + static_cast<std::ptrdiff_t>(common), at + static_cast<std::ptrdiff_t>(count));
+  }
   scroll_y_ = std::min(scroll_y_, max_scroll_y());
   grew();
 }

@@ -48,6 +48,9 @@ class RichLog : public Widget {
   virtual void clear();
   // Drops the lines from `count` on (used to redraw the last item in place).
   void truncate(std::size_t count);
+  // Puts `rows` in place of the `count` lines from `first` (part of the log laid out again); the
+  // lines after them move up or down, the scroll position stays the same line number.
+  void replace_lines(std::size_t first, std::size_t count, std::vector<Strip> rows);
 
   [[nodiscard]] const std::vector<Strip>& lines() const { return lines_; }
   [[nodiscard]] Offset scroll_offset() const { return {0, scroll_y_}; }

@@ -72,15 +72,33 @@ void OutputManager::set_error(std::string_view msg) {
   _flush();
 }
 
-void OutputManager::print_info(std::string_view text) {
+void OutputManager::_print_line(std::string_view line, std::string_view event_type,
+                                std::string_view key, std::string_view text) {
   const bool was_running = _indicator_running.load();
   if (was_running) _stop_indicator();
-  _write("\x1b[2m  " + unicode::visible_text(text, unicode::Reveal::reordering) + "\x1b[0m\n");
+  _write(line);
   _flush();
   if (was_running) _start_indicator();
-  // Notices (an answer cut at the length limit, a tool call not run) belong in the full
-  // screen's transcript as much as on the terminal.
-  _emit_lazy("info", [&] { return Payload{{"text", unicode::cp_prefix(text, INFO_EVENT_CHARS)}}; });
+  // These lines belong in the full screen's transcript as much as on the terminal.
+  _emit_lazy(event_type, [&] {
+    return Payload{{std::string(key), unicode::cp_prefix(text, INFO_EVENT_CHARS)}};
+  });
+}
+
+void OutputManager::print_info(std::string_view text) {
+  _print_line("\x1b[2m  " + unicode::visible_text(text, unicode::Reveal::reordering) + "\x1b[0m\n",
+              "info", "text", text);
+}
+
+void OutputManager::print_user(std::string_view text) {
+  _print_line(
+      "\x1b[2m  › " + unicode::visible_text(text, unicode::Reveal::reordering) + "\x1b[0m\n",
+      "user_message", "text", text);
+}
+
+void OutputManager::print_problem(std::string_view text) {
+  _print_line("\x1b[31m▪ " + unicode::visible_text(text, unicode::Reveal::reordering) + "\x1b[0m\n",
+              "problem", "message", text);
 }
 
 }  // namespace zell::output

@@ -103,6 +103,12 @@ class OutputManager {
   void done();
   void set_error(std::string_view msg);
   void print_info(std::string_view text);
+  // The user's own words as the agent reports them (a conversation it replays): a dim "›" line,
+  // and a "user_message" event.
+  void print_user(std::string_view text);
+  // A problem that does not end the turn (the agent sent something unreadable): a red line, and
+  // a "problem" event.
+  void print_problem(std::string_view text);
 
   // --- tool log --------------------------------------------------------------------------
   // Records a tool call, prints its header line, and returns its index in the turn.
@@ -152,6 +158,9 @@ class OutputManager {
   static constexpr std::size_t CONTENT_EVENT_CHARS = 2000;
   // The longest notice an "info" event carries.
   static constexpr std::size_t INFO_EVENT_CHARS = 2000;
+  // A line between the turn's output (the indicator makes room for it), and its event.
+  void _print_line(std::string_view line, std::string_view event_type, std::string_view key,
+                   std::string_view text);
   // Delivers `chunk` as "content" events of at most CONTENT_EVENT_CHARS characters each.
   // `tokens`: the running count after the chunk, sent with each piece.
   static void _emit_content(const EventCallback& callback, std::string_view chunk,

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "termui/geometry.h"
+#include "zell/ports/agent_check.h"
 #include "zell/ports/config.h"
 #include "zell/ports/runtime_gateway.h"
 
@@ -42,6 +43,9 @@ class HostApp {
   virtual ConfigStore& config_store() = 0;
   // Builds the runtime gateway for a runtime section.
   [[nodiscard]] virtual const RuntimeGatewayFactory& runtime_gateway_factory() const = 0;
+  // Starts checking the host's own agent, when the chat is to talk to one; null when it talks
+  // to the model runtime. Each call starts a new check. UI thread.
+  [[nodiscard]] virtual std::unique_ptr<AgentCheck> check_agent() { return nullptr; }
 };
 
 }  // namespace zell::ports

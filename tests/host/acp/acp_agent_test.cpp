@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "host/acp/null_writer.h"
 #include "host/acp/process_alive.h"
 #include "host/temp_folder.h"
 
@@ -19,16 +20,13 @@ namespace {
 using namespace host::acp;
 using namespace std::chrono_literals;
 
-class NullWriter final : public zell::output::Writer {
- public:
-  void write(std::string_view) override {}
-  void flush() override {}
-};
+using acp_test::NullWriter;
 
 // The agent with an output manager whose events are recorded as "type:key=value" lines.
 class Session {
  public:
-  explicit Session(std::vector<std::string> extra_args = {}, PermissionAsker asker = {})
+  explicit Session(std::vector<std::string> extra_args = {}, PermissionAsker asker = {},
+                   std::chrono::milliseconds cancel_grace = 10s)
       : manager_(ports()) {
     host_test::write_text(folder_.path() / "notes.txt", "hello\n");
     manager_.set_event_callback([this](const std::string& type, std::shared_ptr<zell::Payload> p) {
@@ -42,7 +40,7 @@ class Session {
     options.command.insert(options.command.end(), extra_args.begin(), extra_args.end());
     options.cwd = folder_.path().string();
     options.exit_grace = 200ms;
-    options.cancel_grace = 10s;
+    options.cancel_grace = cancel_grace;
     agent_ = std::make_unique<AcpAgent>(manager_, options, std::move(asker));
   }
 
@@ -136,9 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
         SceneCase{"unknown", TurnEnd::done, {"content chunk=unknown: -32601"}},
         SceneCase{"malformed",
                   TurnEnd::done,
-                  {"result=the agent sent a line that is not JSON: this is not json",
-                   "result=the agent sent a JSON object that is neither",
-                   "result=the agent sent a JSON value that is not a message",
+                  {"problem message=the agent sent a line that is not JSON: this is not json",
+                   "problem message=the agent sent a JSON object that is neither",
+                   "problem message=the agent sent a JSON value that is not a message",
                    "content chunk=still here", "done"}},
         SceneCase{"stop max_tokens",
                   TurnEnd::error,
@@ -215,8 +213,19 @@ TEST(AcpAgent, CancelEndsTheTurnWithTheAgentsCancelled) {
   EXPECT_FALSE(s.agent().cancel());  // sent once
   turn.join();
   EXPECT_EQ(result.end, TurnEnd::interrupted);
-  EXPECT_TRUE(s.shows({"error message=Interrupted"}));
+  EXPECT_TRUE(s.shows({"error message=Cancelled"}));
   EXPECT_EQ(s.turn("say again").end, TurnEnd::done);  // the session goes on
+}
+
+TEST(AcpAgent, ACancelTheAgentNeverConfirmsEndsTheTurnAfterTheGrace) {
+  Session s({}, {}, 50ms);
+  TurnResult result;
+  std::thread turn([&] { result = s.turn("deaf"); });
+  while (!s.shows({"content chunk=not listening"})) std::this_thread::sleep_for(1ms);
+  EXPECT_TRUE(s.agent().cancel());
+  turn.join();
+  EXPECT_EQ(result.end, TurnEnd::interrupted);
+  EXPECT_TRUE(s.shows({"error message=Cancelled (the agent did not confirm it)"}));
 }
 
 TEST(AcpAgent, ACrashEndsTheTurnWithItsStatusAndLastWords) {

@@ -3,12 +3,15 @@
 // argument. What the client answered to the agent's own requests comes back as answer text
 // ("read: …", "error: …"), so tests see it in the output.
 //
-//   fake_acp_agent [--ignore-eof] [--ignore-term] [--stderr TEXT] [--version N]
+//   fake_acp_agent [--ignore-eof] [--ignore-term] [--stderr TEXT] [--version N] [--stamps FILE]
 //
 // Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
 // perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
 // write PATH TEXT · term CMD ARGS… · malformed · unknown · crash · stop REASON · hang (until
-// cancelled) · late · burst N · id-string · big N (a line of N bytes).
+// cancelled) · deaf (never answers, not even a cancel) · late · burst N · id-string · big N (a
+// line of N bytes) · lines N (N word-sized chunks as fast as the pipe takes them, a line break
+// after every 14th; with --stamps, the monotonic clock's nanoseconds as each was written go to
+// FILE, one a line, after the last).
 
 #include <unistd.h>
 
@@ -16,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -31,6 +35,7 @@ bool ignore_eof = false;
 bool cancelled = false;
 std::string session = "s-1";
 long long next_id = 100;
+std::string stamps_path;
 
 void send(const Json& j) {
   std::string line = j.dump();
@@ -262,6 +267,9 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
       if (m.value("method", "") == "session/cancel") cancelled = true;
     }
     return "cancelled";
+  } else if (scene == "deaf") {
+    say("not listening");
+    for (;;) read_message();
   } else if (scene == "late") {
     send({{"jsonrpc", "2.0"}, {"id", prompt_id}, {"result", {{"stopReason", "end_turn"}}}});
     say("after the result");
@@ -269,6 +277,21 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
   } else if (scene == "burst") {
     const int n = std::stoi(arg);
     for (int i = 0; i < n; ++i) say("c" + std::to_string(i) + " ");
+  } else if (scene == "lines") {
+    const int n = std::stoi(arg);
+    std::vector<long long> sent;
+    sent.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      say((i % 14 == 0 ? "w" : " w") + std::to_string(i) +
+          (i % 14 == 13 || i == n - 1 ? "\n" : ""));
+      sent.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::steady_clock::now().time_since_epoch())
+                         .count());
+    }
+    if (!stamps_path.empty()) {
+      std::ofstream out(stamps_path);
+      for (const long long t : sent) out << t << '\n';
+    }
   } else if (scene == "id-string") {
     const Json reply = call("fs/read_text_file", {{"path", "notes.txt"}}, Json("req-α"));
     say("string id: " + answer_text(reply, "content"));
@@ -291,6 +314,7 @@ int main(int argc, char** argv) {
     if (a == "--ignore-term") std::signal(SIGTERM, SIG_IGN);
     if (a == "--stderr" && i + 1 < argc) std::fprintf(stderr, "%s\n", argv[++i]);
     if (a == "--version" && i + 1 < argc) version = std::atoi(argv[++i]);
+    if (a == "--stamps" && i + 1 < argc) stamps_path = argv[++i];
   }
   std::fflush(stderr);
   for (;;) {

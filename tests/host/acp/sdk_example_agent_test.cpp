@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "host/acp/acp_agent.h"
+#include "host/acp/null_writer.h"
 #include "host/acp/process_alive.h"
 
 namespace {
@@ -20,11 +21,7 @@ const std::filesystem::path kExample =
     std::filesystem::path(VELLUMINE_SOURCE_DIR) /
     "build/npm/node_modules/@agentclientprotocol/sdk/dist/examples/agent.js";
 
-class NullWriter final : public zell::output::Writer {
- public:
-  void write(std::string_view) override {}
-  void flush() override {}
-};
+using acp_test::NullWriter;
 
 class SdkExampleAgent : public testing::Test {
  protected:

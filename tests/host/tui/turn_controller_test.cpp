@@ -22,8 +22,9 @@ struct Recorder {
     return TurnController({
         [this](const PendingTurn& t) { said.push_back("start " + t.prompt); },
         [this] { said.push_back("interrupt"); },
-        [this](bool ok, const std::string& tool) {
-          said.push_back(std::string(ok ? "allow " : "deny ") + tool);
+        [this](std::optional<std::size_t> choice, const TurnController::Question& q) {
+          said.push_back((choice ? "answer " + std::to_string(*choice + 1) : "cancel") + " " +
+                         q.tool);
         },
         [this]() -> std::optional<PendingTurn> {
           if (script.empty()) return std::nullopt;
@@ -104,21 +105,37 @@ TEST(TurnController, AnAnswerKeyCountsOnlyAfterAMomentAndOutsideABurst) {
     Recorder r;
     TurnController c = r.make();
     c.send("go");
-    EXPECT_FALSE(c.answer_counts(t0 + 10s));  // no question open
-    c.question_opened("bash", "rm -rf ~/important", t0);
+    EXPECT_FALSE(c.answer_counts(0, t0 + 10s));  // no question open
+    c.question_opened({"bash", "rm -rf ~/important", {}, t0});
     if (k.typed) c.typed(t0 + *k.typed);
-    EXPECT_EQ(c.answer_counts(t0 + k.pressed), k.counts);
+    EXPECT_EQ(c.answer_counts(0, t0 + k.pressed), k.counts);
   }
 }
 
-TEST(TurnController, CtrlCDeniesAnOpenQuestion) {
+TEST(TurnController, OnlyTheKeysOfTheQuestionsAnswersCount) {
+  const auto t0 = TurnController::Clock::time_point{} + 100s;
   Recorder r;
   TurnController c = r.make();
   c.send("go");
-  c.question_opened("bash", "rm", {});
+  c.question_opened({"bash", "rm", {}, t0});  // yes/no: keys 1 and 2
+  EXPECT_TRUE(c.answer_counts(1, t0 + 1s));
+  EXPECT_FALSE(c.answer_counts(2, t0 + 1s));
+  c.question_opened({"Run rm", "rm", {"Allow", "Reject", "Always allow", "Never"}, t0});
+  EXPECT_TRUE(c.answer_counts(3, t0 + 1s));
+  EXPECT_FALSE(c.answer_counts(4, t0 + 1s));
+  c.answer(2);
+  EXPECT_FALSE(c.question());
+  EXPECT_EQ(r.said.back(), "answer 3 Run rm");
+}
+
+TEST(TurnController, CtrlCCancelsAnOpenQuestion) {
+  Recorder r;
+  TurnController c = r.make();
+  c.send("go");
+  c.question_opened({"bash", "rm", {}, {}});
   c.interrupt_or_quit();
   EXPECT_FALSE(c.question());
-  EXPECT_EQ(r.said, (std::vector<std::string>{"start go", "deny bash", "interrupt"}));
+  EXPECT_EQ(r.said, (std::vector<std::string>{"start go", "cancel bash", "interrupt"}));
 }
 
 }  // namespace

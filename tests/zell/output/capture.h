@@ -16,6 +16,9 @@
 
 namespace zell_test {
 
+// What the indicator writes to take its line away: cursor shown again, line cleared.
+inline const std::string ERASE = "\x1b[?25h\r\x1b[J";
+
 // Records every write, split by writer: the thread that created the recorder (the agent) or
 // any other thread (the indicator). Can be told to fail either side's writes.
 class RecordingWriter final : public zell::output::Writer {

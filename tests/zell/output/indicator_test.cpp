@@ -17,10 +17,9 @@
 namespace {
 
 using zell::output::OutputManager;
+using zell_test::ERASE;
 using zell_test::FakeClock;
 using zell_test::RecordingWriter;
-
-const std::string ERASE = "\x1b[?25h\r\x1b[J";
 
 // A host input field whose answers the test sets; records the order of the calls.
 class FakeInputField final : public zell::ports::InputField {

@@ -193,7 +193,7 @@ TEST_P(PlainLines, WriteExactBytesToATerminal) {
   EXPECT_EQ(zell_test::without_frames(cap->finish()), GetParam().expected);
 }
 
-const std::string ERASE = "\x1b[?25h\r\x1b[J";  // what stopping a running indicator writes
+using zell_test::ERASE;  // what stopping a running indicator writes
 
 INSTANTIATE_TEST_SUITE_P(
     Operations, PlainLines,

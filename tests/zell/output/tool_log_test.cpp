@@ -10,11 +10,10 @@
 namespace {
 
 using zell::output::OutputManager;
+using zell_test::ERASE;
 using zell_test::FakeClock;
 using zell_test::RecordingWriter;
 using zell_test::repeat;
-
-const std::string ERASE = "\x1b[?25h\r\x1b[J";
 
 struct NoiseCase {
   std::string name;

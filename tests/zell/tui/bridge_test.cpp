@@ -8,6 +8,7 @@
 #include <chrono>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -125,6 +126,31 @@ TEST(TUIBridge, closing_denies_the_waiting_worker_and_everything_after) {
   EXPECT_FALSE(bridge.request_approval("bash", "y"));
   bridge.on_event("content");
   EXPECT_EQ(app.posted.size(), 1u);
+}
+
+TEST(TUIBridge, a_question_with_options_answers_the_chosen_index_or_cancelled) {
+  RecordingApp app;
+  TUIBridge bridge(app);
+  const std::vector<std::string> options{"Allow once", "Reject", "Always allow"};
+  struct Case {
+    std::optional<std::size_t> answer;
+  };
+  std::size_t posted = 0;
+  for (const Case& c : {Case{2}, Case{0}, Case{std::nullopt}}) {
+    auto asked = std::async(std::launch::async,
+                            [&] { return bridge.request_choice("Run rm", "rm -rf x", options); });
+    app.wait_for(++posted);
+    EXPECT_EQ(app.at<ApprovalRequest>(posted - 1).options, options);
+    bridge.set_choice(c.answer);
+    EXPECT_EQ(asked.get(), c.answer);
+  }
+  // Closing cancels the waiting question, and every later one at once.
+  auto waiting =
+      std::async(std::launch::async, [&] { return bridge.request_choice("t", "c", options); });
+  app.wait_for(++posted);
+  bridge.close();
+  EXPECT_EQ(waiting.get(), std::nullopt);
+  EXPECT_EQ(bridge.request_choice("t", "c", options), std::nullopt);
 }
 
 TEST(TUIBridge, events_from_a_worker_arrive_in_order) {

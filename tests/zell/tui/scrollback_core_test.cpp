@@ -306,8 +306,51 @@ TEST(Scrollback, resizing_keeps_the_reader_on_the_entry_they_were_reading) {
   log.scroll_to(21);  // the text row of entry 10
   t.pilot.resize({60, 10});
   t.pilot.pause();
-  EXPECT_EQ(log.scroll_offset().y, 31);
-  EXPECT_EQ(t.texts()[31].substr(0, 9), "  entry10");
+  EXPECT_EQ(t.texts()[static_cast<std::size_t>(log.scroll_offset().y)].substr(0, 9), "  entry10");
+  EXPECT_EQ(t.pilot.lines()[0].substr(0, 10), "   entry10");
+}
+
+// A resize lays out the rows in view; the others follow as the reader scrolls to them, and
+// once every row has been seen the transcript is what a whole redraw at the width draws.
+TEST(Scrollback, rows_out_of_view_are_laid_out_as_they_are_scrolled_to) {
+  const auto fill = [](Scrollback& log) {
+    for (int i = 0; i < 60; ++i) {
+      log.append_info("entry" + std::to_string(i) + std::string(60, '.'));
+      if (i % 7 == 0) log.append_thinking("thought " + std::to_string(i) + "\nmore");
+    }
+  };
+  Transcript want({60, 10});
+  fill(want.log());
+  Transcript t({100, 10});
+  auto& log = t.log();
+  fill(log);
+  log.scroll_to(60);
+  t.pilot.resize({60, 10});
+  t.pilot.pause();
+  const auto view_fits = [&] {
+    const auto top = static_cast<std::size_t>(log.scroll_offset().y);
+    for (std::size_t y = top; y < std::min(top + 10, log.lines().size()); ++y) {
+      EXPECT_LE(log.lines()[y].cell_length(), 57) << y;
+    }
+  };
+  view_fits();
+  const auto press = [&](const char* key) {
+    log.on_key(termui::KeyEvent{key, {}});
+    t.pilot.pause();
+    view_fits();
+  };
+  press("home");
+  EXPECT_EQ(t.texts()[1].substr(0, 8), "  entry0");
+  for (int i = 0; i < 30; ++i) press("pagedown");
+  press("end");
+  EXPECT_EQ(t.texts(), want.texts());
+  EXPECT_EQ(log.thinking_headers(), want.log().thinking_headers());
+  EXPECT_EQ(log.line_count(), want.log().line_count());
+  // A header laid out late is where a click finds it.
+  const int header = log.thinking_headers().begin()->first;
+  log.scroll_to(header);
+  log._handle_thinking_click(header);
+  EXPECT_NE(t.texts()[static_cast<std::size_t>(header)].find("▼ thinking"), std::string::npos);
 }
 
 TEST(Scrollback, resizing_keeps_the_place_among_streamed_answers) {

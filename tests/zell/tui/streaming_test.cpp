@@ -122,6 +122,31 @@ TEST(Streaming, the_answer_is_recorded_as_it_streamed_even_past_a_clear) {
   EXPECT_FALSE(log.stream_open());
 }
 
+// Items that arrive while an answer streams (an agent that calls tools between its sentences)
+// show below the settled rows at once; when the answer ends it is drawn whole below them, as
+// every later redraw draws the history, and later items and redraws find their rows.
+TEST(Streaming, items_drawn_while_an_answer_streams_come_before_it_once_it_ends) {
+  const std::string answer = "part one\npart two";
+  Transcript want({80, 30});
+  want.log().append_user("go");
+  want.log().append_tool("bash", "ls");
+  want.log().append_assistant(answer);
+  want.log().append_info("after");
+  Transcript t({80, 30});
+  auto& log = t.log();
+  log.append_user("go");
+  log.stream_token("part one\npart");
+  log.append_tool("bash", "ls");
+  EXPECT_EQ(t.texts().back(), "  ● Bash(ls)");
+  log.stream_token(" two");
+  log.finish_stream(answer);
+  log.append_info("after");
+  EXPECT_EQ(t.texts(), want.texts());
+  log.replace_entry(1, entries::ToolDone{"bash", "ls", "2 files"});
+  want.log().replace_entry(1, entries::ToolDone{"bash", "ls", "2 files"});
+  EXPECT_EQ(t.texts(), want.texts());
+}
+
 TEST(Streaming, a_redraw_in_the_middle_of_a_stream_keeps_its_lines) {
   Transcript t({80, 30});
   auto& log = t.log();

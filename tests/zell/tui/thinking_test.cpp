@@ -231,23 +231,29 @@ struct Failing : styled::Renderable {
   std::function<void()> fail;
 };
 
+// A block drawn in the middle of an answer that streams: a flip draws it again with everything
+// below it, the failing entry too.
 TEST_F(ThinkingClick, an_error_inside_does_not_reach_the_caller) {
+  log().stream_token("answer ");
   log().append_thinking("t");
   const auto failing = std::make_shared<Failing>();
   failing->fail = [] { throw std::bad_alloc(); };
   EXPECT_THROW(log().append(entries::Raw{failing}), std::bad_alloc);  // recorded all the same
-  EXPECT_NO_THROW(log()._handle_thinking_click(1));
+  const int header = header_row(0);
+  EXPECT_NO_THROW(log()._handle_thinking_click(header));
   EXPECT_TRUE(expanded(0));  // flipped before the redraw failed
 }
 
 TEST_F(ThinkingClick, interrupt_and_exit_pass_through) {
+  log().stream_token("answer ");
   log().append_thinking("t");
   const auto failing = std::make_shared<Failing>();
   failing->fail = [] { throw zell::Interrupt(); };
   EXPECT_THROW(log().append(entries::Raw{failing}), zell::Interrupt);
-  EXPECT_THROW(log()._handle_thinking_click(1), zell::Interrupt);
+  const int header = header_row(0);
+  EXPECT_THROW(log()._handle_thinking_click(header), zell::Interrupt);
   failing->fail = [] { throw zell::ExitRequest(); };
-  EXPECT_THROW(log()._handle_thinking_click(1), zell::ExitRequest);
+  EXPECT_THROW(log()._handle_thinking_click(header_row(0)), zell::ExitRequest);
 }
 
 }  // namespace

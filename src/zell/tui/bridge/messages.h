@@ -4,6 +4,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "termui/message.h"
 #include "zell/payload.h"
@@ -22,14 +23,17 @@ class AgentEvent : public termui::Message {
   std::shared_ptr<Payload> payload;
 };
 
-// The agent asks the user to approve a destructive command; the worker waits for the answer.
+// The agent asks the user to approve a command (or a change); the worker waits for the answer.
+// Without options the answers are "allow" (choice 0) and "deny" (choice 1); with them, the
+// answer is the index of one of them. Either way the question may also be cancelled.
 class ApprovalRequest : public termui::Message {
  public:
-  ApprovalRequest(std::string tool_name, std::string command)
-      : tool_name(std::move(tool_name)), command(std::move(command)) {}
+  ApprovalRequest(std::string tool_name, std::string command, std::vector<std::string> options = {})
+      : tool_name(std::move(tool_name)), command(std::move(command)), options(std::move(options)) {}
 
   std::string tool_name;
   std::string command;
+  std::vector<std::string> options;  // what each answer is called, in the order of their numbers
 };
 
 }  // namespace zell::tui

@@ -15,12 +15,14 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "zell/ports/host_app.h"
-#include "zell/payload.h"
 #include "zell/manual_reset_event.h"
+#include "zell/payload.h"
+#include "zell/ports/host_app.h"
 
 namespace zell::tui {
 
@@ -43,9 +45,15 @@ class TUIBridge {
   // Errors while posting reach the caller. Returns false at once once the bridge is closed,
   // and a waiting worker is released with false when it closes.
   bool request_approval(std::string_view tool_name, std::string_view command);
+  // The same with the agent's own options: the index of the chosen one, or nullopt when the
+  // question was cancelled (or the bridge closed).
+  std::optional<std::size_t> request_choice(std::string_view tool_name, std::string_view command,
+                                            std::vector<std::string> options);
 
-  // UI thread: the user's answer to the pending request.
-  void set_approval(bool approved);
+  // UI thread: the user's answer to the pending request (choice 0 allows a yes/no question,
+  // any other denies it; nullopt cancels).
+  void set_choice(std::optional<std::size_t> choice);
+  void set_approval(bool approved) { set_choice(approved ? 0 : 1); }
 
   // The application is ending: a waiting worker is denied, later requests are denied at once,
   // later events are dropped. Once it returns, nothing more is posted.
@@ -55,8 +63,9 @@ class TUIBridge {
   ports::HostApp& tui_app;
 
  private:
+  static constexpr long long kCancelled = -1;
   ManualResetEvent _approval_event;
-  std::atomic<bool> _approval_result{false};
+  std::atomic<long long> _approval_result{kCancelled};
   // Held while posting, so that close() never returns while a post is under way.
   std::mutex post_mutex_;
   std::atomic<bool> closed_{false};

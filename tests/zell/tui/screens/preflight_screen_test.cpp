@@ -67,8 +67,39 @@ class FakeGateway : public ports::RuntimeGateway {
   const GatewayScript& script_;
 };
 
+// An agent check the test answers when it likes.
+struct AgentScript {
+  int started = 0;
+  std::optional<ports::AgentHealth> answer;  // what every check says once set
+};
+
+class FakeCheck : public ports::AgentCheck {
+ public:
+  explicit FakeCheck(const AgentScript& script) : script_(script) {}
+  [[nodiscard]] std::string name() const override { return "coder"; }
+  std::optional<ports::AgentHealth> result() override { return script_.answer; }
+
+ private:
+  const AgentScript& script_;
+};
+
 class PickerApp : public ports::TuiHostApp {
  public:
+  std::optional<AgentScript> agent;  // set: the chat talks to an agent of the host's own
+  std::unique_ptr<ports::AgentCheck> check_agent() override {
+    if (!agent) return nullptr;
+    ++agent->started;
+    return std::make_unique<FakeCheck>(*agent);
+  }
+  // Moves the clock on past the screen's next look at the agent's check.
+  void tick(termui::Pilot& pilot) {
+    clock_ += std::chrono::milliseconds(100);
+    pilot.pause();
+  }
+  PickerApp() {
+    set_clock([this] { return clock_; });
+  }
+
   ports::ZellConfig config;
   FakeStore store;
   GatewayScript gateway;
@@ -99,6 +130,7 @@ class PickerApp : public ports::TuiHostApp {
   }
 
  private:
+  Clock::time_point clock_ = Clock::now();
   ports::RuntimeGatewayFactory factory_ =
       [this](const ports::RuntimeConfig& runtime) -> std::unique_ptr<ports::RuntimeGateway> {
     gateway_modes.push_back(runtime.laptop_26b_runtime_mode);
@@ -286,6 +318,72 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"everything_fails", "disk full", check_fails("refused"), false,
                 "Could not save settings\n\ndisk full\n\nHealth check failed\n\nrefused" + HINT}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- an agent of the host's own ----
+
+TEST(PreflightAgent, is_checked_at_once_and_a_mode_key_opens_the_chat_when_it_is_ready) {
+  for (const bool key_first : {true, false}) {
+    SCOPED_TRACE(key_first ? "key while starting" : "key once ready");
+    PickerApp app;
+    app.agent.emplace();
+    termui::Pilot pilot(app, {80, 30});
+    EXPECT_EQ(app.agent->started, 1);
+    EXPECT_NE(app.box().find("coder is starting…"), std::string::npos) << app.box();
+    EXPECT_NE(app.box().find("Press 1 or 2 to open the chat."), std::string::npos);
+    EXPECT_NE(app.box().find("the agent keeps its own"), std::string::npos);
+    if (key_first) {
+      pilot.press("2");
+      EXPECT_NE(app.box().find("The chat opens once the agent is ready."), std::string::npos);
+      app.tick(pilot);
+      EXPECT_FALSE(app.on_chat());
+    }
+    app.agent->answer = ports::AgentHealth{true, "coder-cli 1.4", ""};
+    app.tick(pilot);
+    EXPECT_EQ(app.on_chat(), key_first);
+    if (!key_first) {
+      EXPECT_NE(app.box().find("coder-cli 1.4 is ready."), std::string::npos) << app.box();
+      pilot.press("2");
+      EXPECT_TRUE(app.on_chat());
+    }
+    EXPECT_EQ(app.config.runtime.laptop_26b_runtime_mode, "turbo-think");
+    EXPECT_TRUE(app.gateway_modes.empty());  // the model server is not asked
+    EXPECT_EQ(app.agent->started, 1);
+  }
+}
+
+TEST(PreflightAgent, a_failure_shows_why_and_its_last_lines_and_a_key_tries_again) {
+  PickerApp app;
+  app.agent.emplace();
+  std::string error = "the agent exited (exit status 3); the last lines of its standard error:";
+  for (int i = 0; i < 10; ++i) error += "\n  line " + std::to_string(i);
+  error += "\n  \x1b]0;title\x07[bold]x[/]";
+  app.agent->answer = ports::AgentHealth{false, "", error};
+  termui::Pilot pilot(app, {100, 40});
+  app.tick(pilot);
+  const std::string box = app.box();
+  EXPECT_EQ(box.rfind("The agent did not start\n\n…\n", 0), 0u) << box;
+  // The last lines, the newest whole, what they hold shown rather than obeyed.
+  EXPECT_EQ(box.find("line 2"), std::string::npos) << box;
+  EXPECT_NE(box.find("line 3\n"), std::string::npos) << box;
+  EXPECT_NE(box.find("␛]0;title␇[bold]x[/]\n\nPress 1 or 2 to try again."), std::string::npos)
+      << box;
+  pilot.press("1");
+  EXPECT_EQ(app.agent->started, 2);
+  app.tick(pilot);
+  EXPECT_FALSE(app.on_chat());  // failed again
+  app.agent->answer = ports::AgentHealth{true, "coder", ""};
+  pilot.press("1");
+  app.tick(pilot);
+  EXPECT_TRUE(app.on_chat());
+}
+
+TEST(PreflightAgent, q_quits_while_the_agent_starts) {
+  PickerApp app;
+  app.agent.emplace();
+  termui::Pilot pilot(app, {80, 30});
+  pilot.press("q");
+  EXPECT_TRUE(app.exiting());
+}
 
 TEST(PreflightQuit, q_ends_the_application_while_choosing) {
   PickerApp app;

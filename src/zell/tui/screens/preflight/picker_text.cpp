@@ -54,4 +54,43 @@ styled::Text problem_text(const std::vector<PickerProblem>& problems, bool serve
   return text;
 }
 
+styled::Text agent_text(const AgentState& state) {
+  static const styled::Style HEADLINE = styled::Style::parse("bold red");
+  static const styled::Style BOLD = styled::Style::parse("bold");
+  static const styled::Style DIM = styled::Style::parse("dim");
+  using Phase = AgentState::Phase;
+  styled::Text text;
+  if (state.phase == Phase::failed) {
+    text.append("The agent did not start", HEADLINE);
+    text.append("\n");
+    std::vector<std::string_view> lines;
+    for (std::size_t pos = 0; pos <= state.error.size();) {
+      const std::size_t end = std::min(state.error.find('\n', pos), state.error.size());
+      lines.push_back(state.error.substr(pos, end - pos));
+      pos = end + 1;
+    }
+    const std::size_t first =
+        lines.size() > AGENT_ERROR_LINES ? lines.size() - AGENT_ERROR_LINES : 0;
+    if (first > 0) text.append("\n…", DIM);
+    for (std::size_t i = first; i < lines.size(); ++i) {
+      text.append("\n");
+      text.append(one_line_reason(lines[i]), DIM);
+    }
+    text.append("\n\nPress 1 or 2 to try again.", DIM);
+    return text;
+  }
+  text.append(one_line_reason(state.name), BOLD);
+  text.append(state.phase == Phase::ready ? " is ready." : " is starting…");
+  text.append("\n\n");
+  text.append(styled::Text::from_markup(
+      "Select a mode:\n\n  [bold]1.[/] Fast — quick answers\n  [bold]2.[/] Reasoning — deep "
+      "thinking"));
+  text.append("\n\n");
+  text.append(
+      state.opening ? "The chat opens once the agent is ready." : "Press 1 or 2 to open the chat.",
+      DIM);
+  text.append("\nThe mode is the built-in model runtime's; the agent keeps its own.", DIM);
+  return text;
+}
+
 }  // namespace zell::tui::screens

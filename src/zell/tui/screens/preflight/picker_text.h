@@ -40,4 +40,19 @@ struct PickerProblem {
 [[nodiscard]] styled::Text problem_text(const std::vector<PickerProblem>& problems,
                                         bool server_starting);
 
+// The box while the host's agent is checked: how the agent is doing (starting, ready, or why it
+// did not start, with the last lines of its error output), then the mode menu with what the
+// modes mean beside an agent. `opening` says the chat opens once the agent is ready. Whatever
+// the agent said is inserted as text, one visible line each, never read as markup.
+struct AgentState {
+  std::string_view name;  // what it is called: its name and version once it answered
+  enum class Phase { starting, ready, failed } phase = Phase::starting;
+  std::string_view error;  // when failed
+  bool opening = false;
+};
+[[nodiscard]] styled::Text agent_text(const AgentState& state);
+
+// Lines of an agent's error the box shows, the last ones kept.
+inline constexpr std::size_t AGENT_ERROR_LINES = 8;
+
 }  // namespace zell::tui::screens

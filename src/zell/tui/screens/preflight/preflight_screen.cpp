@@ -31,8 +31,51 @@ std::vector<std::unique_ptr<termui::Widget>> PreflightScreen::compose() {
   return widgets;
 }
 
+PreflightScreen::~PreflightScreen() {
+  poll_.stop();
+}
+
 void PreflightScreen::on_mount() {
   _update_header();
+  _check_agent();
+}
+
+void PreflightScreen::_check_agent() {
+  check_ = ports::host_of(app()).check_agent();
+  if (!check_) return;
+  has_agent_ = true;
+  agent_.reset();
+  agent_name_ = check_->name();
+  poll_.stop();
+  poll_ = app().set_interval(AGENT_POLL_SECONDS, [this] { _poll_agent(); });
+  _show_agent();
+}
+
+void PreflightScreen::_poll_agent() {
+  if (!check_) return;
+  std::optional<ports::AgentHealth> health = check_->result();
+  if (!health) return;
+  poll_.stop();
+  check_.reset();
+  agent_ = std::move(health);
+  if (agent_->ready) agent_name_ = agent_->agent;
+  if (agent_->ready && open_when_ready_) {
+    ports::host_of(app()).switch_screen("chat");  // this screen may be gone from here on
+    return;
+  }
+  open_when_ready_ = false;
+  _show_agent();
+}
+
+void PreflightScreen::_show_agent() {
+  AgentState state;
+  state.name = agent_name_;
+  state.opening = open_when_ready_;
+  if (agent_) {
+    state.phase = agent_->ready ? AgentState::Phase::ready : AgentState::Phase::failed;
+    state.error = agent_->error;
+  }
+  query_one<termui::Static>("#picker-box").update(agent_text(state));
 }
 
 void PreflightScreen::on_resize() {
@@ -71,6 +114,21 @@ void PreflightScreen::_select_mode(std::string_view mode) {
   } catch (const std::exception& e) {
     save_error = e.what();
     problems.push_back({"Could not save settings", save_error});
+  }
+
+  if (has_agent_) {
+    // The agent, not the model server, answers in the chat.
+    open_when_ready_ = true;
+    if (agent_ && agent_->ready) {
+      host.switch_screen("chat");  // this screen may be gone from here on
+      return;
+    }
+    if (!check_) {
+      _check_agent();  // the last one failed: again
+    } else {
+      _show_agent();
+    }
+    return;
   }
 
   ports::Health health;

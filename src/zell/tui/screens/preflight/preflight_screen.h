@@ -4,15 +4,24 @@
 // gateway whether the model server is ready, and either switches to the host's "chat" screen
 // or reports in the box why not, leaving the keys active for another try. "q" quits.
 //
-// The screen keeps no state of its own: the mode lives in the host's configuration, the rest
-// in its two text widgets. It reaches the host through zell::ports::host_of(app()).
+// When the host's chat talks to an agent of its own, the screen checks that agent instead of
+// the model server: the check starts as the screen opens and runs in the background, the box
+// says how it goes (the agent's name and version once it answers, or why it did not start),
+// and a mode key opens the chat once the agent is ready (after a failure, it tries again).
+//
+// The mode lives in the host's configuration, the rest in its two text widgets and the agent's
+// check. It reaches the host through zell::ports::host_of(app()).
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "termui/binding.h"
 #include "termui/screen.h"
+#include "termui/timers.h"
+#include "zell/ports/agent_check.h"
 
 namespace zell::tui::screens {
 
@@ -31,7 +40,11 @@ class PreflightScreen : public termui::Screen {
       "center middle;\n    }\n    #picker-box {\n        width: 52;\n        height: auto;\n      "
       "  padding: 1 2;\n        border: round #5f87ff;\n    }\n    ";
 
+  // How often a running check of the agent is asked whether it has finished.
+  static constexpr double AGENT_POLL_SECONDS = 0.05;
+
   PreflightScreen();
+  ~PreflightScreen() override;
 
   [[nodiscard]] std::vector<std::string_view> css_sources() const override {
     return {DEFAULT_CSS, Screen::DEFAULT_CSS};
@@ -50,6 +63,18 @@ class PreflightScreen : public termui::Screen {
   void _update_header();
   void _save();
   void _select_mode(std::string_view mode);
+
+  // ---- the host's agent ----
+  void _check_agent();
+  void _poll_agent();
+  void _show_agent();
+
+  bool has_agent_ = false;
+  std::unique_ptr<ports::AgentCheck> check_;  // while one runs
+  std::optional<ports::AgentHealth> agent_;   // how the last check went
+  std::string agent_name_;
+  bool open_when_ready_ = false;
+  termui::Timer poll_;
 };
 
 }  // namespace zell::tui::screens

@@ -1,5 +1,6 @@
 // The approval prompt: the command on one line cut to the terminal width, the whole command
-// below it whenever that line cannot show all of it, and the two answer keys.
+// below it whenever that line cannot show all of it, and the answer keys: the two of a yes/no
+// question, or one row for each answer the agent offers.
 
 #include <algorithm>
 #include <string>
@@ -63,11 +64,13 @@ std::string expand_tabs(std::string_view line) {
 
 }  // namespace
 
-void Scrollback::append_approval(std::string_view tool_name, std::string_view command) {
-  append(entries::Approval{std::string(tool_name), std::string(command)});
+void Scrollback::append_approval(std::string_view tool_name, std::string_view command,
+                                 const std::vector<std::string>& options) {
+  append(entries::Approval{std::string(tool_name), std::string(command), options});
 }
 
-void Scrollback::_render_approval(std::string_view tool_name, std::string_view command) {
+void Scrollback::_render_approval(std::string_view tool_name, std::string_view command,
+                                  std::span<const std::string> options) {
   write_blank();
 
   const std::optional<int> terminal = app_width();
@@ -90,9 +93,21 @@ void Scrollback::_render_approval(std::string_view tool_name, std::string_view c
   if (cut || command.find('\n') != std::string_view::npos || unicode::widths_disagree(command))
     write_whole_command(command);
 
-  styled::Text hint;
   const styled::Style& dim = item_style("dim");
   const styled::Style& key = item_style("bold white");
+  if (!options.empty()) {
+    // The agent's own answers, one row each, by the number that chooses it.
+    for (std::size_t i = 0; i < options.size(); ++i) {
+      styled::Text row;
+      row.append("  Press ", dim);
+      row.append(std::to_string(i + 1), key);
+      row.append(" to ", dim);
+      row.append(unicode::visible_command(options[i]), dim);
+      write_line(row);
+    }
+    return;
+  }
+  styled::Text hint;
   hint.append("  Press ", dim);
   hint.append("1", key);
   hint.append(" to allow, ", dim);

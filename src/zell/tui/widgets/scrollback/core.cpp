@@ -125,6 +125,7 @@ void Scrollback::draw_entry(std::size_t i) {
   const std::size_t first_row = lines().size();
   entry.first_row = first_row;
   entry.first_line = _line_counter;
+  entry.layout = layout_;
   drawn_width_ = widget_width;
   drawn_widths_ = unicode::width_mode();
 
@@ -167,14 +168,14 @@ void Scrollback::replace_entry(std::size_t index, EntryRecord record) {
   if (index >= _history.size()) return;
   _history[index].record = std::move(record);
   _history[index].drawn = {};
-  redraw_from(index);
+  redraw_entry(index);
 }
 
 void Scrollback::redraw_from(std::size_t i) {
   // The rows go from the entry's first one, or from the open stream's when the entry was drawn
   // in the middle of it: the stream's lines are written again below the entries.
-  std::size_t row = _history[i].first_row;
-  int line = _history[i].first_line;
+  std::size_t row = i < _history.size() ? _history[i].first_row : lines().size();
+  int line = i < _history.size() ? _history[i].first_line : _line_counter;
   if (_stream_started && stream_first_row_ < row) {
     row = stream_first_row_;
     line = stream_first_counter_;
@@ -184,17 +185,22 @@ void Scrollback::redraw_from(std::size_t i) {
     return;
   }
   while (i > 0 && _history[i - 1].first_row >= row) --i;
+  const bool at_end = scroll_offset().y >= max_scroll_y();
+  const int saved_scroll = scroll_offset().y;
+  redraw_tail(i, row, line);
+  if (at_end) {
+    scroll_end(false);
+  } else {
+    scroll_to(saved_scroll, false);
+  }
+}
 
+void Scrollback::redraw_tail(std::size_t i, std::size_t row, int line) {
   struct Restore {
     Scrollback& self;
-    std::optional<int> saved_scroll;
-    ~Restore() {
-      self._rerendering = false;
-      if (saved_scroll) self.scroll_to(*saved_scroll, false);
-    }
+    ~Restore() { self._rerendering = false; }
   };
-  const bool at_end = scroll_offset().y >= max_scroll_y();
-  Restore restore{*this, at_end ? std::nullopt : std::optional<int>(scroll_offset().y)};
+  Restore restore{*this};
   _rerendering = true;
   open_.provisional_shown = false;  // cut off with the rest
   truncate(row);
@@ -203,6 +209,26 @@ void Scrollback::redraw_from(std::size_t i) {
                            _thinking_line_map.end());
   for (; i < _history.size(); ++i) draw_entry(i);
   redraw_stream();
+}
+
+void Scrollback::redraw_entry(std::size_t i) {
+  // Entries drawn in the middle of an open stream share its rows: the tail is drawn again.
+  if (_stream_started && _history[i].first_row >= stream_first_row_) {
+    redraw_from(i);
+    return;
+  }
+  if (_history[i].first_row > lines().size()) {
+    _rerender();
+    return;
+  }
+  const bool at_end = scroll_offset().y >= max_scroll_y();
+  const int saved_scroll = scroll_offset().y;
+  relayout_range(i, i + 1);
+  if (at_end) {
+    scroll_end(false);
+  } else {
+    scroll_to(saved_scroll, false);
+  }
 }
 
 void Scrollback::clear() {
@@ -214,6 +240,7 @@ void Scrollback::clear() {
   reset_open_line();
   finished_answer_.reset();
   if (!_rerendering) {
+    stream_first_entry_ = 0;
     _history.clear();
     _thinking_line_map.clear();
   }
@@ -239,40 +266,6 @@ void Scrollback::_rerender() {
   for (std::size_t i = 0; i < _history.size(); ++i) draw_entry(i);
   // An open stream is not in the history yet: its lines are filled again below it.
   redraw_stream();
-}
-
-void Scrollback::on_resize() {
-  RichLog::on_resize();
-  // The terminal may answer how it measures text after rows were drawn: they are drawn again.
-  const bool widths_changed = drawn_widths_ != unicode::width_mode();
-  if (size().width > 0 && (size().width != drawn_width_ || widths_changed) && !lines().empty()) {
-    rerender_for_resize();
-  }
-  drawn_width_ = size().width;
-  drawn_widths_ = unicode::width_mode();
-}
-
-void Scrollback::rerender_for_resize() {
-  // The reader's place: the entry at the top of the view and the row within it.
-  const bool at_end = scroll_offset().y >= max_scroll_y();
-  const int top = scroll_offset().y;
-  const auto it =
-      std::upper_bound(_history.begin(), _history.end(), static_cast<std::size_t>(top),
-                       [](std::size_t row, const HistoryEntry& e) { return row < e.first_row; });
-  const std::size_t top_entry = it == _history.begin() ? 0 : (it - _history.begin() - 1);
-  const int within = _history.empty() ? 0 : top - static_cast<int>(_history[top_entry].first_row);
-
-  _rerender();
-  if (at_end) {
-    scroll_end(false);
-  } else if (_history.empty()) {
-    scroll_to(top, false);
-  } else {
-    const std::size_t next =
-        top_entry + 1 < _history.size() ? _history[top_entry + 1].first_row : lines().size();
-    const auto first = static_cast<int>(_history[top_entry].first_row);
-    scroll_to(std::min(first + within, std::max(first, static_cast<int>(next) - 1)), false);
-  }
 }
 
 }  // namespace zell::tui::widgets

@@ -77,6 +77,7 @@ struct Approval {
   static constexpr std::string_view kind = "approval";
   std::string tool_name;
   std::string command;
+  std::vector<std::string> options;  // the answers offered, numbered from 1; none: yes/no
 };
 // The line that closes a turn, built once from its numbers.
 struct TurnSummary {
@@ -118,6 +119,9 @@ struct HistoryEntry {
   // Where the entry begins on display: its first row, and the line counter there.
   std::size_t first_row = 0;
   int first_line = 0;
+  // The layout its rows were drawn at (the transcript counts its layouts: a new width is a new
+  // one); rows of an older layout wait to be laid out again until they come into view.
+  int layout = 0;
 
   [[nodiscard]] std::string_view kind() const { return kind_of(record); }
   // The record when it is of kind R, else null.

@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -73,7 +74,11 @@ class Scrollback : public termui::RichLog {
   }
 
   void on_mount() override;
+  // A new width lays out the rows in view (and a page either side) at once; the rest follow
+  // as they are scrolled to.
   void on_resize() override;
+  bool on_key(const termui::KeyEvent& key) override;
+  bool on_mouse_scroll(termui::MouseEvent& event) override;
 
   // ---- what the host calls ----
   void append_user(std::string_view text);
@@ -85,7 +90,10 @@ class Scrollback : public termui::RichLog {
   void append_tool(std::string_view name, std::string_view args);
   void append_tool_done(std::string_view name, std::string_view args, std::string_view summary);
   void append_tool_result(std::string_view result, bool error = false);
-  void append_approval(std::string_view tool_name, std::string_view command);
+  // Without options, a yes/no question (1 allows, 2 denies); with them, option i is chosen by
+  // the number i + 1.
+  void append_approval(std::string_view tool_name, std::string_view command,
+                       const std::vector<std::string>& options = {});
   // Builds the summary line from the turn's numbers and records it as text. `tokens_in` is
   // accepted but not shown.
   void append_turn_summary(double elapsed, const std::vector<std::string>& tools,
@@ -187,7 +195,9 @@ class Scrollback : public termui::RichLog {
   void render_record(const entries::Tool& r) { _render_tool(r.name, r.args); }
   void render_record(const entries::ToolDone& r) { _render_tool_done(r.name, r.args, r.summary); }
   void render_record(const entries::ToolResult& r) { _render_tool_result(r.result, r.error); }
-  void render_record(const entries::Approval& r) { _render_approval(r.tool_name, r.command); }
+  void render_record(const entries::Approval& r) {
+    _render_approval(r.tool_name, r.command, r.options);
+  }
   void render_record(const entries::TurnSummary& r) { _render_turn_summary(r.text); }
   void render_record(const entries::Raw& r);
 
@@ -202,7 +212,8 @@ class Scrollback : public termui::RichLog {
   void _render_tool_done(std::string_view name, std::string_view args, std::string_view summary);
   void _render_tool_result(std::string_view result, bool error);
   void _render_diff(std::string_view diff_text);
-  void _render_approval(std::string_view tool_name, std::string_view command);
+  void _render_approval(std::string_view tool_name, std::string_view command,
+                        std::span<const std::string> options);
   void _render_turn_summary(std::string_view summary_text);
   void _write_wrapped(std::string_view line);
   [[nodiscard]] int _stream_avail_width() const;
@@ -228,11 +239,35 @@ class Scrollback : public termui::RichLog {
   void draw_entry(std::size_t i);
   // Draws entry i and everything after it again in place (an open stream below them), keeping
   // the reader's view; a whole redraw when the rows on display no longer match the entries.
+  // i may be the history's size: the open stream alone.
   void redraw_from(std::size_t i);
+  // The same without minding the view: from display row `row` and line count `line` on.
+  void redraw_tail(std::size_t i, std::size_t row, int line);
+  // Draws entry i again in its place, keeping the reader's view.
+  void redraw_entry(std::size_t i);
+
+  // ---- layout (layout.cpp) ----
+  // Where the reader is: at the end, or on a row of an entry.
+  struct ViewAnchor {
+    bool at_end = true;
+    std::size_t entry = 0;
+    int within = 0;
+  };
+  [[nodiscard]] ViewAnchor view_anchor() const;
+  void restore_anchor(const ViewAnchor& anchor);
+  // The entry whose rows hold display row `row` (the last one starting at or before it).
+  [[nodiscard]] std::size_t entry_at_row(std::size_t row) const;
+  // The row after entry i's rows.
+  [[nodiscard]] std::size_t entry_end_row(std::size_t i) const;
+  [[nodiscard]] bool laid_out(std::size_t i) const { return _history[i].layout == layout_; }
+  // Starts a new layout: the open stream is drawn again, the rows around the view laid out.
+  void lay_out_again();
+  // Lays out the entries of an older layout within a page of the view, keeping `anchor`.
+  void lay_out_view(const ViewAnchor& anchor);
+  // Draws entries [k, m) again at the current layout in place of their rows.
+  void relayout_range(std::size_t k, std::size_t m);
   // Flips a thinking block and draws it again.
   void toggle_thinking(std::size_t i);
-  // Redraws everything at the current width, keeping the reader's place and an open stream.
-  void rerender_for_resize();
   // Ends the open stream and records `full_text` as the answer unless it is blank.
   void end_stream(std::string full_text);
   // Writes the open stream's lines again, below a redrawn history.
@@ -249,9 +284,10 @@ class Scrollback : public termui::RichLog {
   // The approval's command in full, folded at the width, every character kept and visible.
   void write_whole_command(std::string_view command);
 
-  std::size_t drawing_ = 0;           // index of the entry being drawn
-  std::size_t stream_first_row_ = 0;  // where the open stream's lines begin
-  int stream_first_counter_ = 0;      // the line counter there
+  std::size_t drawing_ = 0;             // index of the entry being drawn
+  std::size_t stream_first_row_ = 0;    // where the open stream's lines begin
+  int stream_first_counter_ = 0;        // the line counter there
+  std::size_t stream_first_entry_ = 0;  // the history's size when it began
   // The entry the last finish_stream recorded, drawn as streamed until it is rendered whole.
   std::optional<std::size_t> finished_answer_;
   // The open stream's completed lines as they came, each ending in "\n": with `_stream_text`
@@ -273,7 +309,8 @@ class Scrollback : public termui::RichLog {
     std::size_t shown_size = 0;       // bytes of the line when it was last shown
   };
   OpenLine open_;
-  int drawn_width_ = -1;                                     // widget width of the current drawing
+  int layout_ = 0;        // the current layout (see HistoryEntry::layout)
+  int drawn_width_ = -1;  // widget width of the current drawing
   unicode::WidthMode drawn_widths_ = unicode::width_mode();  // and how it measured text
 };
 

@@ -118,6 +118,7 @@ void Scrollback::stream_token(std::string_view token) {
   if (!_stream_started) {
     stream_first_row_ = lines().size();
     stream_first_counter_ = _line_counter;
+    stream_first_entry_ = _history.size();
     write_blank();
     _stream_started = true;
     stream_blank_shown_ = true;
@@ -243,6 +244,7 @@ std::string_view Scrollback::finish_streamed_answer() {
 
 void Scrollback::end_stream(std::string full_text) {
   // The entry starts where its streamed lines do, or here when nothing was streamed.
+  const bool was_streaming = _stream_started;
   const std::size_t first_row = _stream_started ? stream_first_row_ : lines().size();
   const int first_counter = _stream_started ? stream_first_counter_ : _line_counter;
   end_open_line(_stream_text, false);
@@ -255,11 +257,21 @@ void Scrollback::end_stream(std::string full_text) {
   finished_answer_.reset();
   if (!unicode::is_blank(full_text)) {
     // Its rows are the streamed ones, not what its renderer draws: nothing is kept to copy.
-    _history.push_back({entries::Assistant{std::move(full_text)},
-                        {},
-                        std::min(first_row, lines().size()),
-                        first_counter});
+    const std::size_t row = std::min(first_row, lines().size());
+    _history.push_back({entries::Assistant{std::move(full_text)}, {}, row, first_counter, layout_});
     finished_answer_ = _history.size() - 1;
+    // Items drawn while it streamed sit among its rows: the answer is drawn whole below them,
+    // as the history has them, so that every entry's rows follow the one before.
+    if (was_streaming && stream_first_entry_ + 1 < _history.size()) {
+      const bool at_end = scroll_offset().y >= max_scroll_y();
+      const int saved_scroll = scroll_offset().y;
+      redraw_tail(stream_first_entry_, row, first_counter);
+      if (at_end) {
+        scroll_end(false);
+      } else {
+        scroll_to(saved_scroll, false);
+      }
+    }
   }
 }
 
@@ -268,7 +280,7 @@ void Scrollback::render_finished_answer() {
     _rerender();
     return;
   }
-  redraw_from(*std::exchange(finished_answer_, std::nullopt));
+  redraw_entry(*std::exchange(finished_answer_, std::nullopt));
 }
 
 void Scrollback::redraw_stream() {

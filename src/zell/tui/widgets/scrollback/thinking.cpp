@@ -31,7 +31,7 @@ void Scrollback::toggle_thinking(std::size_t i) {
   if (thinking == nullptr) return;
   thinking->expanded = !thinking->expanded;
   _history[i].drawn = {};
-  redraw_from(i);
+  redraw_entry(i);
 }
 
 void Scrollback::_render_thinking(std::string_view text, bool expanded) {

@@ -1,0 +1,213 @@
+// The full screen driven by the project's scripted ACP agent (a real child process): its
+// permission questions answered by the number of one of its options or cancelled by Ctrl+C,
+// a cancelled turn, and the user lines and unreadable messages it sends, as drawn on screen.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/temp_folder.h"
+#include "host/tui/chat_input.h"
+#include "host/tui/chat_screen.h"
+#include "host/tui/status_line.h"
+#include "host/tui/vellumine_tui.h"
+#include "termui/pilot.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class NoStore : public zell::ports::ConfigStore {
+ public:
+  void save_config(const zell::ports::ZellConfig&) override {}
+};
+
+class Ready : public zell::ports::RuntimeGateway {
+ public:
+  zell::ports::Health healthcheck() override { return {true, "ready"}; }
+};
+
+std::string trimmed(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s.substr(std::min(s.find_first_not_of(' '), s.size()));
+}
+
+// The chat screen at once, with the scripted agent answering every prompt.
+class AcpChat {
+ public:
+  explicit AcpChat(bool preflight = false, std::vector<std::string> args = {})
+      : app_(
+            config_, store_, [](const auto&) { return std::make_unique<Ready>(); },
+            options(folder_.path().string(), preflight, std::move(args))),
+        pilot(app_, {110, 40}) {
+    app_.set_clock([this] { return now_; });
+  }
+
+  host::tui::ChatScreen& screen() { return *app_.chat(); }
+  bool on_chat() { return app_.chat() != nullptr; }
+  void send(const std::string& prompt) { screen().submit(prompt); }
+  // Moves the application's clock on (answer keys count only after a moment).
+  void later(double seconds) {
+    now_ += std::chrono::duration_cast<termui::App::Clock::duration>(
+        std::chrono::duration<double>(seconds));
+  }
+
+  // Lets the agent run and the UI thread take its messages until `done` holds (10 s at most:
+  // a deadline for a hung agent, not a measure of speed).
+  bool settle(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    for (;;) {
+      pilot.pause();
+      if (done()) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+  bool shown(const std::string& text) {
+    return settle([&] { return pilot.text().find(text) != std::string::npos; });
+  }
+  // The same, with the clock moving on so that the start-up screen looks at its check.
+  bool starts_and_shows(const std::string& text) {
+    return settle([&] {
+      later(0.1);
+      return pilot.text().find(text) != std::string::npos;
+    });
+  }
+  bool idle() {
+    return settle([&] { return !screen().busy(); });
+  }
+  std::vector<std::string> rows() {
+    std::vector<std::string> out;
+    for (const std::string& row : pilot.lines()) out.push_back(trimmed(row));
+    return out;
+  }
+
+ private:
+  static host::tui::TuiOptions options(const std::string& folder, bool preflight,
+                                       std::vector<std::string> args) {
+    host::tui::TuiOptions o;
+    o.preflight = preflight;
+    host::acp::AcpOptions acp;
+    acp.command = {FAKE_ACP_AGENT};
+    acp.command.insert(acp.command.end(), args.begin(), args.end());
+    acp.cwd = folder;
+    acp.exit_grace = 200ms;
+    acp.cancel_grace = 10s;
+    o.acp = acp;
+    return o;
+  }
+
+  host_test::TempFolder folder_;
+  termui::App::Clock::time_point now_ = termui::App::Clock::now();
+  zell::ports::ZellConfig config_;
+  NoStore store_;
+  host::tui::VellumineTUI app_;
+
+ public:
+  termui::Pilot pilot;
+};
+
+TEST(AcpScreen, ThePermissionQuestionShowsTheAgentsOptionsAndANumberChoosesOne) {
+  struct Case {
+    std::string key;
+    std::string label;   // the option's name, said in the transcript once chosen
+    std::string option;  // the id the agent receives
+  };
+  for (const Case& c : {Case{"1", "Allow", "yes"}, Case{"2", "Reject", "no"},
+                        Case{"3", "Always allow", "always"}, Case{"4", "Never", "never"}}) {
+    SCOPED_TRACE(c.key);
+    AcpChat chat;
+    chat.send("perm");
+    ASSERT_TRUE(chat.settle([&] { return chat.screen().approval_open(); }));
+    ASSERT_TRUE(chat.shown("Allow Run rm?"));
+    // The command whole, its escape shown rather than obeyed; allow once and reject once
+    // first, the "always" options next.
+    EXPECT_NE(chat.pilot.text().find("rm -rf build␛]0;owned␇"), std::string::npos);
+    const std::vector<std::string> rows = chat.rows();
+    const auto first = std::find(rows.begin(), rows.end(), "Press 1 to Allow");
+    ASSERT_NE(first, rows.end()) << chat.pilot.text();
+    EXPECT_EQ(std::vector<std::string>(first, first + 4),
+              (std::vector<std::string>{"Press 1 to Allow", "Press 2 to Reject",
+                                        "Press 3 to Always allow", "Press 4 to Never"}));
+    EXPECT_NE(chat.screen().status().text().find("1–4 to choose"), std::string::npos);
+
+    chat.later(1.0);
+    chat.pilot.press("5");  // no such answer: typed like any other key
+    EXPECT_TRUE(chat.screen().approval_open());
+    EXPECT_EQ(chat.screen().input().value(), "5");
+    chat.later(1.0);
+    chat.pilot.press(c.key);
+    EXPECT_FALSE(chat.screen().approval_open());
+    EXPECT_TRUE(chat.shown(c.label + ": Run rm"));
+    EXPECT_TRUE(chat.shown("permission: selected " + c.option));
+    EXPECT_TRUE(chat.idle());
+  }
+}
+
+TEST(AcpScreen, CtrlCCancelsTheQuestionAndTheTurn) {
+  AcpChat chat;
+  chat.send("perm");
+  ASSERT_TRUE(chat.settle([&] { return chat.screen().approval_open(); }));
+  chat.pilot.press("ctrl+c");
+  EXPECT_FALSE(chat.screen().approval_open());
+  EXPECT_TRUE(chat.shown("Cancelled: Run rm"));
+  EXPECT_TRUE(chat.shown("permission: cancelled"));
+  ASSERT_TRUE(chat.idle());
+
+  // A turn the agent is busy with ends with its "cancelled", and the session goes on.
+  chat.send("hang");
+  ASSERT_TRUE(chat.shown("waiting"));
+  chat.pilot.press("ctrl+c");
+  EXPECT_TRUE(chat.shown("Cancelled"));
+  ASSERT_TRUE(chat.idle());
+  chat.send("say still here");
+  EXPECT_TRUE(chat.shown("still here"));
+}
+
+TEST(AcpScreen, TheUsersOwnWordsAreAUserLineAndAnUnreadableMessageAnErrorThatEndsNothing) {
+  AcpChat chat;
+  chat.send("user hi there");
+  ASSERT_TRUE(chat.shown("echoed"));
+  // Drawn as the prompt the user typed is drawn.
+  const std::vector<std::string> rows = chat.rows();
+  const auto typed = std::find_if(rows.begin(), rows.end(), [](const std::string& r) {
+    return r.find("user hi there") != std::string::npos;
+  });
+  ASSERT_NE(typed, rows.end());
+  const std::string echoed = typed->substr(0, typed->find("user hi there")) + "hi there";
+  EXPECT_NE(std::find(typed + 1, rows.end(), echoed), rows.end()) << chat.pilot.text();
+  ASSERT_TRUE(chat.idle());
+
+  chat.send("malformed");
+  EXPECT_TRUE(chat.shown("the agent sent a line that is not JSON: this is not json"));
+  EXPECT_TRUE(chat.shown("still here"));
+  ASSERT_TRUE(chat.idle());
+  chat.send("say and on");
+  EXPECT_TRUE(chat.shown("and on"));
+}
+
+TEST(AcpScreen, TheStartUpScreenStartsTheAgentAndTheChatUsesIt) {
+  AcpChat chat(true);
+  ASSERT_TRUE(chat.starts_and_shows("fake-agent 1.2.3 is ready.")) << chat.pilot.text();
+  chat.pilot.press("1");
+  ASSERT_TRUE(chat.on_chat());
+  chat.send("say hello");
+  EXPECT_TRUE(chat.shown("hello"));
+}
+
+TEST(AcpScreen, TheStartUpScreenShowsWhyTheAgentDidNotStartAndTriesAgain) {
+  AcpChat chat(true, {"--stderr", "warming the cache", "--version", "2"});
+  ASSERT_TRUE(chat.starts_and_shows("The agent did not start"));
+  EXPECT_TRUE(chat.shown("warming the cache"));
+  chat.pilot.press("1");  // again, and again it fails
+  EXPECT_TRUE(chat.shown("The chat opens once the agent is ready"));
+  ASSERT_TRUE(chat.starts_and_shows("The agent did not start"));
+  EXPECT_FALSE(chat.on_chat());
+  chat.pilot.press("q");
+}
+
+}  // namespace
