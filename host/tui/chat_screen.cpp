@@ -8,6 +8,7 @@
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_log.h"
 #include "host/tui/copy_last.h"
+#include "host/tui/export_transcript.h"
 #include "host/tui/prompt_editor.h"
 #include "host/tui/prompt_popup.h"
 #include "host/tui/status_line.h"
@@ -225,7 +226,8 @@ bool ChatScreen::run_command(const CommandLine& command) {
     log_->clear();
     log_->append_info("New conversation.");
   } else if (name == "export") {
-    log_->append_info("/export is not available yet: it is coming.");
+    log_->append_info(
+        export_command(log_->history(), app().screen_cells(), command.args, app().color_scheme()));
   } else {
     for (const SlashCommand& c : agent_commands()) {
       if (c.name == name) return false;
