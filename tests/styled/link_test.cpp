@@ -113,3 +113,29 @@ TEST(Links, travel_through_ansi_only_when_asked) {
 
 }  // namespace
 }  // namespace styled
+
+namespace styled {
+namespace {
+
+TEST(Links, tool_arguments_that_are_one_path_link_to_the_file) {
+  struct Case {
+    const char* argument;
+    const char* target;  // "" for no link
+  };
+  for (const Case& c :
+       {Case{"src/parse.c", "file:///work/src/parse.c"},
+        Case{" ./src/parse.c:12 ", "file:///work/src/parse.c#12"},
+        Case{"main.cpp:3:7", "file:///work/main.cpp#3"}, Case{"/etc/hosts", "file:///etc/hosts"},
+        Case{"notes/a b.md", ""},  // two words
+        Case{"make", ""},          // a bare word
+        Case{"-rf", ""},           // an option
+        Case{"rm -rf build", ""},  // a command
+        Case{"https://x.org/a", "https://x.org/a"}, Case{"javascript://x", ""},
+        Case{"src/a;b.c", "file:///work/src/a%3Bb.c"}}) {
+    EXPECT_EQ(link_target(path_link(c.argument, "/work")), c.target) << c.argument;
+  }
+  EXPECT_EQ(path_link("src/a.c", "relative/folder"), 0);
+}
+
+}  // namespace
+}  // namespace styled
