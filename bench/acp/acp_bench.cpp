@@ -26,6 +26,7 @@
 
 #include "bench/acp/acp_app.h"
 #include "host/acp/json_rpc.h"
+#include "zell/output/output_manager.h"
 
 namespace {
 
@@ -65,6 +66,35 @@ double parse_alone_us() {
     rounds.push_back((thread_cpu_seconds() - cpu0) * 1e6 / CHUNKS);
   }
   return sink > 0 ? percentile(rounds, 50) : 0;
+}
+
+class NullWriter final : public zell::output::Writer {
+ public:
+  void write(std::string_view) override {}
+  void flush() override {}
+};
+
+// The client alone: the agent's pipe to the output manager's events, without the application
+// (process CPU µs per chunk, median of the rounds).
+double client_alone_us(const host::acp::AcpOptions& options) {
+  zell::output::OutputPorts ports;
+  ports.out = std::make_shared<NullWriter>();
+  ports.frame_period = std::chrono::hours(1);
+  ports.keep_chunks = false;
+  zell::output::OutputManager manager(ports);
+  std::size_t contents = 0;
+  manager.set_event_callback([&](const std::string& type, std::shared_ptr<zell::Payload>) {
+    if (type == "content") ++contents;
+  });
+  host::acp::AcpAgent agent(manager, options);
+  agent.start();
+  std::vector<double> rounds;
+  for (int round = 0; round < BURSTS; ++round) {
+    const double cpu0 = process_cpu_seconds();
+    (void)agent.run_turn(fmt::format("lines {}", CHUNKS));
+    rounds.push_back((process_cpu_seconds() - cpu0) * 1e6 / CHUNKS);
+  }
+  return contents == static_cast<std::size_t>(CHUNKS) * BURSTS ? percentile(rounds, 50) : 0;
 }
 
 std::vector<Clock::time_point> read_stamps(const std::filesystem::path& file) {
@@ -153,15 +183,17 @@ int main(int argc, char** argv) {
   const double cpu_best = cpu_us.front();  // sorted by percentile()
   const double ui_median = percentile(ui_us, 50);
   const double parse_us = parse_alone_us();
+  const double client_us = client_alone_us(options);
   const double cancel_max = *std::max_element(cancel_ms.begin(), cancel_ms.end());
   const double cancel_median = percentile(cancel_ms, 50);
 
   fmt::print(
       "acp_burst chunks={}x{} counted={} lag_median_ms={:.2f} lag_p999_ms={:.2f} "
       "lag_max_ms={:.2f} later_than_one_frame={} cpu_us_per_chunk median={:.2f} best={:.2f} "
-      "(ui thread {:.2f}; the line's JSON parsing alone, in memory, {:.2f})\n",
+      "(ui thread {:.2f}; the client alone, pipe to the output manager's events, {:.2f}; the "
+      "line's JSON parsing alone, in memory, {:.2f})\n",
       BURSTS, CHUNKS, counted, lag_median, lag_p999, lag_max, late, cpu_median, cpu_best, ui_median,
-      parse_us);
+      client_us, parse_us);
   fmt::print(
       "ratio acp_chunk_cpu = {:.2f} ({:.1f} us goal / {:.2f} us of CPU per agent_message_chunk, "
       "the agent's pipe to the transcript and its frames, median of {} bursts of {}; goal >= 1)\n",

@@ -8,8 +8,10 @@
 //   scrollback_bench stream <entries> <terminal_width> <tokens>
 //       nanoseconds per streamed token with an empty transcript, then with the entries above
 //   scrollback_bench resize <entries> <terminal_width> <runs>
-//       seconds per resize of the drawn entries to 80 % of the width and back (the median of
-//       the runs, each a resize the transcript has not drawn at before)
+//       prints two lines: seconds per resize of the drawn entries to 80 % of the width, until
+//       the frame is drawn, and seconds for the Home key after it (the top laid out at the new
+//       width), until its frame is drawn; medians of the runs, each at a width the transcript
+//       has not drawn at before
 
 #include <algorithm>
 #include <chrono>
@@ -168,17 +170,23 @@ int stream(const char* file, int width, int count) {
 int resize(const char* file, int width, int runs) {
   const auto entries = read_entries(file);
   std::vector<double> seconds;
+  std::vector<double> home;
   for (int i = 0; i < runs; ++i) {
     Transcript t(width);
     fill(t.app.log(), entries);
     t.pilot.pause();
-    const auto start = Clock::now();
+    auto start = Clock::now();
     t.pilot.resize({width * 4 / 5, 40});
     t.pilot.pause();
     seconds.push_back(seconds_since(start));
+    start = Clock::now();
+    t.app.log().on_key(termui::KeyEvent{"home", {}});
+    t.pilot.pause();
+    home.push_back(seconds_since(start));
   }
   std::sort(seconds.begin(), seconds.end());
-  std::printf("%.9f\n", seconds[seconds.size() / 2]);
+  std::sort(home.begin(), home.end());
+  std::printf("%.9f\n%.9f\n", seconds[seconds.size() / 2], home[home.size() / 2]);
   return 0;
 }
 

@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 
 #include <array>
+#include <filesystem>
+#include <type_traits>
 #include <variant>
 
 #include "host/tui/chat_input.h"
@@ -49,6 +51,18 @@ std::optional<std::size_t> answer_of_action(std::string_view name) {
   const char digit = name.back();
   if (digit < '1' || digit > '9') return std::nullopt;
   return static_cast<std::size_t>(digit - '1');
+}
+
+// Events that add no item of their own to the transcript.
+bool shown_in_status_or_answer(const events::TypedEvent& event) {
+  return std::visit(
+      []<typename E>(const E&) {
+        return std::is_same_v<E, events::Content> || std::is_same_v<E, events::ThinkingStart> ||
+               std::is_same_v<E, events::ThinkingChunk> ||
+               std::is_same_v<E, events::ThinkingPeek> || std::is_same_v<E, events::Stage> ||
+               std::is_same_v<E, events::StreamStart>;
+      },
+      event);
 }
 
 }  // namespace
@@ -177,6 +191,7 @@ void ChatScreen::start(const PendingTurn& turn) {
 
 void ChatScreen::on_turn_finished(const TurnFinished& finished) {
   ticker_.stop();
+  files_.reset();  // the agent may have made or removed files: the next "@" lists them again
   // A turn that ended without "done" or "error" may leave its answer open.
   if (log_->stream_open()) log_->finish_streamed_answer();
   if (!finished.failure.empty()) log_->append_error(finished.failure);
@@ -226,8 +241,15 @@ bool ChatScreen::run_command(const CommandLine& command) {
     log_->clear();
     log_->append_info("New conversation.");
   } else if (name == "export") {
-    log_->append_info(
-        export_command(log_->history(), app().screen_cells(), command.args, app().color_scheme()));
+    const std::filesystem::path path = command.args.empty()
+                                           ? std::filesystem::path(default_export_name())
+                                           : std::filesystem::path(command.args);
+    try {
+      export_transcript(log_->history(), app().screen_cells(), path, app().color_scheme());
+      log_->append_info("Transcript written to " + unicode::visible_command(path.string()));
+    } catch (const ExportError& e) {
+      log_->append_error(e.what());
+    }
   } else {
     for (const SlashCommand& c : agent_commands()) {
       if (c.name == name) return false;
@@ -266,25 +288,21 @@ void ChatScreen::edit_externally() {
 
 void ChatScreen::on_agent_event(const events::TypedEvent& event) {
   turn_.on_event(event);
+  // An event that adds an item closes the answer part before it: the agent's words before a
+  // tool call stay above the call, as they came. The answer's text and what only the status
+  // line shows leave it open.
+  if (!shown_in_status_or_answer(event)) end_answer_part();
   std::visit(events::Overloaded{
                  [&](const events::ThinkingDone& e) { log_->append_thinking(e.text); },
                  [&](const events::ToolStart& e) { log_->append_tool(e.name, e.args); },
                  [&](const events::ToolResult& e) { log_->append_tool_result(e.result, e.error); },
                  [&](const events::Content& e) { log_->stream_token(e.chunk); },
                  [&](const events::Done&) {
-                   // The answer streamed as raw lines; once it is whole, Markdown is drawn as
-                   // Markdown, in place.
-                   if (zell::tui::widgets::has_markdown(log_->finish_streamed_answer())) {
-                     log_->render_finished_answer();
-                   }
                    // The summary waits for the turn's end, where a model server's own token count
                    // arrives.
                    summary_elapsed_ = turn_.elapsed(TurnTracker::Clock::now());
                  },
-                 [&](const events::Error& e) {
-                   log_->finish_streamed_answer();
-                   log_->append_error(e.message);
-                 },
+                 [&](const events::Error& e) { log_->append_error(e.message); },
                  [&](const events::Info& e) { log_->append_info(e.text); },
                  [&](const events::UserMessage& e) { log_->append_user(e.text); },
                  [&](const events::Problem& e) { log_->append_error(e.message); },
@@ -296,10 +314,19 @@ void ChatScreen::on_agent_event(const events::TypedEvent& event) {
   refresh_status();
 }
 
+void ChatScreen::end_answer_part() {
+  if (!log_->stream_open()) return;
+  // The answer streamed as raw lines; once it is whole, Markdown is drawn as Markdown, in place.
+  if (zell::tui::widgets::has_markdown(log_->finish_streamed_answer())) {
+    log_->render_finished_answer();
+  }
+}
+
 // ---- approvals ----
 
 void ChatScreen::on_approval_request(const zell::tui::ApprovalRequest& request) {
   turns_.question_opened({request.tool_name, request.command, request.options, app().now()});
+  end_answer_part();
   log_->append_approval(request.tool_name, request.command, request.options);
   refresh_status();
 }

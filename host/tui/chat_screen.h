@@ -78,6 +78,9 @@ class ChatScreen : public termui::Screen {
  private:
   void start(const PendingTurn& turn);
   void answered(std::optional<std::size_t> choice, const TurnController::Question& question);
+  // Closes the answer streaming, if one is: drawn whole (as Markdown when it has markers), so
+  // that an item added next goes below it and the agent's next words start a new answer.
+  void end_answer_part();
   void interrupt_or_quit();
   void refresh_status();
   // A slash command typed as a prompt; false when it is the agent's, to be sent as typed.

@@ -42,20 +42,6 @@ void export_transcript(const std::vector<zell::tui::widgets::HistoryEntry>& hist
   }
 }
 
-std::string export_command(const std::vector<zell::tui::widgets::HistoryEntry>& history,
-                           const termui::CellBuffer& screen, std::string_view args,
-                           styled::ColorScheme scheme) {
-  const std::filesystem::path path = args.empty() ? default_export_name() : std::string(args);
-  try {
-    export_transcript(history, screen, path, scheme);
-  } catch (const ExportError& e) {
-    return std::string("Could not export: ") + e.what();
-  }
-  std::error_code ignored;
-  const auto shown = std::filesystem::absolute(path, ignored);
-  return "Exported the transcript to " + (shown.empty() ? path : shown).string();
-}
-
 std::string default_export_name() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "styled/light_palette.h"
@@ -30,13 +29,6 @@ enum class ExportFormat { markdown, html, svg };
 void export_transcript(const std::vector<zell::tui::widgets::HistoryEntry>& history,
                        const termui::CellBuffer& screen, const std::filesystem::path& path,
                        styled::ColorScheme scheme = styled::ColorScheme::dark);
-
-// The /export command: exports `history` (and the `screen`) to `args` (a path; a new
-// default_export_name() in the current folder when blank) and returns the line to tell the
-// user, the file written or why nothing was.
-[[nodiscard]] std::string export_command(
-    const std::vector<zell::tui::widgets::HistoryEntry>& history, const termui::CellBuffer& screen,
-    std::string_view args, styled::ColorScheme scheme = styled::ColorScheme::dark);
 
 // A file name for an export without one: "vellumine-YYYYMMDD-HHMMSS.md", local time.
 [[nodiscard]] std::string default_export_name();

@@ -318,6 +318,10 @@ void App::dispatch(InputEvent event) {
 }
 
 void App::dispatch_key(const KeyEvent& key) {
+  if (key.key == "ctrl+z" && driver_) {
+    driver_->suspend_by_key();
+    return;
+  }
   Screen& s = screen();
   if (!s.focused()) s.set_focus(first_focusable(s));
   if (run_binding(s.bindings(), key.key, true) || run_binding(bindings(), key.key, true)) return;

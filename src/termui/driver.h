@@ -32,6 +32,9 @@ class Driver {
   // everything again afterwards.
   virtual void release() {}
   virtual void reclaim() {}
+  // Ctrl+Z arrived as a key (a terminal that reports keys in the kitty protocol sends it as a
+  // sequence, so the line discipline never turns it into the stop signal): stop as it would.
+  virtual void suspend_by_key() {}
   // After `resize_fd` became readable: whether everything must be drawn again whatever the size
   // (the terminal was handed back after a suspension). Clears the request.
   virtual bool take_redraw() { return false; }

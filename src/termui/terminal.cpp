@@ -237,6 +237,12 @@ void Terminal::on_keyboard_protocol(int /*flags*/) {
   write_all(out_fd_, PUSH_KEYBOARD);
 }
 
+void Terminal::suspend_by_key() {
+  // The signal goes through the same handler as the line discipline's, which hands the
+  // terminal back first; a shell without job control ignores it, and so do we.
+  if (started_ && suspend_handled_) ::raise(SIGTSTP);
+}
+
 void Terminal::release() {
   if (!started_ || g_tty_fd.load() < 0) return;
   restore_now();  // the signal handlers then leave the terminal alone

@@ -33,6 +33,7 @@ class Terminal final : public Driver {
   bool on_mode_report(int mode, int value) override;
   bool take_redraw() override;
   void on_keyboard_protocol(int flags) override;
+  void suspend_by_key() override;
   void release() override;
   void reclaim() override;
 

@@ -262,7 +262,7 @@ TEST_F(OpencodeDrivesVellumine, OnTheFullScreen) {
   pane_->type(kHoldPrompt, true);
   ASSERT_TRUE(pane_->wait_for("Thinking it over.")) << pane_->text();
   pane_->key("C-c");
-  ASSERT_TRUE(pane_->wait_for("Interrupted")) << pane_->text();
+  ASSERT_TRUE(pane_->wait_for("Cancelled")) << pane_->text();
   EXPECT_EQ(pane_->text().find("did not confirm"), std::string::npos) << pane_->text();
   EXPECT_TRUE(server_->wait_client_closed().has_value());
   EXPECT_NE(sandbox_->processes_left(), "");

@@ -225,6 +225,15 @@ TEST_F(VellumineInTmux, CtrlZGivesTheTerminalBackAndFgDrawsItAgain) {
   ASSERT_TRUE(wait_for("❯ parse_duration")) << pane();
   EXPECT_EQ(modes(), "1 1 0\n");
   EXPECT_EQ(pane().find("Stopped"), std::string::npos) << pane();
+  // Ctrl+Z as a terminal speaking the kitty keyboard protocol sends it: a key, not a signal.
+  run(tmux("send-keys -l 'x'"));
+  bytes("\x1b[122;5u");
+  ASSERT_TRUE(wait_for("Stopped")) << pane();
+  EXPECT_EQ(modes(), "0 0 1\n");
+  keys("-l fg");
+  keys("Enter");
+  ASSERT_TRUE(wait_for("❯ x")) << pane();
+  EXPECT_EQ(modes(), "1 1 0\n");
   keys("C-c");  // stops the turn
   ASSERT_TRUE(wait_for("Interrupted")) << pane();
   keys("C-c");

@@ -178,5 +178,49 @@ TEST(Terminal, grapheme_clustering_is_asked_for_used_once_confirmed_and_reset) {
   EXPECT_LT(reset, out.rfind(Terminal::LEAVE));
 }
 
+// A terminal that answers the keyboard protocol query gets its disambiguating level pushed,
+// once; handing the terminal to another program pops it and leaves the screen, taking it back
+// enters again and pushes again, and leaving pops it before the modes go off.
+TEST(Terminal, keyboard_protocol_is_pushed_once_and_popped_around_a_handover_and_at_exit) {
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    Terminal t;
+    t.start();
+    t.on_keyboard_protocol(1);
+    t.on_keyboard_protocol(1);
+    t.release();
+    t.write("OUTSIDE");  // what the other program would draw
+    t.reclaim();
+    t.stop();
+    std::_Exit(0);
+  }
+  std::string out;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;) {
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(master);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  auto count = [&](std::string_view what) {
+    std::size_t n = 0;
+    for (std::size_t at = out.find(what); at != std::string::npos; at = out.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_LT(out.find(Terminal::QUERY_KEYBOARD), out.find(Terminal::PUSH_KEYBOARD));
+  EXPECT_EQ(count(Terminal::PUSH_KEYBOARD), 2u);  // at the answer, and after the handover
+  EXPECT_EQ(count(Terminal::POP_KEYBOARD), 2u);
+  EXPECT_EQ(count(Terminal::ENTER), 2u);
+  const std::size_t outside = out.find("OUTSIDE");
+  ASSERT_NE(outside, std::string::npos);
+  EXPECT_LT(out.find(Terminal::POP_KEYBOARD), out.find(Terminal::LEAVE));
+  EXPECT_LT(out.find(Terminal::LEAVE), outside);
+  EXPECT_LT(outside, out.rfind(Terminal::ENTER));
+  EXPECT_LT(out.rfind(Terminal::POP_KEYBOARD), out.rfind(Terminal::LEAVE));
+}
+
 }  // namespace
 }  // namespace termui

@@ -149,6 +149,17 @@ TEST(TextArea, a_long_line_wraps_under_the_prompt_and_the_cursor_follows) {
   EXPECT_EQ(f.area().value(), "abcdefgh_ijklmnopq");
 }
 
+TEST(TextArea, a_click_puts_the_cursor_under_the_pointer) {
+  Field f;
+  f.run({"first", "<ctrl+j>", "second"});
+  const int y = f.area().region().y;
+  f.pilot.click(f.area().region().x + 2 + 3, y);  // on the "s" of "first"
+  f.pilot.type("_");
+  f.pilot.click(f.area().region().x + 15, y + 1);  // beyond the end of "second"
+  f.pilot.type("!");
+  EXPECT_EQ(f.area().value(), "fir_st\nsecond!");
+}
+
 TEST(TextArea, a_long_paste_is_one_unit_on_screen_and_whole_in_the_value) {
   Field f({40, 10});
   std::string big;

@@ -265,7 +265,7 @@ bool TextArea::on_key(const KeyEvent& key) {
     while (p > 0 && is_blank(text_[p - 1])) --p;
     while (p > 0 && !is_blank(text_[p - 1])) p = previous_boundary(p);
     erase(p, cursor_);
-  } else if (k == "ctrl+_" || k == "ctrl+/" || k == "ctrl+z") {
+  } else if (k == "ctrl+_" || k == "ctrl+/") {
     if (undo_.empty()) return true;
     text_ = std::move(undo_.back().text);
     cursor_ = std::min(undo_.back().cursor, text_.size());

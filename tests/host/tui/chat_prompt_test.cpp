@@ -14,6 +14,7 @@
 
 #include "host/temp_folder.h"
 #include "host/tui/chat_input.h"
+#include "host/tui/chat_log.h"
 #include "host/tui/chat_screen.h"
 #include "host/tui/prompt_commands.h"
 #include "host/tui/prompt_files.h"
@@ -207,6 +208,41 @@ TEST(ChatPrompt, SlashCommandsCompleteRunAndUnknownOnesSendNothing) {
   EXPECT_EQ(chat.heard->new_conversations, 1);
 }
 
+TEST(ChatPrompt, ExportWritesTheTranscriptOrSaysWhyNot) {
+  TempFolder state;
+  Chat chat(state);
+  chat.pilot.type("say something worth keeping");
+  chat.send();
+  const auto file = state.path() / "chat.md";
+  chat.pilot.type("/export " + file.string());
+  chat.send();
+  EXPECT_NE(host_test::slurp(file).find("say something worth keeping"), std::string::npos);
+  EXPECT_TRUE(chat.shows("Transcript written to"));
+  chat.pilot.type("/export chat.xyz");
+  chat.send();
+  EXPECT_FALSE(std::filesystem::exists("chat.xyz"));
+  EXPECT_FALSE(chat.shows("Transcript written to " + std::string("chat.xyz")));
+}
+
+TEST(ChatPrompt, TheTranscriptKeepsItsEndInViewAsTheFieldGrowsAndShrinks) {
+  TempFolder state;
+  Chat chat(state);
+  for (int i = 0; i < 40; ++i) {
+    chat.app.post_message(std::make_unique<zell::tui::AgentEvent>(
+        "info",
+        std::make_shared<zell::Payload>(zell::Payload{{"text", "note " + std::to_string(i)}})));
+  }
+  chat.pilot.pause();
+  ASSERT_TRUE(chat.shows("note 39"));
+  for (int i = 0; i < 12; ++i) chat.pilot.press("shift+enter");
+  EXPECT_EQ(chat.input().region().height, host::tui::ChatInput::MAX_ROWS);
+  EXPECT_TRUE(chat.screen().log().at_end());
+  EXPECT_TRUE(chat.shows("note 39"));
+  for (int i = 0; i < 12; ++i) chat.pilot.press("ctrl+_");
+  EXPECT_EQ(chat.input().region().height, 1);
+  EXPECT_TRUE(chat.screen().log().at_end());
+}
+
 TEST(ChatPrompt, FileMentionsCompleteFromTheWorkFolder) {
   TempFolder state;
   TempFolder work;
@@ -226,6 +262,14 @@ TEST(ChatPrompt, FileMentionsCompleteFromTheWorkFolder) {
   chat.pilot.type("and @HEAD");
   EXPECT_TRUE(chat.choices().empty());
   EXPECT_TRUE(chat.shows("no matches"));
+
+  // A file made during a turn is offered after it.
+  chat.pilot.press("ctrl+u");
+  chat.pilot.type("say done");
+  write_text(work.path() / "src" / "made.cpp", "\n");
+  chat.send();
+  chat.pilot.type("@src/mad");
+  EXPECT_EQ(chat.choices(), std::vector<std::string>{"@src/made.cpp"});
 }
 
 // ---- the stores behind the prompt ----

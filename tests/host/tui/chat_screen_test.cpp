@@ -144,6 +144,67 @@ TEST(ChatScreen, AScriptedTurnBecomesTranscriptItemsInOrder) {
   EXPECT_FALSE(chat.screen().status().shown());
 }
 
+TEST(ChatScreen, AnswerTextAroundAnItemIsDrawnWhereItCameEachPartRenderedWhole) {
+  // The agent speaks, then a tool line, an info line or a question comes, then it speaks again:
+  // the screen shows them in that order, and each part of the answer as Markdown.
+  struct Case {
+    std::string name;
+    std::string middle;  // script lines between the two parts of the answer
+    std::string shown;   // a piece of what the middle draws
+    std::string kind;    // the first entry it records
+  };
+  const std::vector<Case> cases{
+      {"tool call and result",
+       R"({"op": "log_tool", "name": "read_file", "args": "notes.txt"}
+{"op": "tool_result", "result": "hello from notes"})",
+       "hello from notes", "tool"},
+      {"info line", R"({"op": "print_info", "text": "context compacted"})", "context compacted",
+       "info"},
+      {"question", R"({"op": "approve", "tool": "bash", "command": "ls notes"})", "Allow bash?",
+       "approval"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Chat chat(R"({"op": "user", "text": "read the notes"}
+{"op": "start_thinking"}
+{"op": "say", "text": "First I **read** the notes.\n", "chunk_chars": 4}
+)" + c.middle +
+              R"(
+{"op": "say", "text": "They say **hello**.", "chunk_chars": 4}
+{"op": "done"}
+)");
+    if (c.kind == "approval") {
+      ASSERT_TRUE(chat.settle([&] { return chat.screen().approval_open(); }));
+      chat.later(1.0);
+      chat.pilot.press("1");
+    }
+    ASSERT_TRUE(chat.idle());
+    const auto& rows = chat.log().lines();
+    auto row_of = [&](const std::string& piece) {
+      for (std::size_t y = 0; y < rows.size(); ++y) {
+        if (rows[y].text().find(piece) != std::string::npos) return static_cast<int>(y);
+      }
+      return -1;
+    };
+    const int before = row_of("First I read the notes.");
+    const int middle = row_of(c.shown);
+    const int after = row_of("They say hello.");
+    ASSERT_GE(before, 0);
+    ASSERT_GE(middle, 0);
+    ASSERT_GE(after, 0);
+    EXPECT_LT(before, middle);
+    EXPECT_LT(middle, after);
+    EXPECT_EQ(row_of("**"), -1) << "a part of the answer was left as raw Markdown";
+    const auto kinds = chat.kinds();
+    ASSERT_GE(kinds.size(), 4U);
+    EXPECT_EQ(kinds[1], "assistant");
+    EXPECT_EQ(chat.field(1), "First I **read** the notes.\n");
+    EXPECT_EQ(kinds[2], c.kind);
+    EXPECT_EQ(kinds[kinds.size() - 2], "assistant");
+    EXPECT_EQ(chat.field(kinds.size() - 2), "They say **hello**.");
+  }
+}
+
 TEST(ChatScreen, ApprovalKeysAnswerOnceTheQuestionHasBeenReadAndOtherKeysAreTyped) {
   struct Case {
     std::string key;

@@ -67,8 +67,23 @@ INSTANTIATE_TEST_SUITE_P(
                      "bash",
                      "bash",
                      "cd src\nmake\n",
-                     "cd src ↵ make ↵",
+                     "cd src …",
                      {"cd src", "make", ""}},
+        // A diff to approve: its first line names it, and it is shown whole once, below.
+        ApprovalCase{"diff_first_line_then_whole",
+                     100,
+                     "edit",
+                     "edit",
+                     "--- notes.txt\n+++ notes.txt\n@@ -1 +1 @@\n-old\n+new",
+                     "--- notes.txt …",
+                     {"--- notes.txt", "+++ notes.txt", "@@ -1 +1 @@", "-old", "+new"}},
+        ApprovalCase{"blank_first_lines_skipped",
+                     100,
+                     "bash",
+                     "bash",
+                     "\n  \necho hi\n",
+                     "echo hi",
+                     {"", "  ", "echo hi", ""}},
         // Width 40: the limit is 40 characters, then the log's cut at 35 cells; the whole
         // command follows in rows of 31 cells.
         ApprovalCase{

@@ -1,33 +1,21 @@
-// Mouse selection in the transcript and the clipboard writer behind it.
+// Mouse selection in the transcript and the copy it sends out.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <system_error>
-#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "styled/text.h"
 #include "termui/clipboard.h"
+#include "termui/pty.h"
 #include "zell/tui/scrollback_fixture.h"
 
 namespace zell::tui::widgets {
 namespace {
 
-using termui::base64_encode;
-using termui::ClipboardError;
 using termui::osc52_sequence;
 using termui::write_terminal_device;
+using termui::testing::Pty;
 using testing::Transcript;
 
 // A transcript 60 columns wide: content from screen column 1 (padding), 57 cells wide, the
@@ -257,47 +245,7 @@ TEST_F(Selection, HundredThousandLinesOfTenMegabytesGoOutInOneWrite) {
   EXPECT_EQ(writes[0], osc52_sequence(expected));
 }
 
-// ---- the clipboard writer ----
-
-TEST(Base64, EncodesTheStandardVectors) {
-  const std::pair<const char*, const char*> vectors[] = {{"", ""},
-                                                         {"f", "Zg=="},
-                                                         {"fo", "Zm8="},
-                                                         {"foo", "Zm9v"},
-                                                         {"foob", "Zm9vYg=="},
-                                                         {"fooba", "Zm9vYmE="},
-                                                         {"foobar", "Zm9vYmFy"},
-                                                         {"\xff\xfe", "//4="}};
-  for (const auto& [in, out] : vectors) EXPECT_EQ(base64_encode(in), out) << in;
-}
-
-// A pseudo-terminal standing in for the controlling terminal.
-struct Pty {
-  Pty() {
-    termios raw{};
-    cfmakeraw(&raw);
-    if (openpty(&master, &slave, name, &raw, nullptr) != 0) throw std::runtime_error("openpty");
-  }
-  ~Pty() {
-    ::close(master);
-    ::close(slave);
-  }
-  // Reads until `n` bytes have arrived (or nothing comes for a long while).
-  std::string read(std::size_t n) const {
-    std::string got;
-    char buf[65536];
-    pollfd p{master, POLLIN, 0};
-    while (got.size() < n && ::poll(&p, 1, 10000) > 0) {
-      const ssize_t k = ::read(master, buf, sizeof buf);
-      if (k <= 0) break;
-      got.append(buf, static_cast<std::size_t>(k));
-    }
-    return got;
-  }
-  int master = -1;
-  int slave = -1;
-  char name[256] = {};
-};
+// ---- out to the terminal ----
 
 TEST_F(Selection, TheTerminalReceivesTheExactSequence) {
   Pty pty;
@@ -309,94 +257,6 @@ TEST_F(Selection, TheTerminalReceivesTheExactSequence) {
   const std::string expected = "\x1b]52;c;aGVsbG8gd8O2cmxk\x07";
   EXPECT_EQ(pty.read(expected.size()), expected);
 }
-
-TEST(TerminalWriter, WritesLargeSequencesWholeAndReportsMissingDevices) {
-  Pty pty;
-  std::string text(3'000'000, 'a');
-  for (std::size_t i = 0; i < text.size(); i += 7) text[i] = static_cast<char>('A' + i % 26);
-  const std::string sequence = osc52_sequence(text);
-  std::string got;
-  std::thread reader([&] { got = pty.read(sequence.size()); });
-  write_terminal_device(pty.name, sequence);
-  reader.join();
-  EXPECT_TRUE(got == sequence);
-  EXPECT_THROW(write_terminal_device("/nonexistent/tty", "x"), std::system_error);
-}
-
-// Fake clipboard commands in a directory that is the whole PATH. Each records its arguments
-// and input in files beside it; status -1 exits 0 without reading its input.
-struct Fallback {
-  const char* name;
-  std::vector<std::pair<std::string, int>> installed;
-  const char* taker;  // the command expected to get the text; nullptr: none does
-  const char* args;
-};
-
-class FakeCommands : public ::testing::TestWithParam<Fallback> {
- protected:
-  FakeCommands() {
-    char tmpl[] = "/tmp/vellumine-clip-XXXXXX";
-    dir = ::mkdtemp(tmpl);
-    if (const char* p = std::getenv("PATH")) saved_path = p;
-    ::setenv("PATH", dir.c_str(), 1);
-    widget.clipboard_ports.write_terminal = [](std::string_view) {
-      throw std::system_error(ENXIO, std::generic_category(), "open terminal");
-    };
-  }
-  ~FakeCommands() override {
-    ::setenv("PATH", saved_path.c_str(), 1);
-    std::filesystem::remove_all(dir);
-  }
-  std::optional<std::string> file(const std::string& name) const {
-    std::ifstream in(dir + "/" + name);
-    if (!in) return std::nullopt;
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
-  std::string dir;
-  std::string saved_path;
-  Scrollback widget;
-};
-
-TEST_P(FakeCommands, TheFirstWorkingCommandGetsThePlainText) {
-  for (const auto& [name, status] : GetParam().installed) {
-    const std::string path = dir + "/" + name;
-    std::ofstream(path) << "#!/bin/sh\necho \"$@\" > \"$0.args\"\n"
-                        << (status < 0 ? "exit 0\n" : "/bin/cat > \"$0.out\"\nexit ")
-                        << (status < 0 ? "" : std::to_string(status) + "\n");
-    ::chmod(path.c_str(), 0755);
-  }
-  // Larger than a socket buffer, so that a command that does not read cannot take it all.
-  std::string text = "héllo\nwörld ";
-  text.resize(1'000'000, 'z');
-  const Fallback& c = GetParam();
-  if (!c.taker) {
-    EXPECT_THROW(widget._set_clipboard_osc52(text), ClipboardError);
-    return;
-  }
-  widget._set_clipboard_osc52(text);
-  EXPECT_TRUE(file(std::string(c.taker) + ".out") == text);
-  EXPECT_EQ(file(std::string(c.taker) + ".args"), std::string(c.args) + "\n");
-  for (const auto& [name, status] : c.installed) {
-    // Every command before the taker was tried, none after it.
-    EXPECT_EQ(file(name + ".args").has_value(), status != 0 || name == c.taker) << name;
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Chain, FakeCommands,
-    ::testing::Values(Fallback{"pbcopy_first", {{"pbcopy", 0}, {"wl-copy", 0}}, "pbcopy", ""},
-                      Fallback{"after_failures",
-                               {{"pbcopy", 1}, {"wl-copy", 1}, {"xclip", 0}, {"xsel", 0}},
-                               "xclip",
-                               "-selection clipboard"},
-                      Fallback{"xsel_last", {{"xsel", 0}}, "xsel", "--clipboard --input"},
-                      Fallback{
-                          "exits_without_reading", {{"pbcopy", -1}, {"wl-copy", 0}}, "wl-copy", ""},
-                      Fallback{"none", {{"pbcopy", 1}}, nullptr, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace zell::tui::widgets

@@ -144,7 +144,7 @@ class ThinkingClick : public ::testing::Test {
 
 TEST_F(ThinkingClick, header_rows_are_display_rows_below_wrapped_items) {
   log().append_thinking("one");                      // entry 0: rows 0, 1
-  log().append_user(std::string(300, 'u'));          // entry 1: blank + 4 rows
+  log().append_info(std::string(300, 'i'));          // entry 1: blank + 1 write, 4 rows
   log().append_tool("bash", std::string(200, 'a'));  // entry 2: 1 write, 2 rows
   log().append_thinking("two\nlines");               // entry 3
   EXPECT_EQ(header_row(0), 1);

@@ -1,4 +1,4 @@
-// The approval prompt: the command on one line cut to the terminal width, the whole command
+// The approval prompt: the command's first line cut to the terminal width, the whole command
 // below it whenever that line cannot show all of it, and the answer keys: the two of a yes/no
 // question, or one row for each answer the agent offers.
 
@@ -6,7 +6,9 @@
 #include <string>
 
 #include "styled/text.h"
+#include "unicode/concat.h"
 #include "unicode/line_scan.h"
+#include "unicode/text_ops.h"
 #include "unicode/utf8.h"
 #include "unicode/visible_command.h"
 #include "unicode/width.h"
@@ -26,18 +28,20 @@ int write_width(const Scrollback& log) {
   return std::max(1, log.size().width > 0 ? log.size().width : log.min_width());
 }
 
-// "\n" as " ↵ ", then stripped.
-std::string one_line_command(std::string_view command) {
-  std::string s;
-  s.reserve(command.size());
-  for (char c : command) {
-    if (c == '\n') {
-      s += " ↵ ";
-    } else {
-      s += c;
+// What the question's own line shows of the command: its first line that is not blank,
+// stripped, with " …" when more text follows. A command of many lines (a script, a diff) is
+// shown whole below the question, once.
+std::string first_line_of(std::string_view command) {
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t nl = command.find('\n', pos);
+    const std::string_view line = unicode::strip_view(command.substr(pos, nl - pos));
+    if (!line.empty() || nl == std::string_view::npos) {
+      const bool more = nl != std::string_view::npos && !unicode::is_blank(command.substr(nl + 1));
+      return more ? unicode::concat({line, " …"}) : std::string(line);
     }
+    pos = nl + 1;
   }
-  return std::string(unicode::strip_view(s));
 }
 
 // Tabs as spaces up to the next multiple of 8 cells of the line, so that the rows below can
@@ -75,7 +79,7 @@ void Scrollback::_render_approval(std::string_view tool_name, std::string_view c
 
   const std::optional<int> terminal = app_width();
   const auto max_w = static_cast<std::size_t>(std::max(terminal ? *terminal - 12 : 70, 40));
-  const std::string shown = unicode::visible_command(one_line_command(command));
+  const std::string shown = unicode::visible_command(first_line_of(command));
   const styled::Style& ask = item_style("bold yellow");
   styled::Text line = styled::Text::one_line();
   line.append("  Allow ", ask);
@@ -85,7 +89,7 @@ void Scrollback::_render_approval(std::string_view tool_name, std::string_view c
   write_line(line);
 
   // The user approves every character: when the line above was cut (by its limit or by the
-  // width) or turned line breaks into arrows, the command follows whole, one row per line of
+  // width) or the command has more than one line, the command follows whole, one row per line of
   // it, folded at the width with every character kept.
   const bool cut = unicode::longer_than(shown, max_w) ||
                    line.cell_length() > static_cast<std::size_t>(write_width(*this));

@@ -1,6 +1,7 @@
 // Prompts, queued prompts, answers, info and error lines.
 
 #include <algorithm>
+#include <vector>
 
 #include "styled/console.h"
 #include "styled/markdown/markdown.h"
@@ -24,6 +25,27 @@ std::string indented(std::string_view line) {
   return s;
 }
 
+// A prompt's rows: `mark` before its first row, and every row after (its own lines and the rows
+// a long one wraps into) indented to line up under the text, not under the mark. `width` is
+// the whole row's.
+std::vector<styled::Text> marked_rows(const styled::Console& console, int width,
+                                      const styled::Text& mark, const styled::Text& body) {
+  const auto mark_cells = static_cast<int>(mark.cell_length());
+  if (width - mark_cells < 2) {
+    styled::Text line = mark;
+    line.append(body);
+    return {line};
+  }
+  std::vector<styled::Text> out;
+  const styled::Lines rows = console.render_lines(body, width - mark_cells, false);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    styled::Text line = i == 0 ? mark : styled::Text(std::string(mark_cells, ' '));
+    for (const auto& seg : rows[i].segments) line.append(seg.text, seg.style);
+    out.push_back(std::move(line));
+  }
+  return out;
+}
+
 }  // namespace
 
 bool has_markdown(std::string_view text) {
@@ -35,19 +57,25 @@ bool has_markdown(std::string_view text) {
 
 void Scrollback::_render_user(std::string_view text) {
   write_blank();
-  styled::Text line;
-  line.append("❯ ", item_style("bold #5f87ff"));
-  line.append(text, item_style("bold white"));
-  write_line(line);
+  styled::Text mark;
+  mark.append("❯ ", item_style("bold #5f87ff"));
+  styled::Text body;
+  body.append(text, item_style("bold white"));
+  for (const styled::Text& row : marked_rows(console(), line_width(), mark, body)) {
+    write_line(row);
+  }
 }
 
 void Scrollback::_render_queued(std::string_view text) {
   write_blank();
-  styled::Text line;
-  line.append("  ↻ ", item_style("dim yellow"));
-  line.append(text, item_style("dim italic"));
-  line.append("  (queued)", item_style("dim yellow"));
-  write_line(line);
+  styled::Text mark;
+  mark.append("  ↻ ", item_style("dim yellow"));
+  styled::Text body;
+  body.append(text, item_style("dim italic"));
+  body.append("  (queued)", item_style("dim yellow"));
+  for (const styled::Text& row : marked_rows(console(), line_width(), mark, body)) {
+    write_line(row);
+  }
 }
 
 void Scrollback::_render_info(std::string_view text) {
