@@ -20,6 +20,8 @@ using Clock = std::chrono::steady_clock;
 
 // Updates an agent sends right after the prompt's result still belong to the turn.
 constexpr std::chrono::milliseconds kLateUpdates{25};
+// How often the output of a running terminal shown live is looked at.
+constexpr std::chrono::milliseconds kLiveOutputTick{100};
 
 class MethodNotFound : public std::runtime_error {
  public:
@@ -152,7 +154,7 @@ void AcpAgent::start() {
     conn_ = std::make_unique<Connection>(child_->stdin_fd(), child_->stdout_fd());
   }
   terminals_ = std::make_unique<TerminalService>(*launcher_, *files_);
-  view_ = std::make_unique<SessionView>(m_, cwd_, terminals_.get());
+  view_ = std::make_unique<SessionView>(m_, cwd_, terminals_.get(), options_.live_entries);
 
   const auto call = [&](std::string_view method, Json params) -> Json {
     std::int64_t id = 0;
@@ -212,11 +214,15 @@ AcpAgent::Pumped AcpAgent::pump_until(std::int64_t id, Clock::time_point deadlin
       const std::lock_guard lock(state_mutex_);
       if (in_turn && cancel_sent_) until = std::min(until, cancel_deadline_);
     }
-    std::optional<Message> m = conn_->next(until);
+    // While a terminal shown live may grow, its output is looked at between messages.
+    const bool watching = in_turn && view_->watching_terminals();
+    std::optional<Message> m =
+        conn_->next(watching ? std::min(until, Clock::now() + kLiveOutputTick) : until);
     if (!m) {
       if (abandoned_) return {Wait::abandoned, {}};
       if (Clock::now() >= until) return {Wait::timeout, {}};
-      continue;  // woken by a cancel: the deadline changed
+      if (watching) view_->refresh_terminals();
+      continue;  // woken by a cancel (the deadline changed), or time to look at the terminals
     }
     if (m->kind == Message::Kind::closed) return {Wait::closed, {}};
     if (m->kind == Message::Kind::response) {

@@ -48,6 +48,9 @@ struct AcpOptions {
   // For the agent to confirm a cancel; past it the turn ends without its answer.
   std::chrono::milliseconds cancel_grace{2'000};
   std::chrono::milliseconds exit_grace{2'000};  // SIGTERM to SIGKILL when we leave
+  // The presentation redraws items in place: tool calls and plans are sent whole whenever
+  // they change (see SessionView), running terminals' output included.
+  bool live_entries = false;
 };
 
 struct AgentInfo {

@@ -1,5 +1,8 @@
 #include "host/acp/session_view.h"
 
+#include "host/acp/terminal_service.h"
+#include "host/agent/agent_events.h"
+
 namespace host::acp {
 namespace {
 
@@ -23,8 +26,8 @@ std::string_view plan_mark(std::string_view status) {
 }  // namespace
 
 SessionView::SessionView(zell::output::OutputManager& manager, std::filesystem::path cwd,
-                         const TerminalService* terminals)
-    : m_(manager), cwd_(std::move(cwd)), terminals_(terminals) {
+                         const TerminalService* terminals, bool live)
+    : m_(manager), cwd_(std::move(cwd)), terminals_(terminals), live_(live) {
   out_.emplace(manager);
 }
 
@@ -76,6 +79,10 @@ void SessionView::flush_user_line() {
 void SessionView::end_turn() {
   flush_user_line();
   out_->finish_thinking();
+  if (live_) {
+    refresh_terminals();
+    return;
+  }
   for (auto& [id, tool] : tools_) {
     if (tool.finished() && !tool.result_shown) show_result(tool);
   }
@@ -87,6 +94,13 @@ void SessionView::on_tool_call(const Json& update, bool is_new) {
   ToolCallState& tool = it->second;
   if (is_new && !inserted && tool.result_shown) tool = ToolCallState{};  // an id used again
   tool.merge(update);
+  if (live_) {
+    // A call that starts without a title or input waits for the update that fills them.
+    if (tool.live_shown || !tool_summary(tool).empty() || tool.status != "pending") {
+      send_live(tool);
+    }
+    return;
+  }
   // A call that starts without a title or input waits for the update that fills them.
   if (tool.index < 0 && (!tool_summary(tool).empty() || tool.status != "pending")) {
     show_header(tool);
@@ -112,8 +126,67 @@ ToolCallState& SessionView::tool_for_permission(const Json& tool_call) {
   const std::string id = string_field(tool_call, "toolCallId");
   ToolCallState& tool = tools_[id];
   tool.merge(tool_call);
-  if (tool.index < 0) show_header(tool);
+  if (live_) {
+    send_live(tool);
+  } else if (tool.index < 0) {
+    show_header(tool);
+  }
   return tool;
+}
+
+// Whether a terminal of the call may still write: it has one that has not exited (or, before
+// the call has finished, one not created yet).
+bool SessionView::terminals_running(const ToolCallState& tool) const {
+  bool has_terminal = false;
+  for (const Json& item : tool.content) {
+    if (!item.is_object() || string_field(item, "type") != "terminal") continue;
+    has_terminal = true;
+    if (terminals_ == nullptr) continue;
+    const auto snap = terminals_->snapshot(string_field(item, "terminalId"));
+    if (snap && !snap->exit) return true;
+  }
+  return has_terminal && !tool.finished();
+}
+
+void SessionView::send_live(ToolCallState& tool) {
+  out_->finish_thinking();
+  std::string result = tool_result_text(tool, cwd_, terminals_);
+  const bool failed = tool.status == "failed";
+  if (result.empty() && tool.finished()) result = failed ? "failed" : "done";
+  if (terminals_running(tool)) {
+    watching_.insert(tool.id);
+  } else {
+    watching_.erase(tool.id);
+  }
+  const bool first = !tool.live_shown;
+  tool.live_shown = true;
+  tool.live_result = result;
+  m_._emit_event("tool_call", {{"id", tool.id},
+                               {"name", std::string(tool_name_for_kind(tool.kind))},
+                               {"args", tool_summary(tool)},
+                               {"status", tool.status},
+                               {"result", std::move(result)},
+                               {"error", failed ? "true" : "false"},
+                               {"first", first ? "true" : "false"}});
+}
+
+void SessionView::refresh_terminals() {
+  const std::set<std::string> ids = watching_;
+  for (const std::string& id : ids) {
+    const auto it = tools_.find(id);
+    if (it == tools_.end()) {
+      watching_.erase(id);
+      continue;
+    }
+    ToolCallState& tool = it->second;
+    std::string result = tool_result_text(tool, cwd_, terminals_);
+    if (result.empty() && tool.finished()) result = tool.status == "failed" ? "failed" : "done";
+    if (result != tool.live_result) {
+      send_live(tool);
+    } else if (!terminals_running(tool)) {
+      watching_.erase(id);
+    }
+  }
 }
 
 void SessionView::show_entry(std::string_view name, std::string_view args, std::string_view result,
@@ -125,6 +198,17 @@ void SessionView::show_entry(std::string_view name, std::string_view args, std::
 
 void SessionView::show_plan(const Json& entries) {
   if (!entries.is_array()) return;
+  if (live_) {
+    std::vector<events::PlanEntry> plan;
+    for (const Json& e : entries) {
+      if (!e.is_object()) continue;
+      plan.push_back(
+          {string_field(e, "content"), string_field(e, "status"), string_field(e, "priority")});
+    }
+    out_->finish_thinking();
+    m_._emit_event("plan", {{"entries", events::encode_plan(plan)}});
+    return;
+  }
   std::string text;
   for (const Json& e : entries) {
     if (!e.is_object()) continue;

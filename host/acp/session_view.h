@@ -4,9 +4,14 @@
 // their id and shown as a header when they start and their result when they finish, a plan as
 // a block of its entries, the user's own message chunks as a line. Unknown update kinds and
 // fields are ignored.
+//
+// Live (for a presentation that redraws items in place): each tool call is sent whole, as a
+// "tool_call" event, whenever it changes, its terminals' output included while they run
+// (`refresh_terminals`), and the plan as a "plan" event each time it comes.
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,7 +32,7 @@ struct AvailableCommand {
 class SessionView {
  public:
   SessionView(zell::output::OutputManager& manager, std::filesystem::path cwd,
-              const TerminalService* terminals);
+              const TerminalService* terminals, bool live = false);
 
   // A new turn: the previous turn's open output is forgotten (tool calls stay known by id).
   void begin_turn();
@@ -35,6 +40,10 @@ class SessionView {
   void apply(const Json& update);
   // The turn is over: open thinking completes, tool calls that finished get their results.
   void end_turn();
+  // Live: whether a tool call shown has a terminal whose output may still grow.
+  [[nodiscard]] bool watching_terminals() const { return !watching_.empty(); }
+  // Live: sends again the tool calls whose terminals wrote more since they were last sent.
+  void refresh_terminals();
 
   // A tool call by id, created (and its header shown) when a permission request is the first
   // the client hears of it.
@@ -56,6 +65,8 @@ class SessionView {
   void show_result(ToolCallState& tool);
   void show_plan(const Json& entries);
   void flush_user_line();
+  void send_live(ToolCallState& tool);
+  [[nodiscard]] bool terminals_running(const ToolCallState& tool) const;
 
   zell::output::OutputManager& m_;
   std::filesystem::path cwd_;
@@ -65,6 +76,8 @@ class SessionView {
   std::optional<long long> tokens_;
   std::vector<AvailableCommand> commands_;
   std::string user_line_;
+  bool live_;
+  std::set<std::string> watching_;  // live tool calls with a terminal still running
 };
 
 }  // namespace host::acp

@@ -28,6 +28,9 @@ struct ToolCallState {
 
   int index = -1;  // the output manager's index once its header was shown
   bool result_shown = false;
+  // Shown as one item that changes in place: what its result lines last said.
+  bool live_shown = false;
+  std::string live_result;
 
   // Takes the fields `update` carries (a tool_call, tool_call_update or a permission's toolCall).
   void merge(const Json& update);

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "zell/payload.h"
 
@@ -66,9 +67,35 @@ struct Problem {
   std::string message;
 };
 
-using TypedEvent =
-    std::variant<ThinkingStart, ThinkingChunk, ThinkingPeek, ThinkingDone, Stage, StreamStart,
-                 Content, ToolStart, ToolResult, Done, Error, Info, UserMessage, Problem>;
+// A tool call as it stands now, sent again each time it changes (its status, its output so
+// far): the transcript draws it once and then in place. `first` marks its first showing.
+struct ToolCall {
+  std::string id;
+  std::string name;
+  std::string args;
+  std::string status;  // pending, in_progress, completed, failed
+  std::string result;
+  bool error = false;
+  bool first = false;
+};
+// The agent's plan as it stands now, drawn in place of the last one.
+struct PlanEntry {
+  std::string content;
+  std::string status;
+  std::string priority;
+};
+struct Plan {
+  std::vector<PlanEntry> entries;
+};
+
+// A plan's entries in one payload value (one line each, tab-separated; tabs and line breaks in
+// the content become spaces), and back.
+[[nodiscard]] std::string encode_plan(const std::vector<PlanEntry>& entries);
+[[nodiscard]] std::vector<PlanEntry> decode_plan(std::string_view text);
+
+using TypedEvent = std::variant<ThinkingStart, ThinkingChunk, ThinkingPeek, ThinkingDone, Stage,
+                                StreamStart, Content, ToolStart, ToolResult, Done, Error, Info,
+                                UserMessage, Problem, ToolCall, Plan>;
 
 // The typed form of an agent event; nullopt for a type outside the vocabulary. Missing keys
 // take the record's defaults; numbers that do not parse do too.

@@ -179,6 +179,7 @@ void ChatScreen::submit(std::string_view text) {
 void ChatScreen::start(const PendingTurn& turn) {
   turn_.begin(TurnTracker::Clock::now());
   log_->reset_steps();
+  live_.new_turn();
   if (turn.show_prompt) log_->append_user(turn.prompt);
   app_.start_turn(turn);
   tick_ = 0;
@@ -306,6 +307,8 @@ void ChatScreen::on_agent_event(const events::TypedEvent& event) {
                  [&](const events::Info& e) { log_->append_info(e.text); },
                  [&](const events::UserMessage& e) { log_->append_user(e.text); },
                  [&](const events::Problem& e) { log_->append_error(e.message); },
+                 [&](const events::ToolCall& e) { live_.show(*log_, e); },
+                 [&](const events::Plan& e) { live_.show(*log_, e); },
                  // The status line shows these (through the turn tracker).
                  [](const events::ThinkingStart&) {}, [](const events::ThinkingChunk&) {},
                  [](const events::ThinkingPeek&) {}, [](const events::Stage&) {},

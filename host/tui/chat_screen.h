@@ -22,6 +22,7 @@
 
 #include "host/agent/agent_events.h"
 #include "host/agent/pending_turn.h"
+#include "host/tui/live_entries.h"
 #include "host/tui/prompt_commands.h"
 #include "host/tui/prompt_files.h"
 #include "host/tui/prompt_history.h"
@@ -100,6 +101,7 @@ class ChatScreen : public termui::Screen {
   std::vector<SlashCommand> agent_commands_;
 
   TurnController turns_;
+  LiveEntries live_;
   // Set when the agent said "done": the elapsed time its summary line shows at the turn's end.
   std::optional<double> summary_elapsed_;
   TurnTracker turn_;

@@ -29,26 +29,30 @@ void TurnTracker::begin(Clock::time_point now) {
 }
 
 void TurnTracker::on_event(const events::TypedEvent& event) {
-  std::visit(events::Overloaded{[&](const events::ThinkingStart&) {
-                                  stage_.clear();
-                                  peek_.clear();
-                                  streaming_ = false;
-                                },
-                                [&](const events::ThinkingChunk& e) { take_count(e.tokens); },
-                                [&](const events::ThinkingPeek& e) { peek_ = one_line(e.text); },
-                                [&](const events::Stage& e) { stage_ = one_line(e.stage); },
-                                [&](const events::StreamStart&) { streaming_ = true; },
-                                [&](const events::Content& e) {
-                                  streaming_ = true;
-                                  take_count(e.tokens);
-                                },
-                                [&](const events::ToolStart& e) { tools_.push_back(e.name); },
-                                // The rest changes nothing the status line or the summary shows.
-                                [](const events::ThinkingDone&) {},
-                                [](const events::ToolResult&) {}, [](const events::Done&) {},
-                                [](const events::Error&) {}, [](const events::Info&) {},
-                                [](const events::UserMessage&) {}, [](const events::Problem&) {}},
-             event);
+  std::visit(
+      events::Overloaded{[&](const events::ThinkingStart&) {
+                           stage_.clear();
+                           peek_.clear();
+                           streaming_ = false;
+                         },
+                         [&](const events::ThinkingChunk& e) { take_count(e.tokens); },
+                         [&](const events::ThinkingPeek& e) { peek_ = one_line(e.text); },
+                         [&](const events::Stage& e) { stage_ = one_line(e.stage); },
+                         [&](const events::StreamStart&) { streaming_ = true; },
+                         [&](const events::Content& e) {
+                           streaming_ = true;
+                           take_count(e.tokens);
+                         },
+                         [&](const events::ToolStart& e) { tools_.push_back(e.name); },
+                         [&](const events::ToolCall& e) {
+                           if (e.first) tools_.push_back(e.name);
+                         },
+                         // The rest changes nothing the status line or the summary shows.
+                         [](const events::ThinkingDone&) {}, [](const events::ToolResult&) {},
+                         [](const events::Done&) {}, [](const events::Error&) {},
+                         [](const events::Info&) {}, [](const events::UserMessage&) {},
+                         [](const events::Problem&) {}, [](const events::Plan&) {}},
+      event);
 }
 
 void TurnTracker::take_count(long long tokens) {

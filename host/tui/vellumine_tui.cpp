@@ -101,8 +101,10 @@ std::unique_ptr<zell::ports::AgentCheck> VellumineTUI::check_agent() {
 std::unique_ptr<Agent> VellumineTUI::typed_agent() {
   if (options_.agent) return options_.agent(manager_);
   if (options_.acp) {
+    acp::AcpOptions acp = *options_.acp;
+    acp.live_entries = true;  // the transcript redraws tool calls and plans in place
     auto agent = std::make_unique<acp::AcpRunnerAgent>(
-        manager_, *options_.acp,
+        manager_, std::move(acp),
         acp::choice_asker([this](std::string_view title, std::string_view detail,
                                  std::vector<std::string> labels) {
           return bridge_.request_choice(title, detail, std::move(labels));

@@ -10,7 +10,7 @@
 namespace termui {
 namespace {
 
-const styled::Style CURSOR = styled::Style().with(styled::Attr::reverse);
+const styled::Style AREA_CURSOR = styled::Style().with(styled::Attr::reverse);
 const styled::Style DIM = styled::Style().with(styled::Attr::dim);
 const styled::Style FOLDED = styled::Style().with(styled::Attr::dim).with(styled::Attr::italic);
 
@@ -141,7 +141,7 @@ Strip TextArea::render_line(int y) {
     line.push(std::string(static_cast<std::size_t>(indent()), ' '), {});
   }
   if (text_.empty()) {
-    line.push(" ", CURSOR, 1);
+    line.push(" ", AREA_CURSOR, 1);
     if (!placeholder_.empty()) line.push(placeholder_, DIM);
     return Strip(std::move(line));
   }
@@ -158,7 +158,7 @@ Strip TextArea::render_line(int y) {
     if (at_cursor || u.folded || text_[p] == '\t') {
       flush(p);
       line.push(u.shown,
-                at_cursor  ? CURSOR
+                at_cursor  ? AREA_CURSOR
                 : u.folded ? FOLDED
                            : styled::Style{},
                 static_cast<std::size_t>(u.width));
@@ -167,7 +167,7 @@ Strip TextArea::render_line(int y) {
     p += u.len;
   }
   flush(row.end);
-  if (has_cursor && cursor_ == row.end) line.push(" ", CURSOR, 1);
+  if (has_cursor && cursor_ == row.end) line.push(" ", AREA_CURSOR, 1);
   return Strip(std::move(line));
 }
 

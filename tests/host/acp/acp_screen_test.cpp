@@ -210,4 +210,61 @@ TEST(AcpScreen, TheStartUpScreenShowsWhyTheAgentDidNotStartAndTriesAgain) {
   chat.pilot.press("q");
 }
 
+// How many rows of the screen hold `text`.
+std::size_t rows_with(AcpChat& chat, const std::string& text) {
+  const std::vector<std::string> rows = chat.rows();
+  return static_cast<std::size_t>(std::count_if(
+      rows.begin(), rows.end(), [&](const auto& r) { return r.find(text) != std::string::npos; }));
+}
+
+TEST(AcpScreen, EachToolCallIsOneItemThatChangesInPlace) {
+  AcpChat chat;
+  chat.send("tools");
+  ASSERT_TRUE(chat.shown("tools done"));
+  ASSERT_TRUE(chat.idle());
+  // The call that started empty is drawn once it has a title, and once only, with its end.
+  EXPECT_EQ(rows_with(chat, "Read notes.txt"), 1u) << chat.pilot.text();
+  EXPECT_EQ(rows_with(chat, "✓ Read(Read notes.txt)"), 1u) << chat.pilot.text();
+  EXPECT_EQ(rows_with(chat, "line one"), 1u);
+  EXPECT_EQ(rows_with(chat, "✗ Search(grep TODO)"), 1u) << chat.pilot.text();
+  EXPECT_EQ(rows_with(chat, "grep: bad pattern"), 1u);
+  EXPECT_EQ(rows_with(chat, "✓ Bash(Run tests)"), 1u);
+  EXPECT_EQ(rows_with(chat, "all tests passed"), 1u);
+  EXPECT_EQ(rows_with(chat, "running"), 0u);
+}
+
+TEST(AcpScreen, ThePlanIsOneBlockThatMovesOn) {
+  AcpChat chat;
+  chat.send("plan");
+  ASSERT_TRUE(chat.idle());
+  EXPECT_EQ(rows_with(chat, "Plan"), 1u) << chat.pilot.text();
+  EXPECT_EQ(rows_with(chat, "Read the code"), 1u);
+  const std::vector<std::string> rows = chat.rows();
+  const auto plan = std::find(rows.begin(), rows.end(), "▸ Plan");
+  ASSERT_NE(plan, rows.end()) << chat.pilot.text();
+  EXPECT_EQ(std::vector<std::string>(plan + 1, plan + 4),
+            (std::vector<std::string>{"✓ Read the code  (high priority)", "▸ Fix the bug",
+                                      "○ Write a test"}));
+}
+
+TEST(AcpScreen, ARunningCommandsOutputShowsAsItComes) {
+  AcpChat chat;
+  // Echoes of sums, so that only the command's output holds the numbers.
+  chat.send("watch echo out-$((40+2)); sleep 1; echo out-$((50+5)); sleep 30");
+  ASSERT_TRUE(chat.shown("out-42"));
+  EXPECT_EQ(rows_with(chat, "● Bash(Watch) · running"), 1u) << chat.pilot.text();
+  ASSERT_TRUE(chat.shown("out-55"));
+  EXPECT_EQ(rows_with(chat, "out-42"), 1u) << chat.pilot.text();
+  chat.pilot.press("ctrl+c");
+  ASSERT_TRUE(chat.shown("Cancelled"));
+  EXPECT_EQ(rows_with(chat, "✗ Bash(Watch)"), 1u) << chat.pilot.text();
+  // The output of the stopped command keeps its rows under the header.
+  const std::vector<std::string> rows = chat.rows();
+  const auto header = std::find(rows.begin(), rows.end(), "✗ Bash(Watch)");
+  ASSERT_NE(header, rows.end());
+  EXPECT_EQ(std::vector<std::string>(header + 1, header + 3),
+            (std::vector<std::string>{"│ out-42", "│ out-55"}));
+  EXPECT_EQ(rows_with(chat, "running"), 0u);
+}
+
 }  // namespace

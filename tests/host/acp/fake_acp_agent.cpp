@@ -7,11 +7,11 @@
 //
 // Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
 // perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
-// write PATH TEXT · term CMD ARGS… · malformed · unknown · crash · stop REASON · hang (until
-// cancelled) · deaf (never answers, not even a cancel) · late · burst N · id-string · big N (a
-// line of N bytes) · lines N (N word-sized chunks as fast as the pipe takes them, a line break
-// after every 14th; with --stamps, the monotonic clock's nanoseconds as each was written go to
-// FILE, one a line, after the last).
+// write PATH TEXT · term CMD ARGS… · watch SHELL-COMMAND (until cancelled) · malformed · unknown ·
+// crash · stop REASON · hang (until cancelled) · deaf (never answers, not even a cancel) · late ·
+// burst N · id-string · big N (a line of N bytes) · lines N (N word-sized chunks as fast as the
+// pipe takes them, a line break after every 14th; with --stamps, the monotonic clock's
+// nanoseconds as each was written go to FILE, one a line, after the last).
 
 #include <unistd.h>
 
@@ -157,6 +157,12 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
     update({{"sessionUpdate", "no_such_update"}, {"whatever", true}});
     say("tools done");
   } else if (scene == "plan") {
+    // A first plan, then the same moved on.
+    update({{"sessionUpdate", "plan"},
+            {"entries",
+             {{{"content", "Read the code"}, {"priority", "high"}, {"status", "in_progress"}},
+              {{"content", "Fix the bug"}, {"priority", "medium"}, {"status", "pending"}},
+              {{"content", "Write a test"}, {"priority", "low"}, {"status", "pending"}}}}});
     update({{"sessionUpdate", "plan"},
             {"entries",
              {{{"content", "Read the code"}, {"priority", "high"}, {"status", "completed"}},
@@ -245,6 +251,25 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
       say("exit: " + exit["result"].dump() + " output: " + out["result"].dump() +
           " after release: " + answer_text(after, "output"));
     }
+  } else if (scene == "watch") {
+    // `sh -c` with the rest of the prompt, shown while it runs, until the turn is cancelled.
+    const Json created = call(
+        "terminal/create", {{"command", "sh"}, {"args", {"-c", arg}}, {"outputByteLimit", 4096}});
+    const std::string id = created["result"]["terminalId"];
+    update({{"sessionUpdate", "tool_call"},
+            {"toolCallId", "w1"},
+            {"title", "Watch"},
+            {"kind", "execute"},
+            {"status", "in_progress"},
+            {"content", {{{"type", "terminal"}, {"terminalId", id}}}}});
+    while (!cancelled) {
+      Json m = read_message();
+      if (m.value("method", "") == "session/cancel") cancelled = true;
+    }
+    call("terminal/kill", {{"terminalId", id}});
+    update({{"sessionUpdate", "tool_call_update"}, {"toolCallId", "w1"}, {"status", "failed"}});
+    call("terminal/release", {{"terminalId", id}});
+    return "cancelled";
   } else if (scene == "malformed") {
     std::fputs("this is not json\n{\"jsonrpc\":\"2.0\"}\n[[[[[[1]]]]]]\n", stdout);
     std::fflush(stdout);

@@ -123,5 +123,26 @@ INSTANTIATE_TEST_SUITE_P(
                      {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An agent's question about a change: the diff whole, then the agent's own answers by number.
+TEST(ApprovalPrompt, a_change_with_the_agents_answers) {
+  Transcript t({100, 30});
+  t.log().append_approval("Edit a.txt", "--- a.txt\n+++ a.txt\n@@ -1 +1 @@\n-old\n+new",
+                          {"Allow", "Reject", "Always allow"});
+  const std::vector<Row> rows{
+      {},
+      {{"  Allow Edit a.txt? ", "bold yellow"},
+       {"--- a.txt …", "dim"}},
+      {{"    --- a.txt", "dim"}},
+      {{"    +++ a.txt", "dim"}},
+      {{"    @@ -1 +1 @@", "dim"}},
+      {{"    -old", "dim"}},
+      {{"    +new", "dim"}},
+      {{"  Press ", "dim"}, {"1", "bold white"}, {" to ", "dim"}, {"Allow", "dim"}},
+      {{"  Press ", "dim"}, {"2", "bold white"}, {" to ", "dim"}, {"Reject", "dim"}},
+      {{"  Press ", "dim"}, {"3", "bold white"}, {" to ", "dim"}, {"Always allow", "dim"}},
+  };
+  expect_rows(t.log().lines(), 0, rows);
+}
+
 }  // namespace
 }  // namespace zell::tui::widgets::testing

@@ -93,6 +93,8 @@ TEST(Redraw, every_kind_is_redrawn_exactly_as_appended) {
   log.append_approval("bash", std::string(150, 'c') + "\nnext");
   const auto raw = std::make_shared<styled::Text>("raw text", styled::Style::parse("bold"));
   log.append(entries::Raw{raw});
+  log.append(entries::ToolCall{"t1", "bash", "make", "in_progress", "building", false});
+  log.append(entries::Plan{{{"Fix it", "completed", "high"}, {"Test it", "pending", "low"}}});
   std::set<std::string_view> kinds;
   for (const HistoryEntry& e : log.history()) kinds.insert(e.kind());
   ASSERT_EQ(kinds.size(), std::variant_size_v<EntryRecord>);  // a new kind belongs here too

@@ -16,6 +16,7 @@
 #include "styled/renderable.h"
 #include "termui/strip.h"
 #include "unicode/width.h"
+#include "zell/tui/widgets/scrollback/live_entries.h"
 
 namespace zell::tui::widgets {
 
@@ -95,7 +96,8 @@ struct Raw {
 using EntryRecord =
     std::variant<entries::Spacer, entries::User, entries::Queued, entries::Assistant, entries::Info,
                  entries::Error, entries::Thinking, entries::Tool, entries::ToolDone,
-                 entries::ToolResult, entries::Approval, entries::TurnSummary, entries::Raw>;
+                 entries::ToolResult, entries::Approval, entries::TurnSummary, entries::Raw,
+                 entries::ToolCall, entries::Plan>;
 
 // The kind's name ("user", "tool_result", …).
 [[nodiscard]] inline std::string_view kind_of(const EntryRecord& record) {

@@ -200,6 +200,8 @@ class Scrollback : public termui::RichLog {
   }
   void render_record(const entries::TurnSummary& r) { _render_turn_summary(r.text); }
   void render_record(const entries::Raw& r);
+  void render_record(const entries::ToolCall& r);  // live_entries.cpp
+  void render_record(const entries::Plan& r);
 
   void _render_user(std::string_view text);
   void _render_queued(std::string_view text);
