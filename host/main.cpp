@@ -32,6 +32,7 @@
 #include "host/plain/plain_chat.h"
 #include "host/runtime/http_agent.h"
 #include "host/runtime/model_runtime_gateway.h"
+#include "host/tui/headless_export.h"
 #include "host/tui/prompt_history.h"
 #include "host/tui/vellumine_tui.h"
 #include "zell/errors.h"
@@ -71,6 +72,7 @@ struct Options {
   double speed = 1.0;
   std::vector<std::string> agent_command;  // everything after --agent
   std::optional<std::string> theme;        // --theme, over [ui] theme
+  std::string export_path;                 // --export: play the script headless, write this
 };
 
 const char* const CONFIG_HELP =
@@ -235,9 +237,21 @@ int run_full_screen(std::vector<host::Step> steps, const Options& o, LoadedConfi
   } else {
     options.script = std::move(steps);
   }
+  if (!o.export_path.empty()) options.preflight = false;
   host::tui::VellumineTUI app(config.zell, *store,
                               host::runtime::make_runtime_gateway_factory(config.runtime),
                               std::move(options));
+  if (!o.export_path.empty()) {
+    try {
+      host::tui::play_and_export(app, o.export_path);
+    } catch (const std::exception& e) {
+      app.shutdown();
+      std::fprintf(stderr, "vellumine: %s\n", e.what());
+      return 1;
+    }
+    app.shutdown();
+    return 0;
+  }
   const int status = app.run();
   app.shutdown();  // the agent stops before the screens and the manager go
   return status;
@@ -306,6 +320,10 @@ int main(int argc, char** argv) {
                  "or light; over [ui] theme")
       ->type_name("THEME")
       ->check(CLI::IsMember({"auto", "dark", "light"}));
+  cli.add_option("--export", o.export_path,
+                 "with --script or --demo: play it without a terminal and write the transcript "
+                 "to OUT (.md Markdown, .html a web page, .svg a picture of the screen)")
+      ->type_name("OUT");
   // Taken out of the arguments above; listed here for --help.
   bool agent_listed = false;
   cli.add_flag("--agent", agent_listed,
@@ -325,7 +343,12 @@ int main(int argc, char** argv) {
   o.preflight = !no_preflight;
   o.agent_command = std::move(agent_command);
   o.scripted = demo || !o.script_path.empty();
+  if (!o.export_path.empty() && !o.scripted) {
+    std::fprintf(stderr, "vellumine: --export needs --script FILE or --demo\n");
+    return 2;
+  }
   if (::isatty(STDOUT_FILENO) != 1 || o.prompt) o.plain = true;
+  if (!o.export_path.empty()) o.plain = false;  // the full screen's transcript, shown nowhere
 
   // Everything that can be wrong with the configuration is reported before anything is shown.
   std::optional<LoadedConfig> loaded = load_config(o);

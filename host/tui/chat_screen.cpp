@@ -246,7 +246,7 @@ bool ChatScreen::run_command(const CommandLine& command) {
                                            ? std::filesystem::path(default_export_name())
                                            : std::filesystem::path(command.args);
     try {
-      export_transcript(log_->history(), app().screen_cells(), path);
+      export_transcript(log_->history(), app().screen_cells(), path, app().color_scheme());
       log_->append_info("Transcript written to " + unicode::visible_command(path.string()));
     } catch (const ExportError& e) {
       log_->append_error(e.what());

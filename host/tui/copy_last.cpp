@@ -18,8 +18,7 @@ std::optional<std::string> code_block_of(const std::string& markdown) {
   std::unique_ptr<cmark_node, void (*)(cmark_node*)> doc(
       cmark_parse_document(markdown.data(), markdown.size(), CMARK_OPT_DEFAULT), cmark_node_free);
   std::optional<std::string> last;
-  std::unique_ptr<cmark_iter, void (*)(cmark_iter*)> it(cmark_iter_new(doc.get()),
-                                                        cmark_iter_free);
+  std::unique_ptr<cmark_iter, void (*)(cmark_iter*)> it(cmark_iter_new(doc.get()), cmark_iter_free);
   for (cmark_event_type ev; (ev = cmark_iter_next(it.get())) != CMARK_EVENT_DONE;) {
     cmark_node* n = cmark_iter_get_node(it.get());
     if (ev == CMARK_EVENT_ENTER && cmark_node_get_type(n) == CMARK_NODE_CODE_BLOCK) {

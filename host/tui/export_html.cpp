@@ -124,8 +124,8 @@ std::string markdown_html(std::string_view markdown) {
   cmark_parser_feed(parser.get(), visible.data(), visible.size());
   std::unique_ptr<cmark_node, void (*)(cmark_node*)> doc(cmark_parser_finish(parser.get()),
                                                          cmark_node_free);
-  char* html = cmark_render_html(doc.get(), options,
-                                 cmark_parser_get_syntax_extensions(parser.get()));
+  char* html =
+      cmark_render_html(doc.get(), options, cmark_parser_get_syntax_extensions(parser.get()));
   std::string out = html ? html : "";
   std::free(html);
   return out;

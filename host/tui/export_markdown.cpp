@@ -126,7 +126,10 @@ std::string transcript_markdown(const std::vector<zell::tui::widgets::HistoryEnt
                      fenced(clean(r.command), "sh");
             },
             [](const entries::TurnSummary& r) {
-              return "*" + escaped_paragraph(clean(r.text)) + "*\n";
+              std::string line = "*";
+              line += escaped_paragraph(clean(r.text));
+              line += "*\n";
+              return line;
             },
             [](const entries::Raw& r) {
               if (!r.renderable) return std::string();

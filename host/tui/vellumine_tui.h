@@ -78,6 +78,8 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   // ---- the agent, as the chat screen drives it (UI thread) ----
   // The next turn of the script, if any is left.
   [[nodiscard]] std::optional<PendingTurn> next_scripted_turn();
+  // Every turn of the script has been handed out.
+  [[nodiscard]] bool script_done() const { return script_turns_.empty(); }
   // Plays `turn` on the worker thread; a TurnFinished follows its events.
   void start_turn(const PendingTurn& turn);
   // The running turn stops at the agent's next step; a request to a model server is closed

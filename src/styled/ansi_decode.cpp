@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "styled/link.h"
 #include "styled/text.h"
 
 namespace styled {
@@ -187,12 +188,13 @@ std::size_t skip_string(std::string_view s, std::size_t pos) {
 
 }  // namespace
 
-Text Text::from_ansi(std::string_view s) {
+Text Text::from_ansi(std::string_view s, bool links) {
   Text t;
   // The text is at most as long as the input unless controls are made visible: one
   // allocation instead of a string grown (and its fresh pages faulted in) step by step.
   t.plain_.reserve(s.size());
   Style cur;
+  std::uint16_t link = 0;  // the open hyperlink; SGR resets leave it alone
   std::size_t pos = 0;
   std::size_t text_start = 0;
   auto flush = [&](std::size_t end) {
@@ -243,14 +245,25 @@ Text Text::from_ansi(std::string_view s) {
                                                         params[0] == '>' || params[0] == '?');
         if (s[pos] == 'm' && !intermediates && !private_marker) {
           apply_sgr(params, cur);
-          cur = cur.normalized();
+          cur = cur.normalized().with_link(link);
         }
         ++pos;
       }
       // A malformed sequence ends at the first byte that cannot belong to it; that byte is
       // read as text again.
     } else if (kind == ']' || kind == 'P' || kind == 'X' || kind == '^' || kind == '_') {
-      pos = skip_string(s, pos + 1);
+      const std::size_t body = pos + 1;
+      pos = skip_string(s, body);
+      if (links && kind == ']' && s.substr(body).starts_with("8;")) {
+        // ESC ] 8 ; params ; URI terminator: the URI runs to the terminator.
+        std::string_view osc = s.substr(body, pos - body);
+        while (!osc.empty() && (osc.back() == '\\' || osc.back() == '\a' || osc.back() == ESC)) {
+          osc.remove_suffix(1);
+        }
+        const std::size_t uri = osc.find(';', 2);
+        link = uri == std::string_view::npos ? 0 : link_id(osc.substr(uri + 1));
+        cur = cur.with_link(link);
+      }
     } else {
       while (pos < s.size() && s[pos] >= 0x20 && s[pos] <= 0x2F) ++pos;
       if (pos < s.size() && s[pos] >= 0x30 && s[pos] <= 0x7E) ++pos;

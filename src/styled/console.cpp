@@ -1,5 +1,7 @@
 #include "styled/console.h"
 
+#include "styled/link.h"
+
 #include "styled/sgr.h"
 #include "styled/text.h"
 
@@ -8,6 +10,7 @@ namespace styled {
 Console::Console(ConsoleOptions options)
     : width_(options.width < 1 ? 1 : options.width),
       force_terminal_(options.force_terminal),
+      hyperlinks_(options.hyperlinks),
       color_system_(options.color_system),
       out_(options.file != nullptr ? options.file : &own_) {}
 
@@ -45,15 +48,23 @@ void Console::encode_line(const Line& line, std::string& out) const {
     return;
   }
   Style current;
+  std::uint16_t link = 0;
   for (const Segment& seg : line.segments) {
     if (seg.text.empty()) continue;
     if (!(seg.style == current)) {
       transitions_.append(out, current, seg.style, color_system_);
       current = seg.style;
     }
+    if (hyperlinks_ && current.link() != link) {
+      link = current.link();
+      out += "\x1b]8;;";
+      out += link_target(link);
+      out += "\x1b\\";
+    }
     out += seg.text;
   }
-  if (!current.is_plain()) out += SGR_RESET;
+  if (link != 0) out += "\x1b]8;;\x1b\\";
+  if (!current.with_link(0).is_plain()) out += SGR_RESET;
 }
 
 Lines Console::render_lines(const Renderable& renderable, int width, bool pad) const {

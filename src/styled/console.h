@@ -32,6 +32,9 @@ struct ConsoleOptions {
   bool force_terminal = false;
   ColorSystem color_system = ColorSystem::truecolor;
   std::string* file = nullptr;  // output buffer; the Console's own when null
+  // A terminal console writes linked segments inside OSC 8 hyperlinks (closed at each line's
+  // end), with their safe targets.
+  bool hyperlinks = false;
 };
 
 class Console {
@@ -74,6 +77,7 @@ class Console {
  private:
   int width_;
   bool force_terminal_;
+  bool hyperlinks_ = false;
   ColorSystem color_system_;
   std::string own_;
   std::string* out_;

@@ -114,4 +114,44 @@ std::string file_url(std::string_view absolute_path, std::string_view line) {
   return url;
 }
 
+std::uint16_t path_link(std::string_view argument, std::string_view folder) {
+  while (!argument.empty() && (argument.front() == ' ' || argument.front() == '\t')) {
+    argument.remove_prefix(1);
+  }
+  while (!argument.empty() && (argument.back() == ' ' || argument.back() == '\t')) {
+    argument.remove_suffix(1);
+  }
+  if (argument.empty() || argument.size() > MAX_LINK || argument.front() == '-') return 0;
+  for (const char c : argument) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b <= 0x20 || b == 0x7f || c == '"' || c == '\'' || c == '`') return 0;
+  }
+  if (argument.find("://") != std::string_view::npos) return link_id(argument);
+  // ":LINE" and ":LINE:COLUMN" come off the end; the line is kept for the URL.
+  std::string_view path = argument, line;
+  for (int part = 0; part < 2; ++part) {
+    const std::size_t colon = path.rfind(':');
+    if (colon == std::string_view::npos || colon + 1 == path.size()) break;
+    const std::string_view digits = path.substr(colon + 1);
+    if (digits.find_first_not_of("0123456789") != std::string_view::npos) break;
+    line = digits;
+    path = path.substr(0, colon);
+  }
+  const std::size_t slash = path.rfind('/');
+  const std::string_view base = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = base.rfind('.');
+  const bool extension = dot != std::string_view::npos && dot > 0 && dot + 1 < base.size();
+  if (path.empty() || (slash == std::string_view::npos && !extension)) return 0;
+  std::string absolute;
+  if (path.front() == '/') {
+    absolute = path;
+  } else {
+    if (!folder.starts_with('/')) return 0;
+    absolute = folder;
+    if (!absolute.ends_with('/')) absolute += '/';
+    absolute += path.starts_with("./") ? path.substr(2) : path;
+  }
+  return link_id(file_url(absolute, line));
+}
+
 }  // namespace styled

@@ -35,4 +35,10 @@ inline constexpr std::size_t MAX_LINK = 2048;
 // from the path and kept as the "#LINE" fragment some editors read; empty for a relative path.
 [[nodiscard]] std::string file_url(std::string_view absolute_path, std::string_view line = {});
 
+// The link for a tool's argument when the argument is one file path, optionally with ":LINE"
+// or ":LINE:COLUMN" ("src/a.c:12"): a file:// URL of it, relative paths taken from `folder`
+// (absolute); a URL argument links to itself. 0 when the argument is anything else (blanks,
+// several words, an option, a bare word without a '/' or an extension).
+[[nodiscard]] std::uint16_t path_link(std::string_view argument, std::string_view folder);
+
 }  // namespace styled

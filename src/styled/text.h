@@ -57,8 +57,10 @@ class Text : public Renderable {
 
   // An empty text that never wraps and ends in "…" when cut.
   [[nodiscard]] static Text one_line();
-  // SGR sequences become spans; every other escape sequence is dropped.
-  [[nodiscard]] static Text from_ansi(std::string_view ansi);
+  // SGR sequences become spans; every other escape sequence is dropped. With `links`, OSC 8
+  // hyperlinks become the spans' links too (their targets interned in safe form, styled/link.h):
+  // only for ANSI this program wrote itself, such as a Console's with hyperlinks on.
+  [[nodiscard]] static Text from_ansi(std::string_view ansi, bool links = false);
   // "[bold red]…[/]" markup; never throws (see markup.cpp for the rules).
   [[nodiscard]] static Text from_markup(std::string_view markup);
 

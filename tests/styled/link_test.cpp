@@ -76,3 +76,66 @@ TEST(Links, markdown_links_carry_their_targets) {
 
 }  // namespace
 }  // namespace styled
+
+namespace styled {
+namespace {
+
+// Links survive the trip through a terminal console's ANSI and back, only when asked for, and
+// a target the link table refuses stays no link.
+TEST(Links, travel_through_ansi_only_when_asked) {
+  std::string ansi;
+  Console console({.width = 60, .force_terminal = true, .file = &ansi, .hyperlinks = true});
+  console.print(Markdown("see [docs](https://d.example/a)"));
+  EXPECT_NE(ansi.find("\x1b]8;;https://d.example/a\x1b\\"), std::string::npos) << ansi;
+  const Text linked = Text::from_ansi(ansi, true);
+  const Text unlinked = Text::from_ansi(ansi);
+  const auto docs = linked.plain().find("docs");
+  ASSERT_NE(docs, std::string::npos);
+  const auto link_at = [](const Text& t, std::size_t at) {
+    for (const auto& span : t.runs()) {
+      if (span.start <= at && at < span.end && span.style.link() != 0) return span.style.link();
+    }
+    return std::uint16_t{0};
+  };
+  EXPECT_EQ(link_target(link_at(linked, docs)), "https://d.example/a");
+  EXPECT_EQ(link_at(linked, 0), 0);
+  EXPECT_EQ(link_at(unlinked, docs), 0);
+  EXPECT_EQ(unlinked.plain(), linked.plain());
+  const Text hostile = Text::from_ansi("\x1b]8;;javascript:alert(1)\x1b\\x\x1b]8;;\x1b\\", true);
+  EXPECT_EQ(link_at(hostile, 0), 0);
+  EXPECT_EQ(hostile.plain(), "x");
+  // Without hyperlinks the console writes none.
+  std::string plain;
+  Console({.width = 60, .force_terminal = true, .file = &plain})
+      .print(Markdown("see [docs](https://d.example/a)"));
+  EXPECT_EQ(plain.find("\x1b]8"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace styled
+
+namespace styled {
+namespace {
+
+TEST(Links, tool_arguments_that_are_one_path_link_to_the_file) {
+  struct Case {
+    const char* argument;
+    const char* target;  // "" for no link
+  };
+  for (const Case& c :
+       {Case{"src/parse.c", "file:///work/src/parse.c"},
+        Case{" ./src/parse.c:12 ", "file:///work/src/parse.c#12"},
+        Case{"main.cpp:3:7", "file:///work/main.cpp#3"}, Case{"/etc/hosts", "file:///etc/hosts"},
+        Case{"notes/a b.md", ""},  // two words
+        Case{"make", ""},          // a bare word
+        Case{"-rf", ""},           // an option
+        Case{"rm -rf build", ""},  // a command
+        Case{"https://x.org/a", "https://x.org/a"}, Case{"javascript://x", ""},
+        Case{"src/a;b.c", "file:///work/src/a%3Bb.c"}}) {
+    EXPECT_EQ(link_target(path_link(c.argument, "/work")), c.target) << c.argument;
+  }
+  EXPECT_EQ(path_link("src/a.c", "relative/folder"), 0);
+}
+
+}  // namespace
+}  // namespace styled

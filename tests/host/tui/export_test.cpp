@@ -70,12 +70,12 @@ TEST(MarkdownExport, parses_back_into_the_same_blocks_whatever_the_text) {
   const auto got = blocks(host::tui::transcript_markdown(history));
   std::vector<std::string> types;
   for (const auto& b : got) types.push_back(b.type);
-  EXPECT_EQ(types, (std::vector<std::string>{
-                       "heading", "block_quote",                      // title, prompt
-                       "html_block", "code_block", "html_block",      // thinking
-                       "code_block", "code_block", "code_block",      // tool, results
-                       "code_block", "paragraph",                     // error result, info
-                       "paragraph", "code_block", "paragraph"}));     // answer, summary
+  EXPECT_EQ(types,
+            (std::vector<std::string>{"heading", "block_quote",                  // title, prompt
+                                      "html_block", "code_block", "html_block",  // thinking
+                                      "code_block", "code_block", "code_block",  // tool, results
+                                      "code_block", "paragraph",  // error result, info
+                                      "paragraph", "code_block", "paragraph"}));  // answer, summary
   // Fenced text comes back exactly, fences inside it and all.
   EXPECT_EQ(got[3].literal, HOSTILE + "\n");
   EXPECT_EQ(got[5].info, "tool");

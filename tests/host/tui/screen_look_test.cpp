@@ -10,9 +10,13 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "host/temp_folder.h"
+#include "host/tui/chat_log.h"
 #include "host/tui/chat_screen.h"
 #include "host/tui/vellumine_tui.h"
+#include "termui/clipboard.h"
 #include "termui/pilot.h"
 
 namespace {
@@ -132,6 +136,42 @@ TEST(ScreenLook, settings_words_and_environment) {
     return std::string_view(name) == "TERM" ? "linux" : nullptr;
   };
   EXPECT_FALSE(host::tui::screen_look("auto", "auto", console).hyperlinks);
+}
+
+}  // namespace
+
+namespace {
+
+const std::string ANSWER_WITH_CODE = R"({"op": "user", "text": "how?"}
+{"op": "say", "text": "Run this:\n\n```sh\nmake test\n```\n\nthen this:\n\n```sh\nmake install\n```\n"}
+{"op": "done"}
+)";
+
+// Without a mouse: a key copies the last answer, another its last code block, through the
+// transcript's clipboard road; and /export writes the transcript where it is told.
+TEST(KeyboardCopyAndExport, keys_copy_the_answer_and_export_writes_the_file) {
+  Chat chat(ANSWER_WITH_CODE, {ThemeChoice::dark, termui::NotifyMethod::off});
+  ASSERT_TRUE(chat.settle([&] { return !chat.screen().busy() && chat.app.script_done(); }));
+  std::vector<std::string> copied;
+  chat.screen().log().clipboard_ports.write_terminal = [&copied](std::string_view bytes) {
+    copied.emplace_back(bytes);
+  };
+  chat.pilot.press("alt+k");
+  chat.pilot.press("alt+c");
+  ASSERT_EQ(copied.size(), 2U);
+  EXPECT_EQ(copied[0], termui::osc52_sequence("make install\n"));
+  EXPECT_EQ(copied[1], termui::osc52_sequence(
+                           "Run this:\n\n```sh\nmake test\n```\n\nthen this:\n\n```sh\nmake "
+                           "install\n```\n"));
+  EXPECT_NE(chat.pilot.text().find("Copied the last code block"), std::string::npos);
+
+  host_test::TempFolder dir;
+  const auto out = dir.path() / "t.md";
+  chat.pilot.type("/export " + out.string());
+  chat.pilot.press("enter");
+  const std::string md = host_test::slurp(out);
+  EXPECT_NE(md.find("```sh\nmake install\n```"), std::string::npos) << md;
+  EXPECT_NE(md.find("> **❯** how\\?"), std::string::npos) << md;
 }
 
 }  // namespace

@@ -20,16 +20,17 @@ struct Piece {
 };
 using Row = std::vector<Piece>;
 
-// The row as maximal runs of one style, without the padding after the last styled or
-// non-blank cell.
+// The row as maximal runs of one look, without the padding after the last styled or
+// non-blank cell. A hyperlink changes no look: it is left out.
 inline std::vector<std::pair<std::string, styled::Style>> runs_of(const termui::Strip& strip) {
   std::vector<std::pair<std::string, styled::Style>> runs;
   for (const auto& seg : strip.segments()) {
     if (seg.text.empty()) continue;
-    if (!runs.empty() && runs.back().second == seg.style) {
+    const styled::Style look = seg.style.with_link(0);
+    if (!runs.empty() && runs.back().second == look) {
       runs.back().first += seg.text;
     } else {
-      runs.emplace_back(seg.text, seg.style);
+      runs.emplace_back(seg.text, look);
     }
   }
   while (!runs.empty() && runs.back().second == styled::Style{}) {

@@ -7,6 +7,7 @@
 
 #include "item_rows.h"
 #include "scrollback_fixture.h"
+#include "styled/link.h"
 #include "unicode/concat.h"
 
 namespace zell::tui::widgets::testing {
@@ -172,6 +173,36 @@ TEST(ToolResultLarge, twenty_megabytes_fold_to_seven_rows) {
   EXPECT_EQ(t.log().lines()[6].text().find(
                 unicode::concat({"      … +", std::to_string(total - 6), " more lines"})),
             0u);
+}
+
+}  // namespace
+}  // namespace zell::tui::widgets::testing
+
+namespace zell::tui::widgets::testing {
+namespace {
+
+// A tool whose argument is one file path links its header to the file; a command does not.
+TEST(ToolLinks, a_path_argument_links_to_the_file) {
+  Transcript t;
+  t.log().append_tool("Read", "src/app.txt:3");
+  t.log().append_tool("bash", "rm -rf build");
+  const auto link_in = [](const termui::Strip& row) {
+    for (const auto& seg : row.segments()) {
+      if (seg.style.link() != 0) return std::string(styled::link_target(seg.style.link()));
+    }
+    return std::string();
+  };
+  const auto row_with = [&t](std::string_view text) {
+    for (const auto& row : t.log().lines()) {
+      if (row.text().find(text) != std::string::npos) return row;
+    }
+    return termui::Strip();
+  };
+  const std::string target = link_in(row_with("src/app.txt"));
+  EXPECT_TRUE(target.starts_with("file:///")) << target;
+  EXPECT_TRUE(target.ends_with("/src/app.txt#3")) << target;
+  EXPECT_NE(row_with("rm -rf").text(), "");
+  EXPECT_EQ(link_in(row_with("rm -rf")), "");
 }
 
 }  // namespace

@@ -113,15 +113,17 @@ void Scrollback::_render_assistant(std::string_view text) {
   const int avail_w = answer_width() + 2;
   if (has_markdown(text)) {
     // Rendered by a console of its own (no transcript theme), as ANSI, then read back into
-    // styles line by line.
+    // styles line by line; links travel as OSC 8 (the agent's own escapes are made visible
+    // before they reach the console, so every link here is one the renderer made).
     std::string rendered;
     styled::Console console({.width = avail_w - 2,
                              .force_terminal = true,
                              .color_system = styled::ColorSystem::truecolor,
-                             .file = &rendered});
+                             .file = &rendered,
+                             .hyperlinks = true});
     console.print(styled::Markdown(text, "monokai"));
     unicode::for_each_piece(rendered, [this](std::string_view line) {
-      write_line(styled::Text::from_ansi(indented(line)));
+      write_line(styled::Text::from_ansi(indented(line), true));
     });
     return;
   }

@@ -2,9 +2,11 @@
 // finished, and its result hanging from tree connectors, folded after six lines.
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "styled/link.h"
 #include "styled/text.h"
 #include "unicode/concat.h"
 #include "unicode/line_scan.h"
@@ -20,6 +22,15 @@ namespace {
 constexpr std::size_t MAX_RESULT_LINES = 6;
 constexpr std::size_t RESULT_LINE_CHARS = 120;
 constexpr std::size_t ERROR_CHARS = 200;
+
+// The folder relative paths in tool arguments are taken from: the one the session runs in.
+const std::string& session_folder() {
+  static const std::string folder = [] {
+    std::error_code ignored;
+    return std::filesystem::current_path(ignored).string();
+  }();
+  return folder;
+}
 
 // Arguments as a header shows them: stripped, line feeds as spaces, cut to `max_chars`. The
 // cut comes first: swapping one character for one gives the same text and reads no further.
@@ -52,8 +63,10 @@ void Scrollback::_render_tool(std::string_view name, std::string_view args) {
   header.append("  ● ", accent);
   header.append(unicode::visible_text(header_info(name).first, unicode::Reveal::invisible), accent);
   // Tested before stripping: arguments of white space only still show "()".
+  // An argument that is one file path links to the file (OSC 8, where the terminal has them).
   if (!args.empty())
-    header.append(unicode::concat({"(", args_short(args, 60), ")"}), item_style("dim"));
+    header.append(unicode::concat({"(", args_short(args, 60), ")"}),
+                  item_style("dim").with_link(styled::path_link(args, session_folder())));
   write_line(header);
 }
 
@@ -64,7 +77,8 @@ void Scrollback::_render_tool_done(std::string_view name, std::string_view args,
   line.append("  ✓ ", green);
   line.append(unicode::visible_text(header_info(name).first, unicode::Reveal::invisible), green);
   if (!args.empty())
-    line.append(unicode::concat({"(", args_short(args, 40), ")"}), item_style("#32cd32"));
+    line.append(unicode::concat({"(", args_short(args, 40), ")"}),
+                item_style("#32cd32").with_link(styled::path_link(args, session_folder())));
   // The summary is shown as it comes, neither stripped nor freed of line breaks.
   if (!summary.empty())
     line.append(unicode::concat({"  ", unicode::visible_text(unicode::cp_prefix(summary, 60),
