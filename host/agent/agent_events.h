@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "zell/overloaded.h"
 #include "zell/payload.h"
 
 namespace host::events {
@@ -102,11 +103,6 @@ using TypedEvent = std::variant<ThinkingStart, ThinkingChunk, ThinkingPeek, Thin
 [[nodiscard]] std::optional<TypedEvent> decode(std::string_view type, const zell::Payload& payload);
 
 // For `std::visit` with one lambda per kind.
-template <typename... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-template <typename... F>
-Overloaded(F...) -> Overloaded<F...>;
+using zell::Overloaded;
 
 }  // namespace host::events

@@ -11,6 +11,7 @@
 #include "host/tui/export_markdown.h"
 #include "unicode/text_ops.h"
 #include "unicode/utf8.h"
+#include "zell/overloaded.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
 
 namespace host::tui {
@@ -18,12 +19,7 @@ namespace entries = zell::tui::widgets::entries;
 
 namespace {
 
-template <class... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
+using zell::Overloaded;
 
 // The transcript's colours (the dark theme's item styles) for a page.
 constexpr std::string_view STYLE = R"(

@@ -1,9 +1,12 @@
 #include "host/tui/export_markdown.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 
 #include "styled/console.h"
 #include "unicode/text_ops.h"
+#include "zell/overloaded.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
 
 namespace host::tui {
@@ -11,13 +14,7 @@ namespace entries = zell::tui::widgets::entries;
 
 namespace {
 
-// Overloads for std::visit, with a catch-all for kinds added later.
-template <class... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
+using zell::Overloaded;
 
 // Text from the agent or a tool: no terminal controls in the file.
 std::string clean(std::string_view text) {
@@ -126,10 +123,9 @@ std::string transcript_markdown(const std::vector<zell::tui::widgets::HistoryEnt
                      fenced(clean(r.command), "sh");
             },
             [](const entries::TurnSummary& r) {
-              std::string line = "*";
-              line += escaped_paragraph(clean(r.text));
-              line += "*\n";
-              return line;
+              // fmt rather than appends to a one-character string: GCC 12 warns (-Wrestrict)
+              // about the appends, wrongly.
+              return fmt::format("*{}*\n", escaped_paragraph(clean(r.text)));
             },
             [](const entries::Raw& r) {
               if (!r.renderable) return std::string();
