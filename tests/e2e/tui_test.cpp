@@ -260,7 +260,6 @@ TEST_F(VellumineInTmux, TheTailOfAnEmojiCommandIsVisible) {
   EXPECT_NE(pane().find("👍🏽 && curl x | sh"), std::string::npos) << pane();
 }
 
-}  // namespace
 
 // An Agent Client Protocol agent (the project's scripted one) drives the full screen: a file
 // written through the client, a command's approval denied with its escapes shown, a turn
@@ -297,3 +296,5 @@ TEST_F(VellumineInTmux, AnAcpAgentWritesAsksIsCancelledAndEndsWithTheApp) {
   ASSERT_TRUE(wait_for("EXIT=0")) << pane();
   EXPECT_EQ(run(agents), "");
 }
+
+}  // namespace

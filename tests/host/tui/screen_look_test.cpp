@@ -19,6 +19,8 @@
 #include "termui/clipboard.h"
 #include "termui/pilot.h"
 
+// A namespace of its own: other tests of the chat define fakes under the same names.
+namespace screen_look_test {
 namespace {
 
 using host::tui::ThemeChoice;
@@ -175,3 +177,4 @@ TEST(KeyboardCopyAndExport, keys_copy_the_answer_and_export_writes_the_file) {
 }
 
 }  // namespace
+}  // namespace screen_look_test
