@@ -249,6 +249,10 @@ TEST(AcpAgent, StartFailuresSayWhy) {
       EXPECT_NO_THROW(s.agent().start());
       EXPECT_EQ(s.agent().info().name, "fake-agent");
       EXPECT_EQ(s.agent().info().version, "1.2.3");
+      // The agent wrote the line before it answered; the reader thread may still be on its way.
+      for (int i = 0; i < 500 && s.agent().stderr_lines().empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
       EXPECT_EQ(s.agent().stderr_lines(), std::vector<std::string>{"starting up"});
     } else {
       try {
