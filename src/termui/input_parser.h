@@ -16,9 +16,9 @@
 
 namespace termui {
 
-// An X11 colour spec as terminals answer colour queries ("rgb:ffff/ffff/ffff", 1 to 4 hex
+// An X11 colour value as terminals answer colour queries ("rgb:ffff/ffff/ffff", 1 to 4 hex
 // digits a component; "rgba:" with a fourth ignored); nothing for any other form.
-[[nodiscard]] std::optional<styled::Color> parse_x11_color(std::string_view spec);
+[[nodiscard]] std::optional<styled::Color> parse_x11_color(std::string_view value);
 
 class InputParser {
  public:

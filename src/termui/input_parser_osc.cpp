@@ -18,7 +18,7 @@ int hex_digit(char c) {
   return -1;
 }
 
-// One component of an X11 colour spec: 1 to 4 hex digits, scaled to 0–255.
+// One component of an X11 colour value: 1 to 4 hex digits, scaled to 0–255.
 std::optional<int> component(std::string_view digits) {
   if (digits.empty() || digits.size() > 4) return std::nullopt;
   int value = 0;
@@ -33,21 +33,21 @@ std::optional<int> component(std::string_view digits) {
 
 }  // namespace
 
-std::optional<styled::Color> parse_x11_color(std::string_view spec) {
-  if (spec.starts_with("rgb:")) {
-    spec.remove_prefix(4);
-  } else if (spec.starts_with("rgba:")) {
-    spec.remove_prefix(5);
+std::optional<styled::Color> parse_x11_color(std::string_view value) {
+  if (value.starts_with("rgb:")) {
+    value.remove_prefix(4);
+  } else if (value.starts_with("rgba:")) {
+    value.remove_prefix(5);
   } else {
     return std::nullopt;
   }
   int rgb[3];
   for (int i = 0; i < 3; ++i) {
-    const std::size_t slash = spec.find('/');
-    const auto c = component(spec.substr(0, slash));
+    const std::size_t slash = value.find('/');
+    const auto c = component(value.substr(0, slash));
     if (!c) return std::nullopt;
     rgb[i] = *c;
-    spec = slash == std::string_view::npos ? std::string_view() : spec.substr(slash + 1);
+    value = slash == std::string_view::npos ? std::string_view() : value.substr(slash + 1);
   }
   return styled::Color::rgb(static_cast<std::uint8_t>(rgb[0]), static_cast<std::uint8_t>(rgb[1]),
                             static_cast<std::uint8_t>(rgb[2]));

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/chat_fakes.h"
 #include "host/temp_folder.h"
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_screen.h"
@@ -21,15 +22,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class NoStore : public zell::ports::ConfigStore {
- public:
-  void save_config(const zell::ports::ZellConfig&) override {}
-};
-
-class Ready : public zell::ports::RuntimeGateway {
- public:
-  zell::ports::Health healthcheck() override { return {true, "ready"}; }
-};
+using chat_test::NoStore;
+using chat_test::Ready;
 
 std::string trimmed(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/chat_fakes.h"
 #include "host/temp_folder.h"
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_log.h"
@@ -30,15 +31,8 @@ using host::tui::VellumineTUI;
 using host_test::TempFolder;
 using host_test::write_text;
 
-class NoStore : public zell::ports::ConfigStore {
- public:
-  void save_config(const zell::ports::ZellConfig&) override {}
-};
-
-class Ready : public zell::ports::RuntimeGateway {
- public:
-  zell::ports::Health healthcheck() override { return {true, "ready"}; }
-};
+using chat_test::NoStore;
+using chat_test::Ready;
 
 // What the agent heard: prompts, and new conversations.
 struct Heard {

@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/chat_fakes.h"
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_log.h"
 #include "host/tui/status_line.h"
@@ -30,15 +31,8 @@ using host::tui::ChatScreen;
 using host::tui::VellumineTUI;
 namespace entries = zell::tui::widgets::entries;
 
-class NoStore : public zell::ports::ConfigStore {
- public:
-  void save_config(const zell::ports::ZellConfig&) override {}
-};
-
-class Ready : public zell::ports::RuntimeGateway {
- public:
-  zell::ports::Health healthcheck() override { return {true, "ready"}; }
-};
+using chat_test::NoStore;
+using chat_test::Ready;
 
 // One app with the chat screen open at once and the script played at full speed.
 struct Chat {

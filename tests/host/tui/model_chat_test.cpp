@@ -8,6 +8,7 @@
 #include <functional>
 #include <thread>
 
+#include "host/chat_fakes.h"
 #include "host/fake_chat_server.h"
 #include "host/tui/chat_log.h"
 #include "host/tui/chat_screen.h"
@@ -20,10 +21,7 @@ namespace {
 using host_test::ChatReply;
 using host_test::FakeChatServer;
 
-class NoStore : public zell::ports::ConfigStore {
- public:
-  void save_config(const zell::ports::ZellConfig&) override {}
-};
+using chat_test::NoStore;
 
 struct ModelChat {
   explicit ModelChat(const std::string& url)

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/chat_fakes.h"
 #include "host/temp_folder.h"
 #include "host/tui/chat_log.h"
 #include "host/tui/chat_screen.h"
@@ -26,15 +27,8 @@ namespace {
 using host::tui::ThemeChoice;
 using styled::ColorScheme;
 
-class NoStore : public zell::ports::ConfigStore {
- public:
-  void save_config(const zell::ports::ZellConfig&) override {}
-};
-
-class Ready : public zell::ports::RuntimeGateway {
- public:
-  zell::ports::Health healthcheck() override { return {true, "ready"}; }
-};
+using chat_test::NoStore;
+using chat_test::Ready;
 
 struct Chat {
   Chat(const std::string& script, host::tui::ScreenLook look, double speed = 0)
