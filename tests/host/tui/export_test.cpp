@@ -137,8 +137,9 @@ TEST(HtmlExport, code_blocks_carry_the_transcripts_code_colours_with_their_text_
   const std::string code =
       "def f(x):\n    return \"</code></pre><script>x()</script>\" & x  # \x01"
       "0\x01\n";
-  const std::string html = host::tui::transcript_html(
-      transcript({e::Assistant{"Try:\n\n```python\n" + code + "```\n\nand `inline`."}}));
+  const std::string html = host::tui::transcript_html(transcript(
+      {e::Assistant{"Try:\n\n```python\n" + code +
+                    "```\n\nand `inline`.\n\n- in a list:\n\n  ```sh\n  ls -l\n  ```\n"}}));
   const std::size_t open = html.find("<code class=\"language-python\">");
   ASSERT_NE(open, std::string::npos) << html;
   const std::size_t start = html.find('>', open) + 1;
@@ -147,6 +148,7 @@ TEST(HtmlExport, code_blocks_carry_the_transcripts_code_colours_with_their_text_
   EXPECT_EQ(html_text(block), unicode::visible_controls(code)) << block;
   EXPECT_EQ(block.find("<script"), std::string::npos);
   EXPECT_EQ(html.find('\x01'), std::string::npos);
+  EXPECT_NE(html_text(html).find("ls -l\n"), std::string::npos) << html;  // a block in a list
   // Tokens in the colours the transcript draws them with.
   const auto& theme = styled::CodeTheme::named("monokai");
   const auto hex = [](styled::Color c) {
