@@ -454,12 +454,27 @@ namespace host::acp {
 
 void AcpAgent::new_session() {
   if (!session_ready_) return;  // the first turn opens one
+  // An abandon stops this wait only, as it ends one turn: the conversation goes on as it was.
+  struct WaitOver {
+    AcpAgent& agent;
+    ~WaitOver() { agent.abandoned_ = false; }
+  } wait_over{*this};
   std::int64_t id = 0;
   if (!conn_->request("session/new", {{"cwd", cwd_.string()}, {"mcpServers", Json::array()}}, id)) {
     throw AcpError(exit_reason());
   }
   Pumped p = pump_until(id, Clock::now() + options_.start_timeout, false);
-  if (p.how != Wait::response) throw AcpError(with_stderr("the agent opened no new session"));
+  switch (p.how) {
+    case Wait::response:
+      break;
+    case Wait::closed:
+      throw AcpError(exit_reason());
+    case Wait::abandoned:
+      throw AcpError("stopped before the agent answered");
+    case Wait::timeout:
+      throw AcpError(with_stderr(fmt::format("the agent did not answer session/new within {:g} s",
+                                             options_.start_timeout.count() / 1000.0)));
+  }
   if (p.response.error_code) {
     throw AcpError(
         with_stderr(fmt::format("the agent refused session/new: {}", p.response.error_message)));

@@ -82,8 +82,10 @@ class AcpAgent {
   // `start` was not called.
   TurnResult run_turn(std::string_view prompt);
 
-  // Between turns: the next turn goes to a new session (session/new; the agent starts
-  // first when it has not yet). AcpError when the agent refuses.
+  // Between turns (on the thread that runs them): the next turn goes to a new session
+  // (session/new; the first turn opens one when the agent has not started yet). AcpError when
+  // the agent refuses, does not answer, exits, or `abandon` stops the wait; the session in use
+  // then stays.
   void new_session();
 
   // From any thread. The first call during a turn sends session/cancel and returns true; the

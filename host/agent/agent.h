@@ -49,8 +49,9 @@ class Agent {
   // them. A prompt that starts with one is sent as it is.
   [[nodiscard]] virtual std::vector<AgentCommand> commands() const { return {}; }
 
-  // On the UI thread, between turns: the transcript was cleared, the agent starts a new
-  // conversation. Throws what stops it from doing so.
+  // On the runner's worker thread, in place of a turn: the transcript is to be cleared, the
+  // agent starts a new conversation. Throws what stops it from doing so. `cancel` may be
+  // called meanwhile: an agent that waits on the outside world stops waiting (and throws).
   virtual void new_conversation() {}
 };
 

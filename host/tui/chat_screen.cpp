@@ -177,21 +177,46 @@ void ChatScreen::submit(std::string_view text) {
 }
 
 void ChatScreen::start(const PendingTurn& turn) {
+  ticker_ = app().set_interval(TICK_SECONDS, [this] {
+    ++tick_;
+    refresh_status();
+  });
+  tick_ = 0;
+  if (turn.new_conversation) {
+    // The agent may take its time (or never answer): the prompt stays live meanwhile, and
+    // prompts sent go to the new conversation once it has started.
+    clearing_since_ = TurnTracker::Clock::now();
+    log_->append_info("Starting a new conversation…");
+    app_.start_turn(turn);
+    refresh_status();
+    return;
+  }
   turn_.begin(TurnTracker::Clock::now());
   log_->reset_steps();
   live_.new_turn();
   if (turn.show_prompt) log_->append_user(turn.prompt);
   app_.start_turn(turn);
-  tick_ = 0;
-  ticker_ = app().set_interval(TICK_SECONDS, [this] {
-    ++tick_;
-    refresh_status();
-  });
   refresh_status();
+}
+
+void ChatScreen::conversation_started(const TurnFinished& finished) {
+  clearing_since_.reset();
+  if (finished.failure.empty()) {
+    log_->clear();
+    log_->append_info("New conversation.");
+  } else {
+    log_->append_error("Could not start a new conversation: " + finished.failure);
+  }
 }
 
 void ChatScreen::on_turn_finished(const TurnFinished& finished) {
   ticker_.stop();
+  if (clearing_since_) {
+    conversation_started(finished);
+    turns_.finished();
+    refresh_status();
+    return;
+  }
   files_.reset();  // the agent may have made or removed files: the next "@" lists them again
   // A turn that ended without "done" or "error" may leave its answer open.
   if (log_->stream_open()) log_->finish_streamed_answer();
@@ -225,7 +250,9 @@ bool ChatScreen::run_command(const CommandLine& command) {
     app().exit();
   } else if (name == "clear" || name == "mode") {
     if (turns_.busy()) {
-      log_->append_error(fmt::format("/{} waits for the running turn to end", name));
+      log_->append_error(clearing_since_
+                             ? fmt::format("/{} waits for the new conversation to start", name)
+                             : fmt::format("/{} waits for the running turn to end", name));
       return true;
     }
     if (name == "mode") {
@@ -233,14 +260,10 @@ bool ChatScreen::run_command(const CommandLine& command) {
       app().push_screen(std::make_unique<zell::tui::screens::PreflightScreen>());
       return true;
     }
-    try {
-      app_.new_conversation();
-    } catch (const std::exception& e) {
-      log_->append_error(std::string("Could not start a new conversation: ") + e.what());
-      return true;
-    }
-    log_->clear();
-    log_->append_info("New conversation.");
+    PendingTurn renew;
+    renew.show_prompt = false;
+    renew.new_conversation = true;
+    turns_.run_first(std::move(renew));
   } else if (name == "export") {
     const std::filesystem::path path = command.args.empty()
                                            ? std::filesystem::path(default_export_name())
@@ -362,6 +385,9 @@ void ChatScreen::refresh_status() {
   if (turns_.busy()) {
     if (turns_.interrupting()) {
       text = "· interrupting…";
+    } else if (clearing_since_) {
+      const std::chrono::duration<double> waited = TurnTracker::Clock::now() - *clearing_since_;
+      text = "· starting a new conversation… " + short_duration(waited.count());
     } else if (const auto& q = turns_.question()) {
       text = fmt::format("◆ waiting for your answer · {} · {}",
                          q->options.empty() ? std::string("1 allow · 2 deny")

@@ -71,6 +71,8 @@ class ChatScreen : public termui::Screen {
   [[nodiscard]] std::size_t queued() const { return turns_.queued(); }
   [[nodiscard]] bool holding() const { return turns_.holding(); }
   [[nodiscard]] bool approval_open() const { return turns_.question().has_value(); }
+  // /clear is waiting for the agent to start the new conversation.
+  [[nodiscard]] bool starting_conversation() const { return clearing_since_.has_value(); }
   [[nodiscard]] ChatLog& log() { return *log_; }
   [[nodiscard]] StatusLine& status() { return *status_; }
   [[nodiscard]] ChatInput& input() { return *input_; }
@@ -78,6 +80,7 @@ class ChatScreen : public termui::Screen {
 
  private:
   void start(const PendingTurn& turn);
+  void conversation_started(const TurnFinished& finished);
   void answered(std::optional<std::size_t> choice, const TurnController::Question& question);
   // Closes the answer streaming, if one is: drawn whole (as Markdown when it has markers), so
   // that an item added next goes below it and the agent's next words start a new answer.
@@ -104,6 +107,8 @@ class ChatScreen : public termui::Screen {
   LiveEntries live_;
   // Set when the agent said "done": the elapsed time its summary line shows at the turn's end.
   std::optional<double> summary_elapsed_;
+  // When /clear handed the start of a new conversation to the agent, until it has answered.
+  std::optional<TurnTracker::Clock::time_point> clearing_since_;
   TurnTracker turn_;
   termui::Timer ticker_;
   long long tick_ = 0;

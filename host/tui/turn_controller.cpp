@@ -40,6 +40,12 @@ void TurnController::run_next() {
   }
 }
 
+bool TurnController::run_first(PendingTurn turn) {
+  if (busy_) return false;
+  run(std::move(turn));
+  return true;
+}
+
 void TurnController::finished() {
   busy_ = false;
   interrupting_ = false;

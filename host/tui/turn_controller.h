@@ -62,6 +62,8 @@ class TurnController {
   Sent send(std::string_view text);
   // Starts the next queued prompt or script turn, unless busy or holding.
   void run_next();
+  // Starts `turn` now, ahead of the queue (held prompts stay held); false when busy.
+  bool run_first(PendingTurn turn);
   // The agent has returned from its turn.
   void finished();
 

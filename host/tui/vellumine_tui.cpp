@@ -154,7 +154,10 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
     }
   });
   on<TurnFinished>([this](TurnFinished& f) {
-    call_attention(f.failure.empty() ? "turn finished" : "turn failed");
+    // The start of a new conversation is no turn to call the user back for.
+    if (!chat_ || !chat_->starting_conversation()) {
+      call_attention(f.failure.empty() ? "turn finished" : "turn failed");
+    }
     if (chat_) chat_->on_turn_finished(f);
   });
 }
@@ -218,10 +221,6 @@ std::optional<PendingTurn> VellumineTUI::next_scripted_turn() {
 
 std::vector<AgentCommand> VellumineTUI::agent_commands() const {
   return runner_.typed_agent().commands();
-}
-
-void VellumineTUI::new_conversation() {
-  runner_.typed_agent().new_conversation();
 }
 
 std::filesystem::path VellumineTUI::work_folder() const {

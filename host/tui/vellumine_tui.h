@@ -86,9 +86,9 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   // at once.
   void interrupt_turn();
   [[nodiscard]] zell::tui::TUIBridge& bridge() { return bridge_; }
-  // Between turns: the typed-prompt agent's slash commands, and a new conversation with it.
+  // Between turns: the typed-prompt agent's slash commands. (A new conversation with it is a
+  // turn of its own: a PendingTurn marked new_conversation, started like any other.)
   [[nodiscard]] std::vector<AgentCommand> agent_commands() const;
-  void new_conversation();
   [[nodiscard]] const std::optional<std::filesystem::path>& history_path() const {
     return options_.history_path;
   }

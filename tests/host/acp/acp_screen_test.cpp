@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -73,6 +75,11 @@ class AcpChat {
   }
   bool idle() {
     return settle([&] { return !screen().busy(); });
+  }
+  // A row of the transcript is `text` alone (as an answer is drawn; a prompt has its marker).
+  bool answered(const std::string& text) {
+    const std::vector<std::string> all = rows();
+    return std::find(all.begin(), all.end(), text) != all.end();
   }
   std::vector<std::string> rows() {
     std::vector<std::string> out;
@@ -160,6 +167,44 @@ TEST(AcpScreen, CtrlCCancelsTheQuestionAndTheTurn) {
   ASSERT_TRUE(chat.idle());
   chat.send("say still here");
   EXPECT_TRUE(chat.shown("still here"));
+}
+
+// /clear waits for the agent's new session on the agent's thread: the prompt stays live, and
+// what is sent meanwhile goes to the new conversation; Ctrl+C stops the wait, keeping the old
+// one. The agent answers a second session/new only once the gate file exists.
+TEST(AcpScreen, ClearWaitsForTheNewSessionWithThePromptLive) {
+  host_test::TempFolder gate_folder;
+  const std::filesystem::path gate = gate_folder.path() / "open";
+  AcpChat chat(false, {"--renew-gate", gate.string()});
+  chat.send("say before");
+  ASSERT_TRUE(chat.idle());
+  chat.send("/clear");
+  EXPECT_TRUE(chat.screen().starting_conversation());
+  EXPECT_TRUE(chat.shown("Starting a new conversation…"));
+  chat.pilot.type("say after");
+  chat.pilot.press("enter");
+  EXPECT_EQ(chat.screen().queued(), 1U);
+  host_test::write_text(gate, "");
+  ASSERT_TRUE(chat.shown("New conversation."));
+  ASSERT_TRUE(chat.settle([&] { return chat.answered("after"); }));
+  EXPECT_FALSE(chat.answered("before"));
+}
+
+TEST(AcpScreen, CtrlCStopsWaitingForTheNewSessionAndTheOldOneGoesOn) {
+  host_test::TempFolder gate_folder;
+  const std::filesystem::path gate = gate_folder.path() / "open";
+  AcpChat chat(false, {"--renew-gate", gate.string()});
+  chat.send("say before");
+  ASSERT_TRUE(chat.idle());
+  chat.send("/clear");
+  chat.pilot.press("ctrl+c");
+  EXPECT_TRUE(chat.shown("Could not start a new conversation: stopped before the agent answered"));
+  ASSERT_TRUE(chat.idle());
+  EXPECT_TRUE(chat.answered("before"));
+  host_test::write_text(gate, "");  // the agent answers the request given up on
+  chat.send("say still here");
+  ASSERT_TRUE(chat.settle([&] { return chat.answered("still here"); }));
+  EXPECT_EQ(chat.pilot.text().find("Interrupted"), std::string::npos);
 }
 
 TEST(AcpScreen, TheUsersOwnWordsAreAUserLineAndAnUnreadableMessageAnErrorThatEndsNothing) {

@@ -4,6 +4,9 @@
 // ("read: …", "error: …"), so tests see it in the output.
 //
 //   fake_acp_agent [--ignore-eof] [--ignore-term] [--stderr TEXT] [--version N] [--stamps FILE]
+//                  [--renew-gate FILE]
+//
+// With --renew-gate, a session/new after the first is answered only once FILE exists.
 //
 // Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
 // perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
@@ -36,6 +39,8 @@ bool cancelled = false;
 std::string session = "s-1";
 long long next_id = 100;
 std::string stamps_path;
+std::string renew_gate;
+int sessions_opened = 0;
 
 void send(const Json& j) {
   std::string line = j.dump();
@@ -340,6 +345,7 @@ int main(int argc, char** argv) {
     if (a == "--stderr" && i + 1 < argc) std::fprintf(stderr, "%s\n", argv[++i]);
     if (a == "--version" && i + 1 < argc) version = std::atoi(argv[++i]);
     if (a == "--stamps" && i + 1 < argc) stamps_path = argv[++i];
+    if (a == "--renew-gate" && i + 1 < argc) renew_gate = argv[++i];
   }
   std::fflush(stderr);
   for (;;) {
@@ -355,6 +361,11 @@ int main(int argc, char** argv) {
               {"agentCapabilities", {{"loadSession", false}}},
               {"agentInfo", {{"name", "fake-agent"}, {"version", "1.2.3"}}}}}});
     } else if (method == "session/new") {
+      if (sessions_opened++ > 0 && !renew_gate.empty()) {
+        while (::access(renew_gate.c_str(), F_OK) != 0) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+      }
       session = "s-" + std::to_string(::getpid());
       send({{"jsonrpc", "2.0"}, {"id", id}, {"result", {{"sessionId", session}}}});
     } else if (method == "session/prompt") {
