@@ -148,10 +148,7 @@ void ChatScreen::on_mount() {
       popup_,
       &history_,
       [this] { return agent_commands(); },
-      [this]() -> const FileIndex& {
-        if (!files_) files_ = FileIndex::scan(app_.work_folder());
-        return *files_;
-      },
+      &app_.files(),
   });
   set_focus(input_);
   if (const std::string failed = app_.take_save_error(); !failed.empty()) {
@@ -217,7 +214,7 @@ void ChatScreen::on_turn_finished(const TurnFinished& finished) {
     refresh_status();
     return;
   }
-  files_.reset();  // the agent may have made or removed files: the next "@" lists them again
+  app_.files().stale();  // the agent may have made or removed files: "@" lists them again
   // A turn that ended without "done" or "error" may leave its answer open.
   if (log_->stream_open()) log_->finish_streamed_answer();
   if (!finished.failure.empty()) log_->append_error(finished.failure);
@@ -228,6 +225,10 @@ void ChatScreen::on_turn_finished(const TurnFinished& finished) {
   summary_elapsed_.reset();
   turns_.finished();
   refresh_status();
+}
+
+void ChatScreen::on_files_listed() {
+  input_->files_listed();
 }
 
 // ---- slash commands and the editor ----

@@ -24,7 +24,6 @@
 #include "host/agent/pending_turn.h"
 #include "host/tui/live_entries.h"
 #include "host/tui/prompt_commands.h"
-#include "host/tui/prompt_files.h"
 #include "host/tui/prompt_history.h"
 #include "host/tui/turn_controller.h"
 #include "host/tui/turn_finished.h"
@@ -63,6 +62,8 @@ class ChatScreen : public termui::Screen {
   void on_agent_event(const events::TypedEvent& event);
   void on_approval_request(const zell::tui::ApprovalRequest& request);
   void on_turn_finished(const TurnFinished& finished);
+  // The files "@" completes from have been listed.
+  void on_files_listed();
   // A prompt as if typed and sent.
   void submit(std::string_view text);
 
@@ -100,7 +101,6 @@ class ChatScreen : public termui::Screen {
   ChatInput* input_ = nullptr;
   PromptPopup* popup_ = nullptr;
   PromptHistory history_;
-  std::optional<FileIndex> files_;
   std::vector<SlashCommand> agent_commands_;
 
   TurnController turns_;

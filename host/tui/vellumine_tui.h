@@ -26,6 +26,7 @@
 #include "host/agent/scripted_agent.h"
 #include "host/runtime/http_agent.h"
 #include "host/tui/event_window.h"
+#include "host/tui/file_lister.h"
 #include "host/tui/screen_look.h"
 #include "host/tui/turn_finished.h"
 #include "zell/output/output_manager.h"
@@ -93,6 +94,8 @@ class VellumineTUI : public zell::ports::TuiHostApp {
     return options_.history_path;
   }
   [[nodiscard]] std::filesystem::path work_folder() const;
+  // The files "@" completes from, listed in the work folder away from the UI thread.
+  [[nodiscard]] FileLister& files() { return files_; }
   [[nodiscard]] zell::output::OutputManager& output_manager() { return manager_; }
   // The chat screen once it has been built, else null.
   [[nodiscard]] ChatScreen* chat() { return chat_; }
@@ -140,6 +143,8 @@ class VellumineTUI : public zell::ports::TuiHostApp {
 
   // The start-up screen's check of the ACP agent runs on this thread.
   std::thread check_thread_;
+  // Last: its listing thread wakes the UI thread through this object.
+  FileLister files_;
 };
 
 }  // namespace host::tui
