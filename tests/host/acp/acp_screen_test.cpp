@@ -35,10 +35,11 @@ std::string trimmed(std::string s) {
 // The chat screen at once, with the scripted agent answering every prompt.
 class AcpChat {
  public:
-  explicit AcpChat(bool preflight = false, std::vector<std::string> args = {})
+  explicit AcpChat(bool preflight = false, std::vector<std::string> args = {},
+                   std::chrono::milliseconds start_timeout = 60s)
       : app_(
             config_, store_, [](const auto&) { return std::make_unique<Ready>(); },
-            options(folder_.path().string(), preflight, std::move(args))),
+            options(folder_.path().string(), preflight, std::move(args), start_timeout)),
         pilot(app_, {110, 40}) {
     app_.set_clock([this] { return now_; });
   }
@@ -89,7 +90,8 @@ class AcpChat {
 
  private:
   static host::tui::TuiOptions options(const std::string& folder, bool preflight,
-                                       std::vector<std::string> args) {
+                                       std::vector<std::string> args,
+                                       std::chrono::milliseconds start_timeout) {
     host::tui::TuiOptions o;
     o.preflight = preflight;
     host::acp::AcpOptions acp;
@@ -98,6 +100,7 @@ class AcpChat {
     acp.cwd = folder;
     acp.exit_grace = 200ms;
     acp.cancel_grace = 10s;
+    acp.start_timeout = start_timeout;
     o.acp = acp;
     return o;
   }
@@ -205,6 +208,18 @@ TEST(AcpScreen, CtrlCStopsWaitingForTheNewSessionAndTheOldOneGoesOn) {
   chat.send("say still here");
   ASSERT_TRUE(chat.settle([&] { return chat.answered("still here"); }));
   EXPECT_EQ(chat.pilot.text().find("Interrupted"), std::string::npos);
+}
+
+// The agent never answers; the chat closes without waiting for it (a wait would outlast the
+// test's time limit).
+TEST(AcpScreen, QuittingWhileTheAgentStartsTheNewSessionDoesNotWaitForIt) {
+  host_test::TempFolder gate_folder;
+  AcpChat chat(false, {"--renew-gate", (gate_folder.path() / "never").string()}, 24h);
+  chat.send("say before");
+  ASSERT_TRUE(chat.idle());
+  chat.send("/clear");
+  ASSERT_TRUE(chat.screen().starting_conversation());
+  chat.send("/quit");
 }
 
 TEST(AcpScreen, TheUsersOwnWordsAreAUserLineAndAnUnreadableMessageAnErrorThatEndsNothing) {
