@@ -5,11 +5,12 @@
 //
 // Keys: Enter sends the prompt (queued while a turn runs; on an empty prompt it sends the
 // prompts held after an interrupt); a prompt that is a slash command runs it (/help, /clear,
-// /mode, /export, /quit, or the agent's own, sent as typed; an unknown one is refused); while
-// an approval question is open, 1 allows and 2 denies (or, when the agent offers its own
-// answers, the number of an answer chooses it) once the question has been on screen a moment
-// and the key is not part of a burst of typing (otherwise the key is typed into the prompt like
-// any other); Page Up/Down, Ctrl+Home/End, Shift+Up/Down, the wheel, and Home/End while the
+// /mode, /export, /quit, or the agent's own, sent as typed; an unknown one is refused: /clear
+// runs like a turn while the agent starts the new conversation, prompts sent meanwhile queue
+// for it and Ctrl+C stops it); while an approval question is open, 1 allows and 2 denies (or,
+// when the agent offers its own answers, the number of an answer chooses it) once the question
+// has been on screen a moment and the key is not part of a burst of typing (otherwise the key
+// is typed into the prompt like any other); Page Up/Down, Ctrl+Home/End, Shift+Up/Down, the wheel, and Home/End while the
 // prompt is empty scroll the transcript (Up/Down belong to the prompt: its rows and its
 // history); Ctrl+C stops a running turn, or quits when there is none. These screen keys are
 // priority bindings: they are taken before the prompt field sees them.
