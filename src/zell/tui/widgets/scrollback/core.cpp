@@ -168,6 +168,7 @@ void Scrollback::replace_entry(std::size_t index, EntryRecord record) {
   if (index >= _history.size()) return;
   _history[index].record = std::move(record);
   _history[index].drawn = {};
+  search_.changed(index, _history[index]);
   redraw_entry(index);
 }
 
@@ -243,6 +244,8 @@ void Scrollback::clear() {
     stream_first_entry_ = 0;
     _history.clear();
     _thinking_line_map.clear();
+    search_.forget_entries();
+    spot_.reset();
   }
   _line_counter = 0;
 }
