@@ -43,7 +43,12 @@ void TranscriptSearch::sync(std::span<const HistoryEntry> history) {
   const std::size_t from = counts_.size();
   texts_.resize(history.size());
   counts_.resize(history.size(), 0);
-  for (std::size_t i = from; i < history.size(); ++i) count(i, history[i]);
+  for (std::size_t i = from; i < history.size(); ++i) {
+    // Read even for the empty query: a search opens with it, so the first letter typed finds
+    // every entry read.
+    (void)text_of(i, history[i]);
+    count(i, history[i]);
+  }
 }
 
 void TranscriptSearch::changed(std::size_t i, const HistoryEntry& entry) {

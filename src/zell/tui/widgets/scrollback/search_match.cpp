@@ -3,6 +3,7 @@
 #include <utf8proc.h>
 
 #include <array>
+#include <cstring>
 
 #include "unicode/utf8.h"
 
@@ -56,16 +57,29 @@ SearchQuery::Span SearchQuery::find(std::string_view text, std::size_t from) con
     return {at, at + text_.size()};
   }
   if (ascii_) {
-    // Every ASCII byte starts a code point, and no byte of a longer one is ASCII.
+    // Every ASCII byte starts a code point, and no byte of a longer one is ASCII. Candidates
+    // are found by memchr for either case of the first letter.
     const std::size_t n = text_.size();
     if (text.size() - from < n) return {};
-    const unsigned char first = fold_byte(text_[0]);
-    const std::size_t last = text.size() - n;
-    for (std::size_t pos = from; pos <= last; ++pos) {
-      if (fold_byte(text[pos]) != first) continue;
+    const auto lower_first = static_cast<char>(fold_byte(text_[0]));
+    const char upper_first = lower_first >= 'a' && lower_first <= 'z'
+                                 ? static_cast<char>(lower_first - 32)
+                                 : lower_first;
+    const char* base = text.data();
+    const std::size_t end = text.size() - n + 1;  // candidates lie before this
+    for (std::size_t pos = from; pos < end;) {
+      const void* hit = std::memchr(base + pos, lower_first, end - pos);
+      std::size_t at = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - base) : end;
+      if (upper_first != lower_first) {
+        if (const void* up = std::memchr(base + pos, upper_first, at - pos)) {
+          at = static_cast<std::size_t>(static_cast<const char*>(up) - base);
+        }
+      }
+      if (at >= end) return {};
       std::size_t k = 1;
-      while (k < n && fold_byte(text[pos + k]) == fold_byte(text_[k])) ++k;
-      if (k == n) return {pos, pos + n};
+      while (k < n && fold_byte(text[at + k]) == fold_byte(text_[k])) ++k;
+      if (k == n) return {at, at + n};
+      pos = at + 1;
     }
     return {};
   }
