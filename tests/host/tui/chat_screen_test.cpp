@@ -19,6 +19,7 @@
 #include "host/chat_fakes.h"
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_log.h"
+#include "host/tui/search_bar.h"
 #include "host/tui/status_line.h"
 #include "host/tui/vellumine_tui.h"
 #include "termui/input_parser.h"
@@ -486,4 +487,17 @@ TEST(ChatScreen, CtrlFSearchesTheTranscriptAndEscapeGivesTheKeysBack) {
   EXPECT_EQ(bar(), "");
   chat.pilot.type("ok");
   EXPECT_EQ(chat.screen().input().value(), "ok");
+}
+
+TEST(ChatScreen, DigitsTypedIntoTheSearchAnswerNoQuestion) {
+  Chat chat(APPROVAL);
+  ASSERT_TRUE(chat.settle([&] { return chat.screen().approval_open(); }));
+  chat.later(1.0);
+  chat.pilot.press("ctrl+f");
+  chat.pilot.type("1");
+  EXPECT_TRUE(chat.screen().approval_open());
+  EXPECT_EQ(chat.screen().search_bar().query(), "1");
+  chat.pilot.press("escape");
+  chat.pilot.press("1");  // back at the prompt, the key answers
+  EXPECT_FALSE(chat.screen().approval_open());
 }

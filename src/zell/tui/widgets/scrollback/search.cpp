@@ -1,7 +1,7 @@
 // Finding text in the transcript: the query is counted through the entries' text (search
 // index), the rows drawn mark its matches as they are painted (a style laid over the row, the
 // entries untouched), and the current match is brought into view: a folded thinking block
-// holding it opens, an entry not laid out at the current width is laid out, the view scrolls.
+// holding it opens, the view scrolls to it (laying its entry out at the current width).
 //
 // The current match is found in its entry's rows by its place among the entry's matches. A
 // match the rows do not show (past a folded result's last row shown, or cut by a row's end)
@@ -106,13 +106,9 @@ void Scrollback::show_current_match() {
   if (!search_.current || search_.current->entry >= _history.size()) return;
   const std::size_t i = search_.current->entry;
   const auto* thinking = _history[i].as<entries::Thinking>();
-  if (thinking != nullptr && !thinking->expanded) {
-    toggle_thinking(i);
-  } else if (!laid_out(i)) {
-    relayout_range(i, i + 1);
-  }
-  // Laying out the rows around the new view can move the entry's rows within it: looked at
-  // again until the match stays in view.
+  if (thinking != nullptr && !thinking->expanded) toggle_thinking(i);
+  // Scrolling lays out the rows around the new view (the entry's among them) at the current
+  // width, which can move the entry's rows: looked at again until the match stays in view.
   for (int pass = 0; pass < 3; ++pass) {
     const SearchSpot* spot = current_spot();
     const std::size_t row = _history[i].first_row + (spot ? spot->row_in_entry : 0);
