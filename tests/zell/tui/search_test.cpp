@@ -89,7 +89,7 @@ TEST_F(Search, marks_every_match_and_the_current_one_apart_as_it_moves) {
   t.pilot.pause();
   const int y = row_of("a needle");
   ASSERT_GE(y, 0);
-  EXPECT_EQ(marks(y), "....CCCCCC.......mmmmmm");
+  EXPECT_EQ(marks(y), "................mmmmm");
   EXPECT_EQ(status(), std::make_pair(std::size_t{1}, std::size_t{2}));
   log().search_step(1);
   t.pilot.pause();
@@ -127,6 +127,15 @@ TEST_F(Search, current_match_in_a_folded_thinking_block_opens_it) {
   const int y = row_of("the hidden idea");
   ASSERT_GE(y, 0);
   EXPECT_EQ(marks(y), "........CCCCCC");
+}
+
+TEST_F(Search, the_opened_block_header_is_not_taken_for_its_text) {
+  log().append_thinking("count the lines\nagain");
+  log().search("lines");
+  t.pilot.pause();
+  EXPECT_EQ(status().second, 1U);
+  EXPECT_EQ(marks(row_of("thinking (2 lines)")), "................mmmmm");
+  EXPECT_EQ(marks(row_of("count the lines")), "..............CCCCC");
 }
 
 TEST_F(Search, scrolls_to_a_match_far_above_and_leaving_keeps_the_view) {

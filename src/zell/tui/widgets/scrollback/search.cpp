@@ -132,8 +132,16 @@ const Scrollback::SearchSpot* Scrollback::current_spot() {
   SearchSpot spot;
   spot.match = m;
   spot.rows = end - first;
+  // A thinking block's header ("thinking (12 lines)") is not its text: its body starts below.
+  std::size_t from = first;
+  if (_history[m.entry].as<entries::Thinking>() != nullptr) {
+    for (auto it = _thinking_line_map.lower_bound(static_cast<int>(first));
+         it != _thinking_line_map.end() && static_cast<std::size_t>(it->first) < end; ++it) {
+      if (it->second == static_cast<int>(m.entry)) from = static_cast<std::size_t>(it->first) + 1;
+    }
+  }
   std::size_t seen = 0;
-  for (std::size_t r = first; r < end && !spot.drawn; ++r) {
+  for (std::size_t r = from; r < end && !spot.drawn; ++r) {
     search_.query().for_each_match(lines()[r].text(), [&](std::size_t b, std::size_t e) {
       if (spot.drawn || seen++ != m.ordinal) return;
       spot.drawn = true;
