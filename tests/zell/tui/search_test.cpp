@@ -89,7 +89,7 @@ TEST_F(Search, marks_every_match_and_the_current_one_apart_as_it_moves) {
   t.pilot.pause();
   const int y = row_of("a needle");
   ASSERT_GE(y, 0);
-  EXPECT_EQ(marks(y), "................mmmmm");
+  EXPECT_EQ(marks(y), "....CCCCCC.......mmmmmm");
   EXPECT_EQ(status(), std::make_pair(std::size_t{1}, std::size_t{2}));
   log().search_step(1);
   t.pilot.pause();
