@@ -138,6 +138,26 @@ TEST_F(Search, the_opened_block_header_is_not_taken_for_its_text) {
   EXPECT_EQ(marks(row_of("count the lines")), "..............CCCCC");
 }
 
+TEST_F(Search, an_answer_drawn_as_markdown_is_searched_as_it_reads) {
+  log().append_assistant("Fixed the **off by one** bug");
+  log().search("**");
+  EXPECT_EQ(status().second, 0U);
+  log().search("the off");
+  t.pilot.pause();
+  EXPECT_EQ(status().second, 1U);
+  EXPECT_EQ(marks(row_of("Fixed the off")), "........CCCCCCC");
+}
+
+TEST_F(Search, a_streamed_answer_is_searched_as_drawn_raw_then_as_markdown) {
+  log().stream_token("Fixed the **off by");
+  log().stream_token(" one** bug");
+  log().finish_streamed_answer();
+  log().search("the off");
+  EXPECT_EQ(status().second, 0U);  // the rows show the markers as they came
+  log().render_finished_answer();
+  EXPECT_EQ(status().second, 1U);
+}
+
 TEST_F(Search, scrolls_to_a_match_far_above_and_leaving_keeps_the_view) {
   log().append_info("the lost key");
   fill(100);

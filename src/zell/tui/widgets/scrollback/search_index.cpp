@@ -7,13 +7,26 @@
 
 namespace zell::tui::widgets {
 
+bool TranscriptSearch::stale(std::size_t i, const HistoryEntry& entry) const {
+  const Text& t = texts_[i];
+  return t.read && t.in_rows &&
+         (entry.drawn.widget_width != t.rows_width || entry.drawn.strips.size() != t.rows);
+}
+
 std::string_view TranscriptSearch::text_of(std::size_t i, const HistoryEntry& entry) {
   Text& t = texts_[i];
   if (!t.read) {
     t.read = true;
+    t.in_rows = searched_in_rows(entry.record);
     const std::optional<std::string_view> field = shown_field(entry.record);
     t.in_place = field && !unicode::has_controls(*field);
     if (!t.in_place) t.own = search_text(entry.record);
+  }
+  if (t.in_rows) {
+    t.rows_width = entry.drawn.widget_width;
+    t.rows = entry.drawn.strips.size();
+    // Rows hold visible symbols already.
+    if (entry.drawn.widget_width > 0) return entry.drawn.text;
   }
   // The record's field is asked for again: the history may have moved its strings.
   return t.in_place ? *shown_field(entry.record) : std::string_view(t.own);
@@ -33,7 +46,7 @@ void TranscriptSearch::set_query(std::string_view query, std::span<const History
   query_ = SearchQuery(query);
   sync(history);
   for (std::size_t i = 0; i < counts_.size(); ++i) {
-    if (!narrower || counts_[i] > 0) count(i, history[i]);
+    if (!narrower || counts_[i] > 0 || stale(i, history[i])) count(i, history[i]);
   }
   if (current && current->entry >= counts_.size()) current.reset();
 }
@@ -41,6 +54,9 @@ void TranscriptSearch::set_query(std::string_view query, std::span<const History
 void TranscriptSearch::sync(std::span<const HistoryEntry> history) {
   if (history.size() < counts_.size()) forget_entries();
   const std::size_t from = counts_.size();
+  for (std::size_t i = 0; i < from; ++i) {
+    if (stale(i, history[i])) count(i, history[i]);
+  }
   texts_.resize(history.size());
   counts_.resize(history.size(), 0);
   for (std::size_t i = from; i < history.size(); ++i) {

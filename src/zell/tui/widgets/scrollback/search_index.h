@@ -31,7 +31,8 @@ class TranscriptSearch {
   // Counts the matches of `query` in every entry; a query that extends the last one is looked
   // for only in the entries that held matches of it.
   void set_query(std::string_view query, std::span<const HistoryEntry> history);
-  // Counts the entries added since the last count.
+  // Counts the entries added since the last count, and those drawn again whose text is read
+  // from their rows.
   void sync(std::span<const HistoryEntry> history);
   // Entry `i` holds something else now: its text is read and counted again.
   void changed(std::size_t i, const HistoryEntry& entry);
@@ -56,9 +57,15 @@ class TranscriptSearch {
   std::string_view text_of(std::size_t i, const HistoryEntry& entry);
   void count(std::size_t i, const HistoryEntry& entry);
 
+  // Whether the text counted is no longer what entry `i` drew (its rows were drawn again).
+  [[nodiscard]] bool stale(std::size_t i, const HistoryEntry& entry) const;
+
   struct Text {
     bool read = false;
     bool in_place = false;  // the record's own field is the text
+    bool in_rows = false;   // the text is the drawing's, when the entry's rows are kept
+    int rows_width = -1;    // the drawing counted: its width and rows
+    std::size_t rows = 0;
     std::string own;
   };
   SearchQuery query_;

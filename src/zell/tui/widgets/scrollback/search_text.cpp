@@ -3,6 +3,7 @@
 #include "styled/text.h"
 #include "unicode/text_ops.h"
 #include "zell/overloaded.h"
+#include "zell/tui/widgets/scrollback/markdown_markers.h"
 #include "zell/tui/widgets/scrollback/tool_headers.h"
 
 namespace zell::tui::widgets {
@@ -69,6 +70,21 @@ std::optional<std::string_view> shown_field(const EntryRecord& record) {
         }
       },
       record);
+}
+
+bool searched_in_rows(const EntryRecord& record) {
+  const auto* answer = std::get_if<entries::Assistant>(&record);
+  return answer != nullptr && has_markdown(answer->text);
+}
+
+std::string rows_text(const std::vector<termui::Strip>& rows) {
+  std::string out;
+  for (const termui::Strip& row : rows) {
+    if (!out.empty()) out += '\n';
+    const std::string text = row.text();
+    out.append(text, 0, text.find_last_not_of(' ') + 1);
+  }
+  return out;
 }
 
 std::string search_text(const EntryRecord& record) {
