@@ -12,12 +12,12 @@ namespace host::tui {
 namespace {
 
 // The query ends at the first line break of a paste: the transcript is searched row by row.
-std::string first_line(std::string_view text) {
+std::string query_line(std::string_view text) {
   return std::string(text.substr(0, text.find_first_of("\r\n")));
 }
 
 // Drops the last code point.
-void drop_last(std::string& s) {
+void drop_last_code_point(std::string& s) {
   if (s.empty()) return;
   std::size_t pos = s.size() - 1;
   while (pos > 0 && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) --pos;
@@ -89,7 +89,7 @@ bool SearchBar::on_key(const termui::KeyEvent& key) {
   if (k == "backspace" || k == "ctrl+h") {
     editing_ = true;
     std::string q = query_;
-    drop_last(q);
+    drop_last_code_point(q);
     set_query(std::move(q));
     return true;
   }
@@ -110,7 +110,7 @@ bool SearchBar::on_key(const termui::KeyEvent& key) {
 void SearchBar::on_paste(const termui::PasteEvent& paste) {
   if (!open_) return;
   editing_ = true;
-  set_query(query_ + first_line(paste.text));
+  set_query(query_ + query_line(paste.text));
 }
 
 termui::Strip SearchBar::render_line(int y) {

@@ -10,7 +10,7 @@
 namespace zell::tui::widgets {
 namespace {
 
-char32_t lower(char32_t cp) {
+char32_t lower_cp(char32_t cp) {
   return static_cast<char32_t>(utf8proc_tolower(static_cast<utf8proc_int32_t>(cp)));
 }
 
@@ -31,18 +31,18 @@ unsigned char fold_byte(char c) {
 SearchQuery::SearchQuery(std::string_view text) : text_(text) {
   unicode::for_each_cp(text_, [this](char32_t cp, std::size_t, std::size_t) {
     if (cp >= 0x80) ascii_ = false;
-    if (lower(cp) != cp) ignore_case_ = false;
+    if (lower_cp(cp) != cp) ignore_case_ = false;
   });
   if (!ignore_case_ || ascii_) return;
   unicode::for_each_cp(
-      text_, [this](char32_t cp, std::size_t, std::size_t) { folded_.push_back(lower(cp)); });
+      text_, [this](char32_t cp, std::size_t, std::size_t) { folded_.push_back(lower_cp(cp)); });
 }
 
 std::size_t SearchQuery::match_at(std::string_view text, std::size_t pos) const {
   for (const char32_t want : folded_) {
     if (pos >= text.size()) return std::string_view::npos;
     const unicode::Decoded got = unicode::decode_at(text, pos);
-    if (lower(got.cp) != want) return std::string_view::npos;
+    if (lower_cp(got.cp) != want) return std::string_view::npos;
     pos += got.len;
   }
   return pos;
