@@ -223,7 +223,8 @@ void ChatScreen::on_turn_finished(const TurnFinished& finished) {
   ticker_.stop();
   if (clearing_since_) {
     conversation_started(finished);
-    turns_.finished();
+    // Prompts sent for the new conversation do not go to the old one unasked.
+    turns_.finished(!finished.failure.empty());
     refresh_status();
     return;
   }

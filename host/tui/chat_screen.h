@@ -10,11 +10,11 @@
 // for it and Ctrl+C stops it); while an approval question is open, 1 allows and 2 denies (or,
 // when the agent offers its own answers, the number of an answer chooses it) once the question
 // has been on screen a moment and the key is not part of a burst of typing (otherwise the key
-// is typed into the prompt like any other); Page Up/Down, Ctrl+Home/End, Shift+Up/Down, the wheel, and Home/End while the
-// prompt is empty scroll the transcript (Up/Down belong to the prompt: its rows and its
-// history); Ctrl+F opens the transcript's search (search_bar.h), which takes the keys until
-// Escape gives them back to the prompt ("/" stays the start of a slash command); Ctrl+C stops a
-// running turn, or quits when there is none. These screen keys are priority bindings: they are
+// is typed into the prompt like any other); Page Up/Down, Ctrl+Home/End, Shift+Up/Down, the wheel,
+// and Home/End while the prompt is empty scroll the transcript (Up/Down belong to the prompt: its
+// rows and its history); Ctrl+F opens the transcript's search (search_bar.h), which takes the keys
+// until Escape gives them back to the prompt ("/" stays the start of a slash command); Ctrl+C stops
+// a running turn, or quits when there is none. These screen keys are priority bindings: they are
 // taken before the prompt field sees them.
 
 #include <cstddef>

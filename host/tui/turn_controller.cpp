@@ -46,8 +46,9 @@ bool TurnController::run_first(PendingTurn turn) {
   return true;
 }
 
-void TurnController::finished() {
+void TurnController::finished(bool hold) {
   busy_ = false;
+  if (hold) holding_ = true;
   interrupting_ = false;
   question_.reset();  // the agent is gone: nobody waits for an answer
   run_next();

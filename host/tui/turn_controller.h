@@ -64,8 +64,9 @@ class TurnController {
   void run_next();
   // Starts `turn` now, ahead of the queue (held prompts stay held); false when busy.
   bool run_first(PendingTurn turn);
-  // The agent has returned from its turn.
-  void finished();
+  // The agent has returned from its turn; with `hold`, the prompts queued meanwhile wait for
+  // the user to send again (they were meant for what the turn failed to do).
+  void finished(bool hold = false);
 
   void question_opened(Question question);
   // A key or a paste reached the prompt field at `now`.

@@ -212,6 +212,26 @@ TEST(AcpScreen, CtrlCStopsWaitingForTheNewSessionAndTheOldOneGoesOn) {
 
 // The agent never answers; the chat closes without waiting for it (a wait would outlast the
 // test's time limit).
+// Prompts sent for the new conversation wait when there is none: the user sends them again.
+TEST(AcpScreen, PromptsSentWhileTheNewSessionIsRefusedWaitForTheUser) {
+  host_test::TempFolder gate_folder;
+  const std::filesystem::path gate = gate_folder.path() / "open";
+  AcpChat chat(false, {"--renew-gate", gate.string()});
+  chat.send("say before");
+  ASSERT_TRUE(chat.idle());
+  chat.send("/clear");
+  chat.send("say after");
+  host_test::write_text(gate, "refuse");
+  EXPECT_TRUE(
+      chat.shown("Could not start a new conversation: the agent refused session/new: no "
+                 "more sessions"));
+  ASSERT_TRUE(chat.idle());
+  EXPECT_TRUE(chat.screen().holding());
+  EXPECT_FALSE(chat.answered("after"));
+  chat.send("");
+  ASSERT_TRUE(chat.settle([&] { return chat.answered("after"); }));
+}
+
 TEST(AcpScreen, QuittingWhileTheAgentStartsTheNewSessionDoesNotWaitForIt) {
   host_test::TempFolder gate_folder;
   AcpChat chat(false, {"--renew-gate", (gate_folder.path() / "never").string()}, 24h);

@@ -6,7 +6,8 @@
 //   fake_acp_agent [--ignore-eof] [--ignore-term] [--stderr TEXT] [--version N] [--stamps FILE]
 //                  [--renew-gate FILE]
 //
-// With --renew-gate, a session/new after the first is answered only once FILE exists.
+// With --renew-gate, a session/new after the first is answered only once FILE exists (refused
+// when it holds "refuse").
 //
 // Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
 // perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
@@ -364,6 +365,14 @@ int main(int argc, char** argv) {
       if (sessions_opened++ > 0 && !renew_gate.empty()) {
         while (::access(renew_gate.c_str(), F_OK) != 0) {
           std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::string word;
+        std::ifstream(renew_gate) >> word;
+        if (word == "refuse") {
+          send({{"jsonrpc", "2.0"},
+                {"id", id},
+                {"error", {{"code", -32603}, {"message", "no more sessions"}}}});
+          continue;
         }
       }
       session = "s-" + std::to_string(::getpid());
