@@ -50,27 +50,28 @@ std::optional<std::vector<std::string>> git_files(const std::filesystem::path& r
   std::string current;
   char buf[65536];
   ssize_t n = 0;
-  while ((n = ::read(out[0], buf, sizeof buf)) != 0) {
+  while (paths.size() < FileIndex::LIMIT && (n = ::read(out[0], buf, sizeof buf)) != 0) {
     if (n < 0) {
       if (errno == EINTR) continue;
       break;
     }
-    for (ssize_t i = 0; i < n; ++i) {
+    for (ssize_t i = 0; i < n && paths.size() < FileIndex::LIMIT; ++i) {
       if (buf[i] != '\0') {
         current += buf[i];
-      } else if (paths.size() < FileIndex::LIMIT) {
-        paths.push_back(unicode::sanitize(current));
-        current.clear();
       } else {
+        paths.push_back(unicode::sanitize(current));
         current.clear();
       }
     }
   }
-  ::close(out[0]);  // past the limit, git ends on its next write
-  stop.forget();    // before it is reaped: its number may go to another process then
+  const bool full = paths.size() >= FileIndex::LIMIT;
+  if (full) ::kill(-pid, SIGKILL);  // the rest of a huge tree is not wanted
+  ::close(out[0]);
+  stop.forget();  // before it is reaped: its number may go to another process then
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+  if (full) return paths;
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
   // Tracked files that were also listed as others appear once; git sorts each list.
   return paths;
