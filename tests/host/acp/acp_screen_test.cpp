@@ -172,74 +172,68 @@ TEST(AcpScreen, CtrlCCancelsTheQuestionAndTheTurn) {
   EXPECT_TRUE(chat.shown("still here"));
 }
 
-// /clear waits for the agent's new session on the agent's thread: the prompt stays live, and
-// what is sent meanwhile goes to the new conversation; Ctrl+C stops the wait, keeping the old
-// one. The agent answers a second session/new only once the gate file exists.
+// A chat that has answered "say before" and then was sent /clear. The agent answers that
+// second session/new only once the gate file exists (and refuses it when the file says so).
+struct Clearing {
+  explicit Clearing(std::chrono::milliseconds start_timeout = 60s)
+      : chat(false, {"--renew-gate", gate().string()}, start_timeout) {
+    chat.send("say before");
+    EXPECT_TRUE(chat.idle());
+    chat.send("/clear");
+    EXPECT_TRUE(chat.screen().starting_conversation());
+  }
+  std::filesystem::path gate() const { return folder.path() / "gate"; }
+
+  host_test::TempFolder folder;
+  AcpChat chat;
+};
+
+// The wait is on the agent's thread: the prompt stays live, and what is sent meanwhile goes to
+// the new conversation.
 TEST(AcpScreen, ClearWaitsForTheNewSessionWithThePromptLive) {
-  host_test::TempFolder gate_folder;
-  const std::filesystem::path gate = gate_folder.path() / "open";
-  AcpChat chat(false, {"--renew-gate", gate.string()});
-  chat.send("say before");
-  ASSERT_TRUE(chat.idle());
-  chat.send("/clear");
-  EXPECT_TRUE(chat.screen().starting_conversation());
-  EXPECT_TRUE(chat.shown("Starting a new conversation…"));
-  chat.pilot.type("say after");
-  chat.pilot.press("enter");
-  EXPECT_EQ(chat.screen().queued(), 1U);
-  host_test::write_text(gate, "");
-  ASSERT_TRUE(chat.shown("New conversation."));
-  ASSERT_TRUE(chat.settle([&] { return chat.answered("after"); }));
-  EXPECT_FALSE(chat.answered("before"));
+  Clearing c;
+  EXPECT_TRUE(c.chat.shown("Starting a new conversation…"));
+  c.chat.pilot.type("say after");
+  c.chat.pilot.press("enter");
+  EXPECT_EQ(c.chat.screen().queued(), 1U);
+  host_test::write_text(c.gate(), "");
+  ASSERT_TRUE(c.chat.shown("New conversation."));
+  ASSERT_TRUE(c.chat.settle([&] { return c.chat.answered("after"); }));
+  EXPECT_FALSE(c.chat.answered("before"));
 }
 
 TEST(AcpScreen, CtrlCStopsWaitingForTheNewSessionAndTheOldOneGoesOn) {
-  host_test::TempFolder gate_folder;
-  const std::filesystem::path gate = gate_folder.path() / "open";
-  AcpChat chat(false, {"--renew-gate", gate.string()});
-  chat.send("say before");
-  ASSERT_TRUE(chat.idle());
-  chat.send("/clear");
-  chat.pilot.press("ctrl+c");
-  EXPECT_TRUE(chat.shown("Could not start a new conversation: stopped before the agent answered"));
-  ASSERT_TRUE(chat.idle());
-  EXPECT_TRUE(chat.answered("before"));
-  host_test::write_text(gate, "");  // the agent answers the request given up on
-  chat.send("say still here");
-  ASSERT_TRUE(chat.settle([&] { return chat.answered("still here"); }));
-  EXPECT_EQ(chat.pilot.text().find("Interrupted"), std::string::npos);
-}
-
-// The agent never answers; the chat closes without waiting for it (a wait would outlast the
-// test's time limit).
-// Prompts sent for the new conversation wait when there is none: the user sends them again.
-TEST(AcpScreen, PromptsSentWhileTheNewSessionIsRefusedWaitForTheUser) {
-  host_test::TempFolder gate_folder;
-  const std::filesystem::path gate = gate_folder.path() / "open";
-  AcpChat chat(false, {"--renew-gate", gate.string()});
-  chat.send("say before");
-  ASSERT_TRUE(chat.idle());
-  chat.send("/clear");
-  chat.send("say after");
-  host_test::write_text(gate, "refuse");
+  Clearing c;
+  c.chat.pilot.press("ctrl+c");
   EXPECT_TRUE(
-      chat.shown("Could not start a new conversation: the agent refused session/new: no "
-                 "more sessions"));
-  ASSERT_TRUE(chat.idle());
-  EXPECT_TRUE(chat.screen().holding());
-  EXPECT_FALSE(chat.answered("after"));
-  chat.send("");
-  ASSERT_TRUE(chat.settle([&] { return chat.answered("after"); }));
+      c.chat.shown("Could not start a new conversation: stopped before the agent answered"));
+  ASSERT_TRUE(c.chat.idle());
+  EXPECT_TRUE(c.chat.answered("before"));
+  host_test::write_text(c.gate(), "");  // the agent answers the request given up on
+  c.chat.send("say still here");
+  ASSERT_TRUE(c.chat.settle([&] { return c.chat.answered("still here"); }));
+  EXPECT_EQ(c.chat.pilot.text().find("Interrupted"), std::string::npos);
 }
 
+// Prompts sent for a new conversation that did not start wait for the user to send them again.
+TEST(AcpScreen, PromptsSentWhileTheNewSessionIsRefusedWaitForTheUser) {
+  Clearing c;
+  c.chat.send("say after");
+  host_test::write_text(c.gate(), "refuse");
+  EXPECT_TRUE(c.chat.shown(
+      "Could not start a new conversation: the agent refused session/new: no more sessions"));
+  ASSERT_TRUE(c.chat.idle());
+  EXPECT_TRUE(c.chat.screen().holding());
+  EXPECT_FALSE(c.chat.answered("after"));
+  c.chat.send("");
+  ASSERT_TRUE(c.chat.settle([&] { return c.chat.answered("after"); }));
+}
+
+// The agent never answers, and the chat closes without waiting for it (a wait would outlast
+// the test's time limit).
 TEST(AcpScreen, QuittingWhileTheAgentStartsTheNewSessionDoesNotWaitForIt) {
-  host_test::TempFolder gate_folder;
-  AcpChat chat(false, {"--renew-gate", (gate_folder.path() / "never").string()}, 24h);
-  chat.send("say before");
-  ASSERT_TRUE(chat.idle());
-  chat.send("/clear");
-  ASSERT_TRUE(chat.screen().starting_conversation());
-  chat.send("/quit");
+  Clearing c(24h);
+  c.chat.send("/quit");
 }
 
 TEST(AcpScreen, TheUsersOwnWordsAreAUserLineAndAnUnreadableMessageAnErrorThatEndsNothing) {
