@@ -209,6 +209,7 @@ void AcpAgent::start() {
 AcpAgent::Pumped AcpAgent::pump_until(std::int64_t id, Clock::time_point deadline, bool in_turn) {
   for (;;) {
     if (abandoned_) return {Wait::abandoned, {}};
+    if (in_turn) show_cancelled();
     Clock::time_point until = deadline;
     {
       const std::lock_guard lock(state_mutex_);
@@ -357,6 +358,18 @@ Json AcpAgent::ask_permission(const Json& params) {
   return permission_outcome(choice);
 }
 
+bool AcpAgent::show_cancelled() {
+  if (cancel_shown_) return true;
+  {
+    const std::lock_guard lock(state_mutex_);
+    if (!cancel_sent_) return false;
+  }
+  cancel_shown_ = true;
+  view_->cancel_turn();
+  m_.set_error("Cancelled");
+  return true;
+}
+
 bool AcpAgent::cancel() {
   const std::lock_guard lock(state_mutex_);
   if (!turn_running_ || cancel_sent_ || !conn_) return false;
@@ -393,6 +406,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     turn_running_ = true;
     cancel_sent_ = false;
   }
+  cancel_shown_ = false;
   struct TurnOver {
     AcpAgent& agent;
     ~TurnOver() {
@@ -424,9 +438,15 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     return fail(TurnEnd::interrupted, "Interrupted");
   }
 
+  // A turn the user cancelled was shown so at once: whatever the agent's answer, it ends
+  // quietly, unless something new is to be said (no confirmation, an exit, an error).
+  const bool cancelled = show_cancelled();
+  const auto quiet = [](std::string reason) {
+    return TurnResult{TurnEnd::interrupted, std::move(reason), std::nullopt};
+  };
   switch (p.how) {
     case Wait::abandoned:
-      return fail(TurnEnd::interrupted, "Interrupted");
+      return cancelled ? quiet("Interrupted") : fail(TurnEnd::interrupted, "Interrupted");
     case Wait::timeout:
       return fail(TurnEnd::interrupted, "Cancelled (the agent did not confirm it)");
     case Wait::closed:
@@ -438,6 +458,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     return fail(TurnEnd::error, fmt::format("the agent could not answer: {} ({})",
                                             p.response.error_message, *p.response.error_code));
   }
+  if (cancelled) return quiet("Cancelled");
   const std::string reason =
       p.response.result.is_object() ? p.response.result.value("stopReason", "") : "";
   if (reason == "cancelled") return fail(TurnEnd::interrupted, "Cancelled");

@@ -26,6 +26,7 @@
 #include "host/tui/prompt_commands.h"
 #include "host/tui/prompt_files.h"
 #include "host/tui/prompt_history.h"
+#include "host/tui/stopped_turn.h"
 #include "host/tui/turn_controller.h"
 #include "host/tui/turn_finished.h"
 #include "host/tui/turn_tracker.h"
@@ -101,6 +102,8 @@ class ChatScreen : public termui::Screen {
   std::vector<SlashCommand> agent_commands_;
 
   TurnController turns_;
+  // A turn stopped by Ctrl+C is shown stopped at once; what it still sends is judged here.
+  StoppedTurn stopped_;
   LiveEntries live_;
   // Set when the agent said "done": the elapsed time its summary line shows at the turn's end.
   std::optional<double> summary_elapsed_;

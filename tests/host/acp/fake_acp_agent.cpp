@@ -4,14 +4,15 @@
 // ("read: …", "error: …"), so tests see it in the output.
 //
 //   fake_acp_agent [--ignore-eof] [--ignore-term] [--stderr TEXT] [--version N] [--stamps FILE]
+//                  [--hang-initialize]  (never answers initialize)
 //
 // Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
 // perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
 // write PATH TEXT · term CMD ARGS… · watch SHELL-COMMAND (until cancelled) · malformed · unknown ·
-// crash · stop REASON · hang (until cancelled) · deaf (never answers, not even a cancel) · late ·
-// burst N · id-string · big N (a line of N bytes) · lines N (N word-sized chunks as fast as the
-// pipe takes them, a line break after every 14th; with --stamps, the monotonic clock's
-// nanoseconds as each was written go to FILE, one a line, after the last).
+// crash · stop REASON · hang (until cancelled, then a few words more) · deaf (never answers, not
+// even a cancel) · late · burst N · id-string · big N (a line of N bytes) · lines N (N word-sized
+// chunks as fast as the pipe takes them, a line break after every 14th; with --stamps, the
+// monotonic clock's nanoseconds as each was written go to FILE, one a line, after the last).
 
 #include <unistd.h>
 
@@ -32,6 +33,7 @@ using Json = nlohmann::json;
 namespace {
 
 bool ignore_eof = false;
+bool hang_initialize = false;
 bool cancelled = false;
 std::string session = "s-1";
 long long next_id = 100;
@@ -212,7 +214,15 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
                 {{"optionId", "never"}, {"name", "Never"}, {"kind", "reject_always"}},
                 {{"optionId", "yes"}, {"name", "Allow"}, {"kind", "allow_once"}}}}});
     const Json outcome = reply["result"]["outcome"];
-    say("permission: " + outcome.value("outcome", "") + " " + outcome.value("optionId", ""));
+    const std::string said =
+        "permission: " + outcome.value("outcome", "") + " " + outcome.value("optionId", "");
+    // On the tool call as well: a client drops the answer of a turn it has cancelled.
+    update({{"sessionUpdate", "tool_call_update"},
+            {"toolCallId", "p1"},
+            {"status", cancelled ? "failed" : "completed"},
+            {"content", {{{"type", "content"}, {"content", {{"type", "text"}, {"text", said}}}}}}});
+    say(said);
+    if (cancelled) return "cancelled";
   } else if (scene == "read") {
     Json params = {{"path", w.size() > 1 ? w[1] : ""}};
     if (w.size() > 3) {
@@ -291,6 +301,7 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
       Json m = read_message();
       if (m.value("method", "") == "session/cancel") cancelled = true;
     }
+    say("words after the cancel");  // as agents do that finish their sentence
     return "cancelled";
   } else if (scene == "deaf") {
     say("not listening");
@@ -340,6 +351,7 @@ int main(int argc, char** argv) {
     if (a == "--stderr" && i + 1 < argc) std::fprintf(stderr, "%s\n", argv[++i]);
     if (a == "--version" && i + 1 < argc) version = std::atoi(argv[++i]);
     if (a == "--stamps" && i + 1 < argc) stamps_path = argv[++i];
+    if (a == "--hang-initialize") hang_initialize = true;
   }
   std::fflush(stderr);
   for (;;) {
@@ -348,6 +360,7 @@ int main(int argc, char** argv) {
     if (!m.contains("id")) continue;  // notifications outside a turn
     const Json& id = m["id"];
     if (method == "initialize") {
+      while (hang_initialize) ::pause();
       send({{"jsonrpc", "2.0"},
             {"id", id},
             {"result",
