@@ -26,6 +26,7 @@
 #include "host/agent/scripted_agent.h"
 #include "host/config/config_path.h"
 #include "host/config/config_store.h"
+#include "host/plain/input_hangup.h"
 #include "host/plain/interrupt_relay.h"
 #include "host/plain/line_editor.h"
 #include "host/plain/plain_approval.h"
@@ -203,7 +204,13 @@ int run_plain_acp_chat(host::acp::AcpOptions options, const Options& o) {
         manager, std::move(options),
         host::acp::make_plain_permission_asker(
             manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
-    agent.start();
+    if (o.prompt) {
+      agent.start();
+    } else {
+      // A user who closes the input while the agent is starting has left: stop waiting for it.
+      host::run_watching_input(
+          STDIN_FILENO, [&agent] { agent.start(); }, [&agent] { agent.abandon(); });
+    }
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
     return plain_chat_loop([&agent](const std::string& text) { return agent.run_turn(text).end; },
                            o);

@@ -232,6 +232,7 @@ AcpAgent::Pumped AcpAgent::pump_until(std::int64_t id, Clock::time_point deadlin
       }
       continue;  // an answer to a request given up on
     }
+    if (in_turn) show_cancelled();  // what came after a cancel is not shown as the answer
     handle(*m, in_turn);
   }
 }
@@ -360,10 +361,7 @@ Json AcpAgent::ask_permission(const Json& params) {
 
 bool AcpAgent::show_cancelled() {
   if (cancel_shown_) return true;
-  {
-    const std::lock_guard lock(state_mutex_);
-    if (!cancel_sent_) return false;
-  }
+  if (!cancel_requested_.load(std::memory_order_acquire)) return false;
   cancel_shown_ = true;
   view_->cancel_turn();
   m_.set_error("Cancelled");
@@ -374,6 +372,8 @@ bool AcpAgent::cancel() {
   const std::lock_guard lock(state_mutex_);
   if (!turn_running_ || cancel_sent_ || !conn_) return false;
   cancel_sent_ = true;
+  // Before the agent can hear of it: whatever it sends after the cancel finds it set.
+  cancel_requested_.store(true, std::memory_order_release);
   cancel_deadline_ = Clock::now() + options_.cancel_grace;
   conn_->notify("session/cancel", {{"sessionId", session_id_}});
   conn_->wake();
@@ -405,6 +405,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     const std::lock_guard lock(state_mutex_);
     turn_running_ = true;
     cancel_sent_ = false;
+    cancel_requested_ = false;
   }
   cancel_shown_ = false;
   struct TurnOver {
@@ -426,6 +427,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     }
     if (p.how == Wait::response) {
       // What the agent sent right behind its answer still belongs to this turn.
+      show_cancelled();
       const auto until = Clock::now() + kLateUpdates;
       while (std::optional<Message> late = conn_->next(until)) {
         if (late->kind == Message::Kind::closed) break;

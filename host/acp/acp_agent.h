@@ -150,7 +150,8 @@ class AcpAgent {
   std::mutex state_mutex_;
   bool turn_running_ = false;
   bool cancel_sent_ = false;
-  bool cancel_shown_ = false;  // the turn's thread only
+  std::atomic<bool> cancel_requested_{false};  // cancel_sent_, read without the lock
+  bool cancel_shown_ = false;                  // the turn's thread only
   std::chrono::steady_clock::time_point cancel_deadline_;
   std::atomic<bool> abandoned_{false};
 };
