@@ -24,6 +24,7 @@ struct PermissionOption {
 struct PermissionQuestion {
   std::string title;
   std::string detail;                     // the command or the diff, whole
+  bool diff = false;                      // the detail is a unified diff
   std::vector<PermissionOption> options;  // option i is answered by the number i + 1
 };
 

@@ -18,12 +18,25 @@ std::optional<std::string> reject(const PermissionQuestion& q) {
   return option_of_kind(q, "reject_once");
 }
 
+// A line of the detail: a diff's added lines green, removed ones red, hunk headers bold cyan;
+// anything else cyan.
+std::string_view line_colour(std::string_view line, bool diff) {
+  if (diff && !line.starts_with("+++") && !line.starts_with("---")) {
+    if (line.starts_with("+")) return "\x1b[32m";
+    if (line.starts_with("-")) return "\x1b[31m";
+    if (line.starts_with("@@")) return "\x1b[1;36m";
+  }
+  return "\x1b[36m";
+}
+
 }  // namespace
 
 std::string plain_permission_question(const PermissionQuestion& q) {
   std::string text = "\n\x1b[1;33m▪ Approve " + unicode::visible_command(q.title) + "\x1b[0m\n";
   const std::vector<std::string> lines = unicode::split_lines(unicode::visible_command(q.detail));
-  for (const std::string& line : lines) text += "    \x1b[36m" + line + "\x1b[0m\n";
+  for (const std::string& line : lines) {
+    text += "    " + std::string(line_colour(line, q.diff)) + line + "\x1b[0m\n";
+  }
   text += " ";
   for (std::size_t i = 0; i < q.options.size(); ++i) {
     text += fmt::format(" {} {}", i + 1, unicode::visible_command(q.options[i].name));

@@ -1,8 +1,8 @@
 #pragma once
 // The agent's permission question in the plain presentation: the tool call's title and, whole
-// and with controls made visible, the command or the diff, then every option the agent offers
-// with its number. Asked on the controlling terminal; Enter alone, an answer that is no option,
-// or no terminal at all rejects once.
+// and with controls made visible, the command or the diff (in a diff's colours), then every
+// option the agent offers with its number. Asked on the controlling terminal; Enter alone, an
+// answer that is no option, or no terminal at all rejects once.
 
 #include <memory>
 #include <string>

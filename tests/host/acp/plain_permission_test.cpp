@@ -28,6 +28,21 @@ TEST(PlainPermission, ShowsTheWholeCommandAndNumbersEveryOption) {
             "  Choice: ");
 }
 
+TEST(PlainPermission, ADiffIsShownInItsColoursAndEscapeProof) {
+  PermissionQuestion q = question();
+  q.detail = "--- a.txt\n+++ a.txt\n@@ -1 +1 @@\n-old\n+new\x1b[2J\n same";
+  q.diff = true;
+  const std::string text = plain_permission_question(q);
+  EXPECT_NE(text.find("    \x1b[36m--- a.txt\x1b[0m\n"
+                      "    \x1b[36m+++ a.txt\x1b[0m\n"
+                      "    \x1b[1;36m@@ -1 +1 @@\x1b[0m\n"
+                      "    \x1b[31m-old\x1b[0m\n"
+                      "    \x1b[32m+new␛[2J\x1b[0m\n"
+                      "    \x1b[36m same\x1b[0m\n"),
+            std::string::npos)
+      << text;
+}
+
 TEST(PlainPermission, AnswersSelectByNumberAndAnythingElseRejects) {
   const PermissionQuestion q = question();
   for (const auto& [answer, chosen] :
