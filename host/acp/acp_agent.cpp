@@ -337,8 +337,11 @@ Json AcpAgent::ask_permission(const Json& params) {
     throw RefusedRequest("the permission request names no tool call");
   }
   ToolCallState& tool = view_->tool_for_permission(*tool_call);
-  const PermissionQuestion q =
-      permission_question(tool, params.value("options", Json::array()), cwd_);
+  PermissionQuestion q = permission_question(tool, params.value("options", Json::array()), cwd_);
+  {
+    const std::lock_guard lock(state_mutex_);
+    if (cancel_signal_) q.cancelled_fd = cancel_signal_->read_fd();
+  }
   const auto cancelled = [this] {
     const std::lock_guard lock(state_mutex_);
     return cancel_sent_ || abandoned_;
@@ -377,6 +380,7 @@ bool AcpAgent::cancel() {
   cancel_deadline_ = Clock::now() + options_.cancel_grace;
   conn_->notify("session/cancel", {{"sessionId", session_id_}});
   conn_->wake();
+  if (cancel_signal_) cancel_signal_->wake();
   return true;
 }
 
@@ -384,6 +388,7 @@ void AcpAgent::abandon() {
   const std::lock_guard lock(state_mutex_);
   abandoned_ = true;
   if (conn_) conn_->wake();
+  if (cancel_signal_) cancel_signal_->wake();
 }
 
 TurnResult AcpAgent::run_turn(std::string_view prompt) {
@@ -406,6 +411,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     turn_running_ = true;
     cancel_sent_ = false;
     cancel_requested_ = false;
+    cancel_signal_ = std::make_unique<WakePipe>();
   }
   cancel_shown_ = false;
   struct TurnOver {

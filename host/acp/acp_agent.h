@@ -24,6 +24,7 @@
 #include "host/acp/json_rpc.h"
 #include "host/acp/permission.h"
 #include "host/acp/session_view.h"
+#include "host/acp/wake_pipe.h"
 #include "host/runtime/http_agent.h"
 #include "zell/output/output_manager.h"
 
@@ -150,6 +151,8 @@ class AcpAgent {
   std::mutex state_mutex_;
   bool turn_running_ = false;
   bool cancel_sent_ = false;
+  // Readable once this turn is cancelled or abandoned: an open question waits on it.
+  std::unique_ptr<WakePipe> cancel_signal_;
   std::atomic<bool> cancel_requested_{false};  // cancel_sent_, read without the lock
   bool cancel_shown_ = false;                  // the turn's thread only
   std::chrono::steady_clock::time_point cancel_deadline_;

@@ -74,18 +74,21 @@ PermissionAsker make_plain_permission_asker(zell::output::OutputManager& manager
       out->write(question + "(no terminal to ask: rejected)\n");
     } else {
       const bool stdout_is_tty = ::isatty(STDOUT_FILENO) == 1;
-      std::string answer;
+      std::optional<std::string> answer;
       try {
         zell::output::FdWriter terminal(tty);
         terminal.write(question);
-        answer = read_terminal_line(tty);
+        answer = read_terminal_line(tty, q.cancelled_fd);
+        if (!answer) terminal.write("(cancelled)\n");
       } catch (...) {
         ::close(tty);
         throw;
       }
       ::close(tty);
-      choice = plain_permission_choice(q, answer);
-      if (!stdout_is_tty) out->write(question + unicode::visible_command(answer) + "\n");
+      if (answer) choice = plain_permission_choice(q, *answer);
+      if (!stdout_is_tty) {
+        out->write(question + (answer ? unicode::visible_command(*answer) : "(cancelled)") + "\n");
+      }
     }
     out->flush();
     if (was_running) manager._start_indicator();

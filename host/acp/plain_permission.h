@@ -22,7 +22,8 @@ namespace host::acp {
                                                                  std::string_view answer);
 
 // The asker: pauses the manager's indicator while asking; with ApprovalMode::approve_all
-// (--yes) it allows once without asking. Writes go to `out` (standard output).
+// (--yes) it allows once without asking; a question still open when the turn is cancelled
+// (its `cancelled_fd`) is cancelled. Writes go to `out` (standard output).
 [[nodiscard]] PermissionAsker make_plain_permission_asker(
     zell::output::OutputManager& manager, ApprovalMode mode,
     std::shared_ptr<zell::output::Writer> out = std::make_shared<zell::output::FdWriter>(1),

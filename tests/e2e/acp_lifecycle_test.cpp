@@ -2,7 +2,7 @@
 // project's scripted agent: leaving while the agent never answers `initialize` (q on the
 // start-up screen, Ctrl+C twice in the chat, closing the plain chat's input) ends the app
 // and leaves no agent process; and the plain chat's Ctrl+C ends the turn once, without the
-// words the agent still sends.
+// words the agent still sends, and cancels a question open on the terminal.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -120,6 +120,13 @@ TEST(AgentLifecycle, CtrlCInThePlainChatEndsTheTurnOnceAndTheChatGoesOn) {
   const std::string shown = pane_->text(true);
   EXPECT_EQ(TmuxPane::count(shown, "Cancelled"), 1) << shown;
   EXPECT_EQ(shown.find("words after the cancel"), std::string::npos) << shown;
+
+  // A question open on the terminal is cancelled with the turn, and the agent told so.
+  pane_->type("perm", true);
+  ASSERT_TRUE(pane_->wait_for("Choice:")) << pane_->text();
+  pane_->key("C-c");
+  ASSERT_TRUE(pane_->wait_for("permission: cancelled")) << pane_->text();
+  EXPECT_EQ(TmuxPane::count(pane_->text(true), "Cancelled"), 2) << pane_->text(true);
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 #include "host/acp/plain_permission.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "host/acp/null_writer.h"
 
 namespace {
 
@@ -59,6 +63,39 @@ TEST(PlainPermission, AnswersSelectByNumberAndAnythingElseRejects) {
   PermissionQuestion allow_only = q;
   allow_only.options.erase(allow_only.options.begin() + 1);
   EXPECT_EQ(plain_permission_choice(allow_only, "x"), std::nullopt);  // cancelled
+}
+
+// The question asked on a terminal (one end of a socket pair, the test holding the other).
+struct Terminal {
+  Terminal() { EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0); }
+  ~Terminal() { ::close(ends[1]); }  // the asker closes its end
+  int ends[2] = {-1, -1};
+};
+
+TEST(PlainPermission, AQuestionOpenWhenTheTurnIsCancelledIsCancelled) {
+  zell::output::OutputPorts ports;
+  ports.out = std::make_shared<acp_test::NullWriter>();
+  zell::output::OutputManager manager(ports);
+  int cancelled[2] = {-1, -1};
+  ASSERT_EQ(::pipe(cancelled), 0);
+  for (const bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel);
+    Terminal tty;
+    const PermissionAsker ask = make_plain_permission_asker(
+        manager, host::ApprovalMode::ask, std::make_shared<acp_test::NullWriter>(),
+        [&] { return tty.ends[0]; });
+    PermissionQuestion q = question();
+    q.cancelled_fd = cancelled[0];
+    if (cancel) {
+      ASSERT_EQ(::write(cancelled[1], "x", 1), 1);  // nothing typed: the cancel answers
+      EXPECT_EQ(ask(q), std::nullopt);
+    } else {
+      ASSERT_EQ(::write(tty.ends[1], "3\n", 2), 2);
+      EXPECT_EQ(ask(q), "always");
+    }
+  }
+  ::close(cancelled[0]);
+  ::close(cancelled[1]);
 }
 
 }  // namespace
