@@ -11,7 +11,8 @@
 // and the key is not part of a burst of typing (otherwise the key is typed into the prompt like
 // any other); Page Up/Down, Ctrl+Home/End, Shift+Up/Down, the wheel, and Home/End while the
 // prompt is empty scroll the transcript (Up/Down belong to the prompt: its rows and its
-// history); Ctrl+C stops a running turn, or quits when there is none. These screen keys are
+// history); Ctrl+C stops a running turn (drawn stopped with the key, see StoppedTurn), or quits
+// when there is none. These screen keys are
 // priority bindings: they are taken before the prompt field sees them.
 
 #include <cstddef>
