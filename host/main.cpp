@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -223,9 +224,23 @@ int run_plain_acp_chat(host::acp::AcpOptions options, const LoadedConfig& c, con
     if (o.prompt) {
       agent.start();
     } else {
-      // A user who closes the input while the agent is starting has left: stop waiting for it.
+      // A user who closes the input while the agent is starting has left: stop waiting for it,
+      // and end as a chat without prompts does.
+      std::atomic<bool> left{false};
       host::run_watching_input(
-          STDIN_FILENO, [&agent] { agent.start(); }, [&agent] { agent.abandon(); });
+          STDIN_FILENO,
+          [&] {
+            try {
+              agent.start();
+            } catch (const host::acp::AcpError&) {
+              if (!left) throw;
+            }
+          },
+          [&] {
+            left = true;
+            agent.abandon();
+          });
+      if (left) return 0;
     }
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
     return plain_chat_loop(

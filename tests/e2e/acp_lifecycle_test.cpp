@@ -101,6 +101,7 @@ TEST(AgentLifecycle, QuittingWhileTheAgentHangsInInitializeLeavesNoAgent) {
     for (const std::string& key : c.keys) app.pane->key(key);
     // Well before the agent's start would time out (a minute).
     ASSERT_TRUE(app.pane->wait_for("EXIT=", std::chrono::seconds(20))) << app.pane->text();
+    EXPECT_NE(app.pane->text().find("EXIT=0"), std::string::npos) << app.pane->text();
     EXPECT_EQ(app.agents(), "") << app.pane->text();
   }
 }
