@@ -403,6 +403,8 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     try {
       start();
     } catch (const AcpError& e) {
+      // A start the user stopped leaves no agent behind, and the next turn starts one anew.
+      if (abandoned_) reset();
       return fail(TurnEnd::error, e.what());
     }
   }

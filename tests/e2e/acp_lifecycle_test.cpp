@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tmux_pane.h"
 
@@ -45,13 +46,22 @@ class AgentInPane {
   // and the run's marker on its command line (named in the configuration, so that only the
   // agent's command line holds it).
   void start(const std::string& before, const std::string& args,
-             const std::string& agent_args = "") const {
-    std::ofstream(dir_ / "config.toml")
-        << "[agent]\ncommand = [\"" << FAKE_ACP_AGENT << "\", \"--stderr\", \"" << marker_ << "\""
-        << (agent_args.empty() ? "" : ", \"" + agent_args + "\"") << "]\n";
+             const std::vector<std::string>& agent_args = {}) const {
+    std::ofstream config(dir_ / "config.toml");
+    config << "[agent]\ncommand = [\"" << FAKE_ACP_AGENT << "\", \"--stderr\", \"" << marker_
+           << "\"";
+    for (const std::string& a : agent_args) config << ", \"" << a << "\"";
+    config << "]\n";
+    config.close();
     pane->start("cd " + dir_.string() + " && " + before + VELLUMINE_BIN + " --config " +
                 (dir_ / "config.toml").string() + " " + args + "; echo EXIT=$?");
   }
+  // A file that holds the agent in `initialize` while it exists.
+  [[nodiscard]] std::vector<std::string> hang_in_initialize() const {
+    std::ofstream(dir_ / "hang");
+    return {"--hang-initialize-while", (dir_ / "hang").string()};
+  }
+  void let_initialize_go() const { fs::remove(dir_ / "hang"); }
   // The agent processes of this run still running (a pattern pgrep's own shell misses).
   [[nodiscard]] std::string agents() const {
     return run("pgrep -f '[" + marker_.substr(0, 1) + "]" + marker_.substr(1) + "'");
@@ -92,7 +102,7 @@ TEST(AgentLifecycle, QuittingWhileTheAgentHangsInInitializeLeavesNoAgent) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     AgentInPane app;
-    app.start(c.before, c.args, "--hang-initialize");
+    app.start(c.before, c.args, app.hang_in_initialize());
     if (!c.ready.empty()) {
       ASSERT_TRUE(app.pane->wait_for(c.ready)) << app.pane->text();
       app.pane->type("say hello", true);  // the first turn starts the agent
@@ -104,6 +114,21 @@ TEST(AgentLifecycle, QuittingWhileTheAgentHangsInInitializeLeavesNoAgent) {
     EXPECT_NE(app.pane->text().find("EXIT=0"), std::string::npos) << app.pane->text();
     EXPECT_EQ(app.agents(), "") << app.pane->text();
   }
+}
+
+TEST(AgentLifecycle, AStartStoppedByCtrlCIsTriedAgainByTheNextPrompt) {
+  if (!have_tmux()) GTEST_SKIP() << "tmux is not installed";
+  AgentInPane app;
+  app.start("", "--no-preflight", app.hang_in_initialize());
+  ASSERT_TRUE(app.pane->wait_for("Type a prompt")) << app.pane->text();
+  app.pane->type("say hello", true);
+  ASSERT_TRUE(app.agent_started()) << app.pane->text();
+  app.pane->key("C-c");
+  ASSERT_TRUE(app.pane->wait_for("stopped while starting")) << app.pane->text();
+  app.let_initialize_go();
+  app.pane->type("say again", true);
+  ASSERT_TRUE(app.pane->wait_for("again", std::chrono::seconds(20), false, 2)) << app.pane->text();
+  EXPECT_EQ(app.pane->text().find("Interrupted"), std::string::npos) << app.pane->text();
 }
 
 TEST(AgentLifecycle, CtrlCInThePlainChatEndsTheTurnOnceAndTheChatGoesOn) {

@@ -4,7 +4,7 @@
 // ("read: …", "error: …"), so tests see it in the output.
 //
 //   fake_acp_agent [--ignore-eof] [--ignore-term] [--stderr TEXT] [--version N] [--stamps FILE]
-//                  [--hang-initialize]  (never answers initialize)
+//                  [--hang-initialize-while FILE]  (answers initialize once FILE is gone)
 //
 // Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
 // perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
@@ -33,7 +33,7 @@ using Json = nlohmann::json;
 namespace {
 
 bool ignore_eof = false;
-bool hang_initialize = false;
+std::string hang_file;  // initialize waits while this file exists
 bool cancelled = false;
 std::string session = "s-1";
 long long next_id = 100;
@@ -351,7 +351,7 @@ int main(int argc, char** argv) {
     if (a == "--stderr" && i + 1 < argc) std::fprintf(stderr, "%s\n", argv[++i]);
     if (a == "--version" && i + 1 < argc) version = std::atoi(argv[++i]);
     if (a == "--stamps" && i + 1 < argc) stamps_path = argv[++i];
-    if (a == "--hang-initialize") hang_initialize = true;
+    if (a == "--hang-initialize-while" && i + 1 < argc) hang_file = argv[++i];
   }
   std::fflush(stderr);
   for (;;) {
@@ -360,7 +360,9 @@ int main(int argc, char** argv) {
     if (!m.contains("id")) continue;  // notifications outside a turn
     const Json& id = m["id"];
     if (method == "initialize") {
-      while (hang_initialize) ::pause();
+      while (!hang_file.empty() && std::ifstream(hang_file)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
       send({{"jsonrpc", "2.0"},
             {"id", id},
             {"result",
