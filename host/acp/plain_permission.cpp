@@ -29,6 +29,14 @@ std::string_view line_colour(std::string_view line, bool diff) {
   return "\x1b[36m";
 }
 
+// What --yes answered, as written after the question: the number of the option it chose.
+std::string yes_answer(const PermissionQuestion& q, const std::optional<std::string>& choice) {
+  for (std::size_t i = 0; choice && i < q.options.size(); ++i) {
+    if (q.options[i].id == *choice) return fmt::format("{} (--yes)", i + 1);
+  }
+  return "(--yes, but the agent offers no way to allow: cancelled)";
+}
+
 }  // namespace
 
 std::string plain_permission_question(const PermissionQuestion& q) {
@@ -68,7 +76,8 @@ PermissionAsker make_plain_permission_asker(zell::output::OutputManager& manager
     std::optional<std::string> choice;
     if (mode == ApprovalMode::approve_all) {
       choice = option_of_kind(q, "allow_once");
-      out->write(question + "1 (--yes)\n");
+      if (!choice) choice = option_of_kind(q, "allow_always");
+      out->write(question + yes_answer(q, choice) + "\n");
     } else if (const int tty = open_terminal(); tty < 0) {
       choice = reject(q);
       out->write(question + "(no terminal to ask: rejected)\n");

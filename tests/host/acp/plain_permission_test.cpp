@@ -47,6 +47,40 @@ TEST(PlainPermission, ADiffIsShownInItsColoursAndEscapeProof) {
       << text;
 }
 
+// What the asker writes to standard output.
+struct Recorder final : zell::output::Writer {
+  void write(std::string_view s) override { text += s; }
+  void flush() override {}
+  std::string text;
+};
+
+TEST(PlainPermission, YesAllowsOnceElseAlwaysAndSaysWhichNumber) {
+  zell::output::OutputPorts ports;
+  ports.out = std::make_shared<acp_test::NullWriter>();
+  zell::output::OutputManager manager(ports);
+  struct Case {
+    std::vector<PermissionOption> options;
+    std::optional<std::string> chosen;
+    std::string said;
+  };
+  for (const Case& c :
+       {Case{question().options, "yes", "1 (--yes)"},
+        Case{{{"no", "Reject", "reject_once"}, {"always", "Always", "allow_always"}},
+             "always",
+             "2 (--yes)"},
+        Case{{{"no", "Reject", "reject_once"}},
+             std::nullopt,
+             "(--yes, but the agent offers no way to allow: cancelled)"}}) {
+    auto out = std::make_shared<Recorder>();
+    const PermissionAsker ask = make_plain_permission_asker(
+        manager, host::ApprovalMode::approve_all, out, [] { return -1; });
+    PermissionQuestion q = question();
+    q.options = c.options;
+    EXPECT_EQ(ask(q), c.chosen);
+    EXPECT_TRUE(out->text.ends_with("Choice: " + c.said + "\n")) << out->text;
+  }
+}
+
 TEST(PlainPermission, AnswersSelectByNumberAndAnythingElseRejects) {
   const PermissionQuestion q = question();
   for (const auto& [answer, chosen] :
