@@ -14,59 +14,46 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A pipe standing for standard input.
-struct Input {
-  Input() { EXPECT_EQ(::pipe(fds), 0); }
-  ~Input() {
-    close_writer();
-    ::close(fds[0]);
-  }
-  void close_writer() {
-    if (fds[1] >= 0) ::close(fds[1]);
-    fds[1] = -1;
-  }
+// Runs work that waits until it is given up on or `release` is set, over a pipe standing for
+// standard input whose writing end `feed` closes (after writing `text`); whether it gave up.
+bool gave_up(const std::string& text, const std::atomic<bool>& release) {
   int fds[2] = {-1, -1};
-};
-
-// Work that ends when given up on or released.
-struct Hanging {
-  std::atomic<bool> gave_up{false};
-  std::atomic<bool> released{false};
-  void work() const {
-    while (!gave_up && !released) std::this_thread::sleep_for(1ms);
-  }
-};
+  EXPECT_EQ(::pipe(fds), 0);
+  std::thread feed([&] {
+    EXPECT_EQ(::write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::close(fds[1]);
+  });
+  std::atomic<bool> given_up{false};
+  host::run_watching_input(
+      fds[0],
+      [&] {
+        while (!given_up && !release) std::this_thread::sleep_for(1ms);
+      },
+      [&] { given_up = true; });
+  feed.join();
+  ::close(fds[0]);
+  return given_up;
+}
 
 TEST(InputHangup, ClosingAnEmptyInputGivesUpTheWork) {
-  Input in;
-  Hanging h;
-  std::thread closer([&] { in.close_writer(); });
-  host::run_watching_input(
-      in.fds[0], [&] { h.work(); }, [&] { h.gave_up = true; });
-  closer.join();
-  EXPECT_TRUE(h.gave_up);
+  const std::atomic<bool> never{false};
+  EXPECT_TRUE(gave_up("", never));
 }
 
 TEST(InputHangup, AClosedInputThatHoldsPromptsLetsTheWorkFinish) {
-  Input in;
-  ASSERT_EQ(::write(in.fds[1], "say hi\n", 7), 7);
-  in.close_writer();
-  Hanging h;
+  std::atomic<bool> release{false};
   // A chance for a wrong give-up to happen before the work is let go.
   std::thread releaser([&] {
     std::this_thread::sleep_for(50ms);
-    h.released = true;
+    release = true;
   });
-  host::run_watching_input(
-      in.fds[0], [&] { h.work(); }, [&] { h.gave_up = true; });
+  EXPECT_FALSE(gave_up("say hi\n", release));
   releaser.join();
-  EXPECT_FALSE(h.gave_up);
 }
 
 TEST(InputHangup, WhatTheWorkThrowsReachesTheCaller) {
-  Input in;
   EXPECT_THROW(host::run_watching_input(
-                   in.fds[0], [] { throw std::runtime_error("no start"); }, [] {}),
+                   0, [] { throw std::runtime_error("no start"); }, [] {}),
                std::runtime_error);
 }
 
