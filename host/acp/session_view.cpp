@@ -35,6 +35,13 @@ void SessionView::begin_turn() {
   out_.emplace(m_);
   tokens_.reset();
   user_line_.clear();
+  cancelled_ = false;
+}
+
+void SessionView::cancel_turn() {
+  flush_user_line();
+  out_->finish_thinking();
+  cancelled_ = true;
 }
 
 void SessionView::apply(const Json& update) {
@@ -42,9 +49,9 @@ void SessionView::apply(const Json& update) {
   const std::string kind = string_field(update, "sessionUpdate");
   if (kind != "user_message_chunk") flush_user_line();
   if (kind == "agent_message_chunk") {
-    out_->answer(chunk_text(update));
+    if (!cancelled_) out_->answer(chunk_text(update));
   } else if (kind == "agent_thought_chunk") {
-    out_->thinking(chunk_text(update));
+    if (!cancelled_) out_->thinking(chunk_text(update));
   } else if (kind == "tool_call") {
     on_tool_call(update, true);
   } else if (kind == "tool_call_update") {

@@ -38,6 +38,9 @@ class SessionView {
   void begin_turn();
   // One `session/update` notification's `update` object.
   void apply(const Json& update);
+  // The user cancelled the turn: open thinking completes, and the rest of the turn's answer
+  // and thinking is dropped (tool calls still change as the agent reports them).
+  void cancel_turn();
   // The turn is over: open thinking completes, tool calls that finished get their results.
   void end_turn();
   // Live: whether a tool call shown has a terminal whose output may still grow.
@@ -77,6 +80,7 @@ class SessionView {
   std::vector<AvailableCommand> commands_;
   std::string user_line_;
   bool live_;
+  bool cancelled_ = false;          // this turn's answer is no longer shown
   std::set<std::string> watching_;  // live tool calls with a terminal still running
 };
 

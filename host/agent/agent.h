@@ -40,6 +40,8 @@ class Agent {
   // From the UI thread while a turn runs: ends at once what waits on the outside world (an
   // open request to a server). The stop signal has been raised before this is called.
   virtual void cancel() {}
+  // The line a turn the user stopped ends with, drawn as soon as the user stops it.
+  [[nodiscard]] virtual std::string_view stopped_line() const { return "Interrupted"; }
 
   // On the UI thread, before a turn: the runtime mode the start-up screen picked. Agents
   // without modes ignore it.

@@ -231,6 +231,7 @@ void ChatScreen::on_turn_finished(const TurnFinished& finished) {
   app_.files().stale();  // the agent may have made or removed files: "@" lists them again
   // A turn that ended without "done" or "error" may leave its answer open.
   if (log_->stream_open()) log_->finish_streamed_answer();
+  stopped_.over();
   if (!finished.failure.empty()) log_->append_error(finished.failure);
   if (summary_elapsed_) {
     log_->append_turn_summary(*summary_elapsed_, turn_.tools(), 0,
@@ -327,6 +328,16 @@ void ChatScreen::edit_externally() {
 // ---- the agent's events ----
 
 void ChatScreen::on_agent_event(const events::TypedEvent& event) {
+  switch (stopped_.judge(event)) {
+    case StoppedTurn::Verdict::drop:
+      return;
+    case StoppedTurn::Verdict::amend:
+      log_->replace_entry(stopped_.entry(), zell::tui::widgets::entries::Error{
+                                                std::get<events::Error>(event).message});
+      return;
+    case StoppedTurn::Verdict::show:
+      break;
+  }
   turn_.on_event(event);
   // An event that adds an item closes the answer part before it: the agent's words before a
   // tool call stay above the call, as they came. The answer's text and what only the status
@@ -391,6 +402,10 @@ void ChatScreen::interrupt_or_quit() {
     app().exit();
     return;
   }
+  // The turn ends in the transcript with the key, not when the agent has wound down.
+  end_answer_part();
+  log_->append_error(app_.stopped_line());
+  stopped_.stopped(std::string(app_.stopped_line()), log_->history().size() - 1);
   refresh_status();
 }
 

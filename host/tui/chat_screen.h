@@ -14,8 +14,8 @@
 // and Home/End while the prompt is empty scroll the transcript (Up/Down belong to the prompt: its
 // rows and its history); Ctrl+F opens the transcript's search (search_bar.h), which takes the keys
 // until Escape gives them back to the prompt ("/" stays the start of a slash command); Ctrl+C stops
-// a running turn, or quits when there is none. These screen keys are priority bindings: they are
-// taken before the prompt field sees them.
+// a running turn (drawn stopped with the key, see StoppedTurn), or quits when there is none. These
+// screen keys are priority bindings: they are taken before the prompt field sees them.
 
 #include <cstddef>
 #include <optional>
@@ -28,6 +28,7 @@
 #include "host/tui/live_entries.h"
 #include "host/tui/prompt_commands.h"
 #include "host/tui/prompt_history.h"
+#include "host/tui/stopped_turn.h"
 #include "host/tui/turn_controller.h"
 #include "host/tui/turn_finished.h"
 #include "host/tui/turn_tracker.h"
@@ -110,6 +111,8 @@ class ChatScreen : public termui::Screen {
   std::vector<SlashCommand> agent_commands_;
 
   TurnController turns_;
+  // A turn stopped by Ctrl+C is shown stopped at once; what it still sends is judged here.
+  StoppedTurn stopped_;
   LiveEntries live_;
   // Set when the agent said "done": the elapsed time its summary line shows at the turn's end.
   std::optional<double> summary_elapsed_;

@@ -86,6 +86,10 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   // The running turn stops at the agent's next step; a request to a model server is closed
   // at once.
   void interrupt_turn();
+  // The line that ends a turn the user stopped, in the typed-prompt agent's words.
+  [[nodiscard]] std::string_view stopped_line() const {
+    return runner_.typed_agent().stopped_line();
+  }
   [[nodiscard]] zell::tui::TUIBridge& bridge() { return bridge_; }
   // Between turns: the typed-prompt agent's slash commands. (A new conversation with it is a
   // turn of its own: a PendingTurn marked new_conversation, started like any other.)

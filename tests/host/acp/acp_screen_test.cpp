@@ -36,10 +36,12 @@ std::string trimmed(std::string s) {
 class AcpChat {
  public:
   explicit AcpChat(bool preflight = false, std::vector<std::string> args = {},
-                   std::chrono::milliseconds start_timeout = 60s)
+                   std::chrono::milliseconds start_timeout = 60s,
+                   std::chrono::milliseconds cancel_grace = 10s)
       : app_(
             config_, store_, [](const auto&) { return std::make_unique<Ready>(); },
-            options(folder_.path().string(), preflight, std::move(args), start_timeout)),
+            options(folder_.path().string(), preflight, std::move(args), start_timeout,
+                    cancel_grace)),
         pilot(app_, {110, 40}) {
     app_.set_clock([this] { return now_; });
   }
@@ -91,7 +93,8 @@ class AcpChat {
  private:
   static host::tui::TuiOptions options(const std::string& folder, bool preflight,
                                        std::vector<std::string> args,
-                                       std::chrono::milliseconds start_timeout) {
+                                       std::chrono::milliseconds start_timeout,
+                                       std::chrono::milliseconds cancel_grace) {
     host::tui::TuiOptions o;
     o.preflight = preflight;
     host::acp::AcpOptions acp;
@@ -99,7 +102,7 @@ class AcpChat {
     acp.command.insert(acp.command.end(), args.begin(), args.end());
     acp.cwd = folder;
     acp.exit_grace = 200ms;
-    acp.cancel_grace = 10s;
+    acp.cancel_grace = cancel_grace;
     acp.start_timeout = start_timeout;
     o.acp = acp;
     return o;
@@ -114,6 +117,13 @@ class AcpChat {
  public:
   termui::Pilot pilot;
 };
+
+// How many rows of the screen hold `text`.
+std::size_t rows_with(AcpChat& chat, const std::string& text) {
+  const std::vector<std::string> rows = chat.rows();
+  return static_cast<std::size_t>(std::count_if(
+      rows.begin(), rows.end(), [&](const auto& r) { return r.find(text) != std::string::npos; }));
+}
 
 TEST(AcpScreen, ThePermissionQuestionShowsTheAgentsOptionsAndANumberChoosesOne) {
   struct Case {
@@ -162,12 +172,16 @@ TEST(AcpScreen, CtrlCCancelsTheQuestionAndTheTurn) {
   EXPECT_TRUE(chat.shown("permission: cancelled"));
   ASSERT_TRUE(chat.idle());
 
-  // A turn the agent is busy with ends with its "cancelled", and the session goes on.
+  // A turn the agent is busy with ends with the key; the agent's "cancelled" and the words it
+  // sends after the cancel add nothing, and the session goes on.
   chat.send("hang");
   ASSERT_TRUE(chat.shown("waiting"));
+  const std::size_t before = rows_with(chat, "Cancelled");
   chat.pilot.press("ctrl+c");
-  EXPECT_TRUE(chat.shown("Cancelled"));
+  EXPECT_EQ(rows_with(chat, "Cancelled"), before + 1) << chat.pilot.text();
   ASSERT_TRUE(chat.idle());
+  EXPECT_EQ(rows_with(chat, "Cancelled"), before + 1) << chat.pilot.text();
+  EXPECT_EQ(rows_with(chat, "words after the cancel"), 0u) << chat.pilot.text();
   chat.send("say still here");
   EXPECT_TRUE(chat.shown("still here"));
 }
@@ -236,6 +250,16 @@ TEST(AcpScreen, QuittingWhileTheAgentStartsTheNewSessionDoesNotWaitForIt) {
   c.chat.send("/quit");
 }
 
+TEST(AcpScreen, ACancelTheAgentNeverConfirmsSaysSoOnItsLine) {
+  AcpChat chat(false, {}, 60s, 300ms);
+  chat.send("deaf");
+  ASSERT_TRUE(chat.shown("not listening"));
+  chat.pilot.press("ctrl+c");
+  EXPECT_EQ(rows_with(chat, "Cancelled"), 1u) << chat.pilot.text();
+  ASSERT_TRUE(chat.shown("Cancelled (the agent did not confirm it)"));
+  EXPECT_EQ(rows_with(chat, "Cancelled"), 1u) << chat.pilot.text();
+}
+
 TEST(AcpScreen, TheUsersOwnWordsAreAUserLineAndAnUnreadableMessageAnErrorThatEndsNothing) {
   AcpChat chat;
   chat.send("user hi there");
@@ -278,13 +302,6 @@ TEST(AcpScreen, TheStartUpScreenShowsWhyTheAgentDidNotStartAndTriesAgain) {
   chat.pilot.press("q");
 }
 
-// How many rows of the screen hold `text`.
-std::size_t rows_with(AcpChat& chat, const std::string& text) {
-  const std::vector<std::string> rows = chat.rows();
-  return static_cast<std::size_t>(std::count_if(
-      rows.begin(), rows.end(), [&](const auto& r) { return r.find(text) != std::string::npos; }));
-}
-
 TEST(AcpScreen, EachToolCallIsOneItemThatChangesInPlace) {
   AcpChat chat;
   chat.send("tools");
@@ -324,7 +341,7 @@ TEST(AcpScreen, ARunningCommandsOutputShowsAsItComes) {
   ASSERT_TRUE(chat.shown("out-55"));
   EXPECT_EQ(rows_with(chat, "out-42"), 1u) << chat.pilot.text();
   chat.pilot.press("ctrl+c");
-  ASSERT_TRUE(chat.shown("Cancelled"));
+  ASSERT_TRUE(chat.idle());
   EXPECT_EQ(rows_with(chat, "✗ Bash(Watch)"), 1u) << chat.pilot.text();
   // The output of the stopped command keeps its rows under the header.
   const std::vector<std::string> rows = chat.rows();
