@@ -402,6 +402,10 @@ void ChatScreen::interrupt_or_quit() {
     app().exit();
     return;
   }
+  if (clearing_since_) {  // stopping a new conversation's start says so when the wait ends
+    refresh_status();
+    return;
+  }
   // The turn ends in the transcript with the key, not when the agent has wound down.
   end_answer_part();
   log_->append_error(app_.stopped_line());
