@@ -12,10 +12,11 @@
 // Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
 // perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
 // write PATH TEXT · term CMD ARGS… · watch SHELL-COMMAND (until cancelled) · malformed · unknown ·
-// crash · stop REASON · hang (until cancelled, then a few words more) · deaf (never answers, not
-// even a cancel) · late · burst N · id-string · big N (a line of N bytes) · lines N (N word-sized
-// chunks as fast as the pipe takes them, a line break after every 14th; with --stamps, the
-// monotonic clock's nanoseconds as each was written go to FILE, one a line, after the last).
+// crash · stop REASON · chores PATH (see chores()) · hang (until cancelled, then a few words more)
+// · deaf (never answers, not even a cancel) · late · burst N · id-string · big N (a line of N
+// bytes) · lines N (N word-sized chunks as fast as the pipe takes them, a line break after every
+// 14th; with --stamps, the monotonic clock's nanoseconds as each was written go to FILE, one a
+// line, after the last).
 
 #include <unistd.h>
 
@@ -109,6 +110,91 @@ std::vector<std::string> words(const std::string& text) {
 std::string rest_after_first(const std::string& text) {
   const auto space = text.find(' ');
   return space == std::string::npos ? "" : text.substr(space + 1);
+}
+
+void announce(Json tool_call) {
+  tool_call["sessionUpdate"] = "tool_call";
+  update(tool_call);
+}
+
+// Asks permission for a tool call (allow once or reject once); the option chosen, or
+// "cancelled".
+std::string ask(const Json& tool_call) {
+  const Json reply = call("session/request_permission",
+                          {{"toolCall", tool_call},
+                           {"options",
+                            {{{"optionId", "yes"}, {"name", "Allow"}, {"kind", "allow_once"}},
+                             {{"optionId", "no"}, {"name", "Reject"}, {"kind", "reject_once"}}}}});
+  const Json outcome = reply["result"]["outcome"];
+  return outcome.value("outcome", "") == "selected" ? outcome.value("optionId", "") : "cancelled";
+}
+
+// What a coding agent does in a turn: reads PATH through the client, asks to replace "hello"
+// with "goodbye" in it (showing the diff) and writes it through the client once allowed, asks
+// to run a shell command and runs it once allowed, each answer reported in its words; then a
+// sentence full of terminal escapes (clipboard, clear screen, hyperlink) a client must show,
+// never obey.
+void chores(const std::string& path) {
+  update({{"sessionUpdate", "tool_call"},
+          {"toolCallId", "r1"},
+          {"title", "Read " + path},
+          {"kind", "read"},
+          {"status", "in_progress"},
+          {"locations", {{{"path", path}}}}});
+  const Json read = call("fs/read_text_file", {{"path", path}});
+  const std::string old_text = read.contains("error") ? "" : read["result"].value("content", "");
+  update(
+      {{"sessionUpdate", "tool_call_update"},
+       {"toolCallId", "r1"},
+       {"status", read.contains("error") ? "failed" : "completed"},
+       {"content", {{{"type", "content"}, {"content", {{"type", "text"}, {"text", old_text}}}}}}});
+
+  std::string new_text = old_text;
+  if (const auto at = new_text.find("hello"); at != std::string::npos) {
+    new_text.replace(at, 5, "goodbye");
+  }
+  const Json edit = {
+      {"toolCallId", "e1"},
+      {"title", "Edit " + path},
+      {"kind", "edit"},
+      {"status", "pending"},
+      {"content",
+       {{{"type", "diff"}, {"path", path}, {"oldText", old_text}, {"newText", new_text}}}}};
+  announce(edit);
+  const std::string edit_answer = ask(edit);
+  if (edit_answer == "yes") {
+    const Json written = call("fs/write_text_file", {{"path", path}, {"content", new_text}});
+    say("edit: " + (written.contains("error") ? answer_text(written, "") : "written") + ". ");
+  } else {
+    say("edit refused (" + edit_answer + "). ");
+  }
+  update({{"sessionUpdate", "tool_call_update"},
+          {"toolCallId", "e1"},
+          {"status", edit_answer == "yes" ? "completed" : "failed"}});
+
+  const std::string command = "touch ran.txt";
+  const Json run = {{"toolCallId", "x1"},
+                    {"title", "Run " + command},
+                    {"kind", "execute"},
+                    {"status", "pending"},
+                    {"rawInput", {{"command", command}}}};
+  announce(run);
+  const std::string run_answer = ask(run);
+  if (run_answer == "yes") {
+    const Json created = call("terminal/create", {{"command", "sh"}, {"args", {"-c", command}}});
+    const std::string id = created["result"].value("terminalId", "");
+    call("terminal/wait_for_exit", {{"terminalId", id}});
+    call("terminal/release", {{"terminalId", id}});
+    say("command: ran. ");
+  } else {
+    say("command refused (" + run_answer + "). ");
+  }
+  update({{"sessionUpdate", "tool_call_update"},
+          {"toolCallId", "x1"},
+          {"status", run_answer == "yes" ? "completed" : "failed"}});
+
+  say("Escapes: \x1b]52;c;b3duZWQ=\x07 then \x1b[2J then "
+      "\x1b]8;;https://example.com\x07link\x1b]8;;\x07 end.");
 }
 
 std::string play(const std::string& prompt, const Json& prompt_id) {
@@ -297,6 +383,8 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
     std::fflush(stderr);
     say("about to crash");
     std::_Exit(3);
+  } else if (scene == "chores") {
+    chores(w.size() > 1 ? w[1] : "notes.txt");
   } else if (scene == "stop") {
     say("stopping");
     return arg;
