@@ -72,6 +72,7 @@ PermissionAsker make_plain_permission_asker(zell::output::OutputManager& manager
           open_terminal = std::move(open_terminal)](const PermissionQuestion& q) {
     const bool was_running = manager.indicator_running();
     if (was_running) manager._stop_indicator();
+    manager.end_answer();  // the answer after the question starts a paragraph of its own
     const std::string question = plain_permission_question(q);
     std::optional<std::string> choice;
     if (mode == ApprovalMode::approve_all) {

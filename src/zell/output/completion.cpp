@@ -79,6 +79,7 @@ void OutputManager::_print_line(std::string_view line, std::string_view event_ty
                                 std::string_view key, std::string_view text) {
   const bool was_running = _indicator_running.load();
   if (was_running) _stop_indicator();
+  end_answer();
   _write(line);
   _flush();
   if (was_running) _start_indicator();

@@ -100,6 +100,9 @@ class OutputManager {
   void start_streaming();
   // Stream content to terminal with soft wrapping.
   void stream(std::string_view chunk);
+  // Ends the answer's paragraph when one is open, so that a line written now starts a line of
+  // its own and the next chunk opens a new paragraph; whether one was open.
+  bool end_answer();
   void done();
   void set_error(std::string_view msg);
   void print_info(std::string_view text);
@@ -150,6 +153,8 @@ class OutputManager {
     }
   }
 
+  // A tool call's header line, a blank line above it.
+  static std::string _tool_header_line(std::string_view name, std::string_view args);
   void _write(std::string_view bytes) { _ports.out->write(bytes); }
   void _flush() { _ports.out->flush(); }
 

@@ -9,12 +9,12 @@
 
 namespace zell::output {
 
-// Output phases, numbered from 1. Only `stream` reads the phase; every other operation sets it
-// and accepts any phase.
+// Output phases, numbered from 1. Only `stream` and `end_answer` read the phase; every other
+// operation sets it and accepts any phase.
 enum class Phase : std::uint8_t {
   IDLE = 1,
   THINKING = 2,
-  TOOL_CALL = 3,  // no operation sets it: tool calls leave the phase as it was
+  TOOL_CALL = 3,  // set when a tool call or a line ends the answer's paragraph
   STREAMING = 4,
   DONE = 5,
   ERROR = 6,

@@ -21,6 +21,17 @@ void OutputManager::start_streaming() {
   _flush();
 }
 
+bool OutputManager::end_answer() {
+  if (state.phase != Phase::STREAMING) return false;
+  {
+    const std::lock_guard guard(_lock);
+    state.phase = Phase::TOOL_CALL;
+  }
+  // A line the answer left empty (it ended with a line break) needs no other.
+  if (_col_pos > 2) _write("\n");
+  return true;
+}
+
 std::size_t OutputManager::_wrap_chunk(std::string_view chunk, long long wrap_at, long long& col) {
   std::string& out = _stream_buffer;  // reused: no allocation per chunk once it has grown
   out.clear();

@@ -24,6 +24,14 @@ constexpr std::size_t SHOWN_LINE_CHARS = 90;
 
 }  // namespace
 
+std::string OutputManager::_tool_header_line(std::string_view name, std::string_view args) {
+  return "\n\x1b[1m▪ " + unicode::visible_text(tool_header(name), unicode::Reveal::invisible) +
+         "\x1b[0m \x1b[36m" +
+         unicode::visible_text(unicode::cp_prefix(args, HEADER_ARGS_CHARS),
+                               unicode::Reveal::invisible) +
+         "\x1b[0m\n";
+}
+
 int OutputManager::log_tool(std::string_view name, std::string_view args) {
   _stop_indicator();
   const int index = static_cast<int>(state.tool_actions.size());
@@ -35,11 +43,8 @@ int OutputManager::log_tool(std::string_view name, std::string_view args) {
                    {"args", unicode::cp_prefix(args, EVENT_ARGS_CHARS)},
                    {"index", std::to_string(index)}};
   });
-  _write("\n\x1b[1m▪ " + unicode::visible_text(tool_header(name), unicode::Reveal::invisible) +
-         "\x1b[0m \x1b[36m" +
-         unicode::visible_text(unicode::cp_prefix(args, HEADER_ARGS_CHARS),
-                               unicode::Reveal::invisible) +
-         "\x1b[0m\n");
+  end_answer();
+  _write(_tool_header_line(name, args));
   _flush();
   _start_indicator();
   return index;
@@ -82,6 +87,12 @@ void OutputManager::tool_result(std::string_view result, bool error, int idx) {
                    {"args", action ? unicode::cp_prefix(action->args, EVENT_ARGS_CHARS) : ""}};
   });
   _stop_indicator();
+  // Answer text written since the call's header would leave the result hanging from it: the
+  // header comes again, above the result.
+  if (end_answer() && in_range) {
+    const ToolAction& action = state.tool_actions[static_cast<std::size_t>(idx)];
+    _write(_tool_header_line(action.name, action.args));
+  }
 
   const std::vector<std::string> lines = unicode::split_lines(unicode::strip(filtered));
   const std::size_t shown = std::min(lines.size(), error ? SHOWN_LINES_ERROR : SHOWN_LINES_OK);

@@ -148,4 +148,25 @@ TEST_F(ToolLog, ResultErasesTheRunningIndicatorAndRestartsIt) {
   EXPECT_TRUE(m.indicator_running());
 }
 
+// Answer text around tool calls (agents that talk between them): each tool line starts a line
+// of its own, a result after text repeats its call's header above it rather than hanging from
+// the text, and text after a tool line opens a new paragraph.
+TEST_F(ToolLog, AnswerTextAndToolLinesKeepLinesOfTheirOwn) {
+  const std::string header = "\x1b[1m▪ Ran\x1b[0m \x1b[36mls\x1b[0m\n";
+  m.stream("First.");
+  m.log_tool("bash", "ls");
+  m.stream("Running it.");
+  m.tool_result("listing", false, 0);
+  m.stream("Then.\n");
+  m.print_info("a note");
+  m.stream("Last.");
+  m.done();
+  const std::string shown = out->agent_output();
+  EXPECT_NE(shown.find("First.\n\n" + header), std::string::npos) << shown;
+  EXPECT_NE(shown.find("\n\n  Running it.\n\n" + header + DIM + "listing"), std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("\n\n  Then.\n  \x1b[2m  a note\x1b[0m\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("\n\n  Last."), std::string::npos) << shown;
+}
+
 }  // namespace
