@@ -15,70 +15,32 @@
 #include <thread>
 #include <vector>
 
-#include "tmux_pane.h"
+#include "acp_app.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using test_support::AgentApp;
 using test_support::run;
 using test_support::TmuxPane;
 
 // vellumine with the scripted agent in a tmux pane of its own, in a folder of its own.
-class AgentInPane {
+class AgentInPane : public AgentApp {
  public:
-  AgentInPane() {
-    static int runs = 0;
-    const std::string name =
-        "vellumine-acp-life-" + std::to_string(::getpid()) + "-" + std::to_string(++runs);
-    marker_ = name + "-agent";
-    dir_ = fs::temp_directory_path() / name;
-    fs::create_directories(dir_);
-    pane.emplace(name);
-  }
-  ~AgentInPane() {
-    pane.reset();
-    fs::remove_all(dir_);
-  }
-  AgentInPane(const AgentInPane&) = delete;
-  AgentInPane& operator=(const AgentInPane&) = delete;
+  AgentInPane() : AgentApp("acp-life") {}
 
-  // Runs `before vellumine ARGS` in the pane, its agent the scripted one with `agent_args`
-  // and the run's marker on its command line (named in the configuration, so that only the
-  // agent's command line holds it).
+  // Runs `before vellumine ARGS` in the pane, its agent the scripted one with `agent_args`.
   void start(const std::string& before, const std::string& args,
              const std::vector<std::string>& agent_args = {}) const {
-    std::ofstream config(dir_ / "config.toml");
-    config << "[agent]\ncommand = [\"" << FAKE_ACP_AGENT << "\", \"--stderr\", \"" << marker_
-           << "\"";
-    for (const std::string& a : agent_args) config << ", \"" << a << "\"";
-    config << "]\n";
-    config.close();
-    pane->start("cd " + dir_.string() + " && " + before + VELLUMINE_BIN + " --config " +
-                (dir_ / "config.toml").string() + " " + args + "; echo EXIT=$?");
+    std::vector<std::string> agent = {FAKE_ACP_AGENT, "--stderr", marker()};
+    agent.insert(agent.end(), agent_args.begin(), agent_args.end());
+    AgentApp::start(agent, args, before);
   }
   // A file that holds the agent in `initialize` while it exists.
   [[nodiscard]] std::vector<std::string> hang_in_initialize() const {
-    std::ofstream(dir_ / "hang");
-    return {"--hang-initialize-while", (dir_ / "hang").string()};
+    std::ofstream(dir() / "hang");
+    return {"--hang-initialize-while", (dir() / "hang").string()};
   }
-  void let_initialize_go() const { fs::remove(dir_ / "hang"); }
-  // The agent processes of this run still running (a pattern pgrep's own shell misses).
-  [[nodiscard]] std::string agents() const {
-    return run("pgrep -f '[" + marker_.substr(0, 1) + "]" + marker_.substr(1) + "'");
-  }
-  // Waits (10 s at most, a hang guard) for the agent to run.
-  [[nodiscard]] bool agent_started() const {
-    for (int i = 0; i < 400 && agents().empty(); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return !agents().empty();
-  }
-
-  std::optional<TmuxPane> pane;
-
- private:
-  std::string marker_;
-  fs::path dir_;
+  void let_initialize_go() const { std::filesystem::remove(dir() / "hang"); }
 };
 
 bool have_tmux() {
