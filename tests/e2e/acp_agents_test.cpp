@@ -141,6 +141,7 @@ TEST_F(AgentsDriveVellumine, SdkExampleAgentInThePlainPresentation) {
   EXPECT_NE(out.find("you prefer not to make that change"), std::string::npos) << out;
   EXPECT_EQ(out.find("successfully updated"), std::string::npos) << out;
   EXPECT_EQ(out.find("Error"), std::string::npos) << out;
+  EXPECT_EQ(out.find("\x1b]"), std::string::npos) << out;
   EXPECT_EQ(app.agents(), "");
 }
 
