@@ -12,8 +12,13 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// Marks, in posting order, that the content event posted just before it has been handled.
-class Stamp final : public termui::Message {};
+// Marks, in posting order, that the content event posted just before it has been handled, and
+// how many of the burst's chunks it carried.
+class Stamp final : public termui::Message {
+ public:
+  explicit Stamp(std::size_t chunks) : chunks(chunks) {}
+  std::size_t chunks;
+};
 
 std::vector<std::string> rows_of(const termui::CellBuffer& cells) {
   std::vector<std::string> rows;
@@ -38,18 +43,23 @@ Sight::Last last_turn_line(const std::vector<std::string>& rows, const std::stri
 
 }  // namespace
 
+std::size_t burst_chunks_in(std::string_view text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), 'w'));
+}
+
 AcpApp::AcpApp(host::acp::AcpOptions options)
     : BenchApp({}, 0, [options](zell::output::OutputManager& manager) {
         return std::make_unique<host::acp::AcpRunnerAgent>(manager, options);
       }) {
-  on<Stamp>([this](Stamp&) { ++handled; });
+  on<Stamp>([this](Stamp& s) { handled += s.chunks; });
 }
 
 bool AcpApp::post_message(std::unique_ptr<termui::Message> message) {
   const auto* event = dynamic_cast<const zell::tui::AgentEvent*>(message.get());
-  const bool content = event && event->event_type == "content";
+  const std::size_t chunks =
+      event && event->event_type == "content" ? burst_chunks_in(event->payload->get("chunk")) : 0;
   const bool posted_ok = BenchApp::post_message(std::move(message));
-  if (content) BenchApp::post_message(std::make_unique<Stamp>());
+  if (chunks > 0) BenchApp::post_message(std::make_unique<Stamp>(chunks));
   return posted_ok;
 }
 

@@ -83,8 +83,8 @@ double client_alone_us(const host::acp::AcpOptions& options) {
   ports.keep_chunks = false;
   zell::output::OutputManager manager(ports);
   std::size_t contents = 0;
-  manager.set_event_callback([&](const std::string& type, std::shared_ptr<zell::Payload>) {
-    if (type == "content") ++contents;
+  manager.set_event_callback([&](const std::string& type, std::shared_ptr<zell::Payload> payload) {
+    if (type == "content") contents += burst_chunks_in(payload->get("chunk"));
   });
   host::acp::AcpAgent agent(manager, options);
   agent.start();
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
   ScreenWatch screen(app);
   FrameSink sink;
   // Written on the UI thread only.
-  std::vector<Clock::time_point> frame_after;  // per content event: the first frame after it
+  std::vector<Clock::time_point> frame_after;  // per chunk: the first frame after it
   frame_after.reserve(static_cast<std::size_t>(CHUNKS) * BURSTS + 1000);
   double bookkeeping_cpu = 0;
   sink.on_frame = [&](std::string_view, Clock::time_point at) {

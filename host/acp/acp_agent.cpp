@@ -22,6 +22,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kLateUpdates{25};
 // How often the output of a running terminal shown live is looked at.
 constexpr std::chrono::milliseconds kLiveOutputTick{100};
+// Text chunks already waiting behind one are shown with it, up to this many bytes at once.
+constexpr std::size_t kJoinedChunkBytes = 64 * 1024;
 
 class MethodNotFound : public std::runtime_error {
  public:
@@ -246,7 +248,9 @@ void AcpAgent::handle(Message& m, bool in_turn) {
       notice("the agent sent " + m.problem);
       break;
     case Message::Kind::notification:
-      if (m.method == "session/update" && m.params.is_object()) {
+      if (m.chunk) {
+        show_chunk(*m.chunk);
+      } else if (m.method == "session/update" && m.params.is_object()) {
         const auto update = m.params.find("update");
         if (update != m.params.end()) view_->apply(*update);
       }
@@ -257,6 +261,18 @@ void AcpAgent::handle(Message& m, bool in_turn) {
     default:
       break;
   }
+}
+
+void AcpAgent::show_chunk(TextChunk& chunk) {
+  // An agent that writes faster than the screen takes its text finds the chunks it sent meanwhile
+  // queued here: they go out as one piece, which costs what one costs downstream.
+  std::string text = std::move(chunk.text);
+  while (text.size() < kJoinedChunkBytes) {
+    std::optional<TextChunk> more = conn_->next_chunk(chunk.kind);
+    if (!more) break;
+    text += more->text;
+  }
+  view_->apply_chunk(chunk.kind, text);
 }
 
 void AcpAgent::handle_request(Message& m) {

@@ -116,6 +116,7 @@ class AcpAgent {
   // Serves the agent's messages until the response to `id` arrives (or why it did not).
   Pumped pump_until(std::int64_t id, std::chrono::steady_clock::time_point deadline, bool in_turn);
   void handle(Message& m, bool in_turn);
+  void show_chunk(TextChunk& chunk);
   void handle_request(Message& m);
   Json serve(const std::string& method, const Json& params);
   Json ask_permission(const Json& params);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iterator>
 
 #include "unicode/utf8.h"
 
@@ -59,6 +60,13 @@ bool valid_id(const Json& id) {
 }  // namespace
 
 Message parse_message(std::string_view line) {
+  if (std::optional<TextChunk> chunk = read_chunk_line(line)) {
+    Message m;
+    m.kind = Message::Kind::notification;
+    m.method = "session/update";
+    m.chunk = std::move(chunk);
+    return m;
+  }
   if (nested_too_deep(line)) return malformed("a message nested too deeply: " + excerpt(line));
   Json j = Json::parse(line, nullptr, false);
   if (j.is_discarded()) return malformed("a line that is not JSON: " + excerpt(line));
@@ -106,24 +114,33 @@ Connection::~Connection() {
   if (reader_.joinable()) reader_.join();
 }
 
-void Connection::push(Message m) {
+void Connection::push(std::deque<Message>& batch) {
+  if (batch.empty()) return;
   {
     const std::lock_guard lock(queue_mutex_);
-    queue_.push_back(std::move(m));
+    if (queue_.empty()) {
+      queue_.swap(batch);
+    } else {
+      std::move(batch.begin(), batch.end(), std::back_inserter(queue_));
+    }
   }
+  batch.clear();
   queue_cv_.notify_all();
 }
 
 void Connection::read_loop() {
   LineSplitter splitter(max_line_);
   std::string buffer(64 * 1024, '\0');
-  const auto on_line = [this](std::string&& line) {
-    if (line.find_first_not_of(" \t\r") == std::string::npos) return;  // blank lines say nothing
-    push(parse_message(line));
+  // The messages of one read go to the queue together: one lock and one wake-up for all.
+  std::deque<Message> batch;
+  const auto on_line = [&batch](std::string_view line) {
+    if (line.find_first_not_of(" \t\r") == std::string_view::npos) return;  // blank: nothing
+    batch.push_back(parse_message(line));
   };
-  const auto on_too_long = [this](std::size_t bytes) {
-    push(malformed("a message of " + std::to_string(bytes) + " bytes, more than the " +
-                   std::to_string(max_line_ >> 20) + " MB a line may hold; it was dropped"));
+  const auto on_too_long = [this, &batch](std::size_t bytes) {
+    batch.push_back(malformed("a message of " + std::to_string(bytes) + " bytes, more than the " +
+                              std::to_string(max_line_ >> 20) +
+                              " MB a line may hold; it was dropped"));
   };
   for (;;) {
     pollfd fds[2] = {{from_agent_, POLLIN, 0}, {wake_.read_fd(), POLLIN, 0}};
@@ -135,6 +152,7 @@ void Connection::read_loop() {
     if (n <= 0) break;
     splitter.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)), on_line,
                   on_too_long);
+    push(batch);
   }
   {
     const std::lock_guard lock(queue_mutex_);
@@ -143,12 +161,34 @@ void Connection::read_loop() {
   queue_cv_.notify_all();
 }
 
+bool Connection::take_queued() {
+  if (!taken_.empty()) return true;
+  const std::lock_guard lock(queue_mutex_);
+  taken_.swap(queue_);
+  return !taken_.empty();
+}
+
+std::optional<TextChunk> Connection::next_chunk(TextChunk::Kind kind) {
+  if (!take_queued()) return std::nullopt;
+  Message& m = taken_.front();
+  if (!m.chunk || m.chunk->kind != kind) return std::nullopt;
+  std::optional<TextChunk> chunk = std::move(m.chunk);
+  taken_.pop_front();
+  return chunk;
+}
+
 std::optional<Message> Connection::next(std::chrono::steady_clock::time_point deadline) {
+  if (!taken_.empty()) {
+    Message m = std::move(taken_.front());
+    taken_.pop_front();
+    return m;
+  }
   std::unique_lock lock(queue_mutex_);
   queue_cv_.wait_until(lock, deadline, [this] { return !queue_.empty() || closed_ || woken_; });
   if (!queue_.empty()) {
-    Message m = std::move(queue_.front());
-    queue_.pop_front();
+    taken_.swap(queue_);
+    Message m = std::move(taken_.front());
+    taken_.pop_front();
     return m;
   }
   if (woken_) {

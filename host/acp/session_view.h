@@ -38,6 +38,8 @@ class SessionView {
   void begin_turn();
   // One `session/update` notification's `update` object.
   void apply(const Json& update);
+  // An answer or thought chunk of text (what `apply` does with one, read ahead of the JSON).
+  void apply_chunk(TextChunk::Kind kind, std::string_view text);
   // The turn is over: open thinking completes, tool calls that finished get their results.
   void end_turn();
   // Live: whether a tool call shown has a terminal whose output may still grow.
