@@ -51,7 +51,10 @@ AcpApp::AcpApp(host::acp::AcpOptions options)
     : BenchApp({}, 0, [options](zell::output::OutputManager& manager) {
         return std::make_unique<host::acp::AcpRunnerAgent>(manager, options);
       }) {
-  on<Stamp>([this](Stamp& s) { handled += s.chunks; });
+  on<Stamp>([this](Stamp& s) {
+    handled += s.chunks;
+    ++events;
+  });
 }
 
 bool AcpApp::post_message(std::unique_ptr<termui::Message> message) {

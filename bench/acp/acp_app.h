@@ -28,6 +28,7 @@ class AcpApp final : public bench_app::BenchApp {
   void wait_idle();
 
   std::size_t handled = 0;  // burst chunks handled so far (UI thread)
+  std::size_t events = 0;   // the content events that carried them
 };
 
 // What a frame may be waited for: a text anywhere on screen, or which of a waiting turn's line

@@ -138,12 +138,15 @@ int main(int argc, char** argv) {
   std::vector<double> lag_ms;
   std::vector<double> cpu_us;
   std::vector<double> ui_us;
+  std::vector<double> events;  // content events the UI thread took, per burst
   std::size_t missing = 0;
   for (int round = 0; round < BURSTS; ++round) {
     std::size_t base = 0;
+    std::size_t events0 = 0;
     double book0 = 0;
     app.call([&] {
       base = app.handled;
+      events0 = app.events;
       book0 = bookkeeping_cpu;
     });
     const double cpu0 = process_cpu_seconds();
@@ -160,6 +163,7 @@ int main(int argc, char** argv) {
     app.call([&] {
       frames.assign(frame_after.begin() + static_cast<std::ptrdiff_t>(base), frame_after.end());
       book = bookkeeping_cpu - book0;
+      events.push_back(static_cast<double>(app.events - events0));
     });
     const std::vector<Clock::time_point> sent = read_stamps(stamps);
     if (sent.size() != CHUNKS || frames.size() != CHUNKS) ++missing;
@@ -182,6 +186,7 @@ int main(int argc, char** argv) {
   const double cpu_median = percentile(cpu_us, 50);
   const double cpu_best = cpu_us.front();  // sorted by percentile()
   const double ui_median = percentile(ui_us, 50);
+  const double events_median = percentile(events, 50);
   const double parse_us = parse_alone_us();
   const double client_us = client_alone_us(options);
   const double cancel_max = *std::max_element(cancel_ms.begin(), cancel_ms.end());
@@ -189,11 +194,11 @@ int main(int argc, char** argv) {
 
   fmt::print(
       "acp_burst chunks={}x{} counted={} lag_median_ms={:.2f} lag_p999_ms={:.2f} "
-      "lag_max_ms={:.2f} later_than_one_frame={} cpu_us_per_chunk median={:.2f} best={:.2f} "
-      "(ui thread {:.2f}; the client alone, pipe to the output manager's events, {:.2f}; the "
-      "line's JSON parsing alone, in memory, {:.2f})\n",
-      BURSTS, CHUNKS, counted, lag_median, lag_p999, lag_max, late, cpu_median, cpu_best, ui_median,
-      client_us, parse_us);
+      "lag_max_ms={:.2f} later_than_one_frame={} content_events_per_burst={:.0f} "
+      "cpu_us_per_chunk median={:.2f} best={:.2f} (ui thread {:.2f}; the client alone, pipe to the "
+      "output manager's events, {:.2f}; the line's JSON parsing alone, in memory, {:.2f})\n",
+      BURSTS, CHUNKS, counted, lag_median, lag_p999, lag_max, late, events_median, cpu_median,
+      cpu_best, ui_median, client_us, parse_us);
   fmt::print(
       "ratio acp_chunk_cpu = {:.2f} ({:.1f} us goal / {:.2f} us of CPU per agent_message_chunk, "
       "the agent's pipe to the transcript and its frames, median of {} bursts of {}; goal >= 1)\n",

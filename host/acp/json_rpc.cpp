@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <iterator>
 
 #include "unicode/utf8.h"
@@ -15,6 +16,9 @@ namespace {
 // The parser recurses once per nesting level; a line of a million "[" would exhaust the stack.
 constexpr int kMaxDepth = 256;
 constexpr std::size_t kProblemChars = 120;
+// How long the reader lets a fast stream of answer chunks gather before it reads on: well below
+// a frame of the screen, long enough for dozens of chunks to arrive.
+constexpr std::chrono::microseconds kGatherChunks{500};
 
 bool nested_too_deep(std::string_view line) {
   int depth = 0;
@@ -133,15 +137,19 @@ void Connection::read_loop() {
   std::string buffer(64 * 1024, '\0');
   // The messages of one read go to the queue together: one lock and one wake-up for all.
   std::deque<Message> batch;
-  const auto on_line = [&batch](std::string_view line) {
+  bool only_chunks = true;  // the batch holds nothing but text chunks
+  const auto on_line = [&batch, &only_chunks](std::string_view line) {
     if (line.find_first_not_of(" \t\r") == std::string_view::npos) return;  // blank: nothing
     batch.push_back(parse_message(line));
+    only_chunks = only_chunks && batch.back().chunk.has_value();
   };
-  const auto on_too_long = [this, &batch](std::size_t bytes) {
+  const auto on_too_long = [this, &batch, &only_chunks](std::size_t bytes) {
+    only_chunks = false;
     batch.push_back(malformed("a message of " + std::to_string(bytes) + " bytes, more than the " +
                               std::to_string(max_line_ >> 20) +
                               " MB a line may hold; it was dropped"));
   };
+  auto last_read = std::chrono::steady_clock::time_point{};
   for (;;) {
     pollfd fds[2] = {{from_agent_, POLLIN, 0}, {wake_.read_fd(), POLLIN, 0}};
     const int ready = ::poll(fds, wake_.read_fd() >= 0 ? 2 : 1, -1);
@@ -150,9 +158,23 @@ void Connection::read_loop() {
     const ssize_t n = ::read(from_agent_, buffer.data(), buffer.size());
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) break;
+    only_chunks = true;
     splitter.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)), on_line,
                   on_too_long);
+    const bool chunks_only = only_chunks && !batch.empty();
     push(batch);
+    // An agent streaming its answer fast sends a line at a time; reading each as it comes costs
+    // a wake-up of this thread and of the session's for every chunk. Pausing a moment lets the
+    // next ones gather in the pipe, to be read, parsed and shown together. Only text chunks
+    // coming close together start a pause; a shorter read than the buffer means it is empty.
+    const auto now = std::chrono::steady_clock::now();
+    const bool streaming = now - last_read < kGatherChunks * 4;
+    last_read = now;
+    if (chunks_only && streaming && static_cast<std::size_t>(n) < buffer.size()) {
+      pollfd wake = {wake_.read_fd(), POLLIN, 0};
+      const timespec gather = {0, std::chrono::nanoseconds(kGatherChunks).count()};
+      ::ppoll(&wake, wake_.read_fd() >= 0 ? 1 : 0, &gather, nullptr);
+    }
   }
   {
     const std::lock_guard lock(queue_mutex_);
