@@ -30,6 +30,7 @@
 #include "host/plain/line_editor.h"
 #include "host/plain/plain_approval.h"
 #include "host/plain/plain_chat.h"
+#include "host/plain/plain_notify.h"
 #include "host/runtime/http_agent.h"
 #include "host/runtime/model_runtime_gateway.h"
 #include "host/tui/headless_export.h"
@@ -95,7 +96,8 @@ const char* const CONFIG_HELP =
     "  [ui]\n"
     "  theme = \"auto\"     # \"dark\", \"light\"; auto asks the terminal for its background\n"
     "  notify = \"auto\"    # \"bell\", \"off\": a finished turn or a question while the\n"
-    "                     # terminal is not focused raises a notification (OSC 9/777, bell)\n"
+    "                     # terminal is not focused raises a notification (OSC 9/777, bell);\n"
+    "                     # --plain: after a turn of 10 s or more, on a terminal only\n"
     "\n"
     "With backend = \"http\", the full-screen chat sends every prompt to the server and shows its\n"
     "reasoning as a thinking block; --plain reads prompts line by line from standard input\n"
@@ -185,38 +187,67 @@ int plain_chat_loop(const std::function<host::runtime::TurnEnd(const std::string
   return host::run_plain_chat(ask, [&editor] { return editor.read(); });
 }
 
+// Notifications of the plain presentation, on standard output while it is a terminal.
+termui::NotifyMethod plain_notify(const LoadedConfig& c) {
+  return host::plain_notify_method(c.config.ui.notify, ::isatty(STDOUT_FILENO) == 1);
+}
+
 int run_plain_model_chat(const LoadedConfig& c, const Options& o) {
   return plain_session([&] {
     zell::output::OutputManager manager;
     host::runtime::HttpAgent agent(manager, host::runtime::http_agent_options(c.config));
+    host::PlainNotifier notifier(plain_notify(c), std::make_shared<zell::output::FdWriter>(1));
     // Ctrl+C during an answer cancels it; at the prompt it ends the program as usual.
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
-    return plain_chat_loop([&agent](const std::string& text) { return agent.run_turn(text).end; },
-                           o);
+    return plain_chat_loop(
+        notifier.timing([&agent](const std::string& text) { return agent.run_turn(text).end; }), o);
   });
 }
 
-int run_plain_acp_chat(host::acp::AcpOptions options, const Options& o) {
+int run_plain_acp_chat(host::acp::AcpOptions options, const LoadedConfig& c, const Options& o) {
   return plain_session([&] {
     zell::output::OutputManager manager;
-    host::acp::AcpAgent agent(
-        manager, std::move(options),
-        host::acp::make_plain_permission_asker(
-            manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
+    host::PlainNotifier notifier(plain_notify(c), std::make_shared<zell::output::FdWriter>(1));
+    host::acp::PermissionAsker ask = host::acp::make_plain_permission_asker(
+        manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask);
+    if (!o.yes) {
+      ask = [&notifier, ask = std::move(ask)](const host::acp::PermissionQuestion& q) {
+        notifier.question_asked("approval needed: " + q.title);
+        auto answer = ask(q);
+        notifier.question_answered();
+        return answer;
+      };
+    }
+    host::acp::AcpAgent agent(manager, std::move(options), std::move(ask));
     agent.start();
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
-    return plain_chat_loop([&agent](const std::string& text) { return agent.run_turn(text).end; },
-                           o);
+    return plain_chat_loop(
+        notifier.timing([&agent](const std::string& text) { return agent.run_turn(text).end; }), o);
   });
 }
 
-int run_plain(std::vector<host::Step> steps, const Options& o) {
+int run_plain(std::vector<host::Step> steps, const LoadedConfig& c, const Options& o) {
   return plain_session([&] {
     zell::output::OutputManager manager;
-    manager.set_approval_callback(host::make_plain_approval(
-        manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask));
+    host::PlainNotifier notifier(plain_notify(c), std::make_shared<zell::output::FdWriter>(1));
+    zell::output::ApprovalCallback approve = host::make_plain_approval(
+        manager, o.yes ? host::ApprovalMode::approve_all : host::ApprovalMode::ask);
+    if (!o.yes) {
+      approve = [&notifier, approve = std::move(approve)](std::string_view tool,
+                                                          std::string_view command) {
+        notifier.question_asked("approval needed: " + std::string(tool));
+        const bool approved = approve(tool, command);
+        notifier.question_answered();
+        return approved;
+      };
+    }
+    manager.set_approval_callback(std::move(approve));
     host::ScriptedAgent agent(manager, std::move(steps), host::AgentOptions{o.speed});
-    agent.run_on_worker();
+    // The whole script is one turn for the notifications.
+    notifier.timing([&agent](const std::string&) {
+      agent.run_on_worker();
+      return host::runtime::TurnEnd::done;
+    })("");
     return 0;
   });
 }
@@ -361,7 +392,7 @@ int main(int argc, char** argv) {
                  loaded->store->path().c_str());
     return 2;
   }
-  if (o.plain && acp) return run_plain_acp_chat(*acp, o);
+  if (o.plain && acp) return run_plain_acp_chat(*acp, *loaded, o);
   if (o.plain && uses_model_server(*loaded, o)) return run_plain_model_chat(*loaded, o);
 
   std::vector<host::Step> steps;
@@ -372,5 +403,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vellumine: %s\n", e.what());
     return 2;
   }
-  return o.plain ? run_plain(std::move(steps), o) : run_full_screen(std::move(steps), o, *loaded);
+  return o.plain ? run_plain(std::move(steps), *loaded, o)
+                 : run_full_screen(std::move(steps), o, *loaded);
 }

@@ -32,10 +32,21 @@ std::optional<std::string> code_block_of(const std::string& markdown) {
 
 std::optional<std::string> last_answer(
     const std::vector<zell::tui::widgets::HistoryEntry>& history) {
-  for (auto it = history.rbegin(); it != history.rend(); ++it) {
-    if (const auto* a = it->as<entries::Assistant>()) return a->text;
+  // Tool calls split a turn's answer into parts: the parts from the last one back to the
+  // prompt that asked for them, in order.
+  auto last = history.rbegin();
+  while (last != history.rend() && !last->as<entries::Assistant>()) ++last;
+  if (last == history.rend()) return std::nullopt;
+  std::vector<const std::string*> parts;
+  for (auto it = last; it != history.rend() && !it->as<entries::User>(); ++it) {
+    if (const auto* a = it->as<entries::Assistant>()) parts.push_back(&a->text);
   }
-  return std::nullopt;
+  std::string answer;
+  for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+    if (!answer.empty()) answer += answer.ends_with('\n') ? "\n" : "\n\n";
+    answer += **part;
+  }
+  return answer;
 }
 
 std::optional<std::string> last_code_block(

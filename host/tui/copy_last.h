@@ -14,8 +14,9 @@ namespace host::tui {
 
 enum class CopyWhat { answer, code_block };
 
-// The text of the last answer / of the last fenced or indented code block in the answers
-// (searching back from the last answer); nothing when there is none.
+// The text of the last answer, all its parts between tool calls joined by a blank line / of
+// the last fenced or indented code block in the answers (searching back from the last
+// answer); nothing when there is none.
 [[nodiscard]] std::optional<std::string> last_answer(
     const std::vector<zell::tui::widgets::HistoryEntry>& history);
 [[nodiscard]] std::optional<std::string> last_code_block(

@@ -4,10 +4,14 @@
 #include <cmark-gfm-extension_api.h>
 #include <cmark-gfm.h>
 
+#include <charconv>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
+#include "host/tui/export_code_html.h"
 #include "host/tui/export_markdown.h"
 #include "unicode/text_ops.h"
 #include "unicode/utf8.h"
@@ -74,6 +78,47 @@ std::string diff_pre(std::string_view text) {
   return out + "</pre>\n";
 }
 
+// cmark escapes a code block's text itself, so each block's coloured HTML is put in after
+// rendering: the block's text becomes a marker, CODE_MARK + its number + CODE_MARK. The
+// marker cannot come from the answer, whose control characters were made visible before it
+// was parsed. Returns the blocks' HTML by number.
+constexpr char CODE_MARK = '\x01';
+
+std::vector<std::string> mark_code_blocks(cmark_node* doc) {
+  std::vector<std::string> code;
+  std::unique_ptr<cmark_iter, void (*)(cmark_iter*)> it(cmark_iter_new(doc), cmark_iter_free);
+  for (cmark_event_type ev; (ev = cmark_iter_next(it.get())) != CMARK_EVENT_DONE;) {
+    cmark_node* n = cmark_iter_get_node(it.get());
+    if (ev != CMARK_EVENT_ENTER || cmark_node_get_type(n) != CMARK_NODE_CODE_BLOCK) continue;
+    const char* info = cmark_node_get_fence_info(n);
+    const char* literal = cmark_node_get_literal(n);
+    code.push_back(highlighted_code_html(literal ? literal : "", fence_language(info ? info : "")));
+    const std::string mark = CODE_MARK + std::to_string(code.size() - 1) + CODE_MARK;
+    cmark_node_set_literal(n, mark.c_str());
+  }
+  return code;
+}
+
+std::string with_code_blocks(std::string_view html, const std::vector<std::string>& code) {
+  std::string out;
+  out.reserve(html.size());
+  for (std::size_t at = 0; at < html.size();) {
+    const std::size_t open = html.find(CODE_MARK, at);
+    const std::size_t close =
+        open == std::string_view::npos ? open : html.find(CODE_MARK, open + 1);
+    if (close == std::string_view::npos) {
+      out += html.substr(at);
+      break;
+    }
+    out += html.substr(at, open - at);
+    std::size_t index = code.size();
+    std::from_chars(html.data() + open + 1, html.data() + close, index);
+    if (index < code.size()) out += code[index];
+    at = close + 1;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string html_escaped(std::string_view text) {
@@ -120,11 +165,12 @@ std::string markdown_html(std::string_view markdown) {
   cmark_parser_feed(parser.get(), visible.data(), visible.size());
   std::unique_ptr<cmark_node, void (*)(cmark_node*)> doc(cmark_parser_finish(parser.get()),
                                                          cmark_node_free);
+  const std::vector<std::string> code = mark_code_blocks(doc.get());
   char* html =
       cmark_render_html(doc.get(), options, cmark_parser_get_syntax_extensions(parser.get()));
   std::string out = html ? html : "";
   std::free(html);
-  return out;
+  return with_code_blocks(out, code);
 }
 
 std::string transcript_html(const std::vector<zell::tui::widgets::HistoryEntry>& history) {
@@ -134,6 +180,7 @@ std::string transcript_html(const std::vector<zell::tui::widgets::HistoryEntry>&
       "style-src 'unsafe-inline'; img-src data:\">\n"
       "<title>Vellumine transcript</title>\n<style>";
   out += STYLE;
+  out += code_block_css();
   out += "</style>\n</head>\n<body>\n";
   for (const auto& entry : history) {
     out += std::visit(

@@ -7,14 +7,13 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 
-#include "shell_run.h"
+#include "tmux_pane.h"
 
 namespace {
 
@@ -38,37 +37,26 @@ class PromptInTmux : public ::testing::Test {
     fs::permissions(dir_ / "editor.sh", fs::perms::owner_all);
   }
   void TearDown() override {
-    stop();
+    pane_.reset();
     fs::remove_all(dir_);
   }
 
-  std::string tmux(const std::string& args) const { return "tmux -L " + server_ + " " + args; }
-  void start(const std::string& args) {
-    const std::string env = "cd " + (dir_ / "work").string() +
-                            " && XDG_STATE_HOME=" + (dir_ / "state").string() +
-                            " EDITOR=" + (dir_ / "editor.sh").string();
-    const std::string cmd = env + " " + VELLUMINE_BIN + " --config " +
-                            (dir_ / "config.toml").string() + " " + args + " --agent " +
-                            FAKE_ACP_AGENT + "; echo EXIT=$?; sleep 60";
-    run(tmux("-f " + (dir_ / "tmux.conf").string() + " new-session -d -x 100 -y 40 '" + cmd + "'"));
+  // `vellumine ARGS` with the scripted agent, on a tmux server named `server`.
+  void start(const std::string& server, const std::string& args) {
+    pane_.reset();  // a server of its own for each run: the last one may be on its way out
+    pane_.emplace(server, test_support::PaneOptions{.config_file = (dir_ / "tmux.conf").string(),
+                                                    .join_wrapped = false});
+    pane_->start("cd " + (dir_ / "work").string() + " && XDG_STATE_HOME=" +
+                 (dir_ / "state").string() + " EDITOR=" + (dir_ / "editor.sh").string() + " " +
+                 VELLUMINE_BIN + " --config " + (dir_ / "config.toml").string() + " " + args +
+                 " --agent " + FAKE_ACP_AGENT + "; echo EXIT=$?");
   }
-  void stop() { run(tmux("kill-server") + " 2>/dev/null"); }
-  // A server of its own for the second run: the first one may still be on its way out.
-  void restart(const std::string& args) {
-    stop();
-    server_ += "-again";
-    start(args);
-  }
-  std::string pane() const { return run(tmux("capture-pane -p")); }
-  bool wait_for(const std::string& text) const {
-    for (int i = 0; i < 300; ++i) {
-      if (pane().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-  void keys(const std::string& k) const { run(tmux("send-keys " + k)); }
-  void type(const std::string& text) const { run(tmux("send-keys -l '" + text + "'")); }
+  void start(const std::string& args) { start(server_, args); }
+  void restart(const std::string& args) { start(server_ + "-again", args); }
+  std::string pane() const { return pane_->text(); }
+  bool wait_for(const std::string& text) const { return pane_->wait_for(text); }
+  void keys(const std::string& k) const { pane_->key(k); }
+  void type(const std::string& text) const { pane_->type(text); }
   std::string history() const {
     std::ifstream in(dir_ / "state" / "vellumine" / "history");
     std::ostringstream s;
@@ -78,6 +66,7 @@ class PromptInTmux : public ::testing::Test {
 
   std::string server_;
   fs::path dir_;
+  std::optional<test_support::TmuxPane> pane_;
 };
 
 TEST_F(PromptInTmux, ThreeLinesRecalledAfterARestartAPasteCompletionsAndTheEditor) {
@@ -105,8 +94,8 @@ TEST_F(PromptInTmux, ThreeLinesRecalledAfterARestartAPasteCompletionsAndTheEdito
   for (int i = 0; i < 500; ++i) lines += "line " + std::to_string(i) + "\n";
   std::ofstream(dir_ / "paste.txt") << lines;
   type("say ");
-  run(tmux("load-buffer " + (dir_ / "paste.txt").string()));
-  run(tmux("paste-buffer -p"));
+  pane_->command("load-buffer " + (dir_ / "paste.txt").string());
+  pane_->command("paste-buffer -p");
   ASSERT_TRUE(wait_for("❯ say [pasted 500 lines]")) << pane();
   keys("Enter");
   ASSERT_TRUE(wait_for("line 499")) << pane();

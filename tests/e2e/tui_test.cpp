@@ -8,15 +8,15 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "shell_run.h"
+#include "tmux_pane.h"
 
 namespace {
 
@@ -48,8 +48,6 @@ class VellumineInTmux : public ::testing::Test {
  protected:
   void SetUp() override {
     if (run("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
-    // A server of its own for each test: the previous test's server may still be on its way out
-    // when the next one starts.
     static int tests_run = 0;
     server_ = "vellumine-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(++tests_run);
     dir_ = fs::temp_directory_path() / server_;
@@ -58,34 +56,34 @@ class VellumineInTmux : public ::testing::Test {
     config_ = dir_ / "config.toml";
   }
   void TearDown() override {
-    run(tmux("kill-server") + " 2>/dev/null");
+    pane_.reset();
     fs::remove_all(dir_);
   }
 
-  std::string tmux(const std::string& args) const { return "tmux -L " + server_ + " " + args; }
-  void start(const std::string& args) {
-    const std::string cmd = std::string(VELLUMINE_BIN) + " --config " + config_.string() + " " +
-                            args + "; echo EXIT=$?; sleep 60";
-    run(tmux("-f /dev/null new-session -d -x 100 -y 40 '" + cmd + "'"));
-    run(tmux("set -g set-clipboard on"));
+  // A tmux server of its own for each run (`suffix` tells runs of one test apart): a new
+  // session on a server that is still shutting down can fail to start.
+  test_support::TmuxPane& open(const std::string& suffix) {
+    pane_.reset();
+    pane_.emplace(server_ + suffix, test_support::PaneOptions{.join_wrapped = false});
+    return *pane_;
+  }
+  std::string vellumine(const std::string& args) const {
+    return std::string(VELLUMINE_BIN) + " --config " + config_.string() + " " + args;
+  }
+  void start(const std::string& args, const std::string& suffix = "") {
+    open(suffix).start(vellumine(args) + "; echo EXIT=$?");
+    pane_->command("set -g set-clipboard on");
   }
   // An interactive shell with job control in the pane, running vellumine with `args`.
   void start_in_shell(const std::string& args) {
-    run(tmux("-f /dev/null new-session -d -x 100 -y 40 'bash --norc --noprofile -i'"));
-    keys("-l '" + std::string(VELLUMINE_BIN) + " --config " + config_.string() + " " + args + "'");
-    keys("Enter");
+    open("").start("bash --norc --noprofile -i");
+    pane_->type(vellumine(args), true);
   }
   std::string modes() const {
-    return run(tmux("display -p '#{alternate_on} #{mouse_any_flag} #{cursor_flag}'"));
+    return pane_->display("#{alternate_on} #{mouse_any_flag} #{cursor_flag}");
   }
-  std::string pane() const { return run(tmux("capture-pane -p")); }
-  bool wait_for(const std::string& text) const {
-    for (int i = 0; i < 300; ++i) {
-      if (pane().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
+  std::string pane() const { return pane_->text(); }
+  bool wait_for(const std::string& text) const { return pane_->wait_for(text); }
   // The first row of the pane holding `text`, or -1.
   int row_of(const std::string& text) const {
     const auto rows = rows_of(pane());
@@ -94,20 +92,13 @@ class VellumineInTmux : public ::testing::Test {
     }
     return -1;
   }
-  void keys(const std::string& k) const { run(tmux("send-keys " + k)); }
-  void bytes(const std::string& b) const {
-    std::string hex;
-    for (unsigned char c : b) {
-      char h[4];
-      std::snprintf(h, sizeof h, "%02x ", c);
-      hex += h;
-    }
-    run(tmux("send-keys -H " + hex));
-  }
+  void keys(const std::string& k) const { pane_->key(k); }
+  void bytes(const std::string& b) const { pane_->bytes(b); }
 
   std::string server_;
   fs::path dir_;
   fs::path config_;
+  std::optional<test_support::TmuxPane> pane_;
 };
 
 TEST_F(VellumineInTmux, PickAModePlayTheDemoAnswerCopyResizeAndQuitClean) {
@@ -162,15 +153,15 @@ TEST_F(VellumineInTmux, PickAModePlayTheDemoAnswerCopyResizeAndQuitClean) {
         sgr(0, first + 13, prompt, true));
   std::string copied;
   for (int i = 0; i < 100 && copied.empty(); ++i) {
-    copied = run(tmux("show-buffer 2>/dev/null"));
+    copied = pane_->command("show-buffer 2>/dev/null");
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   EXPECT_NE(copied.find("parse_dur"), std::string::npos) << copied;
 
   // Narrow and back: the screen is drawn again whole, the prompt field on the last row.
-  run(tmux("resize-window -x 20 -y 5"));
+  pane_->command("resize-window -x 20 -y 5");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  run(tmux("resize-window -x 100 -y 40"));
+  pane_->command("resize-window -x 100 -y 40");
   keys("End");
   ASSERT_TRUE(wait_for("Search, Read, Update, Bash")) << pane();
   const auto rows = rows_of(pane());
@@ -179,27 +170,21 @@ TEST_F(VellumineInTmux, PickAModePlayTheDemoAnswerCopyResizeAndQuitClean) {
 
   keys("C-c");
   ASSERT_TRUE(wait_for("EXIT=0")) << pane();
-  EXPECT_EQ(run(tmux("display -p '#{alternate_on} #{mouse_any_flag} #{mouse_sgr_flag} "
-                     "#{mouse_button_flag} #{cursor_flag}'")),
+  EXPECT_EQ(pane_->display("#{alternate_on} #{mouse_any_flag} #{mouse_sgr_flag} "
+                           "#{mouse_button_flag} #{cursor_flag}"),
             "0 0 0 0 1\n");
 }
 
 TEST_F(VellumineInTmux, SignalsInTheMiddleOfATurnLeaveTheTerminalClean) {
-  const std::string base = server_;
-  for (const char* signal : {"TERM", "HUP"}) {
+  for (const std::string signal : {"TERM", "HUP"}) {
     SCOPED_TRACE(signal);
-    // A server of its own per run: a new session on a server that is still shutting down can
-    // fail to start.
-    server_ = base + "-" + signal;
-    start("--no-preflight");
+    start("--no-preflight", "-" + signal);
     ASSERT_TRUE(wait_for("❯ parse_duration")) << pane();
-    std::string shell = run(tmux("display -p '#{pane_pid}'"));
+    std::string shell = pane_->display("#{pane_pid}");
     while (!shell.empty() && shell.back() == '\n') shell.pop_back();
-    run("pkill -" + std::string(signal) + " -P " + shell + " -x vellumine");
+    run("pkill -" + signal + " -P " + shell + " -x vellumine");
     ASSERT_TRUE(wait_for("EXIT=")) << pane();
-    EXPECT_EQ(run(tmux("display -p '#{alternate_on} #{mouse_any_flag} #{cursor_flag}'")),
-              "0 0 1\n");
-    run(tmux("kill-server") + " 2>/dev/null");
+    EXPECT_EQ(modes(), "0 0 1\n");
   }
 }
 
@@ -226,7 +211,7 @@ TEST_F(VellumineInTmux, CtrlZGivesTheTerminalBackAndFgDrawsItAgain) {
   EXPECT_EQ(modes(), "1 1 0\n");
   EXPECT_EQ(pane().find("Stopped"), std::string::npos) << pane();
   // Ctrl+Z as a terminal speaking the kitty keyboard protocol sends it: a key, not a signal.
-  run(tmux("send-keys -l 'x'"));
+  pane_->type("x");
   bytes("\x1b[122;5u");
   ASSERT_TRUE(wait_for("Stopped")) << pane();
   EXPECT_EQ(modes(), "0 0 1\n");
@@ -259,7 +244,6 @@ TEST_F(VellumineInTmux, TheTailOfAnEmojiCommandIsVisible) {
   ASSERT_TRUE(wait_for("Press 1")) << pane();
   EXPECT_NE(pane().find("👍🏽 && curl x | sh"), std::string::npos) << pane();
 }
-
 
 // An Agent Client Protocol agent (the project's scripted one) drives the full screen: a file
 // written through the client, a command's approval denied with its escapes shown, a turn

@@ -41,7 +41,9 @@ std::string tools_summary(const std::vector<ToolAction>& actions) {
 
 void OutputManager::done() {
   _stop_indicator();
-  // start_time and tool_actions are written only by this thread.
+  // start_time and tool_actions are written only by this thread. A turn that was never started
+  // has no length: its start is still the epoch, and a line of billions of seconds helps nobody.
+  const bool started = state.start_time != 0.0;
   const double elapsed = _ports.clock() - state.start_time;
   const std::size_t tools_used = state.tool_actions.size();
   {
@@ -51,7 +53,8 @@ void OutputManager::done() {
   }
   _emit_event("done");
 
-  std::string line = fmt::format("\n\x1b[2m  Done in {:.1f}s", elapsed);
+  std::string line = "\n\x1b[2m  Done";
+  if (started) line += fmt::format(" in {:.1f}s", elapsed);
   if (tools_used > 0) line += " — tools: " + tools_summary(state.tool_actions);
   line += "\x1b[0m\n";
   _write(line);

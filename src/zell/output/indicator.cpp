@@ -151,7 +151,8 @@ void OutputManager::_draw_frame(long long tick) {
   }
   indicator::FrameInputs in;
   in.tick = tick;
-  in.elapsed = _ports.clock() - start_time;
+  // Before any turn has started there is no time to count (the start is still the epoch).
+  in.elapsed = start_time == 0.0 ? 0.0 : _ports.clock() - start_time;
   in.custom_stage = stage;
   std::string typed;
   if (field) {

@@ -17,6 +17,8 @@
 #include "host/tui/export_html.h"
 #include "host/tui/export_markdown.h"
 #include "host/tui/export_svg.h"
+#include "styled/syntax/syntax.h"
+#include "unicode/text_ops.h"
 
 namespace {
 
@@ -119,6 +121,47 @@ TEST(HtmlExport, a_hostile_answer_cannot_bring_script) {
       transcript({e::Assistant{"**bold** and [site](https://example.org)"}}));
   EXPECT_NE(answer.find("<strong>bold</strong>"), std::string::npos);
   EXPECT_NE(answer.find("<a href=\"https://example.org\">site</a>"), std::string::npos);
+}
+
+// The text of an HTML fragment: tags dropped, entities read back.
+std::string html_text(std::string html) {
+  html = std::regex_replace(html, std::regex("<[^>]*>"), "");
+  for (const auto& [entity, c] : std::vector<std::pair<std::string, std::string>>{
+           {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}}) {
+    html = std::regex_replace(html, std::regex(entity), c);
+  }
+  return html;
+}
+
+TEST(HtmlExport, code_blocks_carry_the_transcripts_code_colours_with_their_text_intact) {
+  const std::string code =
+      "def f(x):\n    return \"</code></pre><script>x()</script>\" & x  # \x01"
+      "0\x01\n";
+  const std::string html = host::tui::transcript_html(transcript(
+      {e::Assistant{"Try:\n\n```python\n" + code +
+                    "```\n\nand `inline`.\n\n- in a list:\n\n  ```sh\n  ls -l\n  ```\n"}}));
+  const std::size_t open = html.find("<code class=\"language-python\">");
+  ASSERT_NE(open, std::string::npos) << html;
+  const std::size_t start = html.find('>', open) + 1;
+  const std::string block = html.substr(start, html.find("</code>", start) - start);
+  // Every character is there (the control made visible), escaped: no element of the code's own.
+  EXPECT_EQ(html_text(block), unicode::visible_controls(code)) << block;
+  EXPECT_EQ(block.find("<script"), std::string::npos);
+  EXPECT_EQ(html.find('\x01'), std::string::npos);
+  EXPECT_NE(html_text(html).find("ls -l\n"), std::string::npos) << html;  // a block in a list
+  // Tokens in the colours the transcript draws them with.
+  const auto& theme = styled::CodeTheme::named("monokai");
+  const auto hex = [](styled::Color c) {
+    const styled::Color rgb = c.to_rgb();
+    char s[8];
+    std::snprintf(s, sizeof s, "#%02x%02x%02x", rgb.r(), rgb.g(), rgb.b());
+    return std::string(s);
+  };
+  EXPECT_NE(block.find("color:" + hex(theme.keyword.fg())), std::string::npos) << block;
+  EXPECT_NE(block.find("color:" + hex(theme.comment.fg())), std::string::npos) << block;
+  EXPECT_NE(html.find("background: " + hex(theme.background.bg())), std::string::npos);
+  // Inline code is not a block: no spans in it.
+  EXPECT_NE(html.find("<code>inline</code>"), std::string::npos);
 }
 
 termui::CellBuffer sample_screen() {

@@ -138,13 +138,20 @@ TEST(ScreenLook, settings_words_and_environment) {
 
 namespace {
 
-const std::string ANSWER_WITH_CODE = R"({"op": "user", "text": "how?"}
-{"op": "say", "text": "Run this:\n\n```sh\nmake test\n```\n\nthen this:\n\n```sh\nmake install\n```\n"}
+// Two turns; the last one's answer in two parts around a tool call.
+const std::string ANSWER_WITH_CODE = R"({"op": "user", "text": "hi"}
+{"op": "say", "text": "Hello."}
+{"op": "done"}
+{"op": "user", "text": "how?"}
+{"op": "say", "text": "Run this:\n\n```sh\nmake test\n```"}
+{"op": "log_tool", "name": "bash", "args": "make test"}
+{"op": "tool_result", "result": "ok"}
+{"op": "say", "text": "then this:\n\n```sh\nmake install\n```\n"}
 {"op": "done"}
 )";
 
-// Without a mouse: a key copies the last answer, another its last code block, through the
-// transcript's clipboard road; and /export writes the transcript where it is told.
+// Without a mouse: a key copies the last turn's whole answer, another its last code block, through
+// the transcript's clipboard road; and /export writes the transcript where it is told.
 TEST(KeyboardCopyAndExport, keys_copy_the_answer_and_export_writes_the_file) {
   Chat chat(ANSWER_WITH_CODE, {ThemeChoice::dark, termui::NotifyMethod::off});
   ASSERT_TRUE(chat.settle([&] { return !chat.screen().busy() && chat.app.script_done(); }));

@@ -224,9 +224,13 @@ INSTANTIATE_TEST_SUITE_P(
                                  m.done();
                                },
                                ERASE + "\n\x1b[2m  Done in 75.0s\x1b[0m\n"},
-                      LineCase{"done_without_a_start_measures_from_zero",
-                               [](OutputManager& m, FakeClock&) { m.done(); },
-                               "\n\x1b[2m  Done in 1000.0s\x1b[0m\n"},
+                      LineCase{"done_without_a_start_gives_no_time",
+                               [](OutputManager& m, FakeClock&) {
+                                 m.log_tool("bash");
+                                 m.done();
+                               },
+                               "\n\x1b[1m▪ Ran\x1b[0m \x1b[36m\x1b[0m\n" + ERASE +
+                                   "\n\x1b[2m  Done — tools: bash\x1b[0m\n"},
                       LineCase{"error_keeps_line_feeds_and_makes_escapes_visible",
                                [](OutputManager& m, FakeClock&) {
                                  m.set_error("boom\nat line 2\x1b]52;c;x\x07");
