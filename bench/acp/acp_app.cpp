@@ -53,6 +53,7 @@ AcpApp::AcpApp(host::acp::AcpOptions options)
       }) {
   on<Stamp>([this](Stamp& s) {
     handled += s.chunks;
+    handled_at.insert(handled_at.end(), s.chunks, Clock::now());
     ++events;
   });
 }

@@ -27,8 +27,9 @@ class AcpApp final : public bench_app::BenchApp {
   // From any thread: waits until no turn runs.
   void wait_idle();
 
-  std::size_t handled = 0;  // burst chunks handled so far (UI thread)
-  std::size_t events = 0;   // the content events that carried them
+  std::size_t handled = 0;                    // burst chunks handled so far (UI thread)
+  std::size_t events = 0;                     // the content events that carried them
+  std::vector<Clock::time_point> handled_at;  // per chunk: when the UI thread took it
 };
 
 // What a frame may be waited for: a text anywhere on screen, or which of a waiting turn's line
