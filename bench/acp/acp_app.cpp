@@ -12,12 +12,12 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// Marks, in posting order, that the content event posted just before it has been handled, and
-// how many of the burst's chunks it carried.
+// Marks, in posting order, that the content event posted just before it has been handled; its
+// payload then holds every chunk that joined it while it waited.
 class Stamp final : public termui::Message {
  public:
-  explicit Stamp(std::size_t chunks) : chunks(chunks) {}
-  std::size_t chunks;
+  explicit Stamp(std::shared_ptr<zell::Payload> payload) : payload(std::move(payload)) {}
+  std::shared_ptr<zell::Payload> payload;
 };
 
 std::vector<std::string> rows_of(const termui::CellBuffer& cells) {
@@ -52,18 +52,19 @@ AcpApp::AcpApp(host::acp::AcpOptions options)
         return std::make_unique<host::acp::AcpRunnerAgent>(manager, options);
       }) {
   on<Stamp>([this](Stamp& s) {
-    handled += s.chunks;
-    handled_at.insert(handled_at.end(), s.chunks, Clock::now());
+    const std::size_t chunks = burst_chunks_in(s.payload->get("chunk"));
+    handled += chunks;
+    handled_at.insert(handled_at.end(), chunks, Clock::now());
     ++events;
   });
 }
 
 bool AcpApp::post_message(std::unique_ptr<termui::Message> message) {
   const auto* event = dynamic_cast<const zell::tui::AgentEvent*>(message.get());
-  const std::size_t chunks =
-      event && event->event_type == "content" ? burst_chunks_in(event->payload->get("chunk")) : 0;
+  std::shared_ptr<zell::Payload> content =
+      event && event->event_type == "content" ? event->payload : nullptr;
   const bool posted_ok = BenchApp::post_message(std::move(message));
-  if (chunks > 0) BenchApp::post_message(std::make_unique<Stamp>(chunks));
+  if (content) BenchApp::post_message(std::make_unique<Stamp>(std::move(content)));
   return posted_ok;
 }
 
