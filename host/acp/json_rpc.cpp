@@ -118,7 +118,7 @@ Connection::~Connection() {
   if (reader_.joinable()) reader_.join();
 }
 
-void Connection::push(std::deque<Message>& batch) {
+void Connection::push(std::vector<Message>& batch) {
   if (batch.empty()) return;
   {
     const std::lock_guard lock(queue_mutex_);
@@ -136,7 +136,7 @@ void Connection::read_loop() {
   LineSplitter splitter(max_line_);
   std::string buffer(64 * 1024, '\0');
   // The messages of one read go to the queue together: one lock and one wake-up for all.
-  std::deque<Message> batch;
+  std::vector<Message> batch;
   bool only_chunks = true;  // the batch holds nothing but text chunks
   const auto on_line = [&batch, &only_chunks](std::string_view line) {
     if (line.find_first_not_of(" \t\r") == std::string_view::npos) return;  // blank: nothing
@@ -184,7 +184,9 @@ void Connection::read_loop() {
 }
 
 bool Connection::take_queued() {
-  if (!taken_.empty()) return true;
+  if (taken_at_ < taken_.size()) return true;
+  taken_.clear();
+  taken_at_ = 0;
   const std::lock_guard lock(queue_mutex_);
   taken_.swap(queue_);
   return !taken_.empty();
@@ -192,26 +194,21 @@ bool Connection::take_queued() {
 
 std::optional<TextChunk> Connection::next_chunk(TextChunk::Kind kind) {
   if (!take_queued()) return std::nullopt;
-  Message& m = taken_.front();
+  Message& m = taken_[taken_at_];
   if (!m.chunk || m.chunk->kind != kind) return std::nullopt;
-  std::optional<TextChunk> chunk = std::move(m.chunk);
-  taken_.pop_front();
-  return chunk;
+  ++taken_at_;
+  return std::move(m.chunk);
 }
 
 std::optional<Message> Connection::next(std::chrono::steady_clock::time_point deadline) {
-  if (!taken_.empty()) {
-    Message m = std::move(taken_.front());
-    taken_.pop_front();
-    return m;
-  }
+  if (taken_at_ < taken_.size()) return std::move(taken_[taken_at_++]);
   std::unique_lock lock(queue_mutex_);
   queue_cv_.wait_until(lock, deadline, [this] { return !queue_.empty() || closed_ || woken_; });
   if (!queue_.empty()) {
+    taken_.clear();
     taken_.swap(queue_);
-    Message m = std::move(taken_.front());
-    taken_.pop_front();
-    return m;
+    taken_at_ = 1;
+    return std::move(taken_.front());
   }
   if (woken_) {
     woken_ = false;

@@ -8,13 +8,13 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "host/acp/chunk_line.h"
 #include "host/acp/wake_pipe.h"
@@ -137,7 +137,7 @@ class Connection {
  private:
   bool write_line(const Json& message);
   void read_loop();
-  void push(std::deque<Message>& batch);
+  void push(std::vector<Message>& batch);
   // Moves what the reader queued to the taker's side; true when there is something there.
   bool take_queued();
 
@@ -150,10 +150,12 @@ class Connection {
 
   std::mutex queue_mutex_;
   std::condition_variable queue_cv_;
-  std::deque<Message> queue_;
+  std::vector<Message> queue_;
   // The taker's side: messages moved out of `queue_` in one go, used by `next` and
   // `next_chunk` only, without the lock.
-  std::deque<Message> taken_;
+  // (Vectors whose storage the three sides trade, so that a message costs no allocation.)
+  std::vector<Message> taken_;
+  std::size_t taken_at_ = 0;  // the next of `taken_` to hand out
   bool closed_ = false;
   bool woken_ = false;
   std::thread reader_;
