@@ -1,7 +1,9 @@
 #include "host/acp/chunk_line.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace host::acp {
 namespace {
@@ -10,6 +12,32 @@ namespace {
 constexpr int kMaxQuickDepth = 200;
 // Longer numbers go to the full parser, which converts them (and reports an overflow).
 constexpr std::size_t kMaxQuickNumberBytes = 300;
+
+// Bytes a string holds as they are: ASCII but control characters, the quote and the backslash.
+constexpr auto kPlainBytes = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x80; ++c) plain[static_cast<std::size_t>(c)] = c != '"' && c != '\\';
+  return plain;
+}();
+
+// Where the run of plain bytes from `p` ends. Eight bytes at a time while none of them is a
+// quote, a backslash, a control character or beyond ASCII (the word tests below may also stop
+// early, never late); then byte by byte.
+std::size_t plain_run_end(std::string_view s, std::size_t p) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101;
+  constexpr std::uint64_t kHighs = 0x8080808080808080;
+  const auto has_zero = [](std::uint64_t v) { return (v - kOnes) & ~v; };
+  while (p + 8 <= s.size()) {
+    std::uint64_t x = 0;
+    std::memcpy(&x, s.data() + p, 8);
+    const std::uint64_t special =
+        has_zero(x ^ (kOnes * '"')) | has_zero(x ^ (kOnes * '\\')) | (x - kOnes * 0x20) | x;
+    if ((special & kHighs) != 0) break;
+    p += 8;
+  }
+  while (p < s.size() && kPlainBytes[static_cast<unsigned char>(s[p])]) ++p;
+  return p;
+}
 
 void append_code_point(std::string& out, std::uint32_t cp) {
   if (cp < 0x80) {
@@ -42,13 +70,13 @@ class ChunkScanner {
     }
     skip_space();
     const unsigned needed = kContent | kText;
-    if (p_ != s_.size() || !method_ok_ || (seen_ & needed) != needed || type_ != "text") {
+    if (p_ != s_.size() || !method_ok_ || (seen_ & needed) != needed || !text_type_) {
       return std::nullopt;
     }
     TextChunk chunk;
-    if (kind_ == "agent_message_chunk") {
+    if (kind_ == Kind::answer) {
       chunk.kind = TextChunk::Kind::answer;
-    } else if (kind_ == "agent_thought_chunk") {
+    } else if (kind_ == Kind::thought) {
       chunk.kind = TextChunk::Kind::thought;
     } else {
       return std::nullopt;
@@ -79,8 +107,8 @@ class ChunkScanner {
 
   bool top_member(std::string_view key) {
     if (key == "method") {
-      std::string method;
-      if (!first_time(kMethod) || !at('"') || !string(&method)) return false;
+      std::string_view method;
+      if (!first_time(kMethod) || !at('"') || !word(method)) return false;
       method_ok_ = method == "session/update";
       return true;
     }
@@ -102,7 +130,14 @@ class ChunkScanner {
   }
 
   bool update_member(std::string_view key) {
-    if (key == "sessionUpdate") return first_time(kKind) && at('"') && string(&kind_);
+    if (key == "sessionUpdate") {
+      std::string_view kind;
+      if (!first_time(kKind) || !at('"') || !word(kind)) return false;
+      kind_ = kind == "agent_message_chunk"   ? Kind::answer
+              : kind == "agent_thought_chunk" ? Kind::thought
+                                              : Kind::other;
+      return true;
+    }
     if (key == "content") {
       return first_time(kContent) && at('{') &&
              object([this](std::string_view k) { return content_member(k); }, 4);
@@ -111,7 +146,12 @@ class ChunkScanner {
   }
 
   bool content_member(std::string_view key) {
-    if (key == "type") return first_time(kType) && at('"') && string(&type_);
+    if (key == "type") {
+      std::string_view type;
+      if (!first_time(kType) || !at('"') || !word(type)) return false;
+      text_type_ = type == "text";
+      return true;
+    }
     if (key == "text") return first_time(kText) && at('"') && string(&text_);
     return value(4);
   }
@@ -119,6 +159,7 @@ class ChunkScanner {
   [[nodiscard]] bool at(char c) const { return p_ < s_.size() && s_[p_] == c; }
 
   void skip_space() {
+    if (p_ < s_.size() && static_cast<unsigned char>(s_[p_]) > ' ') return;  // the usual case
     while (p_ < s_.size()) {
       const char c = s_[p_];
       if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return;
@@ -136,16 +177,15 @@ class ChunkScanner {
       ++p_;
       return true;
     }
-    std::string key;
+    std::string_view key;
     for (;;) {
       skip_space();
-      key.clear();
-      if (!at('"') || !string(&key)) return false;
+      if (!at('"') || !word(key)) return false;
       skip_space();
       if (!at(':')) return false;
       ++p_;
       skip_space();
-      if (!member(std::string_view(key))) return false;
+      if (!member(key)) return false;
       skip_space();
       if (at(',')) {
         ++p_;
@@ -318,16 +358,29 @@ class ChunkScanner {
     return 0;
   }
 
+  // At '"': a string to compare, as it stands in the line when it has no escapes (the usual
+  // case), else decoded into `scratch_`, which the next word with escapes overwrites: compare it
+  // before reading on.
+  bool word(std::string_view& out) {
+    const std::size_t start = p_ + 1;
+    const std::size_t end = plain_run_end(s_, start);
+    if (end < s_.size() && s_[end] == '"') {
+      out = s_.substr(start, end - start);
+      p_ = end + 1;
+      return true;
+    }
+    scratch_.clear();
+    if (!string(&scratch_)) return false;
+    out = scratch_;
+    return true;
+  }
+
   // At '"': the string, decoded into `out` when given.
   bool string(std::string* out) {
     ++p_;
     for (;;) {
       const std::size_t run = p_;
-      while (p_ < s_.size()) {
-        const auto c = static_cast<unsigned char>(s_[p_]);
-        if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') break;
-        ++p_;
-      }
+      p_ = plain_run_end(s_, p_);
       if (out) out->append(s_.data() + run, p_ - run);
       if (p_ >= s_.size()) return false;
       const auto c = static_cast<unsigned char>(s_[p_]);
@@ -351,8 +404,10 @@ class ChunkScanner {
   std::size_t p_ = 0;
   unsigned seen_ = 0;
   bool method_ok_ = false;
-  std::string kind_;
-  std::string type_;
+  enum class Kind { other, answer, thought };
+  Kind kind_ = Kind::other;
+  bool text_type_ = false;
+  std::string scratch_;  // a word with escapes, decoded
   std::string text_;
 };
 
