@@ -12,6 +12,11 @@
 //       the frame is drawn, and seconds for the Home key after it (the top laid out at the new
 //       width), until its frame is drawn; medians of the runs, each at a width the transcript
 //       has not drawn at before
+//   scrollback_bench search <entries> <terminal_width> <runs>
+//       prints four lines: seconds to open the search (each entry read for the first time),
+//       for its first keystroke, then the median and the worst keystroke of the query typed letter
+//       by letter and stepped through with Enter, each until its frame is drawn; the runs after the
+//       first are made after a resize, with the entries not laid out at the new width
 
 #include <algorithm>
 #include <chrono>
@@ -190,12 +195,55 @@ int resize(const char* file, int width, int runs) {
   return 0;
 }
 
+int search(const char* file, int width, int runs) {
+  const auto entries = read_entries(file);
+  Transcript t(width);
+  fill(t.app.log(), entries);
+  t.pilot.pause();
+  Scrollback& log = t.app.log();
+  // A query that narrows letter by letter, ending in words of the entries.
+  const std::string query = "keeps the state";
+  double open = 0;
+  double first = 0;
+  std::vector<double> keys;
+  const auto timed = [&](const std::function<void()>& key) {
+    const auto start = Clock::now();
+    key();
+    t.pilot.pause();
+    return seconds_since(start);
+  };
+  for (int run = 0; run < runs; ++run) {
+    if (run > 0) {
+      t.pilot.resize({run % 2 == 1 ? width * 4 / 5 : width, 40});
+      log.scroll_end();
+      t.pilot.pause();
+    }
+    // Ctrl+F: the search opens with the empty query.
+    const double opened = timed([&] { log.search(""); });
+    if (run == 0) open = opened;
+    for (std::size_t n = 1; n <= query.size(); ++n) {
+      const double s = timed([&] { log.search(query.substr(0, n)); });
+      if (run == 0 && n == 1) {
+        first = s;
+      } else {
+        keys.push_back(s);
+      }
+    }
+    for (int step = 0; step < 20; ++step) keys.push_back(timed([&] { log.search_step(1); }));
+    log.end_search();
+  }
+  std::sort(keys.begin(), keys.end());
+  std::printf("%.9f\n%.9f\n%.9f\n%.9f\n", open, first, keys[keys.size() / 2], keys.back());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 5) {
     std::fprintf(stderr,
-                 "usage: scrollback_bench rerender|assistant|stream|resize <file> <width> <n>\n");
+                 "usage: scrollback_bench rerender|assistant|stream|resize|search <file> <width> "
+                 "<n>\n");
     return 2;
   }
   const std::string mode = argv[1];
@@ -204,6 +252,7 @@ int main(int argc, char** argv) {
   if (mode == "assistant") return assistant(argv[2], width, std::atof(argv[4]));
   if (mode == "stream") return stream(argv[2], width, std::atoi(argv[4]));
   if (mode == "resize") return resize(argv[2], width, std::atoi(argv[4]));
+  if (mode == "search") return search(argv[2], width, std::atoi(argv[4]));
   std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
   return 2;
 }

@@ -13,6 +13,7 @@
 #include "host/tui/export_transcript.h"
 #include "host/tui/prompt_editor.h"
 #include "host/tui/prompt_popup.h"
+#include "host/tui/search_bar.h"
 #include "host/tui/status_line.h"
 #include "host/tui/vellumine_tui.h"
 #include "termui/app.h"
@@ -79,6 +80,10 @@ ChatScreen::ChatScreen(VellumineTUI& app)
       }) {
   register_action("interrupt_or_quit", [this] { interrupt_or_quit(); });
   register_action("copy_answer", [this] { log_->append_info(copy_last(*log_, CopyWhat::answer)); });
+  register_action("search", [this] {
+    search_->open();
+    set_focus(search_);
+  });
   register_action("copy_code",
                   [this] { log_->append_info(copy_last(*log_, CopyWhat::code_block)); });
   for (std::size_t i = 0; i < ANSWER_KEYS; ++i) {
@@ -100,6 +105,7 @@ const std::vector<termui::Binding>& ChatScreen::bindings() const {
         {"2", "answer_2", "Deny the command", false, true},
         {"alt+c", "copy_answer", "Copy the last answer", false, true},
         {"alt+k", "copy_code", "Copy the last code block", false, true},
+        {"ctrl+f", "search", "Search the transcript", false, true},
     };
     for (std::size_t i = 3; i <= ANSWER_KEYS; ++i) {
       b.push_back(
@@ -115,6 +121,8 @@ const std::vector<termui::Binding>& ChatScreen::bindings() const {
 
 bool ChatScreen::check_action(std::string_view name) {
   if (const auto choice = answer_of_action(name)) {
+    // A digit typed into the search's query answers nothing.
+    if (search_->editing()) return false;
     return turns_.answer_counts(*choice, app().now());
   }
   // Home and End move in the prompt while it has text.
@@ -125,15 +133,18 @@ bool ChatScreen::check_action(std::string_view name) {
 std::vector<std::unique_ptr<termui::Widget>> ChatScreen::compose() {
   auto log = std::make_unique<ChatLog>("chat-log");
   auto status = std::make_unique<StatusLine>("chat-status");
+  auto search = std::make_unique<SearchBar>("chat-search");
   auto popup = std::make_unique<PromptPopup>("chat-popup");
   auto input = std::make_unique<ChatInput>("chat-input");
   log_ = log.get();
   status_ = status.get();
+  search_ = search.get();
   popup_ = popup.get();
   input_ = input.get();
   std::vector<std::unique_ptr<termui::Widget>> widgets;
   widgets.push_back(std::move(log));
   widgets.push_back(std::move(status));
+  widgets.push_back(std::move(search));
   widgets.push_back(std::move(popup));
   widgets.push_back(std::move(input));
   return widgets;
@@ -141,6 +152,8 @@ std::vector<std::unique_ptr<termui::Widget>> ChatScreen::compose() {
 
 void ChatScreen::on_mount() {
   log_->on_view_changed = [this] { refresh_status(); };
+  search_->set_log(log_);
+  search_->on_close = [this] { set_focus(input_); };
   input_->on_typed = [this] { turns_.typed(app().now()); };
   input_->on_submit = [this](const std::string& text) { submit(text); };
   input_->on_edit_externally = [this] { edit_externally(); };
@@ -271,7 +284,8 @@ void ChatScreen::show_help() {
   text +=
       "\nKeys: Enter sends · Shift+Enter, Alt+Enter or Ctrl+J a new line · Up/Down earlier "
       "prompts · Ctrl+R searches them · Tab completes / and @ · Ctrl+G edits in $EDITOR · "
-      "Ctrl+_ undoes · PageUp/PageDown scroll · Ctrl+C stops or quits";
+      "Ctrl+_ undoes · PageUp/PageDown scroll · Ctrl+F searches the transcript · Ctrl+C stops "
+      "or quits";
   log_->append_info(text);
 }
 
@@ -380,6 +394,8 @@ void ChatScreen::refresh_status() {
     text += "↓ new output below (End)";
   }
   status_->set_text(text);
+  // Entries may have come in: the search's count follows them.
+  search_->update();
 }
 
 }  // namespace host::tui

@@ -11,8 +11,10 @@
 // and the key is not part of a burst of typing (otherwise the key is typed into the prompt like
 // any other); Page Up/Down, Ctrl+Home/End, Shift+Up/Down, the wheel, and Home/End while the
 // prompt is empty scroll the transcript (Up/Down belong to the prompt: its rows and its
-// history); Ctrl+C stops a running turn, or quits when there is none. These screen keys are
-// priority bindings: they are taken before the prompt field sees them.
+// history); Ctrl+F opens the transcript's search (search_bar.h), which takes the keys until
+// Escape gives them back to the prompt ("/" stays the start of a slash command); Ctrl+C stops a
+// running turn, or quits when there is none. These screen keys are priority bindings: they are
+// taken before the prompt field sees them.
 
 #include <cstddef>
 #include <optional>
@@ -40,6 +42,7 @@ class ChatLog;
 class ChatInput;
 class StatusLine;
 class PromptPopup;
+class SearchBar;
 
 class ChatScreen : public termui::Screen {
  public:
@@ -75,6 +78,7 @@ class ChatScreen : public termui::Screen {
   [[nodiscard]] StatusLine& status() { return *status_; }
   [[nodiscard]] ChatInput& input() { return *input_; }
   [[nodiscard]] PromptPopup& popup() { return *popup_; }
+  [[nodiscard]] SearchBar& search_bar() { return *search_; }
 
  private:
   void start(const PendingTurn& turn);
@@ -96,6 +100,7 @@ class ChatScreen : public termui::Screen {
   StatusLine* status_ = nullptr;
   ChatInput* input_ = nullptr;
   PromptPopup* popup_ = nullptr;
+  SearchBar* search_ = nullptr;
   PromptHistory history_;
   std::optional<FileIndex> files_;
   std::vector<SlashCommand> agent_commands_;

@@ -1,5 +1,6 @@
 #include "unicode/text_ops.h"
 
+#include "unicode/ascii_scan.h"
 #include "unicode/utf8.h"
 
 namespace unicode {
@@ -119,6 +120,9 @@ std::vector<std::string> split_lines(std::string_view s) {
 
 bool has_controls(std::string_view s) noexcept {
   for (std::size_t pos = 0; pos < s.size();) {
+    // Printable ASCII, eight bytes a step.
+    pos = ascii_run_end(s, pos, s.size(), 0x20);
+    if (pos >= s.size()) break;
     const auto b = static_cast<unsigned char>(s[pos]);
     if (b < 0x80) {
       if (is_control(b)) return true;

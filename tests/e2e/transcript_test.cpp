@@ -2,7 +2,7 @@
 // answer exported to Markdown, HTML and SVG (each checked as its format reads it), and the
 // same session in tmux, where every OSC 8 hyperlink written carries only a safe target and a
 // light background (tmux answers the OSC 11 query with its window colour) brings the light
-// colours.
+// colours, and Ctrl+F finds text anywhere in the transcript.
 
 #include <cmark-gfm.h>
 #include <gtest/gtest.h>
@@ -161,6 +161,22 @@ TEST_F(TranscriptBeyondTheScreen, SafeHyperlinksAndTheLightThemeInTmux) {
   ASSERT_TRUE(std::regex_search(sgr, rgb, std::regex("^\x1b\\[38;2;(\\d+);(\\d+);(\\d+)m")))
       << sgr.substr(0, 40);
   for (int i = 1; i <= 3; ++i) EXPECT_LT(std::stoi(rgb[i].str()), 128) << sgr.substr(0, 40);
+
+  // Ctrl+F searches the whole transcript (the thinking, the tool's result and the answer's
+  // text), marks the current match in orange and moves on with Enter; Escape closes it.
+  run(tmux("send-keys C-f"));
+  run(tmux("send-keys -l alert"));
+  ASSERT_TRUE(wait_for("Find: alert▏  1 of 4")) << run(tmux("capture-pane -p"));
+  EXPECT_NE(run(tmux("capture-pane -p -e")).find("48;2;255;135;0"), std::string::npos);
+  run(tmux("send-keys Enter"));
+  ASSERT_TRUE(wait_for("Find: alert  2 of 4")) << run(tmux("capture-pane -p"));
+  run(tmux("send-keys Escape"));
+  bool closed = false;
+  for (int i = 0; i < 100 && !closed; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    closed = run(tmux("capture-pane -p")).find("Find:") == std::string::npos;
+  }
+  EXPECT_TRUE(closed) << run(tmux("capture-pane -p"));
 }
 
 }  // namespace

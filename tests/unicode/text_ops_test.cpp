@@ -88,6 +88,10 @@ TEST(VisibleControls, ReplacesOneForOneAndKeepsLineFeedAndTab) {
             "6n");  // 8-bit CSI
   EXPECT_EQ(unicode::visible_controls("\xFF"), "\xEF\xBF\xBD");
   EXPECT_EQ(unicode::visible_controls("plain \xC3\xA9"), "plain \xC3\xA9");
+  // Past a long run of printable ASCII (read eight bytes a step), and line feeds and tabs in it.
+  EXPECT_EQ(unicode::visible_controls("sixteen\tbytes\nok\x7f"), "sixteen\tbytes\nok\xE2\x90\xA1");
+  EXPECT_EQ(unicode::visible_controls("a longer line\nof plain text\t"),
+            "a longer line\nof plain text\t");
 }
 
 TEST(VisibleControls, PreservesTheCodePointCount) {

@@ -19,6 +19,7 @@
 #include "host/chat_fakes.h"
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_log.h"
+#include "host/tui/search_bar.h"
 #include "host/tui/status_line.h"
 #include "host/tui/vellumine_tui.h"
 #include "termui/input_parser.h"
@@ -458,3 +459,45 @@ TEST(ChatScreen, AFailedSaveOfTheModeIsSaidInTheChatAndTheModeStillApplies) {
 }
 
 }  // namespace
+
+// Ctrl+F searches the transcript in a bar above the prompt: the query as typed with its count,
+// Enter and n moving on, Escape giving the keys back to the prompt.
+TEST(ChatScreen, CtrlFSearchesTheTranscriptAndEscapeGivesTheKeysBack) {
+  Chat chat(TURN);
+  ASSERT_TRUE(chat.idle());
+  const auto bar = [&] {
+    for (const std::string& row : chat.pilot.lines()) {
+      if (row.find("Find:") != std::string::npos) return row;
+    }
+    return std::string();
+  };
+  chat.pilot.press("ctrl+f");
+  chat.pilot.type("pars1");  // a digit is typed into the query, never an answer
+  EXPECT_NE(bar().find("Find: pars1▏  no matches"), std::string::npos) << bar();
+  chat.pilot.press("backspace");
+  // "parse" in the tool's argument and its result, and "parser" in the thinking block.
+  EXPECT_NE(bar().find("Find: pars▏  1 of 3"), std::string::npos) << bar();
+  chat.pilot.press("enter");
+  EXPECT_NE(bar().find("Find: pars  2 of 3  n/N"), std::string::npos) << bar();
+  chat.pilot.press({"n", "n"});
+  EXPECT_NE(bar().find("1 of 3"), std::string::npos) << bar();
+  chat.pilot.press("N");
+  EXPECT_NE(bar().find("3 of 3"), std::string::npos) << bar();
+  chat.pilot.press("escape");
+  EXPECT_EQ(bar(), "");
+  chat.pilot.type("ok");
+  EXPECT_EQ(chat.screen().input().value(), "ok");
+}
+
+TEST(ChatScreen, DigitsTypedIntoTheSearchAnswerNoQuestion) {
+  Chat chat(APPROVAL);
+  ASSERT_TRUE(chat.settle([&] { return chat.screen().approval_open(); }));
+  chat.later(1.0);
+  chat.pilot.press("ctrl+f");
+  chat.pilot.type("1");
+  EXPECT_TRUE(chat.screen().approval_open());
+  EXPECT_EQ(chat.screen().search_bar().query(), "1");
+  chat.pilot.press("escape");
+  chat.pilot.press("1");  // back at the prompt, the key answers
+  EXPECT_FALSE(chat.screen().approval_open());
+}

@@ -7,6 +7,7 @@
 #include "styled/text.h"
 #include "termui/app.h"
 #include "zell/tui/widgets/scrollback/scrollback.h"
+#include "zell/tui/widgets/scrollback/search_text.h"
 
 namespace zell::tui::widgets {
 
@@ -151,6 +152,7 @@ void Scrollback::draw_entry(std::size_t i) {
   cache.terminal_width = terminal_width;
   cache.widths = unicode::width_mode();
   cache.strips.assign(lines().begin() + static_cast<std::ptrdiff_t>(first_row), lines().end());
+  cache.text = searched_in_rows(entry.record) ? rows_text(cache.strips) : std::string();
   cache.writes = _line_counter - counter_before;
   cache.steps = _step_count - steps_before;
   cache.header_rows.clear();
@@ -168,6 +170,7 @@ void Scrollback::replace_entry(std::size_t index, EntryRecord record) {
   if (index >= _history.size()) return;
   _history[index].record = std::move(record);
   _history[index].drawn = {};
+  search_.changed(index, _history[index]);
   redraw_entry(index);
 }
 
@@ -243,6 +246,8 @@ void Scrollback::clear() {
     stream_first_entry_ = 0;
     _history.clear();
     _thinking_line_map.clear();
+    search_.forget_entries();
+    spot_.reset();
   }
   _line_counter = 0;
 }

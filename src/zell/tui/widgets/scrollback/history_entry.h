@@ -113,6 +113,8 @@ struct EntryDrawing {
   int writes = 0;                // lines written (the line counter's share)
   int steps = 0;                 // tool steps counted
   std::vector<int> header_rows;  // thinking headers, rows from the entry's first row
+  // The rows' text, for the entries searched in what they drew (search_text.h); else empty.
+  std::string text;
 };
 
 struct HistoryEntry {

@@ -9,8 +9,8 @@
 // resize), streaming.cpp (answer text as it arrives), messages.cpp (prompts, answers, info and
 // error lines), thinking.cpp (thinking blocks and their click toggle), tools.cpp (tool calls and
 // results), diff.cpp (diff-shaped results), approval.cpp (the approval prompt),
-// turn_summary.cpp (the turn summary), selection.cpp (mouse selection and its highlight) and
-// termui's clipboard (copying the selection out).
+// turn_summary.cpp (the turn summary), selection.cpp (mouse selection and its highlight),
+// termui's clipboard (copying the selection out) and search.cpp (finding text in the entries).
 //
 // UI thread only: agent events reach the widget as messages handled on that thread.
 
@@ -30,6 +30,7 @@
 #include "termui/widgets/rich_log.h"
 #include "unicode/width.h"
 #include "zell/tui/widgets/scrollback/history_entry.h"
+#include "zell/tui/widgets/scrollback/search_index.h"
 
 namespace zell::tui::widgets {
 
@@ -160,6 +161,25 @@ class Scrollback : public termui::RichLog {
   // How the clipboard writer leaves the process; tests put their own in.
   termui::ClipboardPorts clipboard_ports = termui::ClipboardPorts::real();
 
+  // ---- search (search.cpp) ----
+  // Looks for `query` in every entry (smart case: a query without capitals ignores case),
+  // folded thinking and long results included, marks the matches in the rows drawn, and shows
+  // a current match: the one it was on when it still matches, else the first from the entry at
+  // the top of the view on. The empty query marks nothing.
+  void search(std::string_view query);
+  // Moves to the next (direction > 0) or previous match, round from the last to the first and
+  // back, and shows it: a folded thinking block that holds it opens, the view scrolls to it.
+  void search_step(int direction);
+  // Leaves the search: the marks go, the view stays where the search took it.
+  void end_search();
+  struct SearchStatus {
+    std::size_t current = 0;  // the current match's place among them, from 1; 0: none
+    std::size_t total = 0;
+  };
+  // Counts the entries added since the last search operation too.
+  [[nodiscard]] SearchStatus search_status();
+  [[nodiscard]] bool searching() const { return searching_; }
+
   // ---- redrawing ----
   // Clears the display and draws every history entry again, keeping the scroll offset.
   void _rerender();
@@ -285,6 +305,29 @@ class Scrollback : public termui::RichLog {
   void reset_open_line();
   // The approval's command in full, folded at the width, every character kept and visible.
   void write_whole_command(std::string_view command);
+
+  // ---- search (search.cpp) ----
+  // Where the current match is drawn: a row of its entry and the bytes of that row's text,
+  // with the row as it was then (a row drawn again differently is looked up again).
+  struct SearchSpot {
+    TranscriptSearch::Match match;
+    std::size_t rows = 0;  // rows of the entry then
+    std::size_t row_in_entry = 0;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    bool drawn = false;  // false: the match lies in a part the entry folds away
+    termui::Strip row;
+  };
+  // The current match brought into view: its entry unfolded and laid out, then scrolled to.
+  void show_current_match();
+  // Where the current match is drawn now.
+  [[nodiscard]] const SearchSpot* current_spot();
+  // The row with every match of the query marked, the current one apart.
+  [[nodiscard]] termui::Strip with_search_marks(termui::Strip strip, std::size_t content_row);
+
+  TranscriptSearch search_;
+  bool searching_ = false;
+  std::optional<SearchSpot> spot_;
 
   std::size_t drawing_ = 0;             // index of the entry being drawn
   std::size_t stream_first_row_ = 0;    // where the open stream's lines begin

@@ -139,7 +139,8 @@ std::string Scrollback::get_selection() const {
 }
 
 termui::Strip Scrollback::render_line(int y) {
-  termui::Strip strip = RichLog::render_line(y);
+  termui::Strip strip =
+      with_search_marks(RichLog::render_line(y), static_cast<std::size_t>(y + scroll_offset().y));
   const auto r = selection_cells();
   if (!r) return strip;
   const long content_y = static_cast<long>(y) + scroll_offset().y;
@@ -171,9 +172,8 @@ termui::Strip Scrollback::render_line(int y) {
 void Scrollback::on_mouse_down(termui::MouseEvent& event) {
   // The scroll bar and the right padding lie right of the content: a press there is not on text.
   if (event.x >= size().width) return;
-  const std::pair<int, int> at{event.x, event.y + scroll_offset().y};
-  _sel_start = at;
-  _sel_end = at;
+  _sel_start.emplace(event.x, event.y + scroll_offset().y);
+  _sel_end = _sel_start;
   _selecting = true;
   _selected_text.clear();
   capture_mouse();
