@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -26,6 +27,7 @@
 #include "host/agent/scripted_agent.h"
 #include "host/config/config_path.h"
 #include "host/config/config_store.h"
+#include "host/plain/input_hangup.h"
 #include "host/plain/interrupt_relay.h"
 #include "host/plain/line_editor.h"
 #include "host/plain/plain_approval.h"
@@ -219,7 +221,27 @@ int run_plain_acp_chat(host::acp::AcpOptions options, const LoadedConfig& c, con
       };
     }
     host::acp::AcpAgent agent(manager, std::move(options), std::move(ask));
-    agent.start();
+    if (o.prompt) {
+      agent.start();
+    } else {
+      // A user who closes the input while the agent is starting has left: stop waiting for it,
+      // and end as a chat without prompts does.
+      std::atomic<bool> left{false};
+      host::run_watching_input(
+          STDIN_FILENO,
+          [&] {
+            try {
+              agent.start();
+            } catch (const host::acp::AcpError&) {
+              if (!left) throw;
+            }
+          },
+          [&] {
+            left = true;
+            agent.abandon();
+          });
+      if (left) return 0;
+    }
     const host::InterruptRelay relay([&agent] { return agent.cancel(); });
     return plain_chat_loop(
         notifier.timing([&agent](const std::string& text) { return agent.run_turn(text).end; }), o);

@@ -103,8 +103,8 @@ Clock::time_point ScreenWatch::wait_seen() {
 }
 
 std::vector<double> time_cancels(AcpApp& app, bench_app::UiThread& ui, ScreenWatch& screen,
-                                 const std::string& prompt, const std::string& waiting,
-                                 int rounds) {
+                                 const std::string& prompt, const std::string& waiting, int rounds,
+                                 std::vector<double>* over_ms) {
   std::vector<double> ms;
   for (int round = 0; round < rounds; ++round) {
     screen.watch({{}, Sight::Last::waiting, waiting});
@@ -115,6 +115,9 @@ std::vector<double> time_cancels(AcpApp& app, bench_app::UiThread& ui, ScreenWat
     ui.send("\x03");
     ms.push_back(std::chrono::duration<double, std::milli>(screen.wait_seen() - pressed).count());
     app.wait_idle();
+    if (over_ms) {
+      over_ms->push_back(std::chrono::duration<double, std::milli>(Clock::now() - pressed).count());
+    }
   }
   return ms;
 }

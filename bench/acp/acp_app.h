@@ -58,8 +58,10 @@ class ScreenWatch {
 
 // Ctrl+C to the stopped turn on screen, `rounds` times: each round sends `prompt`, waits for
 // the turn's `waiting` line, presses Ctrl+C and waits for the frame that shows the turn
-// stopped. Milliseconds, one a round.
+// stopped. Milliseconds, one a round. `over_ms`, when given, gets the time from the key to the
+// turn's end behind the screen (the agent's confirmation; polled, so within a few ms).
 std::vector<double> time_cancels(AcpApp& app, bench_app::UiThread& ui, ScreenWatch& screen,
-                                 const std::string& prompt, const std::string& waiting, int rounds);
+                                 const std::string& prompt, const std::string& waiting, int rounds,
+                                 std::vector<double>* over_ms = nullptr);
 
 }  // namespace bench_acp

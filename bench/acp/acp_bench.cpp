@@ -10,7 +10,8 @@
 // burst. Five rounds; the lags of all rounds together, the median round's CPU.
 //
 // Cancel: a turn that waits for ever is stopped by Ctrl+C; measured from the key's bytes
-// written to the terminal's input to the first frame showing the turn's end in the transcript.
+// written to the terminal's input to the first frame showing the turn's end in the transcript
+// (and, beside it, to the agent's confirmation, which ends the turn behind the screen).
 
 #include <fmt/format.h>
 #include <unistd.h>
@@ -181,7 +182,9 @@ int main(int argc, char** argv) {
     ui_us.push_back((ui_cpu - book) * 1e6 / CHUNKS);
   }
 
-  std::vector<double> cancel_ms = time_cancels(app, ui, screen, "hang", "waiting", CANCELS);
+  std::vector<double> confirmed_ms;
+  std::vector<double> cancel_ms =
+      time_cancels(app, ui, screen, "hang", "waiting", CANCELS, &confirmed_ms);
   std::filesystem::remove(stamps);
 
   const std::size_t counted = lag_ms.size();
@@ -221,8 +224,9 @@ int main(int argc, char** argv) {
       counted);
   fmt::print(
       "ratio acp_cancel = {:.2f} ({:.0f} ms / Ctrl+C to the turn's end in the transcript, slowest "
-      "of {} {:.1f} ms; median {:.1f} ms; goal >= 1)\n",
+      "of {} {:.1f} ms; median {:.1f} ms; the agent's confirmation after median {:.1f} ms; goal "
+      ">= 1)\n",
       CANCEL_GOAL_MS / std::max(cancel_max, 1e-6), CANCEL_GOAL_MS, CANCELS, cancel_max,
-      cancel_median);
+      cancel_median, percentile(confirmed_ms, 50));
   return missing == 0 ? 0 : 1;
 }

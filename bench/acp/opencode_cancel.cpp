@@ -2,7 +2,7 @@
 // application, its model the tests' fake OpenAI-compatible server on loopback, which starts an
 // answer and then holds the connection open. Each round sends a prompt, waits for the answer's
 // first line on screen, presses Ctrl+C and times the key to the first frame showing the turn
-// stopped: the cancel sent to the agent, the agent closing its model request and confirming.
+// stopped; beside it, the time until the agent has closed its model request and confirmed.
 // Runs sealed as the end-to-end test does (a network namespace with only loopback, a home of
 // its own); says why and stops when it cannot.
 
@@ -67,10 +67,13 @@ int main() {
   sink.wait_frames(1);
 
   // The agent starts with the first turn, before its answer's first line: not in the figure.
-  std::vector<double> ms = time_cancels(app, ui, screen, "think it over", WAITING, ROUNDS);
+  std::vector<double> over;
+  std::vector<double> ms = time_cancels(app, ui, screen, "think it over", WAITING, ROUNDS, &over);
   std::string rounds;
   for (const double m : ms) rounds += fmt::format(" {:.1f}", m);
-  fmt::print("acp_cancel_opencode rounds_ms={}\n", rounds);
+  std::string confirmed;
+  for (const double m : over) confirmed += fmt::format(" {:.1f}", m);
+  fmt::print("acp_cancel_opencode rounds_ms={} confirmed_ms={}\n", rounds, confirmed);
   const double slowest = *std::max_element(ms.begin(), ms.end());
   const double median = percentile(ms, 50);
   fmt::print(

@@ -211,6 +211,7 @@ void AcpAgent::start() {
 AcpAgent::Pumped AcpAgent::pump_until(std::int64_t id, Clock::time_point deadline, bool in_turn) {
   for (;;) {
     if (abandoned_) return {Wait::abandoned, {}};
+    if (in_turn) show_cancelled();
     Clock::time_point until = deadline;
     {
       const std::lock_guard lock(state_mutex_);
@@ -233,6 +234,7 @@ AcpAgent::Pumped AcpAgent::pump_until(std::int64_t id, Clock::time_point deadlin
       }
       continue;  // an answer to a request given up on
     }
+    if (in_turn) show_cancelled();  // what came after a cancel is not shown as the answer
     handle(*m, in_turn);
   }
 }
@@ -267,7 +269,8 @@ void AcpAgent::show_chunk(TextChunk& chunk) {
   // An agent that writes faster than the screen takes its text finds the chunks it sent meanwhile
   // queued here: they go out as one piece, which costs what one costs downstream.
   std::string text = std::move(chunk.text);
-  while (text.size() < kJoinedChunkBytes) {
+  // Joining stops at a cancel, as handling the chunks one by one would.
+  while (text.size() < kJoinedChunkBytes && !cancel_requested_.load(std::memory_order_acquire)) {
     std::optional<TextChunk> more = conn_->next_chunk(chunk.kind);
     if (!more) break;
     text += more->text;
@@ -351,8 +354,11 @@ Json AcpAgent::ask_permission(const Json& params) {
     throw RefusedRequest("the permission request names no tool call");
   }
   ToolCallState& tool = view_->tool_for_permission(*tool_call);
-  const PermissionQuestion q =
-      permission_question(tool, params.value("options", Json::array()), cwd_);
+  PermissionQuestion q = permission_question(tool, params.value("options", Json::array()), cwd_);
+  {
+    const std::lock_guard lock(state_mutex_);
+    if (cancel_signal_) q.cancelled_fd = cancel_signal_->read_fd();
+  }
   const auto cancelled = [this] {
     const std::lock_guard lock(state_mutex_);
     return cancel_sent_ || abandoned_;
@@ -373,13 +379,25 @@ Json AcpAgent::ask_permission(const Json& params) {
   return permission_outcome(choice);
 }
 
+bool AcpAgent::show_cancelled() {
+  if (cancel_shown_) return true;
+  if (!cancel_requested_.load(std::memory_order_acquire)) return false;
+  cancel_shown_ = true;
+  view_->cancel_turn();
+  m_.set_error("Cancelled");
+  return true;
+}
+
 bool AcpAgent::cancel() {
   const std::lock_guard lock(state_mutex_);
   if (!turn_running_ || cancel_sent_ || !conn_) return false;
   cancel_sent_ = true;
+  // Before the agent can hear of it: whatever it sends after the cancel finds it set.
+  cancel_requested_.store(true, std::memory_order_release);
   cancel_deadline_ = Clock::now() + options_.cancel_grace;
   conn_->notify("session/cancel", {{"sessionId", session_id_}});
   conn_->wake();
+  if (cancel_signal_) cancel_signal_->wake();
   return true;
 }
 
@@ -387,6 +405,7 @@ void AcpAgent::abandon() {
   const std::lock_guard lock(state_mutex_);
   abandoned_ = true;
   if (conn_) conn_->wake();
+  if (cancel_signal_) cancel_signal_->wake();
 }
 
 TurnResult AcpAgent::run_turn(std::string_view prompt) {
@@ -401,6 +420,8 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     try {
       start();
     } catch (const AcpError& e) {
+      // A start the user stopped leaves no agent behind, and the next turn starts one anew.
+      if (abandoned_) reset();
       return fail(TurnEnd::error, e.what());
     }
   }
@@ -408,7 +429,10 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     const std::lock_guard lock(state_mutex_);
     turn_running_ = true;
     cancel_sent_ = false;
+    cancel_requested_ = false;
+    cancel_signal_ = std::make_unique<WakePipe>();
   }
+  cancel_shown_ = false;
   struct TurnOver {
     AcpAgent& agent;
     ~TurnOver() {
@@ -428,6 +452,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     }
     if (p.how == Wait::response) {
       // What the agent sent right behind its answer still belongs to this turn.
+      show_cancelled();
       const auto until = Clock::now() + kLateUpdates;
       while (std::optional<Message> late = conn_->next(until)) {
         if (late->kind == Message::Kind::closed) break;
@@ -440,9 +465,15 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     return fail(TurnEnd::interrupted, "Interrupted");
   }
 
+  // A turn the user cancelled was shown so at once: whatever the agent's answer, it ends
+  // quietly, unless something new is to be said (no confirmation, an exit, an error).
+  const bool cancelled = show_cancelled();
+  const auto quiet = [](std::string reason) {
+    return TurnResult{TurnEnd::interrupted, std::move(reason), std::nullopt};
+  };
   switch (p.how) {
     case Wait::abandoned:
-      return fail(TurnEnd::interrupted, "Interrupted");
+      return cancelled ? quiet("Interrupted") : fail(TurnEnd::interrupted, "Interrupted");
     case Wait::timeout:
       return fail(TurnEnd::interrupted, "Cancelled (the agent did not confirm it)");
     case Wait::closed:
@@ -454,6 +485,7 @@ TurnResult AcpAgent::run_turn(std::string_view prompt) {
     return fail(TurnEnd::error, fmt::format("the agent could not answer: {} ({})",
                                             p.response.error_message, *p.response.error_code));
   }
+  if (cancelled) return quiet("Cancelled");
   const std::string reason =
       p.response.result.is_object() ? p.response.result.value("stopReason", "") : "";
   if (reason == "cancelled") return fail(TurnEnd::interrupted, "Cancelled");
@@ -470,12 +502,27 @@ namespace host::acp {
 
 void AcpAgent::new_session() {
   if (!session_ready_) return;  // the first turn opens one
+  // An abandon stops this wait only, as it ends one turn: the conversation goes on as it was.
+  struct WaitOver {
+    AcpAgent& agent;
+    ~WaitOver() { agent.abandoned_ = false; }
+  } wait_over{*this};
   std::int64_t id = 0;
   if (!conn_->request("session/new", {{"cwd", cwd_.string()}, {"mcpServers", Json::array()}}, id)) {
     throw AcpError(exit_reason());
   }
   Pumped p = pump_until(id, Clock::now() + options_.start_timeout, false);
-  if (p.how != Wait::response) throw AcpError(with_stderr("the agent opened no new session"));
+  switch (p.how) {
+    case Wait::response:
+      break;
+    case Wait::closed:
+      throw AcpError(exit_reason());
+    case Wait::abandoned:
+      throw AcpError("stopped before the agent answered");
+    case Wait::timeout:
+      throw AcpError(with_stderr(fmt::format("the agent did not answer session/new within {:g} s",
+                                             options_.start_timeout.count() / 1000.0)));
+  }
   if (p.response.error_code) {
     throw AcpError(
         with_stderr(fmt::format("the agent refused session/new: {}", p.response.error_message)));

@@ -5,7 +5,9 @@
 // prompt's result says why the turn stopped. While a turn runs, the agent's requests are served
 // on the same thread: permissions (asked through the asker), the session folder's files and
 // terminals; anything else is answered "method not found". `cancel` (any thread) sends
-// session/cancel. The agent's standard error is kept, not shown, and named when it fails.
+// session/cancel, and the turn shows "Cancelled" as soon as its thread wakes, dropping what the
+// agent still streams of its answer; the agent's confirmation then ends it quietly. The agent's
+// standard error is kept, not shown, and named when it fails.
 
 #include <atomic>
 #include <chrono>
@@ -22,6 +24,7 @@
 #include "host/acp/json_rpc.h"
 #include "host/acp/permission.h"
 #include "host/acp/session_view.h"
+#include "host/acp/wake_pipe.h"
 #include "host/runtime/http_agent.h"
 #include "zell/output/output_manager.h"
 
@@ -82,8 +85,10 @@ class AcpAgent {
   // `start` was not called.
   TurnResult run_turn(std::string_view prompt);
 
-  // Between turns: the next turn goes to a new session (session/new; the agent starts
-  // first when it has not yet). AcpError when the agent refuses.
+  // Between turns (on the thread that runs them): the next turn goes to a new session
+  // (session/new; the first turn opens one when the agent has not started yet). AcpError when
+  // the agent refuses, does not answer, exits, or `abandon` stops the wait; the session in use
+  // then stays.
   void new_session();
 
   // From any thread. The first call during a turn sends session/cancel and returns true; the
@@ -120,6 +125,9 @@ class AcpAgent {
   void handle_request(Message& m);
   Json serve(const std::string& method, const Json& params);
   Json ask_permission(const Json& params);
+  // On the turn's thread: once a cancel has been sent, the turn is shown cancelled at once
+  // (the rest of its answer is dropped); true when it has been.
+  bool show_cancelled();
   [[nodiscard]] std::string exit_reason();
   [[nodiscard]] std::string with_stderr(std::string reason) const;
   void notice(std::string_view problem);
@@ -146,6 +154,10 @@ class AcpAgent {
   std::mutex state_mutex_;
   bool turn_running_ = false;
   bool cancel_sent_ = false;
+  // Readable once this turn is cancelled or abandoned: an open question waits on it.
+  std::unique_ptr<WakePipe> cancel_signal_;
+  std::atomic<bool> cancel_requested_{false};  // cancel_sent_, read without the lock
+  bool cancel_shown_ = false;                  // the turn's thread only
   std::chrono::steady_clock::time_point cancel_deadline_;
   std::atomic<bool> abandoned_{false};
 };

@@ -24,6 +24,7 @@ class AcpRunnerAgent final : public host::Agent {
   void cancel() override {
     if (!agent_.cancel()) agent_.abandon();
   }
+  [[nodiscard]] std::string_view stopped_line() const override { return "Cancelled"; }
   [[nodiscard]] std::vector<AgentCommand> commands() const override {
     std::vector<AgentCommand> out;
     for (const AvailableCommand& c : agent_.available_commands()) {

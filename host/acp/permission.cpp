@@ -36,6 +36,7 @@ PermissionQuestion permission_question(const ToolCallState& tool, const Json& op
   q.title = tool_summary(tool);
   if (q.title.empty()) q.title = std::string(tool_name_for_kind(tool.kind));
   q.detail = tool_diffs(tool, cwd);
+  q.diff = !q.detail.empty();
   if (q.detail.empty()) q.detail = tool_command(tool);
   if (q.detail.empty() && !tool.raw_input.is_null() &&
       !(tool.raw_input.is_object() && tool.raw_input.empty())) {

@@ -24,7 +24,11 @@ struct PermissionOption {
 struct PermissionQuestion {
   std::string title;
   std::string detail;                     // the command or the diff, whole
+  bool diff = false;                      // the detail is a unified diff
   std::vector<PermissionOption> options;  // option i is answered by the number i + 1
+  // Readable once the turn has been cancelled (-1: never), for an asker that waits on a
+  // descriptor: the question is then cancelled without an answer.
+  int cancelled_fd = -1;
 };
 
 // The agent's options in the order they are numbered; entries without an id are left out.

@@ -18,12 +18,33 @@ std::optional<std::string> reject(const PermissionQuestion& q) {
   return option_of_kind(q, "reject_once");
 }
 
+// A line of the detail: a diff's added lines green, removed ones red, hunk headers bold cyan;
+// anything else cyan.
+std::string_view line_colour(std::string_view line, bool diff) {
+  if (diff && !line.starts_with("+++") && !line.starts_with("---")) {
+    if (line.starts_with("+")) return "\x1b[32m";
+    if (line.starts_with("-")) return "\x1b[31m";
+    if (line.starts_with("@@")) return "\x1b[1;36m";
+  }
+  return "\x1b[36m";
+}
+
+// What --yes answered, as written after the question: the number of the option it chose.
+std::string yes_answer(const PermissionQuestion& q, const std::optional<std::string>& choice) {
+  for (std::size_t i = 0; choice && i < q.options.size(); ++i) {
+    if (q.options[i].id == *choice) return fmt::format("{} (--yes)", i + 1);
+  }
+  return "(--yes, but the agent offers no way to allow: cancelled)";
+}
+
 }  // namespace
 
 std::string plain_permission_question(const PermissionQuestion& q) {
   std::string text = "\n\x1b[1;33m▪ Approve " + unicode::visible_command(q.title) + "\x1b[0m\n";
   const std::vector<std::string> lines = unicode::split_lines(unicode::visible_command(q.detail));
-  for (const std::string& line : lines) text += "    \x1b[36m" + line + "\x1b[0m\n";
+  for (const std::string& line : lines) {
+    text += "    " + std::string(line_colour(line, q.diff)) + line + "\x1b[0m\n";
+  }
   text += " ";
   for (std::size_t i = 0; i < q.options.size(); ++i) {
     text += fmt::format(" {} {}", i + 1, unicode::visible_command(q.options[i].name));
@@ -55,24 +76,28 @@ PermissionAsker make_plain_permission_asker(zell::output::OutputManager& manager
     std::optional<std::string> choice;
     if (mode == ApprovalMode::approve_all) {
       choice = option_of_kind(q, "allow_once");
-      out->write(question + "1 (--yes)\n");
+      if (!choice) choice = option_of_kind(q, "allow_always");
+      out->write(question + yes_answer(q, choice) + "\n");
     } else if (const int tty = open_terminal(); tty < 0) {
       choice = reject(q);
       out->write(question + "(no terminal to ask: rejected)\n");
     } else {
       const bool stdout_is_tty = ::isatty(STDOUT_FILENO) == 1;
-      std::string answer;
+      std::optional<std::string> answer;
       try {
         zell::output::FdWriter terminal(tty);
         terminal.write(question);
-        answer = read_terminal_line(tty);
+        answer = read_terminal_line(tty, q.cancelled_fd);
+        if (!answer) terminal.write("(cancelled)\n");
       } catch (...) {
         ::close(tty);
         throw;
       }
       ::close(tty);
-      choice = plain_permission_choice(q, answer);
-      if (!stdout_is_tty) out->write(question + unicode::visible_command(answer) + "\n");
+      if (answer) choice = plain_permission_choice(q, *answer);
+      if (!stdout_is_tty) {
+        out->write(question + (answer ? unicode::visible_command(*answer) : "(cancelled)") + "\n");
+      }
     }
     out->flush();
     if (was_running) manager._start_indicator();

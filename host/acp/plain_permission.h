@@ -1,8 +1,8 @@
 #pragma once
 // The agent's permission question in the plain presentation: the tool call's title and, whole
-// and with controls made visible, the command or the diff, then every option the agent offers
-// with its number. Asked on the controlling terminal; Enter alone, an answer that is no option,
-// or no terminal at all rejects once.
+// and with controls made visible, the command or the diff (in a diff's colours), then every
+// option the agent offers with its number. Asked on the controlling terminal; Enter alone, an
+// answer that is no option, or no terminal at all rejects once.
 
 #include <memory>
 #include <string>
@@ -22,7 +22,8 @@ namespace host::acp {
                                                                  std::string_view answer);
 
 // The asker: pauses the manager's indicator while asking; with ApprovalMode::approve_all
-// (--yes) it allows once without asking. Writes go to `out` (standard output).
+// (--yes) it allows once without asking; a question still open when the turn is cancelled
+// (its `cancelled_fd`) is cancelled. Writes go to `out` (standard output).
 [[nodiscard]] PermissionAsker make_plain_permission_asker(
     zell::output::OutputManager& manager, ApprovalMode mode,
     std::shared_ptr<zell::output::Writer> out = std::make_shared<zell::output::FdWriter>(1),

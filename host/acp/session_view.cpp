@@ -35,6 +35,13 @@ void SessionView::begin_turn() {
   out_.emplace(m_);
   tokens_.reset();
   user_line_.clear();
+  cancelled_ = false;
+}
+
+void SessionView::cancel_turn() {
+  flush_user_line();
+  out_->finish_thinking();
+  cancelled_ = true;
 }
 
 void SessionView::apply(const Json& update) {
@@ -76,6 +83,7 @@ void SessionView::apply(const Json& update) {
 
 void SessionView::apply_chunk(TextChunk::Kind kind, std::string_view text) {
   flush_user_line();
+  if (cancelled_) return;  // the rest of a cancelled turn's answer is dropped
   if (kind == TextChunk::Kind::answer) {
     out_->answer(text);
   } else {

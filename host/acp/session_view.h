@@ -40,6 +40,9 @@ class SessionView {
   void apply(const Json& update);
   // An answer or thought chunk of text (what `apply` does with one, read ahead of the JSON).
   void apply_chunk(TextChunk::Kind kind, std::string_view text);
+  // The user cancelled the turn: open thinking completes, and the rest of the turn's answer
+  // and thinking is dropped (tool calls still change as the agent reports them).
+  void cancel_turn();
   // The turn is over: open thinking completes, tool calls that finished get their results.
   void end_turn();
   // Live: whether a tool call shown has a terminal whose output may still grow.
@@ -79,6 +82,7 @@ class SessionView {
   std::vector<AvailableCommand> commands_;
   std::string user_line_;
   bool live_;
+  bool cancelled_ = false;          // this turn's answer is no longer shown
   std::set<std::string> watching_;  // live tool calls with a terminal still running
 };
 

@@ -40,6 +40,8 @@ class Agent {
   // From the UI thread while a turn runs: ends at once what waits on the outside world (an
   // open request to a server). The stop signal has been raised before this is called.
   virtual void cancel() {}
+  // The line a turn the user stopped ends with, drawn as soon as the user stops it.
+  [[nodiscard]] virtual std::string_view stopped_line() const { return "Interrupted"; }
 
   // On the UI thread, before a turn: the runtime mode the start-up screen picked. Agents
   // without modes ignore it.
@@ -49,8 +51,9 @@ class Agent {
   // them. A prompt that starts with one is sent as it is.
   [[nodiscard]] virtual std::vector<AgentCommand> commands() const { return {}; }
 
-  // On the UI thread, between turns: the transcript was cleared, the agent starts a new
-  // conversation. Throws what stops it from doing so.
+  // On the runner's worker thread, in place of a turn: the transcript is to be cleared, the
+  // agent starts a new conversation. Throws what stops it from doing so. `cancel` may be
+  // called meanwhile: an agent that waits on the outside world stops waiting (and throws).
   virtual void new_conversation() {}
 };
 

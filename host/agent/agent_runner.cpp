@@ -15,7 +15,7 @@ AgentRunner::AgentRunner(zell::output::OutputManager& manager, std::unique_ptr<A
       finished_(std::move(finished)) {}
 
 void AgentRunner::start(const PendingTurn& turn, const std::string& mode) {
-  if (!turn.steps && typed_) typed_->set_mode(mode);
+  if (!turn.steps && !turn.new_conversation && typed_) typed_->set_mode(mode);
   worker_.start([this, turn](StopSignal& stop) {
     TurnOutcome outcome;
     try {
@@ -30,6 +30,10 @@ void AgentRunner::start(const PendingTurn& turn, const std::string& mode) {
 }
 
 TurnOutcome AgentRunner::play(const PendingTurn& turn, StopSignal& stop) {
+  if (turn.new_conversation) {
+    if (typed_) typed_->new_conversation();
+    return {};
+  }
   if (turn.steps || !typed_) {
     ScriptedAgent agent(manager_, {}, AgentOptions{speed_, &stop}, out_);
     if (turn.steps) agent.play(*turn.steps);

@@ -1,7 +1,8 @@
 #pragma once
 // The agent's side of the full screen: the worker thread and the agents that run on it. A turn
 // with script steps is played by the scripted agent; a prompt the user typed goes to the
-// configured agent (the demo, a model server, or any other `Agent`). When a turn has ended,
+// configured agent (the demo, a model server, or any other `Agent`), and so does a start of a
+// new conversation (it may wait on the agent as long as a turn). When a turn has ended,
 // `finished` is called on the worker thread with its outcome.
 
 #include <functional>

@@ -1,6 +1,7 @@
 #include "host/plain/plain_approval.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -25,9 +26,21 @@ bool is_yes(std::string_view answer) {
 }  // namespace
 
 std::string read_terminal_line(int fd) {
+  return read_terminal_line(fd, -1).value_or(std::string());
+}
+
+std::optional<std::string> read_terminal_line(int fd, int stop_fd) {
   std::string line;
   char c = 0;
   for (;;) {
+    if (stop_fd >= 0) {
+      pollfd fds[2] = {{fd, POLLIN, 0}, {stop_fd, POLLIN, 0}};
+      if (::poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        break;
+      }
+      if (fds[1].revents != 0) return std::nullopt;
+    }
     const ssize_t n = ::read(fd, &c, 1);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0 || c == '\n') break;

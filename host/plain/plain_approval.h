@@ -3,6 +3,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "zell/output/output_manager.h"
 #include "zell/output/terminal.h"
@@ -19,6 +21,8 @@ using TerminalOpener = std::function<int()>;
 [[nodiscard]] int open_controlling_terminal();
 // One line from the terminal (cooked mode: the user finishes it with Enter); empty on EOF.
 [[nodiscard]] std::string read_terminal_line(int fd);
+// The same, unless `stop_fd` (when not -1) becomes readable first: nullopt then.
+[[nodiscard]] std::optional<std::string> read_terminal_line(int fd, int stop_fd);
 
 // The approval hook for `manager`: pauses its indicator while asking, shows the tool and the
 // whole command with controls made visible, and answers. Writes go to `out` (standard output).

@@ -111,18 +111,26 @@ void ChatInput::update_popup() {
     return;
   }
   if (word.text.starts_with('@') && sources_.files) {
-    const FileIndex& files = sources_.files();
-    for (std::string& p : files.matches(std::string_view(word.text).substr(1), SHOWN_CHOICES)) {
-      choices.push_back({fmt::format("@{}", p), {}});
+    const FileIndex* files = sources_.files->files();
+    if (files) {
+      for (std::string& p : files->matches(std::string_view(word.text).substr(1), SHOWN_CHOICES)) {
+        choices.push_back({fmt::format("@{}", p), {}});
+      }
     }
     popup_ = Popup::files;
-    sources_.popup->show("files · Tab completes", std::move(choices));
+    sources_.popup->show(sources_.files->listing() ? "files · Tab completes · listing files…"
+                                                   : "files · Tab completes",
+                         std::move(choices), files ? "no matches" : "listing files…");
     return;
   }
   if (popup_ != Popup::none) {
     sources_.popup->close();
     popup_ = Popup::none;
   }
+}
+
+void ChatInput::files_listed() {
+  if (popup_ == Popup::files) update_popup();
 }
 
 // ---- history ----

@@ -2,7 +2,8 @@
 // The prompt field of the chat screen: a multi-line field behind "❯ " with what a person
 // expects of an agent's prompt. Up on the first row and Down on the last walk the prompts sent
 // before (kept across runs by the history); Ctrl+R searches them. Typing "/" at the start
-// lists the commands, "@" the files of the session's folder, in the popup above the field:
+// lists the commands, "@" the files of the session's folder, in the popup above the field (the
+// files once they are listed: "listing files…" until then):
 // Up/Down choose, Tab or Enter completes, Escape closes it. Ctrl+G hands the text to an
 // external editor (the screen runs it).
 //
@@ -14,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "host/tui/file_lister.h"
 #include "host/tui/prompt_commands.h"
-#include "host/tui/prompt_files.h"
 #include "host/tui/prompt_history.h"
 #include "termui/widgets/text_area.h"
 
@@ -36,9 +37,11 @@ class ChatInput : public termui::TextArea {
     // The agent's commands, as far as they are known now.
     std::function<std::vector<SlashCommand>()> agent_commands;
     // The files under the session's folder; asked for at the first "@".
-    std::function<const FileIndex&()> files;
+    FileLister* files = nullptr;
   };
   void set_sources(Sources sources) { sources_ = std::move(sources); }
+  // A listing of the files is done: the list of files shown, if it is, fills in.
+  void files_listed();
 
   // Called for every key and paste that reaches the field, before it is applied.
   std::function<void()> on_typed;

@@ -161,10 +161,7 @@ void ChatScreen::on_mount() {
       popup_,
       &history_,
       [this] { return agent_commands(); },
-      [this]() -> const FileIndex& {
-        if (!files_) files_ = FileIndex::scan(app_.work_folder());
-        return *files_;
-      },
+      &app_.files(),
   });
   set_focus(input_);
   if (const std::string failed = app_.take_save_error(); !failed.empty()) {
@@ -190,24 +187,51 @@ void ChatScreen::submit(std::string_view text) {
 }
 
 void ChatScreen::start(const PendingTurn& turn) {
+  ticker_ = app().set_interval(TICK_SECONDS, [this] {
+    ++tick_;
+    refresh_status();
+  });
+  tick_ = 0;
+  if (turn.new_conversation) {
+    // The agent may take its time (or never answer): the prompt stays live meanwhile, and
+    // prompts sent go to the new conversation once it has started.
+    clearing_since_ = TurnTracker::Clock::now();
+    log_->append_info("Starting a new conversation…");
+    app_.start_turn(turn);
+    refresh_status();
+    return;
+  }
   turn_.begin(TurnTracker::Clock::now());
   log_->reset_steps();
   live_.new_turn();
   if (turn.show_prompt) log_->append_user(turn.prompt);
   app_.start_turn(turn);
-  tick_ = 0;
-  ticker_ = app().set_interval(TICK_SECONDS, [this] {
-    ++tick_;
-    refresh_status();
-  });
   refresh_status();
+}
+
+void ChatScreen::conversation_started(const TurnFinished& finished) {
+  clearing_since_.reset();
+  if (finished.failure.empty()) {
+    log_->clear();
+    log_->append_info("New conversation.");
+  } else {
+    log_->append_error("Could not start a new conversation: " + finished.failure);
+  }
 }
 
 void ChatScreen::on_turn_finished(const TurnFinished& finished) {
   ticker_.stop();
-  files_.reset();  // the agent may have made or removed files: the next "@" lists them again
+  if (clearing_since_) {
+    conversation_started(finished);
+    // Prompts sent for the new conversation do not go to the old one unasked.
+    turns_.finished(!finished.failure.empty());
+    refresh_status();
+    return;
+  }
+  app_.files().stale();  // the agent may have made or removed files: "@" lists them again
   // A turn that ended without "done" or "error" may leave its answer open.
   if (log_->stream_open()) log_->finish_streamed_answer();
+  stopped_.over();
   if (!finished.failure.empty()) log_->append_error(finished.failure);
   if (summary_elapsed_) {
     log_->append_turn_summary(*summary_elapsed_, turn_.tools(), 0,
@@ -216,6 +240,10 @@ void ChatScreen::on_turn_finished(const TurnFinished& finished) {
   summary_elapsed_.reset();
   turns_.finished();
   refresh_status();
+}
+
+void ChatScreen::on_files_listed() {
+  input_->files_listed();
 }
 
 // ---- slash commands and the editor ----
@@ -238,7 +266,9 @@ bool ChatScreen::run_command(const CommandLine& command) {
     app().exit();
   } else if (name == "clear" || name == "mode") {
     if (turns_.busy()) {
-      log_->append_error(fmt::format("/{} waits for the running turn to end", name));
+      log_->append_error(clearing_since_
+                             ? fmt::format("/{} waits for the new conversation to start", name)
+                             : fmt::format("/{} waits for the running turn to end", name));
       return true;
     }
     if (name == "mode") {
@@ -246,14 +276,10 @@ bool ChatScreen::run_command(const CommandLine& command) {
       app().push_screen(std::make_unique<zell::tui::screens::PreflightScreen>());
       return true;
     }
-    try {
-      app_.new_conversation();
-    } catch (const std::exception& e) {
-      log_->append_error(std::string("Could not start a new conversation: ") + e.what());
-      return true;
-    }
-    log_->clear();
-    log_->append_info("New conversation.");
+    PendingTurn renew;
+    renew.show_prompt = false;
+    renew.new_conversation = true;
+    turns_.run_first(std::move(renew));
   } else if (name == "export") {
     const std::filesystem::path path = command.args.empty()
                                            ? std::filesystem::path(default_export_name())
@@ -302,6 +328,16 @@ void ChatScreen::edit_externally() {
 // ---- the agent's events ----
 
 void ChatScreen::on_agent_event(const events::TypedEvent& event) {
+  switch (stopped_.judge(event)) {
+    case StoppedTurn::Verdict::drop:
+      return;
+    case StoppedTurn::Verdict::amend:
+      log_->replace_entry(stopped_.entry(), zell::tui::widgets::entries::Error{
+                                                std::get<events::Error>(event).message});
+      return;
+    case StoppedTurn::Verdict::show:
+      break;
+  }
   turn_.on_event(event);
   // An event that adds an item closes the answer part before it: the agent's words before a
   // tool call stay above the call, as they came. The answer's text and what only the status
@@ -366,6 +402,14 @@ void ChatScreen::interrupt_or_quit() {
     app().exit();
     return;
   }
+  if (clearing_since_) {  // stopping a new conversation's start says so when the wait ends
+    refresh_status();
+    return;
+  }
+  // The turn ends in the transcript with the key, not when the agent has wound down.
+  end_answer_part();
+  log_->append_error(app_.stopped_line());
+  stopped_.stopped(std::string(app_.stopped_line()), log_->history().size() - 1);
   refresh_status();
 }
 
@@ -376,6 +420,9 @@ void ChatScreen::refresh_status() {
   if (turns_.busy()) {
     if (turns_.interrupting()) {
       text = "· interrupting…";
+    } else if (clearing_since_) {
+      const std::chrono::duration<double> waited = TurnTracker::Clock::now() - *clearing_since_;
+      text = "· starting a new conversation… " + short_duration(waited.count());
     } else if (const auto& q = turns_.question()) {
       text = fmt::format("◆ waiting for your answer · {} · {}",
                          q->options.empty() ? std::string("1 allow · 2 deny")

@@ -23,11 +23,12 @@ std::string one_row(std::string_view text) {
 
 }  // namespace
 
-void PromptPopup::show(std::string title, std::vector<Choice> choices) {
+void PromptPopup::show(std::string title, std::vector<Choice> choices, std::string empty) {
   const bool was_open = open_;
   const std::size_t rows_before = was_open ? std::min<std::size_t>(choices_.size(), MAX_ROWS) : 0;
   open_ = true;
   title_ = std::move(title);
+  empty_ = std::move(empty);
   choices_ = std::move(choices);
   chosen_ = 0;
   first_ = 0;
@@ -72,7 +73,7 @@ termui::Strip PromptPopup::render_line(int y) {
     return termui::Strip(std::move(line));
   }
   if (choices_.empty()) {
-    if (y == 1) line.push("no matches", DESCRIPTION);
+    if (y == 1) line.push(empty_, DESCRIPTION);
     return termui::Strip(std::move(line));
   }
   const std::size_t i = first_ + static_cast<std::size_t>(y - 1);

@@ -26,8 +26,9 @@ class PromptPopup : public termui::Widget {
   explicit PromptPopup(std::string id = {}) : Widget(std::move(id)) {}
   [[nodiscard]] std::vector<std::string_view> css_sources() const override { return {DEFAULT_CSS}; }
 
-  // Opens (or updates) the list; the first choice is chosen.
-  void show(std::string title, std::vector<Choice> choices);
+  // Opens (or updates) the list; the first choice is chosen. `empty` is shown when there is no
+  // choice.
+  void show(std::string title, std::vector<Choice> choices, std::string empty = "no matches");
   void close();
   [[nodiscard]] bool is_open() const { return open_; }
   [[nodiscard]] const std::vector<Choice>& choices() const { return choices_; }
@@ -42,6 +43,7 @@ class PromptPopup : public termui::Widget {
  private:
   bool open_ = false;
   std::string title_;
+  std::string empty_;
   std::vector<Choice> choices_;
   std::size_t chosen_ = 0;
   std::size_t first_ = 0;  // first choice shown

@@ -40,8 +40,15 @@ void TurnController::run_next() {
   }
 }
 
-void TurnController::finished() {
+bool TurnController::run_first(PendingTurn turn) {
+  if (busy_) return false;
+  run(std::move(turn));
+  return true;
+}
+
+void TurnController::finished(bool hold) {
   busy_ = false;
+  if (hold) holding_ = true;
   interrupting_ = false;
   question_.reset();  // the agent is gone: nobody waits for an answer
   run_next();

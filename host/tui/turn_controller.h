@@ -62,8 +62,11 @@ class TurnController {
   Sent send(std::string_view text);
   // Starts the next queued prompt or script turn, unless busy or holding.
   void run_next();
-  // The agent has returned from its turn.
-  void finished();
+  // Starts `turn` now, ahead of the queue (held prompts stay held); false when busy.
+  bool run_first(PendingTurn turn);
+  // The agent has returned from its turn; with `hold`, the prompts queued meanwhile wait for
+  // the user to send again (they were meant for what the turn failed to do).
+  void finished(bool hold = false);
 
   void question_opened(Question question);
   // A key or a paste reached the prompt field at `now`.

@@ -49,6 +49,9 @@ class HttpTurnAgent final : public Agent {
   runtime::HttpAgent agent_;
 };
 
+// A listing of the work folder's files is done.
+class FilesListed final : public termui::Message {};
+
 // What a check of the agent found, written by its thread, read by the start-up screen.
 struct CheckResult {
   std::mutex mutex;
@@ -129,7 +132,8 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
               [this](TurnOutcome outcome) {
                 post_message(
                     std::make_unique<TurnFinished>(std::move(outcome.failure), outcome.tokens));
-              }) {
+              }),
+      files_(work_folder(), [this] { post_message(std::make_unique<FilesListed>()); }) {
   for (ScriptTurn& t : split_turns(options_.script)) script_turns_.push_back(std::move(t));
   manager_.set_event_callback(
       [this](const std::string& type, std::shared_ptr<zell::Payload> payload) {
@@ -156,8 +160,14 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
       bridge_.set_approval(false);
     }
   });
+  on<FilesListed>([this](FilesListed&) {
+    if (chat_) chat_->on_files_listed();
+  });
   on<TurnFinished>([this](TurnFinished& f) {
-    call_attention(f.failure.empty() ? "turn finished" : "turn failed");
+    // The start of a new conversation is no turn to call the user back for.
+    if (!chat_ || !chat_->starting_conversation()) {
+      call_attention(f.failure.empty() ? "turn finished" : "turn failed");
+    }
     if (chat_) chat_->on_turn_finished(f);
   });
 }
@@ -182,6 +192,7 @@ void VellumineTUI::interrupt_turn() {
 
 void VellumineTUI::shutdown() {
   interrupt_turn();  // also stops a start of the agent in progress
+  files_.stop();
   if (check_thread_.joinable()) check_thread_.join();
   events_.close();
   bridge_.close();
@@ -221,10 +232,6 @@ std::optional<PendingTurn> VellumineTUI::next_scripted_turn() {
 
 std::vector<AgentCommand> VellumineTUI::agent_commands() const {
   return runner_.typed_agent().commands();
-}
-
-void VellumineTUI::new_conversation() {
-  runner_.typed_agent().new_conversation();
 }
 
 std::filesystem::path VellumineTUI::work_folder() const {

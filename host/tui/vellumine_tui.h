@@ -26,6 +26,7 @@
 #include "host/agent/scripted_agent.h"
 #include "host/runtime/http_agent.h"
 #include "host/tui/event_window.h"
+#include "host/tui/file_lister.h"
 #include "host/tui/screen_look.h"
 #include "host/tui/turn_finished.h"
 #include "zell/output/output_manager.h"
@@ -85,14 +86,20 @@ class VellumineTUI : public zell::ports::TuiHostApp {
   // The running turn stops at the agent's next step; a request to a model server is closed
   // at once.
   void interrupt_turn();
+  // The line that ends a turn the user stopped, in the typed-prompt agent's words.
+  [[nodiscard]] std::string_view stopped_line() const {
+    return runner_.typed_agent().stopped_line();
+  }
   [[nodiscard]] zell::tui::TUIBridge& bridge() { return bridge_; }
-  // Between turns: the typed-prompt agent's slash commands, and a new conversation with it.
+  // Between turns: the typed-prompt agent's slash commands. (A new conversation with it is a
+  // turn of its own: a PendingTurn marked new_conversation, started like any other.)
   [[nodiscard]] std::vector<AgentCommand> agent_commands() const;
-  void new_conversation();
   [[nodiscard]] const std::optional<std::filesystem::path>& history_path() const {
     return options_.history_path;
   }
   [[nodiscard]] std::filesystem::path work_folder() const;
+  // The files "@" completes from, listed in the work folder away from the UI thread.
+  [[nodiscard]] FileLister& files() { return files_; }
   [[nodiscard]] zell::output::OutputManager& output_manager() { return manager_; }
   // The chat screen once it has been built, else null.
   [[nodiscard]] ChatScreen* chat() { return chat_; }
@@ -140,6 +147,8 @@ class VellumineTUI : public zell::ports::TuiHostApp {
 
   // The start-up screen's check of the ACP agent runs on this thread.
   std::thread check_thread_;
+  // Last: its listing thread wakes the UI thread through this object.
+  FileLister files_;
 };
 
 }  // namespace host::tui

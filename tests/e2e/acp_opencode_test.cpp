@@ -290,4 +290,24 @@ TEST_F(OpencodeDrivesVellumine, InThePlainPresentationAskingOnTheTerminal) {
   EXPECT_EQ(sandbox_->processes_left(), "");
 }
 
+// --yes with standard output a pipe: both questions are answered "allow once" without a
+// terminal, the edit lands and the command runs, and standard output holds the agent's turn
+// and our lines about it, nothing of the agent's own standard error or raw escapes.
+TEST_F(OpencodeDrivesVellumine, InThePlainPresentationWithYes) {
+  const fs::path project = sandbox_->project();
+  const fs::path errors = sandbox_->root() / "stderr.txt";
+  const std::string out = test_support::run(
+      "cd " + project.string() + " && " + VELLUMINE_BIN + " --config " + config_.string() +
+      " --yes --prompt 'tidy notes.txt' </dev/null 2>" + errors.string() + "; echo EXIT=$?");
+  EXPECT_NE(out.find("EXIT=0"), std::string::npos) << out << slurp(errors);
+  EXPECT_EQ(slurp(project / "notes.txt"), "goodbye world\n");
+  EXPECT_EQ(slurp(project / "ran.txt"), "shell-was-here\n");
+  EXPECT_EQ(TmuxPane::count(out, "1 (--yes)"), 2) << out;
+  EXPECT_NE(out.find(kCommandShown), std::string::npos) << out;
+  EXPECT_NE(out.find("All done."), std::string::npos) << out;
+  EXPECT_EQ(out.find("\x1b]"), std::string::npos) << out;  // no escape of the agent's obeyed
+  EXPECT_EQ(slurp(errors), "");
+  EXPECT_EQ(sandbox_->processes_left(), "");
+}
+
 }  // namespace

@@ -37,7 +37,7 @@ using syntax_memory::FastRule;
 using syntax_memory::is_word_byte;
 using syntax_memory::Remembered;
 
-namespace {
+namespace fast_detail {  // named: CodeHighlighter::Workspaces holds these types
 
 // What the highlighter knows of one rule of its definition: its place in a workspace's
 // memory, how its pattern looks back, and its hand-written matcher when it has one.
@@ -401,7 +401,12 @@ class Driver {
   srchilite::HighlightToken temp_, best_temp_;
 };
 
-}  // namespace
+}  // namespace fast_detail
+
+using fast_detail::Driver;
+using fast_detail::RuleInfo;
+using fast_detail::RuleTable;
+using fast_detail::Workspace;
 
 struct CodeHighlighter::Workspaces {
   RuleTable rules;

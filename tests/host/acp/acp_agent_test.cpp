@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -212,13 +214,21 @@ TEST(AcpAgent, APermissionAnsweredAfterACancelIsCancelled) {
   });
   agent = &s.agent();
   s.turn("perm");
-  EXPECT_TRUE(s.shows({"content chunk=permission: cancelled"}));
+  // Told on the tool call: the answer of a cancelled turn is not shown.
+  EXPECT_TRUE(s.shows({"tool_result", "permission: cancelled"}));
+  EXPECT_FALSE(s.shows({"content chunk=permission"}));
 }
 
 TEST(AcpAgent, WithoutAnAskerTheApprovalHookDecides) {
   Session s;
   ASSERT_EQ(s.turn("perm").end, TurnEnd::done);
   EXPECT_TRUE(s.shows({"content chunk=permission: selected no"}));  // no hook: reject once
+}
+
+long error_lines(const Session& s) {
+  const std::vector<std::string> events = s.events();
+  return std::count_if(events.begin(), events.end(),
+                       [](const std::string& e) { return e.starts_with("error"); });
 }
 
 TEST(AcpAgent, CancelEndsTheTurnWithTheAgentsCancelled) {
@@ -230,8 +240,27 @@ TEST(AcpAgent, CancelEndsTheTurnWithTheAgentsCancelled) {
   EXPECT_FALSE(s.agent().cancel());  // sent once
   turn.join();
   EXPECT_EQ(result.end, TurnEnd::interrupted);
+  // Said once, and what the agent streamed after the cancel is not shown.
+  EXPECT_EQ(error_lines(s), 1);
   EXPECT_TRUE(s.shows({"error message=Cancelled"}));
+  EXPECT_FALSE(s.shows({"words after the cancel"}));
   EXPECT_EQ(s.turn("say again").end, TurnEnd::done);  // the session goes on
+}
+
+TEST(AcpAgent, ACancelIsShownBeforeTheAgentConfirmsIt) {
+  Session s;  // the agent has ten seconds to confirm
+  std::atomic<bool> over{false};
+  std::thread turn([&] {
+    s.turn("deaf");
+    over = true;
+  });
+  while (!s.shows({"content chunk=not listening"})) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(s.agent().cancel());
+  while (!s.shows({"error message=Cancelled"})) std::this_thread::sleep_for(1ms);
+  EXPECT_FALSE(over);  // still waiting for the agent's word
+  s.agent().abandon();
+  turn.join();
+  EXPECT_EQ(error_lines(s), 1);  // abandoned quietly
 }
 
 TEST(AcpAgent, ACancelTheAgentNeverConfirmsEndsTheTurnAfterTheGrace) {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -33,10 +35,13 @@ std::string trimmed(std::string s) {
 // The chat screen at once, with the scripted agent answering every prompt.
 class AcpChat {
  public:
-  explicit AcpChat(bool preflight = false, std::vector<std::string> args = {})
+  explicit AcpChat(bool preflight = false, std::vector<std::string> args = {},
+                   std::chrono::milliseconds start_timeout = 60s,
+                   std::chrono::milliseconds cancel_grace = 10s)
       : app_(
             config_, store_, [](const auto&) { return std::make_unique<Ready>(); },
-            options(folder_.path().string(), preflight, std::move(args))),
+            options(folder_.path().string(), preflight, std::move(args), start_timeout,
+                    cancel_grace)),
         pilot(app_, {110, 40}) {
     app_.set_clock([this] { return now_; });
   }
@@ -74,6 +79,11 @@ class AcpChat {
   bool idle() {
     return settle([&] { return !screen().busy(); });
   }
+  // A row of the transcript is `text` alone (as an answer is drawn; a prompt has its marker).
+  bool answered(const std::string& text) {
+    const std::vector<std::string> all = rows();
+    return std::find(all.begin(), all.end(), text) != all.end();
+  }
   std::vector<std::string> rows() {
     std::vector<std::string> out;
     for (const std::string& row : pilot.lines()) out.push_back(trimmed(row));
@@ -82,7 +92,9 @@ class AcpChat {
 
  private:
   static host::tui::TuiOptions options(const std::string& folder, bool preflight,
-                                       std::vector<std::string> args) {
+                                       std::vector<std::string> args,
+                                       std::chrono::milliseconds start_timeout,
+                                       std::chrono::milliseconds cancel_grace) {
     host::tui::TuiOptions o;
     o.preflight = preflight;
     host::acp::AcpOptions acp;
@@ -90,7 +102,8 @@ class AcpChat {
     acp.command.insert(acp.command.end(), args.begin(), args.end());
     acp.cwd = folder;
     acp.exit_grace = 200ms;
-    acp.cancel_grace = 10s;
+    acp.cancel_grace = cancel_grace;
+    acp.start_timeout = start_timeout;
     o.acp = acp;
     return o;
   }
@@ -104,6 +117,13 @@ class AcpChat {
  public:
   termui::Pilot pilot;
 };
+
+// How many rows of the screen hold `text`.
+std::size_t rows_with(AcpChat& chat, const std::string& text) {
+  const std::vector<std::string> rows = chat.rows();
+  return static_cast<std::size_t>(std::count_if(
+      rows.begin(), rows.end(), [&](const auto& r) { return r.find(text) != std::string::npos; }));
+}
 
 TEST(AcpScreen, ThePermissionQuestionShowsTheAgentsOptionsAndANumberChoosesOne) {
   struct Case {
@@ -152,14 +172,92 @@ TEST(AcpScreen, CtrlCCancelsTheQuestionAndTheTurn) {
   EXPECT_TRUE(chat.shown("permission: cancelled"));
   ASSERT_TRUE(chat.idle());
 
-  // A turn the agent is busy with ends with its "cancelled", and the session goes on.
+  // A turn the agent is busy with ends with the key; the agent's "cancelled" and the words it
+  // sends after the cancel add nothing, and the session goes on.
   chat.send("hang");
   ASSERT_TRUE(chat.shown("waiting"));
+  const std::size_t before = rows_with(chat, "Cancelled");
   chat.pilot.press("ctrl+c");
-  EXPECT_TRUE(chat.shown("Cancelled"));
+  EXPECT_EQ(rows_with(chat, "Cancelled"), before + 1) << chat.pilot.text();
   ASSERT_TRUE(chat.idle());
+  EXPECT_EQ(rows_with(chat, "Cancelled"), before + 1) << chat.pilot.text();
+  EXPECT_EQ(rows_with(chat, "words after the cancel"), 0u) << chat.pilot.text();
   chat.send("say still here");
   EXPECT_TRUE(chat.shown("still here"));
+}
+
+// A chat that has answered "say before" and then was sent /clear. The agent answers that
+// second session/new only once the gate file exists (and refuses it when the file says so).
+struct Clearing {
+  explicit Clearing(std::chrono::milliseconds start_timeout = 60s)
+      : chat(false, {"--renew-gate", gate().string()}, start_timeout) {
+    chat.send("say before");
+    EXPECT_TRUE(chat.idle());
+    chat.send("/clear");
+    EXPECT_TRUE(chat.screen().starting_conversation());
+  }
+  std::filesystem::path gate() const { return folder.path() / "gate"; }
+
+  host_test::TempFolder folder;
+  AcpChat chat;
+};
+
+// The wait is on the agent's thread: the prompt stays live, and what is sent meanwhile goes to
+// the new conversation.
+TEST(AcpScreen, ClearWaitsForTheNewSessionWithThePromptLive) {
+  Clearing c;
+  EXPECT_TRUE(c.chat.shown("Starting a new conversation…"));
+  c.chat.pilot.type("say after");
+  c.chat.pilot.press("enter");
+  EXPECT_EQ(c.chat.screen().queued(), 1U);
+  host_test::write_text(c.gate(), "");
+  ASSERT_TRUE(c.chat.shown("New conversation."));
+  ASSERT_TRUE(c.chat.settle([&] { return c.chat.answered("after"); }));
+  EXPECT_FALSE(c.chat.answered("before"));
+}
+
+TEST(AcpScreen, CtrlCStopsWaitingForTheNewSessionAndTheOldOneGoesOn) {
+  Clearing c;
+  c.chat.pilot.press("ctrl+c");
+  EXPECT_TRUE(
+      c.chat.shown("Could not start a new conversation: stopped before the agent answered"));
+  ASSERT_TRUE(c.chat.idle());
+  EXPECT_TRUE(c.chat.answered("before"));
+  host_test::write_text(c.gate(), "");  // the agent answers the request given up on
+  c.chat.send("say still here");
+  ASSERT_TRUE(c.chat.settle([&] { return c.chat.answered("still here"); }));
+  EXPECT_EQ(c.chat.pilot.text().find("Interrupted"), std::string::npos);
+}
+
+// Prompts sent for a new conversation that did not start wait for the user to send them again.
+TEST(AcpScreen, PromptsSentWhileTheNewSessionIsRefusedWaitForTheUser) {
+  Clearing c;
+  c.chat.send("say after");
+  host_test::write_text(c.gate(), "refuse");
+  EXPECT_TRUE(c.chat.shown(
+      "Could not start a new conversation: the agent refused session/new: no more sessions"));
+  ASSERT_TRUE(c.chat.idle());
+  EXPECT_TRUE(c.chat.screen().holding());
+  EXPECT_FALSE(c.chat.answered("after"));
+  c.chat.send("");
+  ASSERT_TRUE(c.chat.settle([&] { return c.chat.answered("after"); }));
+}
+
+// The agent never answers, and the chat closes without waiting for it (a wait would outlast
+// the test's time limit).
+TEST(AcpScreen, QuittingWhileTheAgentStartsTheNewSessionDoesNotWaitForIt) {
+  Clearing c(24h);
+  c.chat.send("/quit");
+}
+
+TEST(AcpScreen, ACancelTheAgentNeverConfirmsSaysSoOnItsLine) {
+  AcpChat chat(false, {}, 60s, 300ms);
+  chat.send("deaf");
+  ASSERT_TRUE(chat.shown("not listening"));
+  chat.pilot.press("ctrl+c");
+  EXPECT_EQ(rows_with(chat, "Cancelled"), 1u) << chat.pilot.text();
+  ASSERT_TRUE(chat.shown("Cancelled (the agent did not confirm it)"));
+  EXPECT_EQ(rows_with(chat, "Cancelled"), 1u) << chat.pilot.text();
 }
 
 TEST(AcpScreen, TheUsersOwnWordsAreAUserLineAndAnUnreadableMessageAnErrorThatEndsNothing) {
@@ -204,13 +302,6 @@ TEST(AcpScreen, TheStartUpScreenShowsWhyTheAgentDidNotStartAndTriesAgain) {
   chat.pilot.press("q");
 }
 
-// How many rows of the screen hold `text`.
-std::size_t rows_with(AcpChat& chat, const std::string& text) {
-  const std::vector<std::string> rows = chat.rows();
-  return static_cast<std::size_t>(std::count_if(
-      rows.begin(), rows.end(), [&](const auto& r) { return r.find(text) != std::string::npos; }));
-}
-
 TEST(AcpScreen, EachToolCallIsOneItemThatChangesInPlace) {
   AcpChat chat;
   chat.send("tools");
@@ -250,7 +341,7 @@ TEST(AcpScreen, ARunningCommandsOutputShowsAsItComes) {
   ASSERT_TRUE(chat.shown("out-55"));
   EXPECT_EQ(rows_with(chat, "out-42"), 1u) << chat.pilot.text();
   chat.pilot.press("ctrl+c");
-  ASSERT_TRUE(chat.shown("Cancelled"));
+  ASSERT_TRUE(chat.idle());
   EXPECT_EQ(rows_with(chat, "✗ Bash(Watch)"), 1u) << chat.pilot.text();
   // The output of the stopped command keeps its rows under the header.
   const std::vector<std::string> rows = chat.rows();

@@ -4,14 +4,18 @@
 // ("read: …", "error: …"), so tests see it in the output.
 //
 //   fake_acp_agent [--ignore-eof] [--ignore-term] [--stderr TEXT] [--version N] [--stamps FILE]
+//                  [--renew-gate FILE] [--hang-initialize-while FILE]
+//
+// With --renew-gate, a session/new after the first is answered only once FILE exists (refused
+// when it holds "refuse"). With --hang-initialize-while, initialize is answered once FILE is gone.
 //
 // Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
 // perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
 // write PATH TEXT · term CMD ARGS… · watch SHELL-COMMAND (until cancelled) · malformed · unknown ·
-// crash · stop REASON · hang (until cancelled) · deaf (never answers, not even a cancel) · late ·
-// burst N · id-string · big N (a line of N bytes) · lines N (N word-sized chunks as fast as the
-// pipe takes them, a line break after every 14th; with --stamps, the monotonic clock's
-// nanoseconds as each was written go to FILE, one a line, after the last).
+// crash · stop REASON · hang (until cancelled, then a few words more) · deaf (never answers, not
+// even a cancel) · late · burst N · id-string · big N (a line of N bytes) · lines N (N word-sized
+// chunks as fast as the pipe takes them, a line break after every 14th; with --stamps, the
+// monotonic clock's nanoseconds as each was written go to FILE, one a line, after the last).
 
 #include <unistd.h>
 
@@ -32,10 +36,13 @@ using Json = nlohmann::json;
 namespace {
 
 bool ignore_eof = false;
+std::string hang_file;  // initialize waits while this file exists
 bool cancelled = false;
 std::string session = "s-1";
 long long next_id = 100;
 std::string stamps_path;
+std::string renew_gate;
+int sessions_opened = 0;
 
 void send(const Json& j) {
   std::string line = j.dump();
@@ -212,7 +219,15 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
                 {{"optionId", "never"}, {"name", "Never"}, {"kind", "reject_always"}},
                 {{"optionId", "yes"}, {"name", "Allow"}, {"kind", "allow_once"}}}}});
     const Json outcome = reply["result"]["outcome"];
-    say("permission: " + outcome.value("outcome", "") + " " + outcome.value("optionId", ""));
+    const std::string said =
+        "permission: " + outcome.value("outcome", "") + " " + outcome.value("optionId", "");
+    // On the tool call as well: a client drops the answer of a turn it has cancelled.
+    update({{"sessionUpdate", "tool_call_update"},
+            {"toolCallId", "p1"},
+            {"status", cancelled ? "failed" : "completed"},
+            {"content", {{{"type", "content"}, {"content", {{"type", "text"}, {"text", said}}}}}}});
+    say(said);
+    if (cancelled) return "cancelled";
   } else if (scene == "read") {
     Json params = {{"path", w.size() > 1 ? w[1] : ""}};
     if (w.size() > 3) {
@@ -291,6 +306,7 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
       Json m = read_message();
       if (m.value("method", "") == "session/cancel") cancelled = true;
     }
+    say("words after the cancel");  // as agents do that finish their sentence
     return "cancelled";
   } else if (scene == "deaf") {
     say("not listening");
@@ -340,6 +356,8 @@ int main(int argc, char** argv) {
     if (a == "--stderr" && i + 1 < argc) std::fprintf(stderr, "%s\n", argv[++i]);
     if (a == "--version" && i + 1 < argc) version = std::atoi(argv[++i]);
     if (a == "--stamps" && i + 1 < argc) stamps_path = argv[++i];
+    if (a == "--renew-gate" && i + 1 < argc) renew_gate = argv[++i];
+    if (a == "--hang-initialize-while" && i + 1 < argc) hang_file = argv[++i];
   }
   std::fflush(stderr);
   for (;;) {
@@ -348,6 +366,9 @@ int main(int argc, char** argv) {
     if (!m.contains("id")) continue;  // notifications outside a turn
     const Json& id = m["id"];
     if (method == "initialize") {
+      while (!hang_file.empty() && std::ifstream(hang_file)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
       send({{"jsonrpc", "2.0"},
             {"id", id},
             {"result",
@@ -355,6 +376,19 @@ int main(int argc, char** argv) {
               {"agentCapabilities", {{"loadSession", false}}},
               {"agentInfo", {{"name", "fake-agent"}, {"version", "1.2.3"}}}}}});
     } else if (method == "session/new") {
+      if (sessions_opened++ > 0 && !renew_gate.empty()) {
+        while (::access(renew_gate.c_str(), F_OK) != 0) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::string word;
+        std::ifstream(renew_gate) >> word;
+        if (word == "refuse") {
+          send({{"jsonrpc", "2.0"},
+                {"id", id},
+                {"error", {{"code", -32603}, {"message", "no more sessions"}}}});
+          continue;
+        }
+      }
       session = "s-" + std::to_string(::getpid());
       send({{"jsonrpc", "2.0"}, {"id", id}, {"result", {{"sessionId", session}}}});
     } else if (method == "session/prompt") {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <mutex>
@@ -105,6 +107,21 @@ struct Chat {
     } while (screen().busy() && std::chrono::steady_clock::now() < deadline);
   }
   bool shows(std::string_view text) { return pilot.text().find(text) != std::string::npos; }
+  // Takes the UI thread's messages until `done` holds (10 s at most: a deadline for a hung
+  // listing, not a measure of speed).
+  bool until(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      pilot.pause();
+      if (done()) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  // The files' listing is done and shown.
+  bool listed() {
+    return until([&] { return !app.files().listing() && !shows("listing files"); });
+  }
   std::vector<std::string> choices() {
     std::vector<std::string> out;
     for (const auto& c : screen().popup().choices()) out.push_back(c.text);
@@ -248,6 +265,7 @@ TEST(ChatPrompt, FileMentionsCompleteFromTheWorkFolder) {
   write_text(work.path() / ".git" / "HEAD", "\n");
   Chat chat(state, work.path());
   chat.pilot.type("look at @src/ma");
+  ASSERT_TRUE(chat.listed());
   EXPECT_EQ(chat.choices(), (std::vector<std::string>{"@src/main.cpp", "@src/map.h"}));
   chat.pilot.press("down");
   chat.pilot.press("enter");  // completes, does not send
@@ -263,7 +281,48 @@ TEST(ChatPrompt, FileMentionsCompleteFromTheWorkFolder) {
   write_text(work.path() / "src" / "made.cpp", "\n");
   chat.send();
   chat.pilot.type("@src/mad");
+  ASSERT_TRUE(chat.listed());
   EXPECT_EQ(chat.choices(), std::vector<std::string>{"@src/made.cpp"});
+}
+
+// A git that lists nothing until the gate file exists, then fails (the folder is walked).
+struct SlowGit {
+  SlowGit() : old_path(std::getenv("PATH") ? std::getenv("PATH") : "") {
+    const auto git = bin.path() / "git";
+    write_text(git, "#!/bin/sh\nwhile [ ! -e '" + gate().string() +
+                        "' ]; do sleep 0.01; done\nexit 128\n");
+    std::filesystem::permissions(git, std::filesystem::perms::owner_all);
+    ::setenv("PATH", (bin.path().string() + ":" + old_path).c_str(), 1);
+  }
+  ~SlowGit() { ::setenv("PATH", old_path.c_str(), 1); }
+  std::filesystem::path gate() const { return bin.path() / "open"; }
+
+  TempFolder bin;
+  std::string old_path;
+};
+
+TEST(ChatPrompt, TheFileListIsMadeAwayFromTheKeysAndFillsInWhenDone) {
+  TempFolder state;
+  TempFolder work;
+  write_text(work.path() / "main.cpp", "\n");
+  SlowGit git;
+  {
+    // Closing the chat while git has not answered ends the listing.
+    Chat chat(state, work.path());
+    chat.pilot.type("@ma");
+    chat.pilot.pause();
+    EXPECT_TRUE(chat.shows("listing files…"));
+  }
+  Chat chat(state, work.path());
+  chat.pilot.type("@ma");
+  chat.pilot.pause();
+  EXPECT_TRUE(chat.shows("listing files…"));
+  EXPECT_TRUE(chat.choices().empty());
+  chat.pilot.type("in");  // keys go on being taken meanwhile
+  EXPECT_EQ(chat.input().value(), "@main");
+  write_text(git.gate(), "");
+  ASSERT_TRUE(chat.listed());
+  EXPECT_EQ(chat.choices(), std::vector<std::string>{"@main.cpp"});
 }
 
 // ---- the stores behind the prompt ----

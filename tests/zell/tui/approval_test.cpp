@@ -20,6 +20,7 @@ struct ApprovalCase {
   std::string command;
   std::string one_line;           // what the approval line shows after "? "
   std::vector<std::string> full;  // rows of the whole command, without their indentation
+  std::vector<std::string> full_styles = {};  // their styles, when not all "dim"
 };
 void PrintTo(const ApprovalCase& c, std::ostream* os) {
   *os << c.name;
@@ -34,8 +35,11 @@ TEST_P(ApprovalPrompt, draws_its_rows) {
   std::vector<Row> rows{
       {},
       {{unicode::concat({"  Allow ", c.tool_shown, "? "}), "bold yellow"}, {c.one_line, "dim"}}};
-  for (const std::string& r : c.full)
-    rows.push_back({{r.empty() ? r : unicode::concat({"    ", r}), "dim"}});
+  for (std::size_t i = 0; i < c.full.size(); ++i) {
+    const std::string& r = c.full[i];
+    rows.push_back({{r.empty() ? r : unicode::concat({"    ", r}),
+                     c.full_styles.empty() ? "dim" : c.full_styles[i]}});
+  }
   rows.push_back({{"  Press ", "dim"},
                   {"1", "bold white"},
                   {" to allow, ", "dim"},
@@ -74,9 +78,22 @@ INSTANTIATE_TEST_SUITE_P(
                      100,
                      "edit",
                      "edit",
-                     "--- notes.txt\n+++ notes.txt\n@@ -1 +1 @@\n-old\n+new",
+                     "--- notes.txt\n+++ notes.txt\n@@ -1 +1 @@\n-old\n+new\n same",
                      "--- notes.txt …",
-                     {"--- notes.txt", "+++ notes.txt", "@@ -1 +1 @@", "-old", "+new"}},
+                     {"--- notes.txt", "+++ notes.txt", "@@ -1 +1 @@", "-old", "+new", " same"},
+                     {"dim", "dim", "cyan", "red", "#32cd32", "dim"}},
+        // A long added line folds at the width, green on every row; a command that merely
+        // starts with a dash is no diff.
+        ApprovalCase{"diff_line_folded_in_its_colour",
+                     40,
+                     "edit",
+                     "edit",
+                     "@@ -1 +1 @@\n-a\n+" + std::string(40, 'b'),
+                     "@@ -1 +1 @@ …",
+                     {"@@ -1 +1 @@", "-a", "+" + std::string(30, 'b'), std::string(10, 'b')},
+                     {"cyan", "red", "#32cd32", "#32cd32"}},
+        ApprovalCase{
+            "dashes_are_no_diff", 100, "bash", "bash", "ls\n-la\n+x", "ls …", {"ls", "-la", "+x"}},
         ApprovalCase{"blank_first_lines_skipped",
                      100,
                      "bash",
@@ -130,13 +147,12 @@ TEST(ApprovalPrompt, a_change_with_the_agents_answers) {
                           {"Allow", "Reject", "Always allow"});
   const std::vector<Row> rows{
       {},
-      {{"  Allow Edit a.txt? ", "bold yellow"},
-       {"--- a.txt …", "dim"}},
+      {{"  Allow Edit a.txt? ", "bold yellow"}, {"--- a.txt …", "dim"}},
       {{"    --- a.txt", "dim"}},
       {{"    +++ a.txt", "dim"}},
-      {{"    @@ -1 +1 @@", "dim"}},
-      {{"    -old", "dim"}},
-      {{"    +new", "dim"}},
+      {{"    @@ -1 +1 @@", "cyan"}},
+      {{"    -old", "red"}},
+      {{"    +new", "#32cd32"}},
       {{"  Press ", "dim"}, {"1", "bold white"}, {" to ", "dim"}, {"Allow", "dim"}},
       {{"  Press ", "dim"}, {"2", "bold white"}, {" to ", "dim"}, {"Reject", "dim"}},
       {{"  Press ", "dim"}, {"3", "bold white"}, {" to ", "dim"}, {"Always allow", "dim"}},

@@ -1,6 +1,6 @@
 // The approval prompt: the command's first line cut to the terminal width, the whole command
-// below it whenever that line cannot show all of it, and the answer keys: the two of a yes/no
-// question, or one row for each answer the agent offers.
+// below it whenever that line cannot show all of it (a diff in the diff colours), and the
+// answer keys: the two of a yes/no question, or one row for each answer the agent offers.
 
 #include <algorithm>
 #include <string>
@@ -66,6 +66,17 @@ std::string expand_tabs(std::string_view line) {
   return out;
 }
 
+// A diff to approve is drawn in the transcript's diff colours: added lines green, removed
+// lines red, hunk headers cyan; file headers and context stay dim.
+const styled::Style& row_style(std::string_view line, bool diff) {
+  if (diff && !line.starts_with("+++") && !line.starts_with("---")) {
+    if (line.starts_with("+")) return item_style("#32cd32");
+    if (line.starts_with("-")) return item_style("red");
+    if (line.starts_with("@@")) return item_style("cyan");
+  }
+  return item_style("dim");
+}
+
 }  // namespace
 
 void Scrollback::append_approval(std::string_view tool_name, std::string_view command,
@@ -122,13 +133,15 @@ void Scrollback::_render_approval(std::string_view tool_name, std::string_view c
 
 void Scrollback::write_whole_command(std::string_view command) {
   const auto width = static_cast<std::size_t>(std::max(write_width(*this) - 4, 1));
-  const styled::Style& dim = item_style("dim");
+  const bool diff = _is_diff(command);
   std::string row;
+  const styled::Style* style = &item_style("dim");
   const auto emit = [&] {
-    write_line(styled::Text(row.empty() ? std::string() : std::string(INDENT) + row, dim));
+    write_line(styled::Text(row.empty() ? std::string() : std::string(INDENT) + row, *style));
     row.clear();
   };
   unicode::for_each_piece(command, [&](std::string_view piece) {
+    style = &row_style(piece, diff);  // a folded line keeps its colour on every row
     const std::string line = expand_tabs(unicode::visible_command(piece));
     std::size_t cells = 0;
     for (std::size_t pos = 0; pos < line.size();) {
