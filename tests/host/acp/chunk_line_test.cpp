@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "host/acp/json_rpc.h"
@@ -114,5 +115,42 @@ INSTANTIATE_TEST_SUITE_P(
                     ChunkCase{chunk_line(R"("x")", R"("n":[1,],)"), false, Kind::malformed},
                     ChunkCase{chunk_line(R"("x",)"), false, Kind::malformed},
                     ChunkCase{chunk_line(R"("x")", R"("n" 1,)"), false, Kind::malformed}));
+
+// Lines near a chunk line, a byte or two changed, added or dropped: whatever the quick reader
+// takes, the full parser reads the same way.
+TEST(ChunkLines, MutatedLinesAreTakenOnlyAsTheFullParserReadsThem) {
+  const std::string base =
+      chunk_line(R"("a\"b\u00e9\ud83d\ude00 ✓")", R"("n":[-1.5,{"k":null}],"b":true,)");
+  const std::string alphabet = "{}[],:\"\\ u0123456789abcdef.-+eE\x7f\x01\xc3\xa9\xed\xa0\x80\xff";
+  std::mt19937 random(7);
+  const auto pick = [&](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
+  int taken = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string line = base;
+    for (int edits = 1 + static_cast<int>(pick(2)); edits > 0; --edits) {
+      const std::size_t at = pick(line.size());
+      const char c = alphabet[pick(alphabet.size())];
+      switch (pick(3)) {
+        case 0:
+          line[at] = c;
+          break;
+        case 1:
+          line.insert(line.begin() + static_cast<std::ptrdiff_t>(at), c);
+          break;
+        default:
+          line.erase(at, 1);
+      }
+    }
+    const std::optional<TextChunk> quick = read_chunk_line(line);
+    if (!quick) continue;
+    ++taken;
+    const Json j = Json::parse(line, nullptr, false);
+    ASSERT_FALSE(j.is_discarded()) << line;
+    EXPECT_EQ(quick->text, j["params"]["update"]["content"]["text"].get<std::string>()) << line;
+  }
+  EXPECT_GT(taken, 1000);  // the changes that keep the line whole are read quickly
+}
 
 }  // namespace
