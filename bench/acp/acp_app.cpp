@@ -12,8 +12,13 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// Marks, in posting order, that the content event posted just before it has been handled.
-class Stamp final : public termui::Message {};
+// Marks, in posting order, that the content event posted just before it has been handled; its
+// payload then holds every chunk that joined it while it waited.
+class Stamp final : public termui::Message {
+ public:
+  explicit Stamp(std::shared_ptr<zell::Payload> payload) : payload(std::move(payload)) {}
+  std::shared_ptr<zell::Payload> payload;
+};
 
 std::vector<std::string> rows_of(const termui::CellBuffer& cells) {
   std::vector<std::string> rows;
@@ -38,18 +43,28 @@ Sight::Last last_turn_line(const std::vector<std::string>& rows, const std::stri
 
 }  // namespace
 
+std::size_t burst_chunks_in(std::string_view text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), 'w'));
+}
+
 AcpApp::AcpApp(host::acp::AcpOptions options)
     : BenchApp({}, 0, [options](zell::output::OutputManager& manager) {
         return std::make_unique<host::acp::AcpRunnerAgent>(manager, options);
       }) {
-  on<Stamp>([this](Stamp&) { ++handled; });
+  on<Stamp>([this](Stamp& s) {
+    const std::size_t chunks = burst_chunks_in(s.payload->get("chunk"));
+    handled += chunks;
+    handled_at.insert(handled_at.end(), chunks, Clock::now());
+    ++events;
+  });
 }
 
 bool AcpApp::post_message(std::unique_ptr<termui::Message> message) {
   const auto* event = dynamic_cast<const zell::tui::AgentEvent*>(message.get());
-  const bool content = event && event->event_type == "content";
+  std::shared_ptr<zell::Payload> content =
+      event && event->event_type == "content" ? event->payload : nullptr;
   const bool posted_ok = BenchApp::post_message(std::move(message));
-  if (content) BenchApp::post_message(std::make_unique<Stamp>());
+  if (content) BenchApp::post_message(std::make_unique<Stamp>(std::move(content)));
   return posted_ok;
 }
 

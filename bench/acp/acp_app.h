@@ -1,10 +1,11 @@
 #pragma once
 // The whole application driven by an Agent Client Protocol agent (a child process), for the
-// ACP benchmarks: content events counted as the UI thread handles them, text looked for on
+// ACP benchmarks: the burst's chunks counted as the UI thread handles them, text looked for on
 // each frame, and Ctrl+C timed from the key to the stopped turn on screen.
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bench/app/bench_app.h"
@@ -14,6 +15,10 @@ namespace bench_acp {
 
 using bench_app::Clock;
 
+// How many of a burst's chunks ("w12", " w13", …: one 'w' each) a piece of answer holds; the
+// client may join chunks that queue up, so events are not counted.
+std::size_t burst_chunks_in(std::string_view text);
+
 class AcpApp final : public bench_app::BenchApp {
  public:
   explicit AcpApp(host::acp::AcpOptions options);
@@ -22,7 +27,9 @@ class AcpApp final : public bench_app::BenchApp {
   // From any thread: waits until no turn runs.
   void wait_idle();
 
-  std::size_t handled = 0;  // content events handled so far (UI thread)
+  std::size_t handled = 0;                    // burst chunks handled so far (UI thread)
+  std::size_t events = 0;                     // the content events that carried them
+  std::vector<Clock::time_point> handled_at;  // per chunk: when the UI thread took it
 };
 
 // What a frame may be waited for: a text anywhere on screen, or which of a waiting turn's line

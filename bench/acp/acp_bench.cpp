@@ -84,8 +84,8 @@ double client_alone_us(const host::acp::AcpOptions& options) {
   ports.keep_chunks = false;
   zell::output::OutputManager manager(ports);
   std::size_t contents = 0;
-  manager.set_event_callback([&](const std::string& type, std::shared_ptr<zell::Payload>) {
-    if (type == "content") ++contents;
+  manager.set_event_callback([&](const std::string& type, std::shared_ptr<zell::Payload> payload) {
+    if (type == "content") contents += burst_chunks_in(payload->get("chunk"));
   });
   host::acp::AcpAgent agent(manager, options);
   agent.start();
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
   ScreenWatch screen(app);
   FrameSink sink;
   // Written on the UI thread only.
-  std::vector<Clock::time_point> frame_after;  // per content event: the first frame after it
+  std::vector<Clock::time_point> frame_after;  // per chunk: the first frame after it
   frame_after.reserve(static_cast<std::size_t>(CHUNKS) * BURSTS + 1000);
   double bookkeeping_cpu = 0;
   sink.on_frame = [&](std::string_view, Clock::time_point at) {
@@ -137,14 +137,18 @@ int main(int argc, char** argv) {
   app.wait_idle();
 
   std::vector<double> lag_ms;
+  std::vector<double> taken_ms;  // per chunk: its write to the UI thread taking it
   std::vector<double> cpu_us;
   std::vector<double> ui_us;
+  std::vector<double> events;  // content events the UI thread took, per burst
   std::size_t missing = 0;
   for (int round = 0; round < BURSTS; ++round) {
     std::size_t base = 0;
+    std::size_t events0 = 0;
     double book0 = 0;
     app.call([&] {
       base = app.handled;
+      events0 = app.events;
       book0 = bookkeeping_cpu;
     });
     const double cpu0 = process_cpu_seconds();
@@ -157,15 +161,22 @@ int main(int argc, char** argv) {
     const double cpu = process_cpu_seconds() - cpu0;
     const double ui_cpu = ui.cpu_seconds() - ui0;
     std::vector<Clock::time_point> frames;
+    std::vector<Clock::time_point> taken;
     double book = 0;
     app.call([&] {
       frames.assign(frame_after.begin() + static_cast<std::ptrdiff_t>(base), frame_after.end());
+      taken.assign(app.handled_at.begin() + static_cast<std::ptrdiff_t>(base),
+                   app.handled_at.end());
       book = bookkeeping_cpu - book0;
+      events.push_back(static_cast<double>(app.events - events0));
     });
     const std::vector<Clock::time_point> sent = read_stamps(stamps);
     if (sent.size() != CHUNKS || frames.size() != CHUNKS) ++missing;
     for (std::size_t i = 0; i < std::min(sent.size(), frames.size()); ++i) {
       lag_ms.push_back(std::chrono::duration<double, std::milli>(frames[i] - sent[i]).count());
+    }
+    for (std::size_t i = 0; i < std::min(sent.size(), taken.size()); ++i) {
+      taken_ms.push_back(std::chrono::duration<double, std::milli>(taken[i] - sent[i]).count());
     }
     cpu_us.push_back((cpu - book) * 1e6 / CHUNKS);
     ui_us.push_back((ui_cpu - book) * 1e6 / CHUNKS);
@@ -182,9 +193,12 @@ int main(int argc, char** argv) {
   const double lag_max = *std::max_element(lag_ms.begin(), lag_ms.end());
   const double lag_median = percentile(lag_ms, 50);
   const double lag_p999 = percentile(lag_ms, 99.9);
+  const double taken_p999 = percentile(taken_ms, 99.9);
+  const double taken_median = percentile(taken_ms, 50);
   const double cpu_median = percentile(cpu_us, 50);
   const double cpu_best = cpu_us.front();  // sorted by percentile()
   const double ui_median = percentile(ui_us, 50);
+  const double events_median = percentile(events, 50);
   const double parse_us = parse_alone_us();
   const double client_us = client_alone_us(options);
   const double cancel_max = *std::max_element(cancel_ms.begin(), cancel_ms.end());
@@ -192,11 +206,12 @@ int main(int argc, char** argv) {
 
   fmt::print(
       "acp_burst chunks={}x{} counted={} lag_median_ms={:.2f} lag_p999_ms={:.2f} "
-      "lag_max_ms={:.2f} later_than_one_frame={} cpu_us_per_chunk median={:.2f} best={:.2f} "
-      "(ui thread {:.2f}; the client alone, pipe to the output manager's events, {:.2f}; the "
-      "line's JSON parsing alone, in memory, {:.2f})\n",
-      BURSTS, CHUNKS, counted, lag_median, lag_p999, lag_max, late, cpu_median, cpu_best, ui_median,
-      client_us, parse_us);
+      "lag_max_ms={:.2f} later_than_one_frame={} to_ui_thread_ms median={:.2f} p999={:.2f} "
+      "content_events_per_burst={:.0f} "
+      "cpu_us_per_chunk median={:.2f} best={:.2f} (ui thread {:.2f}; the client alone, pipe to the "
+      "output manager's events, {:.2f}; the line's JSON parsing alone, in memory, {:.2f})\n",
+      BURSTS, CHUNKS, counted, lag_median, lag_p999, lag_max, late, taken_median, taken_p999,
+      events_median, cpu_median, cpu_best, ui_median, client_us, parse_us);
   fmt::print(
       "ratio acp_chunk_cpu = {:.2f} ({:.1f} us goal / {:.2f} us of CPU per agent_message_chunk, "
       "the agent's pipe to the transcript and its frames, median of {} bursts of {}; goal >= 1)\n",

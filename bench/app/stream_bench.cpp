@@ -23,6 +23,7 @@
 
 #include "bench/app/bench_app.h"
 #include "termui/cell_buffer.h"
+#include "unicode/utf8.h"
 #include "zell/tui/bridge/messages.h"
 
 namespace {
@@ -67,27 +68,38 @@ std::vector<std::string> make_chunks() {
   return out;
 }
 
-// Marks, in posting order, that the AgentEvent posted just before it has been handled.
-class Stamp final : public termui::Message {};
+// Marks, in posting order, that the content event posted just before it has been handled; its
+// payload then holds every chunk that joined it while it waited.
+class Stamp final : public termui::Message {
+ public:
+  explicit Stamp(std::shared_ptr<zell::Payload> payload) : payload(std::move(payload)) {}
+  std::shared_ptr<zell::Payload> payload;
+};
 
-// The application with a count of content events posted and handled.
+// The application with a count of content events posted and handled, and of the characters
+// they carried.
 class StreamApp final : public BenchApp {
  public:
   StreamApp() : BenchApp(SCRIPT, 1.0) {
-    on<Stamp>([this](Stamp&) { ++handled; });
+    on<Stamp>([this](Stamp& s) {
+      ++handled;
+      handled_chars += std::stoll(s.payload->get("chars", "0"));
+    });
   }
   bool post_message(std::unique_ptr<termui::Message> message) override {
     const auto* event = dynamic_cast<const zell::tui::AgentEvent*>(message.get());
-    const bool content = event && event->event_type == "content";
+    std::shared_ptr<zell::Payload> content =
+        event && event->event_type == "content" ? event->payload : nullptr;
     const bool posted_ok = BenchApp::post_message(std::move(message));
     if (content) {
       posted.fetch_add(1);
-      BenchApp::post_message(std::make_unique<Stamp>());
+      BenchApp::post_message(std::make_unique<Stamp>(std::move(content)));
     }
     return posted_ok;
   }
   std::atomic<int> posted{0};
-  int handled = 0;  // UI thread
+  int handled = 0;              // events (UI thread)
+  long long handled_chars = 0;  // the characters they carried (UI thread)
 };
 
 struct FrameRecord {
@@ -101,6 +113,10 @@ struct FrameRecord {
 
 int main() {
   const std::vector<std::string> chunks = make_chunks();
+  std::vector<long long> chars_through;  // per chunk: the characters up to its end
+  for (long long sum = 0; const std::string& chunk : chunks) {
+    chars_through.push_back(sum += static_cast<long long>(unicode::cp_count(chunk)));
+  }
   std::vector<Clock::time_point> emitted(CHUNKS);
   std::vector<double> lag_ms;
   lag_ms.reserve(CHUNKS);
@@ -115,7 +131,9 @@ int main() {
   termui::CellBuffer previous(SCREEN);
   sink.on_frame = [&](std::string_view bytes, Clock::time_point at) {
     const double cpu0 = thread_cpu_seconds();
-    for (; shown < app.handled; ++shown) {
+    // Chunks that came while one waited join it: a chunk is handled once its characters are.
+    for (; shown < CHUNKS && chars_through[static_cast<std::size_t>(shown)] <= app.handled_chars;
+         ++shown) {
       lag_ms.push_back(std::chrono::duration<double, std::milli>(at - emitted[shown]).count());
     }
     max_backlog = std::max(max_backlog, app.posted.load() - app.handled);

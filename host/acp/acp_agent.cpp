@@ -22,6 +22,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kLateUpdates{25};
 // How often the output of a running terminal shown live is looked at.
 constexpr std::chrono::milliseconds kLiveOutputTick{100};
+// Text chunks already waiting behind one are shown with it, up to this many bytes at once.
+constexpr std::size_t kJoinedChunkBytes = 64 * 1024;
 
 class MethodNotFound : public std::runtime_error {
  public:
@@ -156,26 +158,8 @@ void AcpAgent::start() {
   terminals_ = std::make_unique<TerminalService>(*launcher_, *files_);
   view_ = std::make_unique<SessionView>(m_, cwd_, terminals_.get(), options_.live_entries);
 
-  const auto call = [&](std::string_view method, Json params) -> Json {
-    std::int64_t id = 0;
-    if (!conn_->request(method, std::move(params), id)) throw AcpError(exit_reason());
-    Pumped p = pump_until(id, Clock::now() + options_.start_timeout, false);
-    switch (p.how) {
-      case Wait::response:
-        break;
-      case Wait::closed:
-        throw AcpError(exit_reason());
-      case Wait::abandoned:
-        throw AcpError("the agent was stopped while starting");
-      case Wait::timeout:
-        throw AcpError(with_stderr(fmt::format("the agent did not answer {} within {:g} s", method,
-                                               options_.start_timeout.count() / 1000.0)));
-    }
-    if (p.response.error_code) {
-      throw AcpError(
-          with_stderr(fmt::format("the agent refused {}: {}", method, p.response.error_message)));
-    }
-    return std::move(p.response.result);
+  const auto call = [&](std::string_view method, Json params) {
+    return call_outside_turn(method, std::move(params), "the agent was stopped while starting");
   };
 
   const Json init =
@@ -198,12 +182,40 @@ void AcpAgent::start() {
     info_.version = ai->value("version", "");
   }
 
-  const Json session = call("session/new", {{"cwd", cwd_.string()}, {"mcpServers", Json::array()}});
+  open_session("the agent was stopped while starting");
+  session_ready_ = true;
+}
+
+Json AcpAgent::call_outside_turn(std::string_view method, Json params,
+                                 std::string_view when_stopped) {
+  std::int64_t id = 0;
+  if (!conn_->request(method, std::move(params), id)) throw AcpError(exit_reason());
+  Pumped p = pump_until(id, Clock::now() + options_.start_timeout, false);
+  switch (p.how) {
+    case Wait::response:
+      break;
+    case Wait::closed:
+      throw AcpError(exit_reason());
+    case Wait::abandoned:
+      throw AcpError(std::string(when_stopped));
+    case Wait::timeout:
+      throw AcpError(with_stderr(fmt::format("the agent did not answer {} within {:g} s", method,
+                                             options_.start_timeout.count() / 1000.0)));
+  }
+  if (p.response.error_code) {
+    throw AcpError(
+        with_stderr(fmt::format("the agent refused {}: {}", method, p.response.error_message)));
+  }
+  return std::move(p.response.result);
+}
+
+void AcpAgent::open_session(std::string_view when_stopped) {
+  const Json session = call_outside_turn(
+      "session/new", {{"cwd", cwd_.string()}, {"mcpServers", Json::array()}}, when_stopped);
   if (!session.is_object() || !session.contains("sessionId") || !session["sessionId"].is_string()) {
     throw AcpError(with_stderr("the agent's answer to session/new has no session id"));
   }
   session_id_ = session["sessionId"].get<std::string>();
-  session_ready_ = true;
 }
 
 AcpAgent::Pumped AcpAgent::pump_until(std::int64_t id, Clock::time_point deadline, bool in_turn) {
@@ -248,7 +260,9 @@ void AcpAgent::handle(Message& m, bool in_turn) {
       notice("the agent sent " + m.problem);
       break;
     case Message::Kind::notification:
-      if (m.method == "session/update" && m.params.is_object()) {
+      if (m.chunk) {
+        show_chunk(*m.chunk);
+      } else if (m.method == "session/update" && m.params.is_object()) {
         const auto update = m.params.find("update");
         if (update != m.params.end()) view_->apply(*update);
       }
@@ -259,6 +273,19 @@ void AcpAgent::handle(Message& m, bool in_turn) {
     default:
       break;
   }
+}
+
+void AcpAgent::show_chunk(TextChunk& chunk) {
+  // An agent that writes faster than the screen takes its text finds the chunks it sent meanwhile
+  // queued here: they go out as one piece, which costs what one costs downstream.
+  std::string text = std::move(chunk.text);
+  // Joining stops at a cancel, as handling the chunks one by one would.
+  while (text.size() < kJoinedChunkBytes && !cancel_requested_.load(std::memory_order_acquire)) {
+    std::optional<TextChunk> more = conn_->next_chunk(chunk.kind);
+    if (!more) break;
+    text += more->text;
+  }
+  view_->apply_chunk(chunk.kind, text);
 }
 
 void AcpAgent::handle_request(Message& m) {
@@ -490,31 +517,7 @@ void AcpAgent::new_session() {
     AcpAgent& agent;
     ~WaitOver() { agent.abandoned_ = false; }
   } wait_over{*this};
-  std::int64_t id = 0;
-  if (!conn_->request("session/new", {{"cwd", cwd_.string()}, {"mcpServers", Json::array()}}, id)) {
-    throw AcpError(exit_reason());
-  }
-  Pumped p = pump_until(id, Clock::now() + options_.start_timeout, false);
-  switch (p.how) {
-    case Wait::response:
-      break;
-    case Wait::closed:
-      throw AcpError(exit_reason());
-    case Wait::abandoned:
-      throw AcpError("stopped before the agent answered");
-    case Wait::timeout:
-      throw AcpError(with_stderr(fmt::format("the agent did not answer session/new within {:g} s",
-                                             options_.start_timeout.count() / 1000.0)));
-  }
-  if (p.response.error_code) {
-    throw AcpError(
-        with_stderr(fmt::format("the agent refused session/new: {}", p.response.error_message)));
-  }
-  const Json& session = p.response.result;
-  if (!session.is_object() || !session.contains("sessionId") || !session["sessionId"].is_string()) {
-    throw AcpError("the agent's answer to session/new has no session id");
-  }
-  session_id_ = session["sessionId"].get<std::string>();
+  open_session("stopped before the agent answered");
 }
 
 }  // namespace host::acp

@@ -120,7 +120,12 @@ class AcpAgent {
 
   // Serves the agent's messages until the response to `id` arrives (or why it did not).
   Pumped pump_until(std::int64_t id, std::chrono::steady_clock::time_point deadline, bool in_turn);
+  // A request outside a turn (starting, a new session): its result, or AcpError saying why
+  // not (`when_stopped` when the wait was abandoned).
+  Json call_outside_turn(std::string_view method, Json params, std::string_view when_stopped);
+  void open_session(std::string_view when_stopped);
   void handle(Message& m, bool in_turn);
+  void show_chunk(TextChunk& chunk);
   void handle_request(Message& m);
   Json serve(const std::string& method, const Json& params);
   Json ask_permission(const Json& params);

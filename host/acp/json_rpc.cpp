@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
+#include <iterator>
 
 #include "unicode/utf8.h"
 
@@ -14,6 +16,9 @@ namespace {
 // The parser recurses once per nesting level; a line of a million "[" would exhaust the stack.
 constexpr int kMaxDepth = 256;
 constexpr std::size_t kProblemChars = 120;
+// How long the reader lets a fast stream of answer chunks gather before it reads on: well below
+// a frame of the screen, long enough for dozens of chunks to arrive.
+constexpr std::chrono::microseconds kGatherChunks{500};
 
 bool nested_too_deep(std::string_view line) {
   int depth = 0;
@@ -59,6 +64,13 @@ bool valid_id(const Json& id) {
 }  // namespace
 
 Message parse_message(std::string_view line) {
+  if (std::optional<TextChunk> chunk = read_chunk_line(line)) {
+    Message m;
+    m.kind = Message::Kind::notification;
+    m.method = "session/update";
+    m.chunk = std::move(chunk);
+    return m;
+  }
   if (nested_too_deep(line)) return malformed("a message nested too deeply: " + excerpt(line));
   Json j = Json::parse(line, nullptr, false);
   if (j.is_discarded()) return malformed("a line that is not JSON: " + excerpt(line));
@@ -106,25 +118,38 @@ Connection::~Connection() {
   if (reader_.joinable()) reader_.join();
 }
 
-void Connection::push(Message m) {
+void Connection::push(std::vector<Message>& batch) {
+  if (batch.empty()) return;
   {
     const std::lock_guard lock(queue_mutex_);
-    queue_.push_back(std::move(m));
+    if (queue_.empty()) {
+      queue_.swap(batch);
+    } else {
+      std::move(batch.begin(), batch.end(), std::back_inserter(queue_));
+    }
   }
+  batch.clear();
   queue_cv_.notify_all();
 }
 
 void Connection::read_loop() {
   LineSplitter splitter(max_line_);
   std::string buffer(64 * 1024, '\0');
-  const auto on_line = [this](std::string&& line) {
-    if (line.find_first_not_of(" \t\r") == std::string::npos) return;  // blank lines say nothing
-    push(parse_message(line));
+  // The messages of one read go to the queue together: one lock and one wake-up for all.
+  std::vector<Message> batch;
+  bool only_chunks = true;  // the batch holds nothing but text chunks
+  const auto on_line = [&batch, &only_chunks](std::string_view line) {
+    if (line.find_first_not_of(" \t\r") == std::string_view::npos) return;  // blank: nothing
+    batch.push_back(parse_message(line));
+    only_chunks = only_chunks && batch.back().chunk.has_value();
   };
-  const auto on_too_long = [this](std::size_t bytes) {
-    push(malformed("a message of " + std::to_string(bytes) + " bytes, more than the " +
-                   std::to_string(max_line_ >> 20) + " MB a line may hold; it was dropped"));
+  const auto on_too_long = [this, &batch, &only_chunks](std::size_t bytes) {
+    only_chunks = false;
+    batch.push_back(malformed("a message of " + std::to_string(bytes) + " bytes, more than the " +
+                              std::to_string(max_line_ >> 20) +
+                              " MB a line may hold; it was dropped"));
   };
+  auto last_read = std::chrono::steady_clock::time_point{};
   for (;;) {
     pollfd fds[2] = {{from_agent_, POLLIN, 0}, {wake_.read_fd(), POLLIN, 0}};
     const int ready = ::poll(fds, wake_.read_fd() >= 0 ? 2 : 1, -1);
@@ -133,8 +158,23 @@ void Connection::read_loop() {
     const ssize_t n = ::read(from_agent_, buffer.data(), buffer.size());
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) break;
+    only_chunks = true;
     splitter.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)), on_line,
                   on_too_long);
+    const bool chunks_only = only_chunks && !batch.empty();
+    push(batch);
+    // An agent streaming its answer fast sends a line at a time; reading each as it comes costs
+    // a wake-up of this thread and of the session's for every chunk. Pausing a moment lets the
+    // next ones gather in the pipe, to be read, parsed and shown together. Only text chunks
+    // coming close together start a pause; a shorter read than the buffer means it is empty.
+    const auto now = std::chrono::steady_clock::now();
+    const bool streaming = now - last_read < kGatherChunks * 4;
+    last_read = now;
+    if (chunks_only && streaming && static_cast<std::size_t>(n) < buffer.size()) {
+      pollfd wake = {wake_.read_fd(), POLLIN, 0};
+      const timespec gather = {0, std::chrono::nanoseconds(kGatherChunks).count()};
+      ::ppoll(&wake, wake_.read_fd() >= 0 ? 1 : 0, &gather, nullptr);
+    }
   }
   {
     const std::lock_guard lock(queue_mutex_);
@@ -143,13 +183,32 @@ void Connection::read_loop() {
   queue_cv_.notify_all();
 }
 
+bool Connection::take_queued() {
+  if (taken_at_ < taken_.size()) return true;
+  taken_.clear();
+  taken_at_ = 0;
+  const std::lock_guard lock(queue_mutex_);
+  taken_.swap(queue_);
+  return !taken_.empty();
+}
+
+std::optional<TextChunk> Connection::next_chunk(TextChunk::Kind kind) {
+  if (!take_queued()) return std::nullopt;
+  Message& m = taken_[taken_at_];
+  if (!m.chunk || m.chunk->kind != kind) return std::nullopt;
+  ++taken_at_;
+  return std::move(m.chunk);
+}
+
 std::optional<Message> Connection::next(std::chrono::steady_clock::time_point deadline) {
+  if (taken_at_ < taken_.size()) return std::move(taken_[taken_at_++]);
   std::unique_lock lock(queue_mutex_);
   queue_cv_.wait_until(lock, deadline, [this] { return !queue_.empty() || closed_ || woken_; });
   if (!queue_.empty()) {
-    Message m = std::move(queue_.front());
-    queue_.pop_front();
-    return m;
+    taken_.clear();
+    taken_.swap(queue_);
+    taken_at_ = 1;
+    return std::move(taken_.front());
   }
   if (woken_) {
     woken_ = false;

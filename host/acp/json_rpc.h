@@ -8,14 +8,15 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
+#include "host/acp/chunk_line.h"
 #include "host/acp/wake_pipe.h"
 
 namespace host::acp {
@@ -52,6 +53,9 @@ struct Message {
   std::optional<int> error_code;  // a response carrying an error
   std::string error_message;
   std::string problem;
+  // A session/update notification that carries an answer or thought chunk of text has it here,
+  // read without building the document (`params` is then null).
+  std::optional<TextChunk> chunk;
 };
 
 // What one line of the agent's output is (the reader's parsing, exposed for tests and fuzzing).
@@ -62,7 +66,8 @@ struct Message {
 class LineSplitter {
  public:
   explicit LineSplitter(std::size_t max_line) : max_(max_line) {}
-  // Calls on_line(std::string&&) and on_too_long(std::size_t bytes) in order.
+  // Calls on_line(std::string_view) and on_too_long(std::size_t bytes) in order. A line is
+  // handed over without a copy when `bytes` holds it whole; the view lasts until on_line returns.
   template <typename OnLine, typename OnTooLong>
   void feed(std::string_view bytes, OnLine&& on_line, OnTooLong&& on_too_long) {
     while (!bytes.empty()) {
@@ -70,23 +75,35 @@ class LineSplitter {
       const std::string_view piece = bytes.substr(0, nl);
       if (dropped_ > 0 || open_.size() + piece.size() > max_) {
         dropped_ += open_.size() + piece.size();
-        open_.clear();
-        open_.shrink_to_fit();
-      } else {
+        release_open();
+      } else if (nl == std::string_view::npos || !open_.empty()) {
         open_.append(piece);
       }
       if (nl == std::string_view::npos) return;
       if (dropped_ > 0) {
         on_too_long(std::exchange(dropped_, 0));
       } else {
-        if (open_.ends_with('\r')) open_.pop_back();
-        on_line(std::exchange(open_, {}));
+        std::string_view line = open_.empty() ? piece : std::string_view(open_);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        on_line(line);
+        // The buffer is kept for the next line that spans reads, unless a huge one grew it.
+        if (open_.capacity() > kKeptBytes) {
+          release_open();
+        } else {
+          open_.clear();
+        }
       }
       bytes.remove_prefix(nl + 1);
     }
   }
 
  private:
+  static constexpr std::size_t kKeptBytes = std::size_t{1} << 20;
+  void release_open() {
+    open_.clear();
+    open_.shrink_to_fit();
+  }
+
   std::size_t max_;
   std::string open_;
   std::size_t dropped_ = 0;
@@ -112,13 +129,17 @@ class Connection {
   // The next message, waiting until `deadline`; nullopt when none came by then. After the
   // output has ended, every call returns a `closed` message.
   std::optional<Message> next(std::chrono::steady_clock::time_point deadline);
+  // Without waiting: the next message when it has already come and is a text chunk of `kind`.
+  std::optional<TextChunk> next_chunk(TextChunk::Kind kind);
   // Wakes a `next` that waits (its caller then checks why), once.
   void wake();
 
  private:
   bool write_line(const Json& message);
   void read_loop();
-  void push(Message m);
+  void push(std::vector<Message>& batch);
+  // Moves what the reader queued to the taker's side; true when there is something there.
+  bool take_queued();
 
   int to_agent_;
   int from_agent_;
@@ -129,7 +150,12 @@ class Connection {
 
   std::mutex queue_mutex_;
   std::condition_variable queue_cv_;
-  std::deque<Message> queue_;
+  std::vector<Message> queue_;
+  // The taker's side: messages moved out of `queue_` in one go, used by `next` and
+  // `next_chunk` only, without the lock.
+  // (Vectors whose storage the three sides trade, so that a message costs no allocation.)
+  std::vector<Message> taken_;
+  std::size_t taken_at_ = 0;  // the next of `taken_` to hand out
   bool closed_ = false;
   bool woken_ = false;
   std::thread reader_;

@@ -47,12 +47,16 @@ void SessionView::cancel_turn() {
 void SessionView::apply(const Json& update) {
   if (!update.is_object()) return;
   const std::string kind = string_field(update, "sessionUpdate");
-  if (kind != "user_message_chunk") flush_user_line();
   if (kind == "agent_message_chunk") {
-    if (!cancelled_) out_->answer(chunk_text(update));
-  } else if (kind == "agent_thought_chunk") {
-    if (!cancelled_) out_->thinking(chunk_text(update));
-  } else if (kind == "tool_call") {
+    apply_chunk(TextChunk::Kind::answer, chunk_text(update));
+    return;
+  }
+  if (kind == "agent_thought_chunk") {
+    apply_chunk(TextChunk::Kind::thought, chunk_text(update));
+    return;
+  }
+  if (kind != "user_message_chunk") flush_user_line();
+  if (kind == "tool_call") {
     on_tool_call(update, true);
   } else if (kind == "tool_call_update") {
     on_tool_call(update, false);
@@ -74,6 +78,16 @@ void SessionView::apply(const Json& update) {
     }
   } else if (kind == "user_message_chunk") {
     user_line_ += chunk_text(update);
+  }
+}
+
+void SessionView::apply_chunk(TextChunk::Kind kind, std::string_view text) {
+  flush_user_line();
+  if (cancelled_) return;  // the rest of a cancelled turn's answer is dropped
+  if (kind == TextChunk::Kind::answer) {
+    out_->answer(text);
+  } else {
+    out_->thinking(text);
   }
 }
 

@@ -38,6 +38,8 @@ class SessionView {
   void begin_turn();
   // One `session/update` notification's `update` object.
   void apply(const Json& update);
+  // An answer or thought chunk of text (what `apply` does with one, read ahead of the JSON).
+  void apply_chunk(TextChunk::Kind kind, std::string_view text);
   // The user cancelled the turn: open thinking completes, and the rest of the turn's answer
   // and thinking is dropped (tool calls still change as the agent reports them).
   void cancel_turn();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 
@@ -155,8 +156,13 @@ std::function<ExitStatus()> TerminalService::exit_waiter(const std::string& id) 
 
 void TerminalService::kill(const std::string& id) {
   const auto t = find(id, false);
-  const std::lock_guard lock(t->mutex);
-  if (!t->exit) t->child->signal_group(SIGKILL);  // once reaped, the group id may be reused
+  std::unique_lock lock(t->mutex);
+  if (t->exit) return;  // once reaped, the group id may be reused
+  t->child->signal_group(SIGKILL);
+  // Done once the command has ended, so that what the agent reads next (and the transcript)
+  // has the output's end and the exit status. SIGKILL cannot be caught: this waits only for
+  // the reaper, and not for ever should something outside the group hold the output open.
+  t->exited_cv.wait_for(lock, std::chrono::seconds(2), [&] { return t->exit.has_value(); });
 }
 
 void TerminalService::release(const std::string& id) {

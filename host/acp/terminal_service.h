@@ -56,6 +56,7 @@ class TerminalService {
   // What waits until the command has ended (it is killed when released or when the service
   // ends); the waiting may run on any thread, also while the service is being destroyed.
   [[nodiscard]] std::function<ExitStatus()> exit_waiter(const std::string& id);
+  // Returns once the command has ended (or after a short grace).
   void kill(const std::string& id);
   void release(const std::string& id);
   // The output of a terminal, released or not; nullopt for an id never created.

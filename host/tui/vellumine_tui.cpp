@@ -137,13 +137,16 @@ VellumineTUI::VellumineTUI(zell::ports::ZellConfig& config, zell::ports::ConfigS
   for (ScriptTurn& t : split_turns(options_.script)) script_turns_.push_back(std::move(t));
   manager_.set_event_callback(
       [this](const std::string& type, std::shared_ptr<zell::Payload> payload) {
-        if (events_.enter()) bridge_.on_event(type, std::move(payload));
+        // An event that joined one still waiting (or was dropped) takes no room in the window.
+        if (events_.enter() && !bridge_.on_event(type, std::move(payload))) events_.leave();
       });
   manager_.set_approval_callback([this](std::string_view tool, std::string_view command) {
     return bridge_.request_approval(tool, command);
   });
+  bridge_.join_content(true);
   on<zell::tui::AgentEvent>([this](zell::tui::AgentEvent& e) {
     events_.leave();
+    bridge_.take(e);
     if (!chat_) return;
     // Decoded once, here: everything past this point takes the typed event.
     if (auto typed = events::decode(e.event_type, *e.payload)) chat_->on_agent_event(*typed);

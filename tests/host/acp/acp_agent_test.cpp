@@ -33,6 +33,7 @@ class Session {
     host_test::write_text(folder_.path() / "notes.txt", "hello\n");
     manager_.set_event_callback([this](const std::string& type, std::shared_ptr<zell::Payload> p) {
       const std::lock_guard lock(mutex_);
+      if (type == "content") answer_ += p->get("chunk");
       std::string line = type;
       for (const auto& [key, value] : *p) line += " " + key + "=" + value;
       events_.push_back(line);
@@ -53,8 +54,14 @@ class Session {
     {
       const std::lock_guard lock(mutex_);
       events_.clear();
+      answer_.clear();
     }
     return agent_->run_turn(prompt);
+  }
+  // The answer's text, as its content events carried it.
+  [[nodiscard]] std::string answer() const {
+    const std::lock_guard lock(mutex_);
+    return answer_;
   }
   [[nodiscard]] std::vector<std::string> events() const {
     const std::lock_guard lock(mutex_);
@@ -88,6 +95,7 @@ class Session {
   zell::output::OutputManager manager_;
   mutable std::mutex mutex_;
   std::vector<std::string> events_;
+  std::string answer_;
   std::unique_ptr<AcpAgent> agent_;
 };
 
@@ -170,6 +178,15 @@ INSTANTIATE_TEST_SUITE_P(
         SceneCase{"term no-such-program-anywhere",
                   TurnEnd::done,
                   {"content chunk=error: no-such-program-anywhere: command not found"}}));
+
+TEST(AcpAgent, ABurstOfChunksArrivesWholeAndInOrder) {
+  // Chunks that queue up while the client is busy are shown together: none lost, none twice.
+  Session s;
+  ASSERT_EQ(s.turn("burst 5000").end, TurnEnd::done);
+  std::string sent;
+  for (int i = 0; i < 5000; ++i) sent.append("c").append(std::to_string(i)).append(" ");
+  EXPECT_EQ(s.answer(), sent);
+}
 
 TEST(AcpAgent, AsksPermissionWithNumberedOptionsAndTheWholeCommand) {
   std::vector<PermissionQuestion> asked;

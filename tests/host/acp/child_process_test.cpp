@@ -139,4 +139,15 @@ TEST(TerminalService, ReleaseKillsTheCommandAndKeepsItsOutputForTheTranscript) {
   EXPECT_EQ(terminals.snapshot(id)->output, "started\n");
 }
 
+TEST(TerminalService, AKilledCommandHasEndedWhenKillReturns) {
+  // The agent reads the output's end and the exit status right after terminal/kill.
+  host_test::TempFolder folder;
+  Launcher launcher;
+  const FileService files(folder.path());
+  TerminalService terminals(launcher, files);
+  const std::string id = terminals.create(command("sleep", {"300"}));
+  terminals.kill(id);
+  EXPECT_EQ(terminals.output(id).exit->signal, SIGKILL);
+}
+
 }  // namespace

@@ -66,7 +66,7 @@ TEST(LineSplitter, DropsALineOverTheBoundOnceAndKeepsTheNext) {
   std::vector<std::size_t> too_long;
   const auto feed = [&](std::string_view bytes) {
     splitter.feed(
-        bytes, [&](std::string&& l) { lines.push_back(l); },
+        bytes, [&](std::string_view l) { lines.emplace_back(l); },
         [&](std::size_t n) { too_long.push_back(n); });
   };
   feed("short\r\nabcdefgh");

@@ -166,5 +166,49 @@ TEST(TUIBridge, events_from_a_worker_arrive_in_order) {
   }
 }
 
+Payload content(std::string chunk, int tokens) {
+  const std::string chars = std::to_string(chunk.size());
+  return {{"chunk", std::move(chunk)}, {"chars", chars}, {"tokens", std::to_string(tokens)}};
+}
+
+// Takes the i-th posted event as the UI thread does, and says what it carries.
+std::string taken(RecordingApp& app, TUIBridge& bridge, std::size_t i) {
+  AgentEvent& e = app.at<AgentEvent>(i);
+  bridge.take(e);
+  std::string shown = e.event_type;
+  for (const auto& [key, value] : *e.payload) shown += " " + key + "=" + value;
+  return shown;
+}
+
+TEST(TUIBridge, content_coming_while_one_waits_joins_it_in_order) {
+  RecordingApp app;
+  TUIBridge bridge(app);
+  bridge.join_content(true);
+  EXPECT_TRUE(bridge.on_event("content", content("Hel", 1)));
+  EXPECT_FALSE(bridge.on_event("content", content("lo ", 2)));
+  EXPECT_FALSE(bridge.on_event("content", content("wor", 3)));
+  EXPECT_TRUE(bridge.on_event("tool_start", {{"name", "bash"}}));
+  EXPECT_TRUE(bridge.on_event("content", content("ld", 4)));
+  EXPECT_EQ(taken(app, bridge, 0), "content chunk=Hello wor chars=9 tokens=3");
+  EXPECT_EQ(taken(app, bridge, 1), "tool_start name=bash");
+  // Once taken, an event no longer grows: what comes next is posted on its own.
+  EXPECT_FALSE(bridge.on_event("content", content("!", 5)));
+  EXPECT_EQ(taken(app, bridge, 2), "content chunk=ld! chars=3 tokens=5");
+  EXPECT_TRUE(bridge.on_event("content", content("?", 6)));
+  EXPECT_EQ(taken(app, bridge, 3), "content chunk=? chars=1 tokens=6");
+  EXPECT_EQ(app.posted.size(), 4u);
+}
+
+TEST(TUIBridge, a_joined_chunk_stays_bounded) {
+  RecordingApp app;
+  TUIBridge bridge(app);
+  bridge.join_content(true);
+  const std::string part(40'000, 'x');
+  EXPECT_TRUE(bridge.on_event("content", content(part, 1)));
+  EXPECT_TRUE(bridge.on_event("content", content(part, 2)));
+  EXPECT_FALSE(bridge.on_event("content", content("y", 3)));
+  EXPECT_EQ(taken(app, bridge, 0).size(), taken(app, bridge, 1).size() - 1);
+}
+
 }  // namespace
 }  // namespace zell::tui

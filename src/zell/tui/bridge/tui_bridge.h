@@ -6,6 +6,7 @@
 //   manager.set_event_callback([&](const std::string& t, std::shared_ptr<Payload> p) {
 //     bridge.on_event(t, std::move(p));
 //   });
+//   ... on the UI thread, with each AgentEvent, before reading it: bridge.take(event);
 //   manager.set_approval_callback([&](auto tool, auto cmd) {
 //     return bridge.request_approval(tool, cmd);
 //   });
@@ -26,6 +27,8 @@
 
 namespace zell::tui {
 
+class AgentEvent;
+
 class TUIBridge {
  public:
   explicit TUIBridge(ports::HostApp& tui_app) : tui_app(tui_app) {}
@@ -35,11 +38,22 @@ class TUIBridge {
   // Worker thread. Posts an AgentEvent carrying `payload` itself, with `named` merged into it
   // in place (replacing values under the same keys); a null payload becomes a new mapping of
   // the named values. Ordinary errors while posting drop the event silently; zell::Interrupt
-  // and zell::ExitRequest pass through.
-  void on_event(std::string_view event_type, std::shared_ptr<Payload> payload,
+  // and zell::ExitRequest pass through. Returns whether a message was posted: false when the
+  // event was dropped or joined one still waiting (see `join_content`).
+  bool on_event(std::string_view event_type, std::shared_ptr<Payload> payload,
                 const Payload& named = {});
   // The direct form: the named values are the payload.
-  void on_event(std::string_view event_type, const Payload& named = {});
+  bool on_event(std::string_view event_type, const Payload& named = {});
+
+  // Set before events flow. An answer's "content" events ("chunk", "chars", "tokens") that come
+  // while the last one posted still waits for the UI thread join it instead of being posted:
+  // its chunk grows, its character count adds up, its token count is the latest. However far
+  // the UI thread falls behind, it then takes the text waiting in one event and one append.
+  // Nothing joins across an event of another kind. The UI thread must `take` every AgentEvent
+  // before it reads it.
+  void join_content(bool on) { join_content_ = on; }
+  // UI thread, joining on: the event is handled now; later chunks no longer join it.
+  void take(const AgentEvent& event);
 
   // Worker thread. Posts an ApprovalRequest and waits, without a time limit, for the answer.
   // Errors while posting reach the caller. Returns false at once once the bridge is closed,
@@ -64,11 +78,23 @@ class TUIBridge {
 
  private:
   static constexpr long long kCancelled = -1;
+  // Writes what joined the open content event into its payload, if it is still there, and
+  // forgets it (under post_mutex_).
+  void settle(Payload* open);
   ManualResetEvent _approval_event;
   std::atomic<long long> _approval_result{kCancelled};
   // Held while posting, so that close() never returns while a post is under way.
   std::mutex post_mutex_;
   std::atomic<bool> closed_{false};
+
+  // The content event posted last while the UI thread has not taken it (under post_mutex_), and
+  // what joined it so far: written into its payload when the UI thread takes it.
+  bool join_content_ = false;
+  std::weak_ptr<Payload> open_content_;
+  bool joined_ = false;
+  std::string joined_chunk_;
+  long long joined_chars_ = 0;
+  std::string joined_tokens_;
 };
 
 }  // namespace zell::tui
