@@ -10,7 +10,6 @@
 #include "host/acp/prompt_blocks.h"
 #include "host/acp/stderr_tail.h"
 #include "host/acp/terminal_service.h"
-#include "host/acp/unified_diff.h"
 #include "zell/errors.h"
 
 namespace host::acp {
@@ -321,8 +320,7 @@ Json AcpAgent::serve(const std::string& method, const Json& params) {
     const std::string content = string_param(params, "content");
     const FileService::Written w = files_->write(path, content);
     const std::string shown = w.path.lexically_relative(cwd_).string();
-    view_->show_entry(w.before ? "edit_file" : "write_file", shown,
-                      unified_diff(shown, w.before, content), false);
+    view_->show_write(w.path, shown, w.before, content);
     return Json::object();
   }
   if (method == "terminal/create") {

@@ -1,6 +1,7 @@
 #include "host/acp/session_view.h"
 
 #include "host/acp/terminal_service.h"
+#include "host/acp/unified_diff.h"
 #include "host/agent/agent_events.h"
 
 namespace host::acp {
@@ -34,6 +35,7 @@ SessionView::SessionView(zell::output::OutputManager& manager, std::filesystem::
 void SessionView::begin_turn() {
   out_.emplace(m_);
   tokens_.reset();
+  turn_tools_.clear();
   user_line_.clear();
   cancelled_ = false;
 }
@@ -112,6 +114,7 @@ void SessionView::end_turn() {
 void SessionView::on_tool_call(const Json& update, bool is_new) {
   const std::string id = string_field(update, "toolCallId");
   auto [it, inserted] = tools_.try_emplace(id);
+  turn_tools_.insert(id);
   ToolCallState& tool = it->second;
   if (is_new && !inserted && tool.result_shown) tool = ToolCallState{};  // an id used again
   tool.merge(update);
@@ -146,6 +149,7 @@ void SessionView::show_result(ToolCallState& tool) {
 ToolCallState& SessionView::tool_for_permission(const Json& tool_call) {
   const std::string id = string_field(tool_call, "toolCallId");
   ToolCallState& tool = tools_[id];
+  turn_tools_.insert(id);
   tool.merge(tool_call);
   if (live_) {
     send_live(tool);
@@ -208,6 +212,18 @@ void SessionView::refresh_terminals() {
       watching_.erase(id);
     }
   }
+}
+
+// A tool call's diff is drawn with its result (or, live, as it changes), whether it finishes
+// before or after the agent writes the file; any call of this turn counts, as agents write
+// both while the call runs and after they report it done.
+void SessionView::show_write(const std::filesystem::path& file, std::string_view shown,
+                             const std::optional<std::string>& before, std::string_view after) {
+  for (const std::string& id : turn_tools_) {
+    const auto it = tools_.find(id);
+    if (it != tools_.end() && tool_shows_change(it->second, file, cwd_, before, after)) return;
+  }
+  show_entry(before ? "edit_file" : "write_file", shown, unified_diff(shown, before, after), false);
 }
 
 void SessionView::show_entry(std::string_view name, std::string_view args, std::string_view result,

@@ -54,6 +54,11 @@ class SessionView {
   // the client hears of it.
   ToolCallState& tool_for_permission(const Json& tool_call);
 
+  // Shows a file the client wrote for the agent as a diff (`shown` is its path as the header
+  // says it), unless a tool call of this turn shows the same change already.
+  void show_write(const std::filesystem::path& file, std::string_view shown,
+                  const std::optional<std::string>& before, std::string_view after);
+
   // Shows a tool-like entry of the client's own: a header, then result lines.
   void show_entry(std::string_view name, std::string_view args, std::string_view result,
                   bool error);
@@ -78,6 +83,7 @@ class SessionView {
   const TerminalService* terminals_;
   std::optional<runtime::TurnOutput> out_;  // one per turn
   std::map<std::string, ToolCallState> tools_;
+  std::set<std::string> turn_tools_;  // the ids of the tool calls this turn has heard of
   std::optional<long long> tokens_;
   std::vector<AvailableCommand> commands_;
   std::string user_line_;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <utility>
+#include <vector>
 
 #include "host/acp/terminal_service.h"
 #include "host/acp/unified_diff.h"
@@ -42,6 +43,29 @@ std::string text_of_block(const Json& block) {
     }
   }
   return {};
+}
+
+// The removed and added lines of a unified diff, in order, without its two header lines, hunk
+// headers or context.
+std::vector<std::string_view> changed_lines(std::string_view diff) {
+  std::vector<std::string_view> out;
+  std::size_t start = 0;
+  for (int line = 0; start < diff.size(); ++line) {
+    std::size_t nl = diff.find('\n', start);
+    if (nl == std::string_view::npos) nl = diff.size();
+    const std::string_view row = diff.substr(start, nl - start);
+    if (line >= 2 && (row.starts_with('+') || row.starts_with('-'))) out.push_back(row);
+    start = nl + 1;
+  }
+  return out;
+}
+
+std::filesystem::path resolved_path(const std::filesystem::path& path,
+                                    const std::filesystem::path& cwd) {
+  std::error_code ec;
+  const std::filesystem::path whole = path.is_absolute() ? path : cwd / path;
+  std::filesystem::path canonical = std::filesystem::weakly_canonical(whole, ec);
+  return ec ? whole.lexically_normal() : canonical;
 }
 
 void add_piece(std::string& out, std::string_view piece) {
@@ -138,6 +162,22 @@ std::string tool_diffs(const ToolCallState& tool, const std::filesystem::path& c
       add_piece(out, diff_of(item, cwd));
   }
   return out;
+}
+
+bool tool_shows_change(const ToolCallState& tool, const std::filesystem::path& file,
+                       const std::filesystem::path& cwd, const std::optional<std::string>& before,
+                       std::string_view after) {
+  const std::filesystem::path target = resolved_path(file, cwd);
+  std::string written;  // made once a diff for the file is found
+  for (const Json& item : tool.content) {
+    if (!item.is_object() || string_field(item, "type") != "diff") continue;
+    const std::string path = string_field(item, "path");
+    if (path.empty() || resolved_path(path, cwd) != target) continue;
+    if (written.empty()) written = unified_diff("", before, after);
+    const std::string shown = diff_of(item, cwd);
+    if (changed_lines(shown) == changed_lines(written)) return true;
+  }
+  return false;
 }
 
 std::string tool_result_text(const ToolCallState& tool, const std::filesystem::path& cwd,

@@ -56,4 +56,13 @@ struct ToolCallState {
 // Only the diffs of its content, as unified diffs (empty when it has none).
 [[nodiscard]] std::string tool_diffs(const ToolCallState& tool, const std::filesystem::path& cwd);
 
+// Whether one of its diffs is for `file` (relative paths taken from `cwd`) and makes the same
+// change as turning `before` (none: a new file) into `after`: the same lines removed and added,
+// in the same order. Context is not compared, so a diff of only the edited part of a file
+// matches a write of the whole file.
+[[nodiscard]] bool tool_shows_change(const ToolCallState& tool, const std::filesystem::path& file,
+                                     const std::filesystem::path& cwd,
+                                     const std::optional<std::string>& before,
+                                     std::string_view after);
+
 }  // namespace host::acp

@@ -179,6 +179,34 @@ INSTANTIATE_TEST_SUITE_P(
                   TurnEnd::done,
                   {"content chunk=error: no-such-program-anywhere: command not found"}}));
 
+// A file the agent writes through the client is shown as a diff unless its edit call shows the
+// same change already; the count is of events holding each added line.
+TEST(AcpAgent, AWriteTheEditCallShowsIsNotShownAgain) {
+  struct Case {
+    std::string prompt;
+    std::vector<std::pair<std::string, std::size_t>> lines;  // an added line, events showing it
+    std::size_t write_entries;
+  };
+  for (const Case& c : {Case{"edit notes.txt bye", {{"+bye", 1}}, 0},
+                        Case{"edit made.txt fresh", {{"+fresh", 1}}, 0},
+                        Case{"edit notes.txt bye other", {{"+bye", 1}, {"+other", 1}}, 1},
+                        Case{"edit made.txt fresh other", {{"+fresh", 1}, {"+other", 1}}, 1}}) {
+    SCOPED_TRACE(c.prompt);
+    Session s;
+    ASSERT_EQ(s.turn(c.prompt).end, TurnEnd::done);
+    const std::vector<std::string> events = s.events();
+    const auto count = [&](const std::string& part) {
+      return static_cast<std::size_t>(std::count_if(events.begin(), events.end(), [&](auto& e) {
+        return e.find(part) != std::string::npos;
+      }));
+    };
+    for (const auto& [line, times] : c.lines) EXPECT_EQ(count(line), times) << line;
+    EXPECT_EQ(count("tool_start name=edit_file args=Edit "), 1u);
+    EXPECT_EQ(count("_file args=" + c.prompt.substr(5, c.prompt.find(' ', 5) - 5)),
+              c.write_entries);
+  }
+}
+
 TEST(AcpAgent, ABurstOfChunksArrivesWholeAndInOrder) {
   // Chunks that queue up while the client is busy are shown together: none lost, none twice.
   Session s;

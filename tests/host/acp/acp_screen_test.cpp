@@ -318,6 +318,20 @@ TEST(AcpScreen, EachToolCallIsOneItemThatChangesInPlace) {
   EXPECT_EQ(rows_with(chat, "running"), 0u);
 }
 
+TEST(AcpScreen, AWriteTheEditCallShowsIsDrawnOnceAndAnotherAsItsOwnDiff) {
+  AcpChat chat;
+  chat.send("edit made.txt fresh");
+  ASSERT_TRUE(chat.shown("edited"));
+  ASSERT_TRUE(chat.idle());
+  EXPECT_EQ(rows_with(chat, "+ fresh"), 1u) << chat.pilot.text();
+
+  chat.send("edit made.txt again other");
+  ASSERT_TRUE(chat.settle([&] { return rows_with(chat, "edited") == 2; }));
+  ASSERT_TRUE(chat.idle());
+  EXPECT_EQ(rows_with(chat, "+ again"), 1u) << chat.pilot.text();
+  EXPECT_EQ(rows_with(chat, "+ other"), 1u) << chat.pilot.text();
+}
+
 TEST(AcpScreen, ThePlanIsOneBlockThatMovesOn) {
   AcpChat chat;
   chat.send("plan");
