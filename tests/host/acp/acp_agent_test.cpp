@@ -195,15 +195,15 @@ TEST(AcpAgent, AWriteTheEditCallShowsIsNotShownAgain) {
     Session s;
     ASSERT_EQ(s.turn(c.prompt).end, TurnEnd::done);
     const std::vector<std::string> events = s.events();
-    const auto count = [&](const std::string& part) {
+    const auto count = [&](const std::string& part, std::string_view type = "") {
       return static_cast<std::size_t>(std::count_if(events.begin(), events.end(), [&](auto& e) {
-        return e.find(part) != std::string::npos;
+        return e.starts_with(type) && e.find(part) != std::string::npos;
       }));
     };
     for (const auto& [line, times] : c.lines) EXPECT_EQ(count(line), times) << line;
     EXPECT_EQ(count("tool_start name=edit_file args=Edit "), 1u);
-    EXPECT_EQ(count("_file args=" + c.prompt.substr(5, c.prompt.find(' ', 5) - 5)),
-              c.write_entries);
+    const std::string path = c.prompt.substr(5, c.prompt.find(' ', 5) - 5);
+    EXPECT_EQ(count("_file args=" + path, "tool_start "), c.write_entries);
   }
 }
 
