@@ -95,7 +95,13 @@ TEST_F(AgentsDriveVellumine, ScriptedAgentInThePlainPresentation) {
 
   const std::string out = app.file("out.txt");
   EXPECT_NE(out.find("└ hello world"), std::string::npos) << out;
-  EXPECT_NE(out.find("+goodbye world"), std::string::npos) << out;
+  // Once allowed, the edit's diff is shown once: the client's write of the same change is not
+  // shown again.
+  const std::size_t allowed = out.find("Choice: 1");
+  ASSERT_NE(allowed, std::string::npos) << out;
+  const std::size_t diff_at = out.find("+goodbye world", allowed);
+  EXPECT_NE(diff_at, std::string::npos) << out;
+  EXPECT_EQ(out.find("+goodbye world", diff_at + 1), std::string::npos) << out;
   EXPECT_EQ(out.find("\x1b]"), std::string::npos) << out;
   EXPECT_EQ(out.find("\x1b[2J"), std::string::npos) << out;
   EXPECT_EQ(out.find("fake_acp_agent"), std::string::npos) << out;  // its stderr stays out
