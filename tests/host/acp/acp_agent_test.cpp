@@ -190,9 +190,13 @@ TEST(AcpAgent, AWriteTheEditCallShowsIsNotShownAgain) {
   for (const Case& c : {Case{"edit notes.txt bye", {{"+bye", 1}}, 0},
                         Case{"edit made.txt fresh", {{"+fresh", 1}}, 0},
                         Case{"edit notes.txt bye other", {{"+bye", 1}, {"+other", 1}}, 1},
-                        Case{"edit made.txt fresh other", {{"+fresh", 1}, {"+other", 1}}, 1}}) {
+                        Case{"edit made.txt fresh other", {{"+fresh", 1}, {"+other", 1}}, 1},
+                        // The call's diff holds only the edited line, the write the whole file.
+                        Case{"edit-part long.txt ONE", {{"+ONE", 1}}, 0},
+                        Case{"edit-part long.txt ONE other", {{"+ONE", 1}, {"+other", 1}}, 1}}) {
     SCOPED_TRACE(c.prompt);
     Session s;
+    host_test::write_text(s.folder() / "long.txt", "one\ntwo\nthree\n");
     ASSERT_EQ(s.turn(c.prompt).end, TurnEnd::done);
     const std::vector<std::string> events = s.events();
     const auto count = [&](const std::string& part, std::string_view type = "") {
@@ -202,7 +206,8 @@ TEST(AcpAgent, AWriteTheEditCallShowsIsNotShownAgain) {
     };
     for (const auto& [line, times] : c.lines) EXPECT_EQ(count(line), times) << line;
     EXPECT_EQ(count("tool_start name=edit_file args=Edit "), 1u);
-    const std::string path = c.prompt.substr(5, c.prompt.find(' ', 5) - 5);
+    const std::size_t from = c.prompt.find(' ') + 1;
+    const std::string path = c.prompt.substr(from, c.prompt.find(' ', from) - from);
     EXPECT_EQ(count("_file args=" + path, "tool_start "), c.write_entries);
   }
 }

@@ -12,11 +12,11 @@
 // Scenes: say TEXT · think TEXT · tools · plan · usage N · commands · user TEXT · diff PATH ·
 // perm (asks with every option kind; says which option came back) · read PATH [LINE LIMIT] ·
 // write PATH TEXT · term CMD ARGS… · watch SHELL-COMMAND (until cancelled) · malformed · unknown ·
-// crash · stop REASON · chores PATH (see chores()) · edit PATH NEW [WRITTEN] (see edit()) · hang
-// (until cancelled, then a few words more) · deaf (never answers, not even a cancel) · late · burst
-// N · id-string · big N (a line of N bytes) · lines N (N word-sized chunks as fast as the pipe
-// takes them, a line break after every 14th; with --stamps, the monotonic clock's nanoseconds as
-// each was written go to FILE, one a line, after the last).
+// crash · stop REASON · chores PATH (see chores()) · edit[-part] PATH NEW [WRITTEN] (see edit()) ·
+// hang (until cancelled, then a few words more) · deaf (never answers, not even a cancel) · late ·
+// burst N · id-string · big N (a line of N bytes) · lines N (N word-sized chunks as fast as the
+// pipe takes them, a line break after every 14th; with --stamps, the monotonic clock's nanoseconds
+// as each was written go to FILE, one a line, after the last).
 
 #include <unistd.h>
 
@@ -199,20 +199,25 @@ void chores(const std::string& path) {
 
 // An edit call whose diff turns PATH (read through the client; a new file when it cannot be
 // read) into the line NEW, then a write of the line WRITTEN through the client while the call
-// runs: the same change as the diff, or another one.
-void edit(const std::string& path, const std::string& new_line, const std::string& written_line) {
+// runs: the same change as the diff, or another one. With `part`, the diff holds only the
+// file's first line and NEW takes its place, and the write is the whole file so changed.
+void edit(const std::string& path, const std::string& new_line, const std::string& written_line,
+          bool part) {
   static int calls = 0;
   const std::string id = "edit-" + std::to_string(++calls);
   const Json read = call("fs/read_text_file", {{"path", path}});
+  const std::string old_text = read.contains("error") ? "" : read["result"].value("content", "");
+  const std::size_t first_end = std::min(old_text.find('\n'), old_text.size() - 1) + 1;
+  const std::string rest = part ? old_text.substr(first_end) : "";
   Json diff = {{"type", "diff"}, {"path", path}, {"newText", new_line + "\n"}};
-  if (!read.contains("error")) diff["oldText"] = read["result"].value("content", "");
+  if (!read.contains("error")) diff["oldText"] = part ? old_text.substr(0, first_end) : old_text;
   update({{"sessionUpdate", "tool_call"},
           {"toolCallId", id},
           {"title", "Edit " + path},
           {"kind", "edit"},
           {"status", "in_progress"},
           {"content", {diff}}});
-  call("fs/write_text_file", {{"path", path}, {"content", written_line + "\n"}});
+  call("fs/write_text_file", {{"path", path}, {"content", written_line + "\n" + rest}});
   update({{"sessionUpdate", "tool_call_update"}, {"toolCallId", id}, {"status", "completed"}});
   say("edited");
 }
@@ -405,9 +410,9 @@ std::string play(const std::string& prompt, const Json& prompt_id) {
     std::_Exit(3);
   } else if (scene == "chores") {
     chores(w.size() > 1 ? w[1] : "notes.txt");
-  } else if (scene == "edit") {
+  } else if (scene == "edit" || scene == "edit-part") {
     const std::string new_line = w.size() > 2 ? w[2] : "";
-    edit(w.size() > 1 ? w[1] : "", new_line, w.size() > 3 ? w[3] : new_line);
+    edit(w.size() > 1 ? w[1] : "", new_line, w.size() > 3 ? w[3] : new_line, scene == "edit-part");
   } else if (scene == "stop") {
     say("stopping");
     return arg;
