@@ -61,7 +61,7 @@ class Search : public ::testing::Test {
     const styled::Color current = styled::Style::parse("on #ff8700").bg();
     const styled::Color other = styled::Style::parse("on #d7af5f").bg();
     std::string out;
-    for (int x = 1; x < 40; ++x) {
+    for (int x = 1; x < 60; ++x) {
       const styled::Color bg = t.pilot.cell(x, y).style.bg();
       out += bg == current ? 'C' : bg == other ? 'm' : '.';
     }
@@ -261,6 +261,16 @@ TEST_F(Search, the_current_mark_skips_words_the_rows_repeat_or_add) {
   EXPECT_EQ(status(), std::make_pair(std::size_t{1}, std::size_t{1}));
   EXPECT_EQ(marks(row_of("high five")), "......CCCC");
   EXPECT_EQ(marks(row_of("ship it")), "................mmmm");
+}
+
+TEST_F(Search, a_match_cut_by_the_row_end_marks_both_pieces) {
+  log().append_assistant("one two three four five six seven eight nine ten eleven twelve");
+  log().search("ten eleven");
+  t.pilot.pause();
+  EXPECT_EQ(status(), std::make_pair(std::size_t{1}, std::size_t{1}));
+  ASSERT_NE(row_of("nine ten"), row_of("eleven"));  // the width cuts between the two words
+  EXPECT_EQ(marks(row_of("nine ten")), "...............................................CCC");
+  EXPECT_EQ(marks(row_of("eleven")), "..CCCCCC");
 }
 
 }  // namespace

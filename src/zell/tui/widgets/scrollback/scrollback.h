@@ -319,6 +319,8 @@ class Scrollback : public termui::RichLog {
     // Not drawn, but folded away under the row that says so ("… +N more lines"), at
     // row_in_entry: that row is marked in its place.
     bool under_fold = false;
+    // Cut by a row's end: the bytes of the next row that hold the rest of it.
+    std::optional<std::pair<std::size_t, std::size_t>> rest;
     termui::Strip row;
   };
   // The current match brought into view: its entry unfolded and laid out, then scrolled to.

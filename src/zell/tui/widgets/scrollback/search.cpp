@@ -6,8 +6,9 @@
 // The current match is found in its entry's rows by pairing the text's matches with the rows'
 // (search_spot.h), so words the rows add or repeat do not take its place. A match folded away
 // in a long result marks the row that says how many lines are folded: results do not open, and
-// that row is where the hidden lines are. A match the rows cut marks nothing; the view still
-// goes to its entry.
+// that row is where the hidden lines are. A match cut by a row's end (the width folding the
+// line) marks its two pieces; one a long line's cut leaves out marks nothing, and the view
+// still goes to its entry.
 
 #include <algorithm>
 
@@ -157,9 +158,10 @@ const Scrollback::SearchSpot* Scrollback::current_spot() {
   const std::string_view text = search_.text(m.entry, _history[m.entry]);
   if (const auto at = match_in_rows(search_.query(), text, m.ordinal, rows)) {
     spot.drawn = true;
-    spot.row_in_entry = at->row;
-    spot.begin = at->begin;
-    spot.end = at->end;
+    spot.row_in_entry = at->start.row;
+    spot.begin = at->start.begin;
+    spot.end = at->start.end;
+    if (at->rest) spot.rest = std::pair{at->rest->begin, at->rest->end};
   } else if (folds) {
     spot.under_fold = true;
     spot.row_in_entry = rows.size() - 1;
@@ -190,6 +192,22 @@ termui::Strip Scrollback::with_search_marks(termui::Strip strip, std::size_t con
                          _history[spot->match.entry].first_row + spot->row_in_entry == content_row;
     marks.push_back({b, e, current});
   });
+  // A current match cut by the row's end is no match of the query in either row: its two
+  // pieces are marked in their place.
+  if (spot == nullptr) spot = current_spot();
+  if (spot != nullptr && spot->drawn && spot->rest) {
+    const std::size_t start_row = _history[spot->match.entry].first_row + spot->row_in_entry;
+    std::optional<Mark> piece;
+    if (content_row == start_row) piece = Mark{spot->begin, spot->end, true};
+    if (content_row == start_row + 1) piece = Mark{spot->rest->first, spot->rest->second, true};
+    if (piece) {
+      std::erase_if(marks,
+                    [&](const Mark& m) { return m.end > piece->begin && m.begin < piece->end; });
+      marks.insert(
+          std::ranges::find_if(marks, [&](const Mark& m) { return m.begin > piece->begin; }),
+          *piece);
+    }
+  }
   if (marks.empty()) return strip;
   return marked(strip, marks);
 }

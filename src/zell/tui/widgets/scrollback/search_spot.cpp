@@ -45,10 +45,36 @@ std::string_view without_padding(std::string_view s) {
   return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
 }
 
+// The match `m` cut by the end of a row at or after `from`: the row ends with its start, the
+// next row starts with the rest. The space a row is folded at is not drawn on either row.
+std::optional<DrawnMatch> cut_by_row_end(std::string_view m, std::span<const std::string> rows,
+                                         std::size_t from) {
+  for (std::size_t r = from; r + 1 < rows.size(); ++r) {
+    const std::string_view row = without_padding(rows[r]);
+    const std::string_view next = rows[r + 1];
+    const std::size_t indent = std::min(next.find_first_not_of(' '), next.size());
+    for (std::size_t n = 1; n < m.size(); ++n) {
+      std::string_view head = m.substr(0, n);
+      std::string_view tail = m.substr(n);
+      if (tail.starts_with(' '))
+        tail.remove_prefix(1);
+      else if (head.ends_with(' '))
+        head.remove_suffix(1);
+      if (head.empty() || tail.empty() || !row.ends_with(head) ||
+          !next.substr(indent).starts_with(tail)) {
+        continue;
+      }
+      return DrawnMatch{{r, row.size() - head.size(), row.size()},
+                        RowSpan{r + 1, indent, indent + tail.size()}};
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
-std::optional<RowSpan> match_in_rows(const SearchQuery& query, std::string_view text,
-                                     std::size_t ordinal, std::span<const std::string> rows) {
+std::optional<DrawnMatch> match_in_rows(const SearchQuery& query, std::string_view text,
+                                        std::size_t ordinal, std::span<const std::string> rows) {
   struct Seen {
     RowSpan span;
     Around around;
@@ -62,7 +88,7 @@ std::optional<RowSpan> match_in_rows(const SearchQuery& query, std::string_view 
   }
   std::size_t next = 0;  // the first row match not paired yet
   std::size_t k = 0;
-  std::optional<RowSpan> found;
+  std::optional<DrawnMatch> found;
   bool done = false;
   query.for_each_match(text, [&](std::size_t b, std::size_t e) {
     if (done) return;
@@ -75,7 +101,13 @@ std::optional<RowSpan> match_in_rows(const SearchQuery& query, std::string_view 
     if (j < drawn.size()) next = j + 1;
     if (k++ == ordinal) {
       done = true;
-      if (j < drawn.size()) found = drawn[j].span;
+      if (j < drawn.size()) {
+        found = DrawnMatch{drawn[j].span, std::nullopt};
+      } else {
+        // Looked for from the row of the last match paired before it.
+        const std::size_t from = next > 0 ? drawn[next - 1].span.row : 0;
+        found = cut_by_row_end(text.substr(b, e - b), rows, from);
+      }
     }
   });
   return found;

@@ -22,11 +22,17 @@ struct RowSpan {
   std::size_t begin = 0;
   std::size_t end = 0;
 };
+// A match is drawn on one row, or cut by a row's end: its start ends that row, the rest starts
+// the next one (after its indentation).
+struct DrawnMatch {
+  RowSpan start;
+  std::optional<RowSpan> rest;
+};
 
 // The row and bytes of match `ordinal` of `query` in `text`, found in `rows` (each row's text;
-// a row given empty is left out); nullopt when the rows do not show it (folded away, cut).
-[[nodiscard]] std::optional<RowSpan> match_in_rows(const SearchQuery& query, std::string_view text,
-                                                   std::size_t ordinal,
-                                                   std::span<const std::string> rows);
+// a row given empty is left out); nullopt when the rows do not show it (folded away, cut off).
+[[nodiscard]] std::optional<DrawnMatch> match_in_rows(const SearchQuery& query,
+                                                      std::string_view text, std::size_t ordinal,
+                                                      std::span<const std::string> rows);
 
 }  // namespace zell::tui::widgets
