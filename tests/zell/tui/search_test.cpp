@@ -61,7 +61,7 @@ class Search : public ::testing::Test {
     const styled::Color current = styled::Style::parse("on #ff8700").bg();
     const styled::Color other = styled::Style::parse("on #d7af5f").bg();
     std::string out;
-    for (int x = 1; x < 40; ++x) {
+    for (int x = 1; x < 60; ++x) {
       const styled::Color bg = t.pilot.cell(x, y).style.bg();
       out += bg == current ? 'C' : bg == other ? 'm' : '.';
     }
@@ -214,6 +214,63 @@ TEST_F(Search, entries_added_or_changed_during_the_search_are_counted) {
   EXPECT_EQ(status().second, 1U);
   log().clear();
   EXPECT_EQ(status(), std::make_pair(std::size_t{0}, std::size_t{0}));
+}
+
+TEST_F(Search, a_match_folded_away_in_a_long_result_marks_the_fold_row) {
+  std::string result = "a needle shown\n";
+  for (int i = 0; i < 10; ++i) result += i == 8 ? "a needle folded away\n" : "output\n";
+  log().append_tool_result(result);
+  log().search("needle");
+  t.pilot.pause();
+  const int shown = row_of("a needle shown");
+  const int fold = row_of("more lines");
+  ASSERT_GE(shown, 0);
+  ASSERT_GE(fold, 0);
+  EXPECT_EQ(marks(shown), "........CCCCCC");
+  EXPECT_EQ(marks(fold), "");
+  log().search_step(1);
+  t.pilot.pause();
+  EXPECT_EQ(status().first, 2U);
+  EXPECT_EQ(marks(shown), "........mmmmmm");
+  EXPECT_EQ(marks(fold), "......CCCCCCCCCCCCCCC");
+}
+
+TEST_F(Search, the_fold_rows_own_words_are_not_matches) {
+  std::string result;
+  for (int i = 0; i < 10; ++i) result += "output\n";
+  log().append_tool_result(result);
+  log().search("more");
+  t.pilot.pause();
+  EXPECT_EQ(status().second, 0U);
+  EXPECT_EQ(marks(row_of("more lines")), "");
+}
+
+// Rows that repeat the entry's words or add their own: the current mark stays on the match
+// counted, not on the one at the same place among the row's matches.
+TEST_F(Search, the_current_mark_skips_words_the_rows_repeat_or_add) {
+  log().append_approval("bash", "git status\ngit push", {});
+  log().append(entries::Plan{{{"ship it", "pending", "high"}, {"high five", "pending", "low"}}});
+  log().search("git");
+  log().search_step(1);
+  t.pilot.pause();
+  EXPECT_EQ(status(), std::make_pair(std::size_t{2}, std::size_t{2}));
+  EXPECT_EQ(marks(row_of("git push")), "....CCC");
+  EXPECT_EQ(marks(row_of("    git status")), "....mmm");
+  log().search("high");
+  t.pilot.pause();
+  EXPECT_EQ(status(), std::make_pair(std::size_t{1}, std::size_t{1}));
+  EXPECT_EQ(marks(row_of("high five")), "......CCCC");
+  EXPECT_EQ(marks(row_of("ship it")), "................mmmm");
+}
+
+TEST_F(Search, a_match_cut_by_the_row_end_marks_both_pieces) {
+  log().append_assistant("one two three four five six seven eight nine ten eleven twelve");
+  log().search("ten eleven");
+  t.pilot.pause();
+  EXPECT_EQ(status(), std::make_pair(std::size_t{1}, std::size_t{1}));
+  ASSERT_NE(row_of("nine ten"), row_of("eleven"));  // the width cuts between the two words
+  EXPECT_EQ(marks(row_of("nine ten")), "...............................................CCC");
+  EXPECT_EQ(marks(row_of("eleven")), "..CCCCCC");
 }
 
 }  // namespace

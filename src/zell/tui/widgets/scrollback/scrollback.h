@@ -316,6 +316,11 @@ class Scrollback : public termui::RichLog {
     std::size_t begin = 0;
     std::size_t end = 0;
     bool drawn = false;  // false: the match lies in a part the entry folds away
+    // Not drawn, but folded away under the row that says so ("… +N more lines"), at
+    // row_in_entry: that row is marked in its place.
+    bool under_fold = false;
+    // Cut by a row's end: the bytes of the next row that hold the rest of it.
+    std::optional<std::pair<std::size_t, std::size_t>> rest;
     termui::Strip row;
   };
   // The current match brought into view: its entry unfolded and laid out, then scrolled to.

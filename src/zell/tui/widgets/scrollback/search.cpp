@@ -3,13 +3,17 @@
 // entries untouched), and the current match is brought into view: a folded thinking block
 // holding it opens, the view scrolls to it (laying its entry out at the current width).
 //
-// The current match is found in its entry's rows by its place among the entry's matches. A
-// match the rows do not show (past a folded result's last row shown, or cut by a row's end)
-// marks nothing; the view still goes to its entry.
+// The current match is found in its entry's rows by pairing the text's matches with the rows'
+// (search_spot.h), so words the rows add or repeat do not take its place. A match folded away
+// in a long result marks the row that says how many lines are folded: results do not open, and
+// that row is where the hidden lines are. A match cut by a row's end (the width folding the
+// line) marks its two pieces; one a long line's cut leaves out marks nothing, and the view
+// still goes to its entry.
 
 #include <algorithm>
 
 #include "zell/tui/widgets/scrollback/scrollback.h"
+#include "zell/tui/widgets/scrollback/search_spot.h"
 
 namespace zell::tui::widgets {
 namespace {
@@ -54,6 +58,12 @@ termui::Strip marked(const termui::Strip& strip, const std::vector<Mark>& marks)
     at += seg.size();
   });
   return termui::Strip(pieces);
+}
+
+// The row a long result ends with, saying how many of its lines are not shown.
+bool is_fold_row(std::string_view text) {
+  return text.starts_with("      … +") &&
+         text.substr(0, text.find_last_not_of(' ') + 1).ends_with(" more lines");
 }
 
 }  // namespace
@@ -127,7 +137,8 @@ const Scrollback::SearchSpot* Scrollback::current_spot() {
   const std::size_t end = std::min(entry_end_row(m.entry), lines().size());
   if (spot_ && spot_->match == m && spot_->rows == end - first) {
     const std::size_t row = first + spot_->row_in_entry;
-    if (!spot_->drawn || (row < end && lines()[row] == spot_->row)) return &*spot_;
+    const bool placed = spot_->drawn || spot_->under_fold;
+    if (!placed || (row < end && lines()[row] == spot_->row)) return &*spot_;
   }
   SearchSpot spot;
   spot.match = m;
@@ -140,17 +151,22 @@ const Scrollback::SearchSpot* Scrollback::current_spot() {
       if (it->second == static_cast<int>(m.entry)) from = static_cast<std::size_t>(it->first) + 1;
     }
   }
-  std::size_t seen = 0;
-  for (std::size_t r = from; r < end && !spot.drawn; ++r) {
-    search_.query().for_each_match(lines()[r].text(), [&](std::size_t b, std::size_t e) {
-      if (spot.drawn || seen++ != m.ordinal) return;
-      spot.drawn = true;
-      spot.row_in_entry = r - first;
-      spot.begin = b;
-      spot.end = e;
-      spot.row = lines()[r];
-    });
+  std::vector<std::string> rows(end - first);
+  for (std::size_t r = from; r < end; ++r) rows[r - first] = lines()[r].text();
+  const bool folds = !rows.empty() && is_fold_row(rows.back());
+  if (folds) rows.back().clear();  // the row's own words, not the entry's text
+  const std::string_view text = search_.text(m.entry, _history[m.entry]);
+  if (const auto at = match_in_rows(search_.query(), text, m.ordinal, rows)) {
+    spot.drawn = true;
+    spot.row_in_entry = at->start.row;
+    spot.begin = at->start.begin;
+    spot.end = at->start.end;
+    if (at->rest) spot.rest = std::pair{at->rest->begin, at->rest->end};
+  } else if (folds) {
+    spot.under_fold = true;
+    spot.row_in_entry = rows.size() - 1;
   }
+  if (spot.drawn || spot.under_fold) spot.row = lines()[first + spot.row_in_entry];
   spot_ = std::move(spot);
   return &*spot_;
 }
@@ -159,6 +175,16 @@ termui::Strip Scrollback::with_search_marks(termui::Strip strip, std::size_t con
   if (!searching_ || search_.query().empty()) return strip;
   const std::string text = strip.text();
   std::vector<Mark> marks;
+  if (is_fold_row(text)) {
+    // Its words are not the entry's: only the current match folded under it marks it.
+    const SearchSpot* spot = current_spot();
+    if (spot == nullptr || !spot->under_fold ||
+        _history[spot->match.entry].first_row + spot->row_in_entry != content_row) {
+      return strip;
+    }
+    marks.push_back({text.find_first_not_of(' '), text.find_last_not_of(' ') + 1, true});
+    return marked(strip, marks);
+  }
   const SearchSpot* spot = nullptr;
   search_.query().for_each_match(text, [&](std::size_t b, std::size_t e) {
     if (marks.empty()) spot = current_spot();
@@ -166,6 +192,22 @@ termui::Strip Scrollback::with_search_marks(termui::Strip strip, std::size_t con
                          _history[spot->match.entry].first_row + spot->row_in_entry == content_row;
     marks.push_back({b, e, current});
   });
+  // A current match cut by the row's end is no match of the query in either row: its two
+  // pieces are marked in their place.
+  if (spot == nullptr) spot = current_spot();
+  if (spot != nullptr && spot->drawn && spot->rest) {
+    const std::size_t start_row = _history[spot->match.entry].first_row + spot->row_in_entry;
+    std::optional<Mark> piece;
+    if (content_row == start_row) piece = Mark{spot->begin, spot->end, true};
+    if (content_row == start_row + 1) piece = Mark{spot->rest->first, spot->rest->second, true};
+    if (piece) {
+      std::erase_if(marks,
+                    [&](const Mark& m) { return m.end > piece->begin && m.begin < piece->end; });
+      marks.insert(
+          std::ranges::find_if(marks, [&](const Mark& m) { return m.begin > piece->begin; }),
+          *piece);
+    }
+  }
   if (marks.empty()) return strip;
   return marked(strip, marks);
 }

@@ -50,6 +50,11 @@ class TranscriptSearch {
   // The match after (direction > 0) or before `m`, round from the end to the top and back.
   [[nodiscard]] std::optional<Match> step(Match m, int direction) const;
 
+  // Entry `i`'s text as searched (the one its matches are counted in).
+  [[nodiscard]] std::string_view text(std::size_t i, const HistoryEntry& entry) {
+    return i < texts_.size() ? text_of(i, entry) : std::string_view();
+  }
+
   std::optional<Match> current;
 
  private:
