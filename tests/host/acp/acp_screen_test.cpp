@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/chat_fakes.h"
+#include "host/pilot_settle.h"
 #include "host/temp_folder.h"
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_screen.h"
@@ -57,15 +58,7 @@ class AcpChat {
 
   // Lets the agent run and the UI thread take its messages until `done` holds (10 s at most:
   // a deadline for a hung agent, not a measure of speed).
-  bool settle(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    for (;;) {
-      pilot.pause();
-      if (done()) return true;
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(1ms);
-    }
-  }
+  bool settle(const std::function<bool()>& done) { return host_test::settle(pilot, done); }
   bool shown(const std::string& text) {
     return settle([&] { return pilot.text().find(text) != std::string::npos; });
   }

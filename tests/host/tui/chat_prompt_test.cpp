@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/chat_fakes.h"
+#include "host/pilot_settle.h"
 #include "host/temp_folder.h"
 #include "host/tui/chat_input.h"
 #include "host/tui/chat_log.h"
@@ -109,15 +110,7 @@ struct Chat {
   bool shows(std::string_view text) { return pilot.text().find(text) != std::string::npos; }
   // Takes the UI thread's messages until `done` holds (10 s at most: a deadline for a hung
   // listing, not a measure of speed).
-  bool until(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-      pilot.pause();
-      if (done()) return true;
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
+  bool until(const std::function<bool()>& done) { return host_test::settle(pilot, done); }
   // The files' listing is done and shown.
   bool listed() {
     return until([&] { return !app.files().listing() && !shows("listing files"); });

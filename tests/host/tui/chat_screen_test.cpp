@@ -3,6 +3,7 @@
 // and the view follows the end only while the reader is there.
 
 #include "host/tui/chat_screen.h"
+#include "host/pilot_settle.h"
 
 #include <gtest/gtest.h>
 
@@ -65,15 +66,7 @@ struct Chat {
 
   // Lets the worker run and the UI thread take its messages until `done` holds (10 s at most:
   // a deadline for a hung agent, not a measure of speed).
-  bool settle(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-      pilot.pause();
-      if (done()) return true;
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
+  bool settle(const std::function<bool()>& done) { return host_test::settle(pilot, done); }
   bool idle() {
     return settle([&] { return !screen().busy(); });
   }

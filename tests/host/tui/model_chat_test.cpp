@@ -10,6 +10,7 @@
 
 #include "host/chat_fakes.h"
 #include "host/fake_chat_server.h"
+#include "host/pilot_settle.h"
 #include "host/tui/chat_log.h"
 #include "host/tui/chat_screen.h"
 #include "host/tui/vellumine_tui.h"
@@ -36,15 +37,7 @@ struct ModelChat {
     return o;
   }
   // Lets the worker and the UI thread run until `done` holds (a hang guard, not a timing).
-  bool settle(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-      pilot.pause();
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-  }
+  bool settle(const std::function<bool()>& done) { return host_test::settle(pilot, done); }
   host::tui::ChatLog& log() { return app.chat()->log(); }
   void send(const std::string& prompt) {
     pilot.type(prompt);

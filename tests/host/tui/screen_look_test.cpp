@@ -3,6 +3,7 @@
 // while the terminal says it is not focused.
 
 #include "host/tui/screen_look.h"
+#include "host/pilot_settle.h"
 
 #include <gtest/gtest.h>
 
@@ -48,15 +49,7 @@ struct Chat {
     return o;
   }
   // Waits (10 s at most: a deadline for a hung agent, not a measure of speed).
-  bool settle(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-      pilot.pause();
-      if (done()) return true;
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
+  bool settle(const std::function<bool()>& done) { return host_test::settle(pilot, done); }
   host::tui::ChatScreen& screen() { return *app.chat(); }
 
   zell::ports::ZellConfig config;
