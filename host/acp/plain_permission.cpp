@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/plain/plain_approval.h"
+#include "unicode/diff_line.h"
 #include "unicode/text_ops.h"
 #include "unicode/visible_command.h"
 
@@ -21,12 +22,16 @@ std::optional<std::string> reject(const PermissionQuestion& q) {
 // A line of the detail: a diff's added lines green, removed ones red, hunk headers bold cyan;
 // anything else cyan.
 std::string_view line_colour(std::string_view line, bool diff) {
-  if (diff && !line.starts_with("+++") && !line.starts_with("---")) {
-    if (line.starts_with("+")) return "\x1b[32m";
-    if (line.starts_with("-")) return "\x1b[31m";
-    if (line.starts_with("@@")) return "\x1b[1;36m";
+  switch (diff ? unicode::diff_line_kind(line) : unicode::DiffLine::other) {
+    case unicode::DiffLine::added:
+      return "\x1b[32m";
+    case unicode::DiffLine::removed:
+      return "\x1b[31m";
+    case unicode::DiffLine::hunk:
+      return "\x1b[1;36m";
+    default:
+      return "\x1b[36m";
   }
-  return "\x1b[36m";
 }
 
 // What --yes answered, as written after the question: the number of the option it chose.

@@ -7,6 +7,7 @@
 
 #include "styled/text.h"
 #include "unicode/concat.h"
+#include "unicode/diff_line.h"
 #include "unicode/line_scan.h"
 #include "unicode/text_ops.h"
 #include "unicode/utf8.h"
@@ -69,12 +70,16 @@ std::string expand_tabs(std::string_view line) {
 // A diff to approve is drawn in the transcript's diff colours: added lines green, removed
 // lines red, hunk headers cyan; file headers and context stay dim.
 const styled::Style& row_style(std::string_view line, bool diff) {
-  if (diff && !line.starts_with("+++") && !line.starts_with("---")) {
-    if (line.starts_with("+")) return item_style("#32cd32");
-    if (line.starts_with("-")) return item_style("red");
-    if (line.starts_with("@@")) return item_style("cyan");
+  switch (diff ? unicode::diff_line_kind(line) : unicode::DiffLine::other) {
+    case unicode::DiffLine::added:
+      return item_style("#32cd32");
+    case unicode::DiffLine::removed:
+      return item_style("red");
+    case unicode::DiffLine::hunk:
+      return item_style("cyan");
+    default:
+      return item_style("dim");
   }
-  return item_style("dim");
 }
 
 }  // namespace

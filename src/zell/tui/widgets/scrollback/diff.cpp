@@ -9,6 +9,7 @@
 
 #include "styled/text.h"
 #include "unicode/concat.h"
+#include "unicode/diff_line.h"
 #include "unicode/line_scan.h"
 #include "unicode/text_ops.h"
 #include "zell/tui/widgets/scrollback/item_styles.h"
@@ -102,23 +103,23 @@ void Scrollback::_render_diff(std::string_view diff_text) {
   unicode::LineReader reader(unicode::strip_view(diff_text));
   for (std::string_view dl; reader.next(dl);) {
     ++total;
-    if (starts(dl, "+") && !starts(dl, "+++")) ++added;
-    if (starts(dl, "-") && !starts(dl, "---")) ++removed;
+    const unicode::DiffLine kind = unicode::diff_line_kind(dl);
+    if (kind == unicode::DiffLine::added) ++added;
+    if (kind == unicode::DiffLine::removed) ++removed;
     if (shown.size() >= MAX_DIFF_LINES) continue;
-    // File headers first, so that they are never drawn as removed or added lines.
-    if (starts(dl, "---") || starts(dl, "+++")) continue;
-    if (starts(dl, "@@")) {
+    if (kind == unicode::DiffLine::file_header) continue;
+    if (kind == unicode::DiffLine::hunk) {
       if (const auto n = number_after(dl, '-')) old_line = *n;
       if (const auto n = number_after(dl, '+')) new_line = *n;
       continue;
     }
     styled::Text line;
-    if (starts(dl, "-")) {
+    if (kind == unicode::DiffLine::removed) {
       line.append(gutter(old_line), item_style("dim red"));
       line.append("- ", item_style("bold red"));
       line.append(dl.substr(1), item_style("red"));
       advance(old_line);
-    } else if (starts(dl, "+")) {
+    } else if (kind == unicode::DiffLine::added) {
       line.append(gutter(new_line), item_style("dim #32cd32"));
       line.append("+ ", item_style("bold #32cd32"));
       line.append(dl.substr(1), item_style("#32cd32"));
